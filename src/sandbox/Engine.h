@@ -86,3 +86,17 @@ public:
 };
 
 }  // namespace sandbox
+
+namespace sandbox {
+
+struct EngineOptions {
+    std::string dataDir;     // holds master's catalog and the files of databases made without ON
+    std::string saPassword;  // the password of the one login, sa
+};
+
+// Opens (creating when missing) the engine over `options.dataDir`. Throws std::runtime_error
+// with a readable text when the folder cannot be used. The engine and its sessions may be
+// called from several threads at once; each session from one thread at a time.
+std::unique_ptr<Engine> openEngine(const EngineOptions& options);
+
+}  // namespace sandbox
