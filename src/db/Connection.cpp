@@ -63,9 +63,13 @@ void Connection::Execute(const std::string& commandText, int /*options*/) {
     session().run(commandText);
 }
 
-void Connection::DefaultDatabase(const std::string& name) { session().setDefaultDatabase(name); }
+void Connection::DefaultDatabase(const std::string& name) {
+    session().setDefaultDatabase(name);
+}
 
-std::string Connection::DefaultDatabase() const { return session().defaultDatabase(); }
+std::string Connection::DefaultDatabase() const {
+    return session().defaultDatabase();
+}
 
 void Connection::Close() {
     if (!session_) throw DbError(kIsClosed);

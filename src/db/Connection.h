@@ -20,7 +20,7 @@ enum ObjectState : int { kStateClosed = 0, kStateOpen = 1 };
 inline constexpr int kUnspecified = -1;
 
 class Connection {
-public:
+  public:
     Connection();
     ~Connection();
     Connection(Connection&&) noexcept;
@@ -59,7 +59,7 @@ public:
     // The open session; throws DbError when the connection is not open. For Recordset.
     ProviderSession& session() const;
 
-private:
+  private:
     std::string provider_;
     std::string connectionString_;
     std::unique_ptr<ProviderSession> session_;

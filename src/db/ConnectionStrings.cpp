@@ -32,8 +32,7 @@ std::string GetCnnStr(const std::string& appFolder, const std::string& setupPath
                       const IniReader& readIni) {
     std::string dsName = readIni(setupPath, "DataBase", "DSName", "");
     return std::string("Provider=") + kJetProvider +
-           ";Data source=" +
-           OleDbString::QuoteValue(StructureFilePath(appFolder, dsName));
+           ";Data source=" + OleDbString::QuoteValue(StructureFilePath(appFolder, dsName));
 }
 
 }  // namespace dsadmin

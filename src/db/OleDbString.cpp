@@ -7,7 +7,9 @@
 namespace dsadmin {
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 std::string trimBlanks(const std::string& s) {
     std::size_t b = 0, e = s.size();
@@ -86,7 +88,7 @@ OleDbString OleDbString::Parse(const std::string& text) {
         std::string keyword;
         bool hasValue = readKeyword(text, pos, keyword);
         std::string value = hasValue ? readValue(text, pos) : std::string();
-        if (pos < text.size()) ++pos;  // the ';'
+        if (pos < text.size()) ++pos;   // the ';'
         if (keyword.empty()) continue;  // ";;" and a bare "=x" carry nothing
         cs.set(keyword, value);
     }
@@ -123,9 +125,8 @@ std::string OleDbString::QuoteValue(const std::string& value) {
                  (!value.empty() && (value.front() == '"' || value.front() == '\'' ||
                                      isBlank(value.front()) || isBlank(value.back())));
     if (!needs) return value;
-    char q = (value.find('"') != std::string::npos && value.find('\'') == std::string::npos)
-                 ? '\''
-                 : '"';
+    char q = (value.find('"') != std::string::npos && value.find('\'') == std::string::npos) ? '\''
+                                                                                             : '"';
     std::string out(1, q);
     for (char c : value) {
         out += c;

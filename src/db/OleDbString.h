@@ -13,7 +13,7 @@
 namespace dsadmin {
 
 class OleDbString {
-public:
+  public:
     // Parses text. Throws DbError when a quoted value is not closed or is followed by
     // anything but blanks before the next ';'. The description never repeats the text.
     static OleDbString Parse(const std::string& text);
@@ -34,7 +34,7 @@ public:
     // and that quote doubled inside. Needs quotes: a ';', a leading quote, outer blanks.
     static std::string QuoteValue(const std::string& value);
 
-private:
+  private:
     std::vector<std::pair<std::string, std::string>> pairs_;
 };
 

@@ -11,7 +11,7 @@
 namespace dsadmin {
 
 class ProviderSession {
-public:
+  public:
     virtual ~ProviderSession() = default;  // releases everything; never throws
 
     // Runs one command text to its end (every result of a batch) and returns the rows of

@@ -15,8 +15,9 @@ namespace {
 
 bool isProvider(const std::string& given, const std::string& name) {
     auto same = [](const std::string& a, const std::string& b) {
-        return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                          [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
+        return std::equal(
+            a.begin(), a.end(), b.begin(), b.end(),
+            [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
     };
     return same(given, name) || same(given, name + ".1");
 }

@@ -18,11 +18,15 @@ namespace dsadmin {
 
 // Cursor and lock types as the runs pass them (ADO values).
 enum CursorType : int { kOpenForwardOnly = 0, kOpenKeyset = 1, kOpenDynamic = 2, kOpenStatic = 3 };
-enum LockType : int { kLockReadOnly = 1, kLockPessimistic = 2, kLockOptimistic = 3,
-                      kLockBatchOptimistic = 4 };
+enum LockType : int {
+    kLockReadOnly = 1,
+    kLockPessimistic = 2,
+    kLockOptimistic = 3,
+    kLockBatchOptimistic = 4
+};
 
 class Recordset {
-public:
+  public:
     Recordset() = default;
     Recordset(Recordset&&) noexcept = default;
     Recordset& operator=(Recordset&&) noexcept = default;
@@ -51,7 +55,7 @@ public:
     // The field names of the open result, in order.
     const std::vector<std::string>& FieldNames() const;
 
-private:
+  private:
     void requireOpen() const;
     void requireCurrent() const;
 

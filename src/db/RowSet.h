@@ -9,8 +9,8 @@
 namespace dsadmin {
 
 struct RowSet {
-    std::vector<std::string> columns;        // field names in result order (UTF-8)
-    std::vector<std::vector<Value>> rows;    // each row has columns.size() values
+    std::vector<std::string> columns;      // field names in result order (UTF-8)
+    std::vector<std::vector<Value>> rows;  // each row has columns.size() values
 };
 
 }  // namespace dsadmin

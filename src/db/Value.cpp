@@ -22,7 +22,8 @@ std::string dateText(Date d) {
     // Civil date from days since 1899-12-30 (Howard Hinnant's days-to-civil algorithm).
     double whole = std::floor(d.days);
     long long secs = std::llround((d.days - whole) * 86400.0);
-    long long z = static_cast<long long>(whole) - 25569 + 719468;  // 25569: 1899-12-30 -> 1970-01-01
+    long long z =
+        static_cast<long long>(whole) - 25569 + 719468;  // 25569: 1899-12-30 -> 1970-01-01
     if (secs >= 86400) {
         secs -= 86400;
         ++z;
@@ -38,12 +39,14 @@ std::string dateText(Date d) {
     char buf[48];
     int n = std::snprintf(buf, sizeof buf, "%04lld-%02lld-%02lld", year, month, day);
     if (secs != 0)
-        std::snprintf(buf + n, sizeof buf - n, " %02lld:%02lld:%02lld", secs / 3600,
-                      secs / 60 % 60, secs % 60);
+        std::snprintf(buf + n, sizeof buf - n, " %02lld:%02lld:%02lld", secs / 3600, secs / 60 % 60,
+                      secs % 60);
     return buf;
 }
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 }  // namespace
 

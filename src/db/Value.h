@@ -19,7 +19,7 @@ struct Date {
 };
 
 class Value {
-public:
+  public:
     struct Null {
         friend bool operator==(const Null&, const Null&) = default;
     };
@@ -56,7 +56,7 @@ public:
 
     friend bool operator==(const Value&, const Value&) = default;
 
-private:
+  private:
     Storage v_;
 };
 

@@ -14,7 +14,9 @@ struct GrammarCase {
     const char* value;  // nullptr: keyword absent
 };
 
-void PrintTo(const GrammarCase& c, std::ostream* os) { *os << c.text << " [" << c.keyword << "]"; }
+void PrintTo(const GrammarCase& c, std::ostream* os) {
+    *os << c.text << " [" << c.keyword << "]";
+}
 
 class OleDbGrammar : public testing::TestWithParam<GrammarCase> {};
 
@@ -31,19 +33,16 @@ TEST_P(OleDbGrammar, ReadsTheValue) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, OleDbGrammar,
-    testing::Values(GrammarCase{"User Id =sa;pwd=;data source=(local)", "user id", "sa"},
-                    GrammarCase{"User Id =sa;pwd=;data source=(local)", "PWD", ""},
-                    GrammarCase{"  Data Source  =  x y  ;", "data source", "x y"},
-                    GrammarCase{"pwd=\"a;b\"\"c\";uid=u", "pwd", "a;b\"c"},
-                    GrammarCase{"pwd='it''s';uid=u", "pwd", "it's"},
-                    GrammarCase{"pwd= 'x' ;uid=u", "uid", "u"},
-                    GrammarCase{"pwd=a\"b", "pwd", "a\"b"},
-                    GrammarCase{"pwd=first;PWD=second", "pwd", "second"},
-                    GrammarCase{"a==b=c", "a=b", "c"},
-                    GrammarCase{";;pwd=x;;", "pwd", "x"},
-                    GrammarCase{"pwd=a;b;uid=u", "pwd", "a"},
-                    GrammarCase{"pwd=a;b;uid=u", "uid", "u"},
-                    GrammarCase{"uid=u", "pwd", nullptr}));
+    testing::Values(
+        GrammarCase{"User Id =sa;pwd=;data source=(local)", "user id", "sa"},
+        GrammarCase{"User Id =sa;pwd=;data source=(local)", "PWD", ""},
+        GrammarCase{"  Data Source  =  x y  ;", "data source", "x y"},
+        GrammarCase{"pwd=\"a;b\"\"c\";uid=u", "pwd", "a;b\"c"},
+        GrammarCase{"pwd='it''s';uid=u", "pwd", "it's"}, GrammarCase{"pwd= 'x' ;uid=u", "uid", "u"},
+        GrammarCase{"pwd=a\"b", "pwd", "a\"b"},
+        GrammarCase{"pwd=first;PWD=second", "pwd", "second"}, GrammarCase{"a==b=c", "a=b", "c"},
+        GrammarCase{";;pwd=x;;", "pwd", "x"}, GrammarCase{"pwd=a;b;uid=u", "pwd", "a"},
+        GrammarCase{"pwd=a;b;uid=u", "uid", "u"}, GrammarCase{"uid=u", "pwd", nullptr}));
 
 TEST(OleDbGrammarErrors, UnclosedQuoteIsRefusedWithoutRepeatingTheText) {
     const char* text =
@@ -58,11 +57,12 @@ TEST(OleDbGrammarQuote, QuotesOnlyWhenTheGrammarNeedsIt) {
         const char* value;
         const char* quoted;
     };
-    const Case cases[] = {{"sa", "sa"},           {"", ""},           {"a b", "a b"},
-                          {"it's", "it's"},       {"a\"b", "a\"b"},   {"(local)", "(local)"},
-                          {"a;b", "\"a;b\""},     {"a;b\"c", "'a;b\"c'"},
-                          {"'x", "\"'x\""},       {"\"x", "'\"x'"},   {"\tx", "\"\tx\""},
-                          {"a;b\"c'd", "\"a;b\"\"c'd\""}};
+    const Case cases[] = {{"sa", "sa"},       {"", ""},
+                          {"a b", "a b"},     {"it's", "it's"},
+                          {"a\"b", "a\"b"},   {"(local)", "(local)"},
+                          {"a;b", "\"a;b\""}, {"a;b\"c", "'a;b\"c'"},
+                          {"'x", "\"'x\""},   {"\"x", "'\"x'"},
+                          {"\tx", "\"\tx\""}, {"a;b\"c'd", "\"a;b\"\"c'd\""}};
     for (const auto& c : cases) {
         EXPECT_EQ(OleDbString::QuoteValue(c.value), c.quoted);
         std::string s = std::string("pwd=") + OleDbString::QuoteValue(c.value) + ";uid=u";
@@ -94,7 +94,9 @@ struct PathCase {
     const char* path;
 };
 
-void PrintTo(const PathCase& c, std::ostream* os) { *os << c.folder << " + " << c.dsName; }
+void PrintTo(const PathCase& c, std::ostream* os) {
+    *os << c.folder << " + " << c.dsName;
+}
 
 class StructureFile : public testing::TestWithParam<PathCase> {};
 

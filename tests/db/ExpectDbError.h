@@ -5,12 +5,12 @@
 
 #include "db/DbError.h"
 
-#define EXPECT_DB_ERROR(statement, text)                                        \
-    do {                                                                        \
-        try {                                                                   \
-            statement;                                                          \
-            ADD_FAILURE() << "no DbError from " #statement;                     \
-        } catch (const ::dsadmin::DbError& e) {                                 \
-            EXPECT_EQ(std::string(e.what()), std::string(text)) << #statement;  \
-        }                                                                       \
+#define EXPECT_DB_ERROR(statement, text)                                       \
+    do {                                                                       \
+        try {                                                                  \
+            statement;                                                         \
+            ADD_FAILURE() << "no DbError from " #statement;                    \
+        } catch (const ::dsadmin::DbError& e) {                                \
+            EXPECT_EQ(std::string(e.what()), std::string(text)) << #statement; \
+        }                                                                      \
     } while (0)

@@ -12,10 +12,17 @@ TEST(Value, AppendingGivesPlainText) {
         const char* text;
     };
     const Case cases[] = {
-        {Value(), ""},           {Value(50), "50"},          {Value(-3), "-3"},
-        {Value(20.0), "20"},     {Value(1.5), "1.5"},        {Value("VarChar"), "VarChar"},
-        {Value(true), "True"},   {Value(false), "False"},    {Value(Date{45000.0}), "2023-03-15"},
-        {Value(Date{45000.5}), "2023-03-15 12:00:00"},       {Value(std::int64_t{1} << 40), "1099511627776"},
+        {Value(), ""},
+        {Value(50), "50"},
+        {Value(-3), "-3"},
+        {Value(20.0), "20"},
+        {Value(1.5), "1.5"},
+        {Value("VarChar"), "VarChar"},
+        {Value(true), "True"},
+        {Value(false), "False"},
+        {Value(Date{45000.0}), "2023-03-15"},
+        {Value(Date{45000.5}), "2023-03-15 12:00:00"},
+        {Value(std::int64_t{1} << 40), "1099511627776"},
     };
     for (const auto& c : cases) {
         std::string out = "x";
@@ -30,10 +37,10 @@ TEST(Value, ComparesWithANumber) {
         bool equalsOne;
     };
     const Case cases[] = {
-        {Value(), false},       {Value(1), true},       {Value(0), false},     {Value(-1), false},
-        {Value(1.0), true},     {Value(true), false},   {Value(false), false}, {Value("1"), true},
-        {Value(" 1 "), true},   {Value("1.0"), true},   {Value("+1"), true},   {Value("1e0"), true},
-        {Value("2"), false},    {Value("-1"), false},
+        {Value(), false},     {Value(1), true},     {Value(0), false},     {Value(-1), false},
+        {Value(1.0), true},   {Value(true), false}, {Value(false), false}, {Value("1"), true},
+        {Value(" 1 "), true}, {Value("1.0"), true}, {Value("+1"), true},   {Value("1e0"), true},
+        {Value("2"), false},  {Value("-1"), false},
     };
     for (const auto& c : cases) EXPECT_EQ(c.value.equalsNumber(1), c.equalsOne) << c.value.text();
     EXPECT_TRUE(Value(true).equalsNumber(-1));

@@ -11,11 +11,12 @@
 namespace dsadmin {
 
 class OdbcHandle {
-public:
+  public:
     OdbcHandle() = default;
     OdbcHandle(SQLSMALLINT type, SQLHANDLE handle) : type_(type), handle_(handle) {}
     OdbcHandle(OdbcHandle&& o) noexcept
-        : type_(o.type_), handle_(std::exchange(o.handle_, SQLHANDLE{})),
+        : type_(o.type_),
+          handle_(std::exchange(o.handle_, SQLHANDLE{})),
           connected_(std::exchange(o.connected_, false)) {}
     OdbcHandle& operator=(OdbcHandle&& o) noexcept {
         if (this != &o) {
@@ -44,7 +45,7 @@ public:
         connected_ = false;
     }
 
-private:
+  private:
     SQLSMALLINT type_ = SQL_HANDLE_ENV;
     SQLHANDLE handle_ = nullptr;
     bool connected_ = false;

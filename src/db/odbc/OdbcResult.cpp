@@ -12,15 +12,23 @@ enum class Kind { Integer, Bit, Float, Decimal, DateTime, Text };
 
 Kind kindOf(SQLSMALLINT type) {
     switch (type) {
-        case SQL_TINYINT: case SQL_SMALLINT: case SQL_INTEGER: case SQL_BIGINT:
+        case SQL_TINYINT:
+        case SQL_SMALLINT:
+        case SQL_INTEGER:
+        case SQL_BIGINT:
             return Kind::Integer;
         case SQL_BIT:
             return Kind::Bit;
-        case SQL_REAL: case SQL_FLOAT: case SQL_DOUBLE:
+        case SQL_REAL:
+        case SQL_FLOAT:
+        case SQL_DOUBLE:
             return Kind::Float;
-        case SQL_DECIMAL: case SQL_NUMERIC:
+        case SQL_DECIMAL:
+        case SQL_NUMERIC:
             return Kind::Decimal;
-        case SQL_TYPE_DATE: case SQL_TYPE_TIMESTAMP: case SQL_TYPE_TIME:
+        case SQL_TYPE_DATE:
+        case SQL_TYPE_TIMESTAMP:
+        case SQL_TYPE_TIME:
             return Kind::DateTime;
         default:
             return Kind::Text;
@@ -53,7 +61,8 @@ bool readText(SQLHSTMT stmt, SQLUSMALLINT col, Value& out) {
             out = Value();
             return true;
         }
-        bool more = rc == SQL_SUCCESS_WITH_INFO && (ind == SQL_NO_TOTAL || ind >= SQLLEN(sizeof buf));
+        bool more =
+            rc == SQL_SUCCESS_WITH_INFO && (ind == SQL_NO_TOTAL || ind >= SQLLEN(sizeof buf));
         text.append(buf, more ? sizeof buf - 1 : static_cast<std::size_t>(ind));
         if (!more) break;
     }
@@ -65,14 +74,16 @@ bool readCell(SQLHSTMT stmt, SQLUSMALLINT col, Kind kind, Value& out) {
     SQLLEN ind = 0;
     SQLRETURN rc = SQL_SUCCESS;
     switch (kind) {
-        case Kind::Integer: case Kind::Bit: {
+        case Kind::Integer:
+        case Kind::Bit: {
             SQLBIGINT v = 0;
             rc = SQLGetData(stmt, col, SQL_C_SBIGINT, &v, 0, &ind);
             if (SQL_SUCCEEDED(rc) && ind != SQL_NULL_DATA)
                 out = kind == Kind::Bit ? Value(v != 0) : Value(std::int64_t{v});
             break;
         }
-        case Kind::Float: case Kind::Decimal: {
+        case Kind::Float:
+        case Kind::Decimal: {
             double v = 0;
             rc = SQLGetData(stmt, col, SQL_C_DOUBLE, &v, 0, &ind);
             if (SQL_SUCCEEDED(rc) && ind != SQL_NULL_DATA)

@@ -55,7 +55,8 @@ std::unique_ptr<OdbcSession> OdbcSession::Open(const OleDbString& properties) {
         if (std::filesystem::exists(lib))
             failure = connect(s->dbc_, ToOdbcConnectionString(properties, lib));
     }
-    if (failure) throw MakeDbError(std::move(*failure), "The server connection could not be opened.");
+    if (failure)
+        throw MakeDbError(std::move(*failure), "The server connection could not be opened.");
     return s;
 }
 
@@ -67,8 +68,9 @@ std::optional<RowSet> OdbcSession::run(const std::string& text) {
     };
     std::optional<RowSet> rows;
     bool failed = false;
-    SQLRETURN rc = SQLExecDirect(stmt.get(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.c_str())),
-                                 static_cast<SQLINTEGER>(text.size()));
+    SQLRETURN rc =
+        SQLExecDirect(stmt.get(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.c_str())),
+                      static_cast<SQLINTEGER>(text.size()));
     // Each pass handles one result; SQLMoreResults moves on and reports a later error.
     for (int pass = 0; pass < 100000; ++pass) {
         if ((rc == SQL_NO_DATA && pass > 0) || rc == SQL_INVALID_HANDLE) break;
@@ -106,7 +108,8 @@ void OdbcSession::setDefaultDatabase(const std::string& name) {
 std::string OdbcSession::defaultDatabase() {
     char buf[512] = {};
     SQLINTEGER len = 0;
-    if (!SQL_SUCCEEDED(SQLGetConnectAttr(dbc_.get(), SQL_ATTR_CURRENT_CATALOG, buf, sizeof buf, &len)))
+    if (!SQL_SUCCEEDED(
+            SQLGetConnectAttr(dbc_.get(), SQL_ATTR_CURRENT_CATALOG, buf, sizeof buf, &len)))
         throw MakeDbError(ReadDiagnostics(SQL_HANDLE_DBC, dbc_.get()),
                           "The current database could not be read.");
     return std::string(buf);

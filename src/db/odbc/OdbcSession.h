@@ -13,7 +13,7 @@
 namespace dsadmin {
 
 class OdbcSession : public ProviderSession {
-public:
+  public:
     // Connects with the OLE DB pairs properties (see ToOdbcConnectionString). Uses the
     // driver registered as "FreeTDS", or the driver library itself when unixODBC has no such
     // registration. Throws DbError with the server's or the driver's description
@@ -29,7 +29,7 @@ public:
     std::string defaultDatabase() override;
     void close() override;
 
-private:
+  private:
     OdbcSession() = default;
 
     OdbcHandle env_;
