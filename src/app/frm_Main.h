@@ -23,7 +23,7 @@ class ComboBox;
 
 class frm_Main : public QWidget {
     Q_OBJECT
-public:
+  public:
     // Returns the chosen folder (full path, UTF-8) or "" when cancelled.
     using FolderPicker = std::function<std::string()>;
 
@@ -69,13 +69,13 @@ public:
     // Fills the boxes from Setup.ini, applies defaults and locks, shows Command3 to a super user.
     void LoadDBSet();
 
-public slots:
+  public slots:
     void Command1_Click();  // create a new database
     void Command2_Click();  // modify an existing database's structure
     void Command3_Click();  // delete the database
     void Command4_Click();  // choose the save folder into Text5
 
-private:
+  private:
     void createControls();
     void createButtons();
     void applyTabOrder();
