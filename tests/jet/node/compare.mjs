@@ -8,16 +8,7 @@ import MDBReader from "mdb-reader";
 import { readFileSync } from "node:fs";
 import { execFileSync } from "node:child_process";
 
-const [dsfile, file, ...tables] = process.argv.slice(2);
-if (!dsfile || !file) {
-    console.error("usage: node compare.mjs DSFILE FILE [TABLE...]");
-    process.exit(2);
-}
-if (tables.length === 0) tables.push("ds");
 
-function run(...args) {
-    return execFileSync(dsfile, args, { encoding: "utf8", maxBuffer: 1 << 30 });
-}
 
 function unescape(cell) {
     return cell.replace(/\\(.)/g, (_, c) => ({ t: "\t", n: "\n", r: "\r", "\\": "\\" })[c]);
@@ -39,11 +30,12 @@ function same(v, cell) {
     return false;
 }
 
-function fail(message) {
-    console.error(`mdb-reader and dsfile disagree on ${file}: ${message}`);
-    process.exit(1);
-}
-
+// Throws an Error describing the first difference.
+export function compareFile(dsfile, file, tables = ["ds"]) {
+const run = (...args) => execFileSync(dsfile, args, { encoding: "utf8", maxBuffer: 1 << 30 });
+const fail = (message) => {
+    throw new Error(`mdb-reader and dsfile disagree on ${file}: ${message}`);
+};
 const reader = new MDBReader(readFileSync(file));
 const ours = run("tables", file).split("\n").filter((l) => l !== "");
 const theirs = reader.getTableNames();
@@ -69,4 +61,19 @@ for (const name of tables) {
         });
     });
     console.log(`${name}: ${data.length} rows x ${columns.length} columns agree`);
+}
+}
+
+if (process.argv[1] && import.meta.url.endsWith(process.argv[1].split("/").pop())) {
+    const [dsfile, file, ...tables] = process.argv.slice(2);
+    if (!dsfile || !file) {
+        console.error("usage: node compare.mjs DSFILE FILE [TABLE...]");
+        process.exit(2);
+    }
+    try {
+        compareFile(dsfile, file, tables.length ? tables : ["ds"]);
+    } catch (e) {
+        console.error(e.message);
+        process.exit(1);
+    }
 }
