@@ -21,7 +21,9 @@ bool IsLetter(UChar32 c) {
     }
 }
 
-bool IsDigit(UChar32 c) { return u_charType(c) == U_DECIMAL_DIGIT_NUMBER; }
+bool IsDigit(UChar32 c) {
+    return u_charType(c) == U_DECIMAL_DIGIT_NUMBER;
+}
 
 }  // namespace
 

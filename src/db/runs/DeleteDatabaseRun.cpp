@@ -7,7 +7,9 @@
 
 namespace dsadmin {
 
-std::string DropDatabaseStatement(const std::string& name) { return "Drop Database " + name; }
+std::string DropDatabaseStatement(const std::string& name) {
+    return "Drop Database " + name;
+}
 
 void DeleteDatabaseRun(const RunInput& input) {
     if (input.msgBox.show(kDeleteQuestion, kSystemTitle, kOkCancel) == kAnswerCancel) return;
@@ -18,8 +20,7 @@ void DeleteDatabaseRun(const RunInput& input) {
         OpenServerConnection(server, input.boxes);
         server.Execute(DropDatabaseStatement(name));
     } catch (const std::exception& e) {
-        input.msgBox.show(kDeleteErrorPrefix + std::string(e.what()), kSystemTitle,
-                          kInformation);
+        input.msgBox.show(kDeleteErrorPrefix + std::string(e.what()), kSystemTitle, kInformation);
         return;
     }
     input.msgBox.show(kDeleteDoneText, kSystemTitle, kInformation);
