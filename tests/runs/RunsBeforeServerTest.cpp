@@ -10,7 +10,6 @@
 
 #include <filesystem>
 
-#include "RecordingMsgBox.h"
 #include "TempFolder.h"
 #include "db/DbError.h"
 #include "db/runs/CreateDatabaseRun.h"
@@ -18,13 +17,13 @@
 #include "db/runs/DeleteDatabaseRun.h"
 #include "db/runs/ModifyDatabaseRun.h"
 #include "settings/PrivateProfile.h"
+#include "support/ScriptedMsgBox.h"
 
 namespace {
 
 using namespace dsadmin;
-using runs_test::Box;
-using runs_test::RecordingMsgBox;
 using runs_test::TempFolder;
+using test::ScriptedMsgBox;
 
 int ClosedPort() {
     int s = socket(AF_INET, SOCK_STREAM, 0);
@@ -38,16 +37,17 @@ int ClosedPort() {
     return ntohs(a.sin_port);
 }
 
-const Box kQuestionCreate{kCreateQuestion, "系统提示", 1};
-const Box kQuestionModify{kModifyQuestion, "系统提示", 1};
-const Box kQuestionDelete{kDeleteQuestion, "系统提示", 1};
+// Boxes as ScriptedMsgBox::transcript() writes them: "style|title|text -> answer".
+const std::string kCreateOk = "1|系统提示|是否真的要创建新的数据库？ -> 1\n";
+const std::string kModifyOk = "1|系统提示|是否真的要修改数据库？ -> 1\n";
+const std::string kDeleteOk = "1|系统提示|是否真的要删除数据库？ -> 1\n";
 
 class RunsBeforeServer : public testing::Test {
   protected:
     static void SetUpTestSuite() { setenv("TDSPORT", std::to_string(ClosedPort()).c_str(), 1); }
     void SetUp() override { std::filesystem::create_directory(app / "data"); }
 
-    RunInput input(RecordingMsgBox& boxes) const {
+    RunInput input(ScriptedMsgBox& boxes) const {
         return {texts, app / "Setup.ini", app.path(), boxes};
     }
     bool settingsWritten() const { return std::filesystem::exists(app / "Setup.ini"); }
@@ -60,29 +60,28 @@ class RunsBeforeServer : public testing::Test {
 };
 
 TEST_F(RunsBeforeServer, BlankSavePathIsEmptyNotInvalid) {
-    RecordingMsgBox boxes;
+    ScriptedMsgBox boxes;
     texts.text5 = "   ";
     CreateDatabaseRun(input(boxes));
-    EXPECT_EQ(boxes.boxes, (std::vector<Box>{{"数据库文件保存路径不能为空！", "错误提示", 64}}));
+    EXPECT_EQ(boxes.transcript(), "64|错误提示|数据库文件保存路径不能为空！ -> 1\n");
     EXPECT_FALSE(settingsWritten());
 }
 
 TEST_F(RunsBeforeServer, SavePathThatIsNoFileOrFolderIsInvalid) {
     for (const std::string& path : {app / "missing", " " + (app / "data"), app / "data/missing/",
                                     app / "d*", std::string(5000, 'x')}) {
-        RecordingMsgBox boxes;
+        ScriptedMsgBox boxes;
         texts.text5 = path;
         CreateDatabaseRun(input(boxes));
-        EXPECT_EQ(boxes.boxes, (std::vector<Box>{{"数据库文件保存路径无效！", "错误提示", 64}}))
-            << path;
+        EXPECT_EQ(boxes.transcript(), "64|错误提示|数据库文件保存路径无效！ -> 1\n") << path;
     }
     EXPECT_FALSE(settingsWritten());
 }
 
 TEST_F(RunsBeforeServer, CancelledCreateHasWrittenTheSettingsAndContactsNoServer) {
-    RecordingMsgBox boxes({kAnswerCancel});
+    ScriptedMsgBox boxes({kAnswerCancel});
     CreateDatabaseRun(input(boxes));
-    EXPECT_EQ(boxes.boxes, std::vector<Box>{kQuestionCreate});
+    EXPECT_EQ(boxes.transcript(), "1|系统提示|是否真的要创建新的数据库？ -> 2\n");
     EXPECT_EQ(setting("UserName"), "sa");
     EXPECT_EQ(setting("PassWord"), "secret");
     EXPECT_EQ(setting("DBName"), "Sales");
@@ -90,35 +89,33 @@ TEST_F(RunsBeforeServer, CancelledCreateHasWrittenTheSettingsAndContactsNoServer
 }
 
 TEST_F(RunsBeforeServer, CancelledModifyHasWrittenTheSettingsAndContactsNoServer) {
-    RecordingMsgBox boxes({kAnswerCancel});
+    ScriptedMsgBox boxes({kAnswerCancel});
     texts.text5 = "";  // not read by the modify run
     ModifyDatabaseRun(input(boxes));
-    EXPECT_EQ(boxes.boxes, std::vector<Box>{kQuestionModify});
+    EXPECT_EQ(boxes.transcript(), "1|系统提示|是否真的要修改数据库？ -> 2\n");
     EXPECT_EQ(setting("DBName"), "Sales");
 }
 
 TEST_F(RunsBeforeServer, CancelledDeleteDoesNothingAtAll) {
-    RecordingMsgBox boxes({kAnswerCancel});
+    ScriptedMsgBox boxes({kAnswerCancel});
     DeleteDatabaseRun(input(boxes));
-    EXPECT_EQ(boxes.boxes, std::vector<Box>{kQuestionDelete});
+    EXPECT_EQ(boxes.transcript(), "1|系统提示|是否真的要删除数据库？ -> 2\n");
     EXPECT_FALSE(settingsWritten());
 }
 
 class RefusedName : public RunsBeforeServer, public testing::WithParamInterface<std::string> {};
 
 TEST_P(RefusedName, CreateRefusesThroughItsErrorBox) {
-    RecordingMsgBox boxes;
+    ScriptedMsgBox boxes;
     texts.text4 = " " + GetParam() + " ";
     CreateDatabaseRun(input(boxes));
-    EXPECT_EQ(
-        boxes.boxes,
-        (std::vector<Box>{kQuestionCreate,
-                          {"系统错误：" + InvalidDatabaseNameText(GetParam()), "错误提示", 64}}));
+    EXPECT_EQ(boxes.transcript(), kCreateOk + "64|错误提示|系统错误：" +
+                                      InvalidDatabaseNameText(GetParam()) + " -> 1\n");
     EXPECT_EQ(setting("DBName"), GetParam());  // saved before the question, as always
 }
 
 TEST_P(RefusedName, ModifyLetsTheRefusalPassToItsCaller) {
-    RecordingMsgBox boxes;
+    ScriptedMsgBox boxes;
     texts.text4 = GetParam();
     try {
         ModifyDatabaseRun(input(boxes));
@@ -126,17 +123,15 @@ TEST_P(RefusedName, ModifyLetsTheRefusalPassToItsCaller) {
     } catch (const DbError& e) {
         EXPECT_EQ(e.what(), InvalidDatabaseNameText(GetParam()));
     }
-    EXPECT_EQ(boxes.boxes, std::vector<Box>{kQuestionModify});
+    EXPECT_EQ(boxes.transcript(), kModifyOk);
 }
 
 TEST_P(RefusedName, DeleteRefusesThroughItsErrorBox) {
-    RecordingMsgBox boxes;
+    ScriptedMsgBox boxes;
     texts.text4 = GetParam();
     DeleteDatabaseRun(input(boxes));
-    EXPECT_EQ(boxes.boxes,
-              (std::vector<Box>{
-                  kQuestionDelete,
-                  {"删除数据库错误：" + InvalidDatabaseNameText(GetParam()), "系统提示", 64}}));
+    EXPECT_EQ(boxes.transcript(), kDeleteOk + "64|系统提示|删除数据库错误：" +
+                                      InvalidDatabaseNameText(GetParam()) + " -> 1\n");
     EXPECT_FALSE(settingsWritten());
 }
 
@@ -146,15 +141,15 @@ INSTANTIATE_TEST_SUITE_P(Names, RefusedName,
                                          "1Sales"));
 
 TEST_F(RunsBeforeServer, UnreachableServerIsReportedByEachRun) {
-    RecordingMsgBox create, remove;
+    ScriptedMsgBox create, remove;
     CreateDatabaseRun(input(create));
-    ASSERT_EQ(create.boxes.size(), 2u);
-    EXPECT_EQ(create.boxes[1].text.rfind("系统错误：", 0), 0u) << create.boxes[1].text;
-    EXPECT_EQ(create.boxes[1].title, "错误提示");
+    ASSERT_EQ(create.boxes().size(), 2u);
+    EXPECT_EQ(create.boxes()[1].text.rfind("系统错误：", 0), 0u) << create.boxes()[1].text;
+    EXPECT_EQ(create.boxes()[1].title, "错误提示");
     DeleteDatabaseRun(input(remove));
-    ASSERT_EQ(remove.boxes.size(), 2u);
-    EXPECT_EQ(remove.boxes[1].text.rfind("删除数据库错误：", 0), 0u) << remove.boxes[1].text;
-    RecordingMsgBox modify;
+    ASSERT_EQ(remove.boxes().size(), 2u);
+    EXPECT_EQ(remove.boxes()[1].text.rfind("删除数据库错误：", 0), 0u) << remove.boxes()[1].text;
+    ScriptedMsgBox modify;
     EXPECT_THROW(ModifyDatabaseRun(input(modify)), DbError);
 }
 
