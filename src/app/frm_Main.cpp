@@ -36,8 +36,12 @@ constexpr std::array<LabelPlace, 6> kLabels{{{"数据库类型:", 32},
                                              {"数据库名:", 96},
                                              {"保存路径:", 128}}};
 
-QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
-QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
+QString Q(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+QString Q(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
 
 QLineEdit* TextBox(QWidget* parent, const char* name, QRect geometry) {
     auto* box = new QLineEdit(parent);
@@ -156,9 +160,13 @@ BoxTexts frm_Main::boxTexts() const {
             Text4->text().toStdString(),         Text5->text().toStdString()};
 }
 
-std::string frm_Main::GetDirName() { return pickFolder_(); }
+std::string frm_Main::GetDirName() {
+    return pickFolder_();
+}
 
-void frm_Main::SaveDBSet() { dsadmin::SaveDBSet(boxTexts(), setupPath_); }
+void frm_Main::SaveDBSet() {
+    dsadmin::SaveDBSet(boxTexts(), setupPath_);
+}
 
 void frm_Main::LoadDBSet() {
     const LoadedDBSet set = dsadmin::LoadDBSet(setupPath_);
@@ -187,6 +195,8 @@ void frm_Main::Command3_Click() {
     RunFromWindow(DeleteDatabaseRun, {boxTexts(), setupPath_, appFolder_, *msgBox_});
 }
 
-void frm_Main::Command4_Click() { Text5->setText(Q(GetDirName())); }
+void frm_Main::Command4_Click() {
+    Text5->setText(Q(GetDirName()));
+}
 
 }  // namespace dsadmin
