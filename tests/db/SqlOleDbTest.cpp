@@ -9,6 +9,7 @@
 #include "ExpectDbError.h"
 #include "db/Connection.h"
 #include "db/ConnectionStrings.h"
+#include "db/OleDbString.h"
 #include "db/Recordset.h"
 #include "support/SandboxProcess.h"
 
@@ -19,7 +20,7 @@ namespace {
 const char* kSaPassword = "a;b\"c";
 
 class SqlOleDb : public testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         testsupport::SandboxProcess::Options options;
         options.saPassword = kSaPassword;
@@ -49,12 +50,12 @@ std::unique_ptr<testsupport::SandboxProcess> SqlOleDb::sandbox_;
 
 // Drops the database before and after the test that names it.
 class ScratchDatabase {
-public:
+  public:
     ScratchDatabase(Connection& cn, std::string name) : cn_(cn), name_(std::move(name)) { drop(); }
     ~ScratchDatabase() { drop(); }
     const std::string& name() const { return name_; }
 
-private:
+  private:
     void drop() {
         try {
             cn_.DefaultDatabase("master");
@@ -73,6 +74,22 @@ TEST_F(SqlOleDb, OpensOnMasterWithAPasswordHoldingSemicolonAndQuote) {
     EXPECT_EQ(cn.DefaultDatabase(), "master");
     cn.Close();
     EXPECT_EQ(cn.State(), kStateClosed);
+}
+
+TEST(SqlOleDbPassword, BracesQuotesAndOuterBlanksReachTheServerIntact) {
+    testsupport::SandboxProcess::Options options;
+    options.saPassword = " x}}y;'z\"{} ";
+    testsupport::SandboxProcess sandbox(options);
+    Connection cn;
+    cn.Provider(kServerProvider);
+    // The box's text is trimmed, so the server's password has no outer blanks here.
+    cn.ConnectionString(ServerConnectionString("sa", options.saPassword,
+                                               "127.0.0.1," + std::to_string(sandbox.port())));
+    EXPECT_THROW(cn.Open(), DbError);
+    cn.ConnectionString("User Id =sa;pwd=" + OleDbString::QuoteValue(options.saPassword) +
+                        ";data source=127.0.0.1," + std::to_string(sandbox.port()));
+    cn.Open();
+    EXPECT_EQ(cn.State(), kStateOpen);
 }
 
 TEST_F(SqlOleDb, RefusedLoginCarriesTheServerTextAndNoPassword) {
@@ -121,18 +138,18 @@ TEST_F(SqlOleDb, RunsDdlThroughExecuteAndThroughAStatementRecordset) {
     EXPECT_DB_ERROR(statement.Open("CREATE TABLE Stock (Qty Int)", cn, kUnspecified, kUnspecified,
                                    kUnspecified),
                     "There is already an object named 'Stock' in the database.");
-    EXPECT_DB_ERROR(cn.Execute("CREATE DATABASE " + db.name()),
-                    "Database '" + db.name() +
-                        "' already exists. Choose a different database name.");
+    EXPECT_DB_ERROR(
+        cn.Execute("CREATE DATABASE " + db.name()),
+        "Database '" + db.name() + "' already exists. Choose a different database name.");
 }
 
 TEST_F(SqlOleDb, DefaultDatabaseToAMissingDatabaseGivesTheServerText) {
     Connection cn;
     open(cn);
     std::string name = uniqueName("DaMissing");
-    EXPECT_DB_ERROR(cn.DefaultDatabase(name),
-                    "Database '" + name +
-                        "' does not exist. Make sure that the name is entered correctly.");
+    EXPECT_DB_ERROR(
+        cn.DefaultDatabase(name),
+        "Database '" + name + "' does not exist. Make sure that the name is entered correctly.");
     EXPECT_EQ(cn.DefaultDatabase(), "master");
 }
 

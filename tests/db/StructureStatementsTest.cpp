@@ -13,7 +13,9 @@ struct StatementCase {
     std::string statements;
 };
 
-void PrintTo(const StatementCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const StatementCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class TableStatements : public StructureFileTest,
                         public testing::WithParamInterface<StatementCase> {};
@@ -42,17 +44,17 @@ INSTANTIATE_TEST_SUITE_P(
         StatementCase{"NullTableFormsNoStatement", kHeader,
                       "\\N\tLost\tInt\t\\N\t0\t0\nStock\tQty\tInt\t\\N\t0\t0\n",
                       "CREATE TABLE Stock (Qty Int)\n"},
-        StatementCase{"LowerCaseVarcharTakesNoLength", kHeader,
-                      "T\ta\tvarchar\t20\t0\t0\nT\tb\tVARCHAR\t20\t0\t0\nT\tc\tNVarChar\t20\t0\t0\n",
-                      "CREATE TABLE T (a varchar,b VARCHAR,c NVarChar)\n"},
+        StatementCase{
+            "LowerCaseVarcharTakesNoLength", kHeader,
+            "T\ta\tvarchar\t20\t0\t0\nT\tb\tVARCHAR\t20\t0\t0\nT\tc\tNVarChar\t20\t0\t0\n",
+            "CREATE TABLE T (a varchar,b VARCHAR,c NVarChar)\n"},
         StatementCase{"VarCharWithoutLength", kHeader, "T\ta\tVarChar\t\\N\t0\t0\n",
                       "CREATE TABLE T (a VarChar())\n"},
         StatementCase{"FlagsOfMinusOneSetNothing", kHeader, "T\ta\tInt\t\\N\t-1\t-1\n",
                       "CREATE TABLE T (a Int)\n"},
-        StatementCase{"YesNoFlagsSetNothing",
-                      "ftable\tfname\tflb\tflong\tfauto:yesno\tfindex:yesno\n",
-                      "T\ta\tInt\t\\N\tyes\tyes\nT\tb\tInt\t\\N\tno\tno\n",
-                      "CREATE TABLE T (a Int,b Int)\n"},
+        StatementCase{
+            "YesNoFlagsSetNothing", "ftable\tfname\tflb\tflong\tfauto:yesno\tfindex:yesno\n",
+            "T\ta\tInt\t\\N\tyes\tyes\nT\tb\tInt\t\\N\tno\tno\n", "CREATE TABLE T (a Int,b Int)\n"},
         StatementCase{"TextFlagCountsByItsNumber",
                       "ftable\tfname\tflb\tflong\tfauto:text(10)\tfindex:text(10)\n",
                       "T\ta\tInt\t\\N\t1\t 1.0\nT\tb\tInt\t\\N\t2\t\\N\n",
@@ -84,7 +86,9 @@ struct FailureCase {
     std::string err;
 };
 
-void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FailureCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class TableStatementFailures : public StructureFileTest,
                                public testing::WithParamInterface<FailureCase> {};
@@ -100,8 +104,7 @@ TEST_P(TableStatementFailures, GoToStandardErrorWithStatusOne) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, TableStatementFailures,
     testing::Values(
-        FailureCase{"TextFlagThatIsNoNumber",
-                    "ftable\tfname\tflb\tflong\tfauto:text(10)\tfindex\n",
+        FailureCase{"TextFlagThatIsNoNumber", "ftable\tfname\tflb\tflong\tfauto:text(10)\tfindex\n",
                     "A\ta\tInt\t\\N\t0\t0\nB\tb\tInt\t\\N\tyes\t0\n", "ds",
                     "CREATE TABLE A (a Int)\n", "Type mismatch"},
         FailureCase{"MissingFlongColumnForVarChar", "ftable\tfname\tflb\tfauto\tfindex\n",
@@ -111,7 +114,8 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"TableNameWithAQuote", kHeader, "O'Brien\ta\tInt\t\\N\t0\t0\n", "ds", "",
                     "Syntax error in query: expected the end of the query near 'Brien'."},
         FailureCase{"MissingFtableColumn", "fname\tflb\tflong\tfauto\tfindex\n",
-                    "a\tInt\t\\N\t0\t0\n", "ds", "", "Column \"ftable\" not found in table \"ds\""}),
+                    "a\tInt\t\\N\t0\t0\n", "ds", "",
+                    "Column \"ftable\" not found in table \"ds\""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(StructureFileTest, MissingDsTableIsNamed) {
@@ -128,7 +132,8 @@ TEST_F(StructureFileTest, MissingOrForeignFileIsNamed) {
     std::ofstream(dir_ + "/text.DS") << "not a database at all\n";
     run = script(dir_ + "/text.DS");
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err.rfind("dsfile: \"" + dir_ + "/text.DS\" is not a valid structure file (", 0), 0u)
+    EXPECT_EQ(run.err.rfind("dsfile: \"" + dir_ + "/text.DS\" is not a valid structure file (", 0),
+              0u)
         << run.err;
 }
 
