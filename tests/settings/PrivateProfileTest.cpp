@@ -22,6 +22,7 @@ struct RoundTripCase {
     const char* name;
     std::string written;
     std::string readBack;
+    friend void PrintTo(const RoundTripCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class PrivateProfileRoundTrip : public PrivateProfile,
