@@ -41,7 +41,8 @@ class frm_Main : public QWidget {
     explicit frm_Main(QWidget* parent = nullptr);
     ~frm_Main() override;
 
-    // The controls, under their designer names. Label1[i] is Label1 index i.
+    // The controls, under their designer names (also their object names; Label1[i], Label1
+    // index i, is named "Label1_i").
     QGroupBox* Frame1{};
     std::array<QLabel*, 6> Label1{};
     ComboBox* Combo1{};
