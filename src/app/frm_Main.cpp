@@ -13,7 +13,11 @@
 #include "app/ComboBox.h"
 #include "app/FolderPicker.h"
 #include "app/QtMsgBox.h"
+#include "app/RunDispatch.h"
 #include "app/StarPasswordStyle.h"
+#include "db/runs/CreateDatabaseRun.h"
+#include "db/runs/DeleteDatabaseRun.h"
+#include "db/runs/ModifyDatabaseRun.h"
 
 namespace dsadmin {
 namespace {
@@ -87,8 +91,8 @@ frm_Main::frm_Main(Environment environment, QWidget* parent)
     applyTabOrder();
 
     // The load step.
-    const std::string folder = environment.appFolder.empty() ? AppFolder() : environment.appFolder;
-    setupPath_ = MakeSetupPath(folder);
+    appFolder_ = environment.appFolder.empty() ? AppFolder() : environment.appFolder;
+    setupPath_ = MakeSetupPath(appFolder_);
     LoadDBSet();
     centreOnScreen();
 }
@@ -180,10 +184,16 @@ void frm_Main::LoadDBSet() {
     Command3->setVisible(set.command3Visible);
 }
 
-// The create, modify and delete runs are wired in here.
-void frm_Main::Command1_Click() {}
-void frm_Main::Command2_Click() {}
-void frm_Main::Command3_Click() {}
+// Each run gets the boxes' texts at the click; RunFromWindow catches what the run does not.
+void frm_Main::Command1_Click() {
+    RunFromWindow(CreateDatabaseRun, {boxTexts(), setupPath_, appFolder_, *msgBox_});
+}
+void frm_Main::Command2_Click() {
+    RunFromWindow(ModifyDatabaseRun, {boxTexts(), setupPath_, appFolder_, *msgBox_});
+}
+void frm_Main::Command3_Click() {
+    RunFromWindow(DeleteDatabaseRun, {boxTexts(), setupPath_, appFolder_, *msgBox_});
+}
 
 void frm_Main::Command4_Click() {
     Text5->setText(Q(GetDirName()));

@@ -85,6 +85,7 @@ class frm_Main : public QWidget {
     std::unique_ptr<MsgBox> ownMsgBox_;
     MsgBox* msgBox_;
     FolderPicker pickFolder_;
+    std::string appFolder_;  // the executable's folder: Setup.ini and the structure file
     std::string setupPath_;
 };
 
