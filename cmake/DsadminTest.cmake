@@ -13,8 +13,13 @@ function(dsadmin_add_test name)
   endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  # An empty LABELS value would vanish from the list and turn TIMEOUT into a label.
+  set(properties TIMEOUT ${T_TIMEOUT})
+  if(T_LABELS)
+    list(APPEND properties LABELS "${T_LABELS}")
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
-    PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT})
+    PROPERTIES ${properties})
 endfunction()

@@ -3,7 +3,8 @@
 // floating number, text (UTF-8), yes/no and date.
 //
 // The rules the runs rely on (appending, comparing with a number) are methods of this
-// class; see their contracts below.
+// class; see their contracts below. They are defined in Value.cpp (library dsadmin_dbcore);
+// constructing and inspecting a Value needs only this header.
 
 #include <cstdint>
 #include <string>
@@ -18,7 +19,7 @@ struct Date {
 };
 
 class Value {
-public:
+  public:
     struct Null {
         friend bool operator==(const Null&, const Null&) = default;
     };
@@ -37,9 +38,25 @@ public:
     bool isNull() const { return std::holds_alternative<Null>(v_); }
     const Storage& storage() const { return v_; }
 
+    // The text this value contributes when appended to a string: Null gives "", a number its
+    // plain decimal form (50, -3, 1.5; whole doubles without a fraction), a text itself,
+    // yes/no "True" / "False", a date "YYYY-MM-DD" with " hh:mm:ss" when it has a time.
+    std::string text() const;
+    // Appends text() to out.
+    void appendTo(std::string& out) const;
+
+    // Whether this value equals the number n: Null never does; a number compares by value;
+    // yes/no reads as -1 (yes) or 0 (no); a date by its day count; a text by the number it
+    // reads as (blanks around it allowed: " 1 ", "1.0", "+1", "1e0").
+    // Throws DbError("Type mismatch") for a text that reads as no number.
+    bool equalsNumber(double n) const;
+
+    // Reads a text as a number the way equalsNumber does; false when it is none.
+    static bool parseNumber(const std::string& text, double& out);
+
     friend bool operator==(const Value&, const Value&) = default;
 
-private:
+  private:
     Storage v_;
 };
 

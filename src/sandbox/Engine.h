@@ -52,6 +52,11 @@ struct ResultSet {
 struct StatementResult {
     std::vector<Message> infos;           // INFO tokens (5701 "Changed database context..." ...)
     std::optional<Message> error;         // ERROR token; the DONE then carries the error bit
+    // ERROR tokens that a real server sends before `error` in the same reply, in order (a
+    // failed CREATE DATABASE: 5123 or 5170 here, then `error` = 1802; an unclosed quote: 105
+    // here, then `error` = 102). Empty unless `error` is set. Send these, then `error`, then
+    // the one DONE with the error bit.
+    std::vector<Message> precedingErrors;
     std::optional<ResultSet> rows;        // COLMETADATA + ROWs
     std::optional<std::int64_t> rowCount; // DONE count with the COUNT bit
     std::optional<std::string> newDatabase;  // ENVCHANGE type 1 (new name; old = before)
@@ -80,7 +85,10 @@ class Engine {
 public:
     virtual ~Engine() = default;
     // Checks the login and opens a session in `database` (empty: master). Returns nullptr and
-    // fills `error` (18456 "Login failed for user '<name>'.", 4060 ...) on refusal.
+    // fills `error` on refusal: 18456 "Login failed for user '<name>'." for a wrong user or
+    // password; 4060 (class 11) "Cannot open database "<db>" requested by the login. The login
+    // failed." for an unknown database, which a real server follows with 18456 for the same
+    // user: the front end sends that second ERROR itself (tedious retries a lone 4060).
     virtual std::unique_ptr<Session> login(const std::string& user, const std::string& password,
                                            const std::string& database, Message& error) = 0;
 };
@@ -92,6 +100,7 @@ namespace sandbox {
 struct EngineOptions {
     std::string dataDir;     // holds master's catalog and the files of databases made without ON
     std::string saPassword;  // the password of the one login, sa
+    std::string serverName = "DSADMIN-SANDBOX";  // what @@SERVERNAME answers
 };
 
 // Opens (creating when missing) the engine over `options.dataDir`. Throws std::runtime_error

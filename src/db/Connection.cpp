@@ -1,0 +1,85 @@
+#include "db/Connection.h"
+
+#include "db/DbError.h"
+#include "db/OleDbString.h"
+#include "db/ProviderSession.h"
+#include "db/Providers.h"
+
+namespace dsadmin {
+namespace {
+const char* kIsOpen = "Operation is not allowed when the object is open.";
+const char* kIsClosed = "Operation is not allowed when the object is closed.";
+}  // namespace
+
+Connection::Connection() = default;
+Connection::Connection(Connection&&) noexcept = default;
+
+Connection& Connection::operator=(Connection&& other) noexcept {
+    if (this != &other) {
+        if (session_) {
+            try {
+                session_->close();
+            } catch (...) {  // a release never fails
+            }
+        }
+        provider_ = std::move(other.provider_);
+        connectionString_ = std::move(other.connectionString_);
+        session_ = std::move(other.session_);
+    }
+    return *this;
+}
+
+Connection::~Connection() {
+    if (!session_) return;
+    try {
+        session_->close();
+    } catch (...) {  // released on an error path: the first failure is the one reported
+    }
+}
+
+void Connection::Provider(const std::string& name) {
+    if (session_) throw DbError(kIsOpen);
+    provider_ = name;
+}
+
+void Connection::ConnectionString(const std::string& text) {
+    if (session_) throw DbError(kIsOpen);
+    connectionString_ = text;
+}
+
+void Connection::Open(const std::string& connectionString, const std::string& userId,
+                      const std::string& password, int /*options*/) {
+    if (session_) throw DbError(kIsOpen);
+    if (!connectionString.empty()) connectionString_ = connectionString;
+    OleDbString properties = OleDbString::Parse(connectionString_);
+    if (auto named = properties.get("Provider")) provider_ = *named;
+    properties.erase("Provider");
+    if (!userId.empty()) properties.set("User ID", userId);
+    if (!password.empty()) properties.set("Password", password);
+    session_ = OpenProviderSession(provider_, properties);
+}
+
+void Connection::Execute(const std::string& commandText, int /*options*/) {
+    session().run(commandText);
+}
+
+void Connection::DefaultDatabase(const std::string& name) {
+    session().setDefaultDatabase(name);
+}
+
+std::string Connection::DefaultDatabase() const {
+    return session().defaultDatabase();
+}
+
+void Connection::Close() {
+    if (!session_) throw DbError(kIsClosed);
+    auto session = std::move(session_);
+    session->close();
+}
+
+ProviderSession& Connection::session() const {
+    if (!session_) throw DbError(kIsClosed);
+    return *session_;
+}
+
+}  // namespace dsadmin

@@ -1,0 +1,32 @@
+#pragma once
+// What a provider does once a Connection has opened it. One implementation per provider
+// ("SQLOLEDB" in db/odbc, "Microsoft.Jet.OLEDB.4.0" in db/jet). A session is owned by one
+// Connection and used from one thread.
+
+#include <optional>
+#include <string>
+
+#include "db/RowSet.h"
+
+namespace dsadmin {
+
+class ProviderSession {
+  public:
+    virtual ~ProviderSession() = default;  // releases everything; never throws
+
+    // Runs one command text to its end (every result of a batch) and returns the rows of
+    // its first result that has columns, all fetched, or nullopt when no result has any.
+    // Throws DbError with the provider's or the server's description.
+    virtual std::optional<RowSet> run(const std::string& text) = 0;
+
+    // Makes name the database later commands run in. Throws DbError (the server's text when
+    // the database is missing or not allowed; a provider without databases refuses).
+    virtual void setDefaultDatabase(const std::string& name) = 0;
+    // The database commands run in now; empty when the provider has none.
+    virtual std::string defaultDatabase() = 0;
+
+    // Ends the session. May throw DbError; the destructor ends it silently in any case.
+    virtual void close() = 0;
+};
+
+}  // namespace dsadmin

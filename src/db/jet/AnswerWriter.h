@@ -1,0 +1,39 @@
+#pragma once
+// Child side of a JetReader call: encodes the answer (see JetWire.h) into a buffer and
+// writes it to a file descriptor in large chunks.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace dsadmin {
+
+class AnswerWriter {
+  public:
+    // Does not own `fd`. Writes "DSJ1" and `kind`.
+    AnswerWriter(int fd, char kind);
+
+    void u8(std::uint8_t v) { buf_.push_back(static_cast<char>(v)); }
+    void u32(std::uint32_t v) { raw(&v, sizeof v); }
+    void i64(std::int64_t v) { raw(&v, sizeof v); }
+    void f64(double v) { raw(&v, sizeof v); }
+    void str(std::string_view s);
+    void raw(const void* p, std::size_t n);
+
+    // Sends what is buffered once the buffer is large. Throws std::runtime_error when the
+    // pipe refuses data.
+    void maybeFlush() {
+        if (buf_.size() >= kChunk) flush();
+    }
+    // Writes the trailer and sends everything.
+    void finish();
+
+  private:
+    static constexpr std::size_t kChunk = 256 * 1024;
+    void flush();
+
+    int fd_;
+    std::string buf_;
+};
+
+}  // namespace dsadmin

@@ -1,0 +1,174 @@
+#include "db/jet/JetReader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+
+#include "db/DbError.h"
+#include "db/jet/AnswerReader.h"
+#include "db/jet/AnswerWriter.h"
+#include "db/jet/ChildProcess.h"
+#include "db/jet/JetWire.h"
+#include "db/jet/MdbDatabase.h"
+
+namespace dsadmin {
+namespace {
+
+// An answer above this size means a damaged file claiming absurd contents.
+constexpr std::size_t kMaxAnswer = std::size_t{2} << 30;
+
+std::string quoted(std::string_view s) {
+    return "\"" + std::string(s) + "\"";
+}
+
+[[noreturn]] void throwInvalid(const std::string& path, const std::string& why) {
+    throw DbError(quoted(path) + " is not a valid structure file (" + why + ")");
+}
+
+// The child's side: open the file, do one request, stream the answer, exit.
+int serve(const std::string& path, char kind, const std::string& table, int fd) {
+    try {
+        MdbDatabase db(path);
+        AnswerWriter out(fd, kind);
+        if (kind == jetwire::kTables) {
+            auto names = db.userTables();
+            out.u32(static_cast<std::uint32_t>(names.size()));
+            for (const auto& n : names) out.str(n);
+        } else {
+            db.writeTable(table, out);
+        }
+        out.finish();
+    } catch (const MdbDatabase::Failure& f) {
+        AnswerWriter out(fd, jetwire::kError);
+        out.u8(f.code);
+        out.str(f.what());
+        out.finish();
+    }
+    return 0;
+}
+
+std::string describeEnd(const ChildProcess::Outcome& o, std::chrono::milliseconds timeout) {
+    switch (o.end) {
+        case ChildProcess::End::Signalled:
+            return "the reader crashed with signal " + std::to_string(o.code);
+        case ChildProcess::End::TimedOut:
+            return "no answer within " + (timeout.count() % 1000 == 0
+                                              ? std::to_string(timeout.count() / 1000) + " s"
+                                              : std::to_string(timeout.count()) + " ms");
+        case ChildProcess::End::TooLarge:
+            return "the answer is too large";
+        case ChildProcess::End::Exited:
+            break;
+    }
+    return "the reader failed with status " + std::to_string(o.code);
+}
+
+JetType toJetType(std::uint8_t code) {
+    if ((code >= 0x01 && code <= 0x0C) || code == 0x0F || code == 0x10)
+        return static_cast<JetType>(code);
+    return JetType::Other;
+}
+
+}  // namespace
+
+int JetTable::columnIndex(std::string_view wanted) const {
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        const std::string& n = columns[i].name;
+        if (n.size() == wanted.size() && ::strncasecmp(n.data(), wanted.data(), n.size()) == 0)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+JetReader::JetReader(std::string path, std::chrono::milliseconds timeout)
+    : path_(std::move(path)), timeout_(timeout) {
+    struct stat st {};
+    if (::stat(path_.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        throw DbError("Structure file " + quoted(path_) + " does not exist");
+    int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw DbError("Structure file " + quoted(path_) +
+                      " cannot be read: " + std::strerror(errno));
+    ::close(fd);
+}
+
+namespace {
+
+// Runs one request in a child and returns the answer, or throws the DbError for a crash,
+// a timeout, garbage or an error the child reported.
+std::string ask(const std::string& path, char kind, const std::string& table,
+                std::chrono::milliseconds timeout) {
+    ChildProcess::Outcome o;
+    try {
+        ChildProcess child([&](int fd) { return serve(path, kind, table, fd); });
+        o = child.collect(timeout, kMaxAnswer);
+    } catch (const std::system_error& e) {
+        throw DbError("Cannot read " + quoted(path) + ": " + e.what());
+    }
+    if (o.end != ChildProcess::End::Exited || o.code != 0)
+        throwInvalid(path, describeEnd(o, timeout));
+    return std::move(o.output);
+}
+
+void throwReported(const std::string& path, const std::string& table, AnswerReader& in) {
+    std::uint8_t code = in.u8();
+    std::string detail = in.str();
+    if (code == jetwire::kNoTable)
+        throw DbError("Table " + quoted(table) + " not found in " + quoted(path));
+    throwInvalid(path, detail);
+}
+
+}  // namespace
+
+std::vector<std::string> JetReader::tableNames() const {
+    std::string answer = ask(path_, jetwire::kTables, {}, timeout_);
+    try {
+        AnswerReader in(answer);
+        if (in.kind() == jetwire::kError) throwReported(path_, {}, in);
+        if (in.kind() != jetwire::kTables) throw AnswerReader::Garbled("wrong kind");
+        std::uint32_t n = in.u32();
+        std::vector<std::string> names;
+        for (std::uint32_t i = 0; i < n; ++i) names.push_back(in.str());
+        if (!in.atEnd()) throw AnswerReader::Garbled("trailing bytes");
+        return names;
+    } catch (const AnswerReader::Garbled& g) {
+        throwInvalid(path_, std::string("garbled answer: ") + g.what());
+    }
+}
+
+JetTable JetReader::readTable(std::string_view name) const {
+    const std::string table(name);
+    std::string answer = ask(path_, jetwire::kTable, table, timeout_);
+    try {
+        AnswerReader in(answer);
+        if (in.kind() == jetwire::kError) throwReported(path_, table, in);
+        if (in.kind() != jetwire::kTable) throw AnswerReader::Garbled("wrong kind");
+        JetTable t;
+        t.name = in.str();
+        std::uint32_t ncols = in.u32();
+        if (ncols > 4096) throw AnswerReader::Garbled("too many columns");
+        for (std::uint32_t i = 0; i < ncols; ++i) {
+            JetColumn c;
+            c.name = in.str();
+            std::uint8_t type = in.u8();
+            c.type = toJetType(type);
+            c.size = static_cast<int>(in.u32());
+            t.columns.push_back(std::move(c));
+        }
+        std::uint32_t rows = 0;
+        for (std::uint8_t mark = in.u8(); mark != jetwire::kEnd; mark = in.u8(), ++rows) {
+            if (mark != jetwire::kRow) throw AnswerReader::Garbled("row mark");
+            for (std::uint32_t i = 0; i < ncols; ++i) t.cells.push_back(in.value());
+        }
+        if (in.u32() != rows || !in.atEnd()) throw AnswerReader::Garbled("row count");
+        return t;
+    } catch (const AnswerReader::Garbled& g) {
+        throwInvalid(path_, std::string("garbled answer: ") + g.what());
+    }
+}
+
+}  // namespace dsadmin

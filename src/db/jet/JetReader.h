@@ -1,0 +1,97 @@
+#pragma once
+// Reads Jet databases (Access .mdb files, and so the structure file .DS) through mdbtools'
+// libmdb.
+//
+// libmdb is not safe on malformed files (it can crash on a hostile or truncated file), so
+// every read runs in a forked child process that streams its answer back over a pipe. A
+// crash, a hang past the time limit or a garbled answer of that child becomes a DbError
+// naming the file; the calling process is never taken down.
+//
+// Every call opens the file afresh: a JetReader holds no libmdb state between calls, so the
+// file may be replaced between calls and the object may be copied or moved freely.
+// Not thread-safe per object; separate objects may be used from separate threads.
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "db/Value.h"
+
+namespace dsadmin {
+
+// Column types as the Jet file declares them (the Jet type codes).
+enum class JetType : std::uint8_t {
+    Boolean = 0x01,   // Yes/No: read as bool, never Null
+    Byte = 0x02,      // read as integer 0..255
+    Integer = 0x03,   // 16-bit, read as integer
+    Long = 0x04,      // 32-bit, read as integer
+    Money = 0x05,     // read as floating (the stored value / 10000)
+    Single = 0x06,    // read as floating
+    Double = 0x07,    // read as floating
+    DateTime = 0x08,  // read as Date
+    Binary = 0x09,    // read as text: "0x" followed by upper-case hex digits
+    Text = 0x0A,      // read as UTF-8 text
+    Ole = 0x0B,       // read as Null (OLE objects are not decoded)
+    Memo = 0x0C,      // read as UTF-8 text
+    Guid = 0x0F,      // read as text {XXXXXXXX-XXXX-XXXX-XXXXXXXXXXXXXXXX}
+    Numeric = 0x10,   // read as floating
+    Other = 0xFF,     // any other code: read as Null
+};
+
+struct JetColumn {
+    std::string name;  // UTF-8, as stored in the file
+    JetType type = JetType::Other;
+    int size = 0;  // bytes the file declares: Text 2 x characters, Long 4, Memo 0, ...
+    friend bool operator==(const JetColumn&, const JetColumn&) = default;
+};
+
+// One whole table. Rows come in the order the file stores them (data pages in page order,
+// rows in slot order): for a file written in one go, the order the rows were written.
+struct JetTable {
+    std::string name;                // UTF-8, as the catalog spells it
+    std::vector<JetColumn> columns;  // in column-number order
+    std::vector<Value> cells;        // row-major: rowCount() x columns.size() values
+
+    std::size_t rowCount() const { return columns.empty() ? 0 : cells.size() / columns.size(); }
+    // The values of row i (i < rowCount()), one per column.
+    std::span<const Value> row(std::size_t i) const {
+        return {cells.data() + i * columns.size(), columns.size()};
+    }
+    // Index of the column whose name equals `name` ignoring ASCII letter case, as Jet
+    // matches names; -1 when there is none.
+    int columnIndex(std::string_view name) const;
+};
+
+class JetReader {
+  public:
+    static constexpr std::chrono::milliseconds kDefaultTimeout{60'000};
+
+    // Remembers the path; opens nothing yet. `path` is a native path (UTF-8 bytes).
+    // Throws DbError "Structure file \"<path>\" does not exist" when there is no regular
+    // file at `path`, and "Structure file \"<path>\" cannot be read: <reason>" when it
+    // cannot be opened for reading.
+    explicit JetReader(std::string path, std::chrono::milliseconds timeout = kDefaultTimeout);
+
+    const std::string& path() const { return path_; }
+
+    // The user tables (not the MSys* system tables), in catalog order.
+    // Throws DbError "\"<path>\" is not a valid structure file (<why>)" when the file is no
+    // Jet database, is damaged, or its reader crashes or exceeds the time limit.
+    std::vector<std::string> tableNames() const;
+
+    // The columns and all rows of the user table `name`, matched ignoring letter case as Jet
+    // does. Reads the whole table in one pass.
+    // Throws DbError "Table \"<name>\" not found in \"<path>\"" when there is no such user
+    // table, and the errors of tableNames() for a bad file.
+    JetTable readTable(std::string_view name) const;
+
+  private:
+    std::string path_;
+    std::chrono::milliseconds timeout_;
+};
+
+}  // namespace dsadmin

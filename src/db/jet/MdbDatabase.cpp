@@ -1,0 +1,256 @@
+#include "db/jet/MdbDatabase.h"
+
+#include <strings.h>
+
+#include <charconv>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "db/jet/JetWire.h"
+
+namespace dsadmin {
+namespace {
+
+// Row-offset flag that marks a deleted row or a pointer to a moved one; libmdb and other
+// readers skip such rows.
+constexpr int kDeletedRow = 0x4000;
+constexpr int kOffsetMask = 0x1FFF;
+// Memo texts come back through libmdb's bind-size buffer: large enough for 65,535 UCS-2
+// characters as UTF-8.
+constexpr std::size_t kBindSize = 256 * 1024;
+
+void appendUtf8(std::string& out, std::uint32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+// UTF-16LE code units to UTF-8; surrogate pairs are joined (libmdb's iconv turns them into
+// "??"), a lone surrogate becomes U+FFFD.
+void utf16ToUtf8(const std::vector<std::uint16_t>& units, std::string& out) {
+    out.clear();
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        std::uint32_t u = units[i];
+        if (u >= 0xD800 && u < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+            units[i + 1] < 0xE000) {
+            u = 0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00);
+            ++i;
+        } else if (u >= 0xD800 && u < 0xE000) {
+            u = 0xFFFD;
+        }
+        appendUtf8(out, u);
+    }
+}
+
+// A Jet 4 text value: plain UCS-2LE, or "compressed Unicode" when it starts with FF FE
+// (then a 0 byte toggles between one byte per character and two), as libmdb decodes it.
+void decodeJet4Text(const unsigned char* p, std::size_t n, std::string& out) {
+    std::vector<std::uint16_t> units;
+    units.reserve(n);
+    if (n >= 2 && p[0] == 0xFF && p[1] == 0xFE) {
+        bool compressed = true;
+        for (std::size_t i = 2; i < n;) {
+            if (p[i] == 0) {
+                compressed = !compressed;
+                ++i;
+            } else if (compressed) {
+                units.push_back(p[i++]);
+            } else if (i + 1 < n) {
+                units.push_back(static_cast<std::uint16_t>(p[i] | (p[i + 1] << 8)));
+                i += 2;
+            } else {
+                break;
+            }
+        }
+    } else {
+        for (std::size_t i = 0; i + 1 < n; i += 2)
+            units.push_back(static_cast<std::uint16_t>(p[i] | (p[i + 1] << 8)));
+    }
+    utf16ToUtf8(units, out);
+}
+
+std::string hexText(const unsigned char* p, std::size_t n) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string s = "0x";
+    for (std::size_t i = 0; i < n; ++i) {
+        s.push_back(digits[p[i] >> 4]);
+        s.push_back(digits[p[i] & 15]);
+    }
+    return s;
+}
+
+template <class T>
+T load(const unsigned char* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+void writeGlibText(gchar* s, AnswerWriter& out) {
+    out.u8(jetwire::kText);
+    out.str(s ? s : "");
+    g_free(s);
+}
+
+}  // namespace
+
+MdbDatabase::MdbDatabase(const std::string& path) {
+    // Values are wanted as UTF-8 whatever the caller's environment says.
+    ::setenv("MDBICONV", "UTF-8", 1);
+    ::unsetenv("MDBPATH");
+    mdb_.reset(mdb_open(path.c_str(), MDB_NOFLAGS));
+    if (!mdb_) throw Failure(jetwire::kNotJet, "not a Jet database");
+    mdb_set_bind_size(mdb_.get(), kBindSize);
+    if (!mdb_read_catalog(mdb_.get(), MDB_TABLE))
+        throw Failure(jetwire::kNotJet, "no table catalog");
+    textBuf_.resize(16384);
+}
+
+std::vector<std::string> MdbDatabase::userTables() const {
+    std::vector<std::string> names;
+    for (unsigned i = 0; i < mdb_->num_catalog; ++i) {
+        auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb_->catalog, i));
+        if (e->object_type == MDB_TABLE && mdb_is_user_table(e)) names.emplace_back(e->object_name);
+    }
+    return names;
+}
+
+MdbCatalogEntry* MdbDatabase::findUserTable(std::string_view name) const {
+    const std::string wanted(name);
+    for (unsigned i = 0; i < mdb_->num_catalog; ++i) {
+        auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb_->catalog, i));
+        if (e->object_type == MDB_TABLE && mdb_is_user_table(e) &&
+            ::strcasecmp(e->object_name, wanted.c_str()) == 0)
+            return e;
+    }
+    return nullptr;
+}
+
+void MdbDatabase::writeTable(std::string_view name, AnswerWriter& out) {
+    MdbCatalogEntry* entry = findUserTable(name);
+    if (!entry) throw Failure(jetwire::kNoTable, "no such table");
+    Table table(mdb_read_table(entry));
+    // mdb_read_columns parses the page that mdb_read_table left in the handle's buffer.
+    if (!table || !mdb_read_columns(table.get()) || !table->columns)
+        throw Failure(jetwire::kBadTable, "unreadable table definition");
+    MdbTableDef* t = table.get();
+    out.str(entry->object_name);
+    out.u32(t->num_cols);
+    for (unsigned i = 0; i < t->num_cols; ++i) {
+        auto* col = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, i));
+        out.str(col->name);
+        out.u8(static_cast<std::uint8_t>(col->col_type));
+        out.u32(static_cast<std::uint32_t>(col->col_size));
+    }
+    std::vector<MdbField> fields(t->num_cols + 1);
+    std::uint32_t rows = 0;
+    MdbHandle* mdb = mdb_.get();
+    mdb_rewind_table(t);
+    // The loop of mdb_fetch_row without its per-column text formatting: each row is
+    // cracked once and its fields are decoded from the raw bytes.
+    while (t->num_cols > 0 && mdb_read_next_dpg(t)) {
+        int count = mdb_get_int16(mdb->pg_buf, mdb->fmt->row_count_offset);
+        for (int r = 0; r < count; ++r) {
+            int start = 0;
+            size_t size = 0;
+            if (mdb_find_row(mdb, r, &start, &size) != 0 || size == 0) continue;
+            if (start & kDeletedRow) continue;
+            if (mdb_crack_row(t, start & kOffsetMask, size, fields.data()) < 0) continue;
+            out.u8(jetwire::kRow);
+            writeRow(t, fields.data(), out);
+            ++rows;
+            out.maybeFlush();
+        }
+    }
+    out.u8(jetwire::kEnd);
+    out.u32(rows);
+}
+
+void MdbDatabase::writeRow(MdbTableDef* t, MdbField* fields, AnswerWriter& out) {
+    for (unsigned i = 0; i < t->num_cols; ++i) {
+        auto* col = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, fields[i].colnum));
+        writeValue(*col, fields[i], out);
+    }
+}
+
+void MdbDatabase::writeValue(const MdbColumn& col, const MdbField& f, AnswerWriter& out) {
+    MdbHandle* mdb = mdb_.get();
+    // A Yes/No value lives in the null-mask bit: set is Yes.
+    if (col.col_type == MDB_BOOL) return out.u8(f.is_null ? jetwire::kFalse : jetwire::kTrue);
+    const int fixedWidth =
+        col.col_type == MDB_BYTE                                   ? 1
+        : col.col_type == MDB_INT                                  ? 2
+        : col.col_type == MDB_LONGINT || col.col_type == MDB_FLOAT ? 4
+        : col.col_type == MDB_REPID                                ? 16
+        : col.col_type == MDB_NUMERIC                              ? 17
+        : col.col_type == MDB_MONEY || col.col_type == MDB_DOUBLE || col.col_type == MDB_DATETIME
+            ? 8
+            : 0;
+    if (f.is_null || f.siz < fixedWidth || f.start < 0 ||
+        f.start + f.siz > static_cast<int>(mdb->fmt->pg_size))
+        return out.u8(jetwire::kNull);
+    const unsigned char* p = mdb->pg_buf + f.start;
+    auto integer = [&](std::int64_t v) { out.u8(jetwire::kInt), out.i64(v); };
+    auto floating = [&](double v) { out.u8(jetwire::kFloat), out.f64(v); };
+    switch (col.col_type) {
+        case MDB_BYTE:
+            return integer(p[0]);
+        case MDB_INT:
+            return integer(load<std::int16_t>(p));
+        case MDB_LONGINT:
+            return integer(load<std::int32_t>(p));
+        case MDB_MONEY:
+            return floating(static_cast<double>(load<std::int64_t>(p)) / 10000.0);
+        case MDB_FLOAT:
+            return floating(load<float>(p));
+        case MDB_DOUBLE:
+            return floating(load<double>(p));
+        case MDB_DATETIME:
+            out.u8(jetwire::kDate), out.f64(load<double>(p));
+            return;
+        case MDB_BINARY:
+            out.u8(jetwire::kText), out.str(hexText(p, f.siz));
+            return;
+        case MDB_TEXT: {
+            if (IS_JET3(mdb)) {
+                mdb_unicode2ascii(mdb, reinterpret_cast<const char*>(p), f.siz, textBuf_.data(),
+                                  textBuf_.size());
+                out.u8(jetwire::kText), out.str(textBuf_.c_str());
+                return;
+            }
+            std::string text;
+            decodeJet4Text(p, f.siz, text);
+            out.u8(jetwire::kText), out.str(text);
+            return;
+        }
+        case MDB_MEMO:
+            return writeGlibText(mdb_col_to_string(mdb, mdb->pg_buf, f.start, MDB_MEMO, f.siz),
+                                 out);
+        case MDB_REPID:
+            return writeGlibText(mdb_uuid_to_string(mdb->pg_buf, f.start), out);
+        case MDB_NUMERIC: {
+            gchar* s = mdb_numeric_to_string(mdb, f.start, col.col_scale, col.col_prec);
+            double v = 0.0;
+            if (s) std::from_chars(s, s + std::strlen(s), v);
+            g_free(s);
+            return floating(v);
+        }
+        default:
+            return out.u8(jetwire::kNull);
+    }
+}
+
+}  // namespace dsadmin

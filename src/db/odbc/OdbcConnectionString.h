@@ -1,0 +1,33 @@
+#pragma once
+// Turns the pairs of an OLE DB connection string for "SQLOLEDB" into a connection string
+// for the FreeTDS ODBC driver. Text is UTF-8.
+
+#include <string>
+
+#include "db/OleDbString.h"
+
+namespace dsadmin {
+
+// Where a SQL Server data source points.
+struct ServerAddress {
+    std::string host;      // "(local)", "." and "localhost" become 127.0.0.1
+    int port = 0;          // 0 when none is given (then 1433, or the instance's port)
+    std::string instance;  // empty for the default instance
+};
+
+// Reads a data source as SQL Server clients do: an optional "tcp:" prefix, then
+// "host,port" or "host\instance" (a port given after a comma wins over an instance);
+// "(local)", "." and "localhost" mean 127.0.0.1 port 1433. Throws DbError for a port that
+// is no number from 1 to 65535.
+ServerAddress ParseDataSource(const std::string& dataSource);
+
+// Quotes value for an ODBC connection string: always in braces, '}' doubled.
+std::string OdbcQuote(const std::string& value);
+
+// The ODBC string for properties (keywords any case: "Data Source"/"Server"/"Address",
+// "User ID"/"UID", "Password"/"PWD", "Initial Catalog"/"Database"), for the driver
+// driverName: Driver, Server, Port, UID, PWD, Database, TDS_Version=7.4, ClientCharset=UTF-8.
+// Sets no time-out.
+std::string ToOdbcConnectionString(const OleDbString& properties, const std::string& driverName);
+
+}  // namespace dsadmin

@@ -1,0 +1,72 @@
+#include "db/odbc/OdbcDiagnostics.h"
+
+#include <sqlext.h>
+
+#include <array>
+#include <string>
+
+namespace dsadmin {
+
+std::string StripDriverPrefixes(const std::string& text) {
+    static const std::array<const char*, 5> kTags = {"[unixODBC]", "[FreeTDS]", "[SQL Server]",
+                                                     "[Driver Manager]", "[ODBC]"};
+    std::string s = text;
+    for (bool again = true; again;) {
+        again = false;
+        for (const char* tag : kTags) {
+            std::string t(tag);
+            if (s.compare(0, t.size(), t) == 0) {
+                s.erase(0, t.size());
+                again = true;
+            }
+        }
+    }
+    return s;
+}
+
+std::vector<ServerMessage> ReadDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
+    std::vector<ServerMessage> out;
+    for (SQLSMALLINT i = 1;; ++i) {
+        SQLCHAR state[6] = {};
+        SQLINTEGER native = 0;
+        SQLSMALLINT length = 0;
+        std::string text(1024, '\0');
+        SQLRETURN rc = SQLGetDiagRec(handleType, handle, i, state, &native,
+                                     reinterpret_cast<SQLCHAR*>(text.data()),
+                                     static_cast<SQLSMALLINT>(text.size()), &length);
+        if (rc == SQL_SUCCESS_WITH_INFO && length >= static_cast<SQLSMALLINT>(text.size())) {
+            text.assign(static_cast<std::size_t>(length) + 1, '\0');  // text was cut: read again
+            rc = SQLGetDiagRec(handleType, handle, i, state, &native,
+                               reinterpret_cast<SQLCHAR*>(text.data()),
+                               static_cast<SQLSMALLINT>(text.size()), &length);
+        }
+        if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) break;  // SQL_NO_DATA ends it
+        text.resize(std::min<std::size_t>(static_cast<std::size_t>(length), text.size() - 1));
+        ServerMessage m;
+        m.number = native;
+        m.sqlState = reinterpret_cast<char*>(state);
+        m.text = StripDriverPrefixes(text);
+        out.push_back(std::move(m));
+    }
+    return out;
+}
+
+DbError MakeDbError(std::vector<ServerMessage> messages, const std::string& fallback) {
+    const ServerMessage* chosen = nullptr;
+    for (const auto& m : messages) {
+        bool warning = m.sqlState.rfind("01", 0) == 0;
+        if (warning) continue;
+        if (m.number != 0) {
+            chosen = &m;
+            break;
+        }
+        if (!chosen) chosen = &m;
+    }
+    if (!chosen && !messages.empty()) chosen = &messages.front();
+    if (!chosen) return DbError(fallback, {}, 0, std::move(messages));
+    std::string text = chosen->text, state = chosen->sqlState;
+    int number = chosen->number;
+    return DbError(text, state, number, std::move(messages));
+}
+
+}  // namespace dsadmin

@@ -1,0 +1,39 @@
+#pragma once
+// The "SQLOLEDB" provider: a SQL Server session over unixODBC and the FreeTDS driver.
+// Results are read forward to their end and kept on the client; no time-out is set.
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "db/OleDbString.h"
+#include "db/ProviderSession.h"
+#include "db/odbc/OdbcHandle.h"
+
+namespace dsadmin {
+
+class OdbcSession : public ProviderSession {
+  public:
+    // Connects with the OLE DB pairs properties (see ToOdbcConnectionString). Uses the
+    // driver registered as "FreeTDS", or the driver library itself when unixODBC has no such
+    // registration. Throws DbError with the server's or the driver's description
+    // ("Login failed for user 'sa'.").
+    static std::unique_ptr<OdbcSession> Open(const OleDbString& properties);
+
+    // Runs text as one batch and drains every result (SQLMoreResults until SQL_NO_DATA), so
+    // an error in a later result is reported. Throws DbError with the first error's text
+    // and every message of the batch.
+    std::optional<RowSet> run(const std::string& text) override;
+    // Sets the current catalog; a failure carries the server's 911 text.
+    void setDefaultDatabase(const std::string& name) override;
+    std::string defaultDatabase() override;
+    void close() override;
+
+  private:
+    OdbcSession() = default;
+
+    OdbcHandle env_;
+    OdbcHandle dbc_;
+};
+
+}  // namespace dsadmin

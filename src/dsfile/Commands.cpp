@@ -1,0 +1,56 @@
+#include "dsfile/Commands.h"
+
+#include <array>
+#include <ostream>
+
+namespace dsadmin::dsfile {
+namespace {
+
+const std::array<Command, 3> kCommands = {{
+    {"write", "FILE.DS [--table NAME] [--force] < rows.tsv",
+     "write a new structure file from tab-separated rows", runWrite},
+    {"dump", "FILE [TABLE]", "print a table (default ds) as tab-separated rows", runDump},
+    {"tables", "FILE", "list the user tables, one a line", runTables},
+}};
+
+void printUsage(std::ostream& os) {
+    os << "usage:\n";
+    for (const auto& c : kCommands)
+        os << "  dsfile " << c.name << ' ' << c.usage << "\n      " << c.summary << '\n';
+    os << "Rows: one a line, cells separated by tabs, a header line of column names first.\n"
+          "In a cell: \\\\ backslash, \\t tab, \\n line feed, \\r carriage return; a cell\n"
+          "that is exactly \\N is NULL, an empty cell the empty text. A header cell is a\n"
+          "default ds column (ftable fname flb: text(64); flong fauto findex: long) or\n"
+          "name:type, type one of text(1..255) text long integer byte double yesno\n"
+          "datetime memo. Dates: YYYY-MM-DD[ HH:MM[:SS]]. Yes/No: 1 0 -1 true false yes no.\n";
+}
+
+}  // namespace
+
+std::span<const Command> commands() {
+    return kCommands;
+}
+
+int usageError(std::string_view name, Streams io) {
+    for (const auto& c : kCommands)
+        if (c.name == name) {
+            io.err << "usage: dsfile " << c.name << ' ' << c.usage << '\n';
+            return kUsage;
+        }
+    printUsage(io.err);
+    return kUsage;
+}
+
+int dispatch(std::span<const std::string> args, Streams io) {
+    if (!args.empty() && (args[0] == "--help" || args[0] == "-h" || args[0] == "help")) {
+        printUsage(io.out);
+        return kOk;
+    }
+    for (const auto& c : kCommands)
+        if (!args.empty() && c.name == args[0]) return c.run(args.subspan(1), io);
+    if (!args.empty()) io.err << "dsfile: unknown command \"" << args[0] << "\"\n";
+    printUsage(io.err);
+    return kUsage;
+}
+
+}  // namespace dsadmin::dsfile

@@ -1,0 +1,239 @@
+#include "sandbox/sql/CatalogViews.h"
+
+#include <cstdio>
+
+#include "sandbox/sql/Names.h"
+
+namespace sandbox::sql {
+
+namespace {
+
+const char* const kCollation = "SQL_Latin1_General_CP1_CI_AS";
+
+Column col(const char* name, ColumnType type, bool nullable = false, std::uint16_t chars = 128) {
+    return Column{name, type, chars, nullable};
+}
+Column text(const char* name, std::uint16_t chars = 128, bool nullable = false) {
+    return col(name, ColumnType::NVarChar, nullable, chars);
+}
+Cell num(std::int64_t v) { return v; }
+Cell str(const std::string& s) { return s; }
+Cell null() { return std::monostate{}; }
+
+// The first twelve columns, shared by sys.objects and sys.tables.
+std::vector<Column> objectColumns() {
+    return {text("name"),
+            col("object_id", ColumnType::Int),
+            col("principal_id", ColumnType::Int, true),
+            col("schema_id", ColumnType::Int),
+            col("parent_object_id", ColumnType::Int),
+            text("type", 2),
+            text("type_desc", 60, true),
+            col("create_date", ColumnType::DateTime),
+            col("modify_date", ColumnType::DateTime),
+            col("is_ms_shipped", ColumnType::Bit),
+            col("is_published", ColumnType::Bit),
+            col("is_schema_published", ColumnType::Bit)};
+}
+
+std::vector<Cell> objectCells(const TableInfo& t) {
+    return {str(t.name), num(t.objectId), null(), num(t.schemaId), num(0), str("U "),
+            str("USER_TABLE"), CatalogViews::toDateTime(t.created),
+            CatalogViews::toDateTime(t.modified), num(0), num(0), num(0)};
+}
+
+ResultSet sysObjects(DatabaseFile& file) {
+    ResultSet r{objectColumns(), {}};
+    for (const TableInfo& t : file.tables()) r.rows.push_back(objectCells(t));
+    return r;
+}
+
+ResultSet sysTables(DatabaseFile& file) {
+    ResultSet r{objectColumns(), {}};
+    const char* const bits[] = {"lock_on_bulk_load", "uses_ansi_nulls", "is_replicated",
+                                "has_replication_filter", "is_merge_published",
+                                "is_sync_tran_subscribed", "has_unchecked_assembly_data"};
+    r.columns.push_back(col("lob_data_space_id", ColumnType::Int));
+    r.columns.push_back(col("filestream_data_space_id", ColumnType::Int, true));
+    r.columns.push_back(col("max_column_id_used", ColumnType::Int));
+    for (const char* b : bits) r.columns.push_back(col(b, ColumnType::Bit, true));
+    r.columns.push_back(col("text_in_row_limit", ColumnType::Int, true));
+    r.columns.push_back(col("large_value_types_out_of_row", ColumnType::Bit, true));
+    r.columns.push_back(col("is_tracked_by_cdc", ColumnType::Bit, true));
+    r.columns.push_back(col("lock_escalation", ColumnType::TinyInt, true));
+    r.columns.push_back(text("lock_escalation_desc", 60, true));
+    r.columns.push_back(col("is_filetable", ColumnType::Bit, true));
+    r.columns.push_back(col("is_memory_optimized", ColumnType::Bit, true));
+    r.columns.push_back(col("durability", ColumnType::TinyInt, true));
+    r.columns.push_back(text("durability_desc", 60, true));
+    r.columns.push_back(col("temporal_type", ColumnType::TinyInt, true));
+    r.columns.push_back(text("temporal_type_desc", 60, true));
+    r.columns.push_back(col("history_table_id", ColumnType::Int, true));
+    r.columns.push_back(col("is_remote_data_archive_enabled", ColumnType::Bit, true));
+    r.columns.push_back(col("is_external", ColumnType::Bit));
+    for (const TableInfo& t : file.tables()) {
+        std::vector<Cell> row = objectCells(t);
+        const auto more = {num(0), null(), num(static_cast<std::int64_t>(t.columns.size())),
+                           num(0), num(1), num(0), num(0), num(0), num(0), num(0), num(0),
+                           num(0), num(0), num(0), str("TABLE"), num(0), num(0), num(0),
+                           str("SCHEMA_AND_DATA"), num(0), str("NON_TEMPORAL_TABLE"), null(),
+                           num(0), num(0)};
+        row.insert(row.end(), more.begin(), more.end());
+        r.rows.push_back(std::move(row));
+    }
+    return r;
+}
+
+ResultSet sysColumns(DatabaseFile& file) {
+    ResultSet r{{col("object_id", ColumnType::Int), text("name", 128, true),
+                 col("column_id", ColumnType::Int), col("system_type_id", ColumnType::TinyInt),
+                 col("user_type_id", ColumnType::Int), col("max_length", ColumnType::SmallInt),
+                 col("precision", ColumnType::TinyInt), col("scale", ColumnType::TinyInt),
+                 text("collation_name", 128, true), col("is_nullable", ColumnType::Bit, true),
+                 col("is_ansi_padded", ColumnType::Bit), col("is_rowguidcol", ColumnType::Bit),
+                 col("is_identity", ColumnType::Bit), col("is_computed", ColumnType::Bit)},
+                {}};
+    for (const TableInfo& t : file.tables()) {
+        std::int64_t id = 0;
+        for (const ColumnInfo& c : t.columns) {
+            const ResolvedType& ty = c.type;
+            r.rows.push_back({num(t.objectId), str(c.name), num(++id), num(ty.systemTypeId),
+                              num(ty.userTypeId), num(ty.maxLength), num(ty.precision),
+                              num(ty.scale), ty.collated ? str(kCollation) : null(),
+                              num(c.nullable), num(ty.collated ? 1 : 0), num(0), num(c.identity),
+                              num(0)});
+        }
+    }
+    return r;
+}
+
+ResultSet sysSchemas(DatabaseFile& file) {
+    ResultSet r{{text("name"), col("schema_id", ColumnType::Int), col("principal_id", ColumnType::Int, true)}, {}};
+    for (const SchemaInfo& s : file.schemas())
+        r.rows.push_back({str(s.name), num(s.id), num(s.id == 2 ? 2 : s.id == 4 || s.id == 3 ? 4 : 1)});
+    return r;
+}
+
+ResultSet sysDatabases(const std::vector<DatabaseInfo>& all) {
+    ResultSet r{{text("name"), col("database_id", ColumnType::Int),
+                 col("source_database_id", ColumnType::Int, true),
+                 col("create_date", ColumnType::DateTime),
+                 col("compatibility_level", ColumnType::TinyInt),
+                 text("collation_name", 128, true), col("user_access", ColumnType::TinyInt, true),
+                 text("user_access_desc", 60, true), col("is_read_only", ColumnType::Bit, true),
+                 col("state", ColumnType::TinyInt, true), text("state_desc", 60, true),
+                 col("recovery_model", ColumnType::TinyInt, true),
+                 text("recovery_model_desc", 60, true)},
+                {}};
+    for (const DatabaseInfo& d : all) {
+        const bool simple = d.id <= 2 || d.id == 4;
+        r.rows.push_back({str(d.name), num(d.id), null(), CatalogViews::toDateTime(d.created),
+                          num(160), str(kCollation), num(0), str("MULTI_USER"), num(0), num(0),
+                          str("ONLINE"), num(simple ? 3 : 1), str(simple ? "SIMPLE" : "FULL")});
+    }
+    return r;
+}
+
+ResultSet schemaTables(const DatabaseInfo& db, DatabaseFile& file) {
+    ResultSet r{{text("TABLE_CATALOG", 128, true), text("TABLE_SCHEMA", 128, true),
+                 text("TABLE_NAME"), text("TABLE_TYPE", 10, true)},
+                {}};
+    for (const TableInfo& t : file.tables())
+        r.rows.push_back({str(db.name), str(t.schemaName), str(t.name), str("BASE TABLE")});
+    return r;
+}
+
+// INFORMATION_SCHEMA.COLUMNS facts of one column, in the view's column order from
+// CHARACTER_MAXIMUM_LENGTH to COLLATION_NAME.
+std::vector<Cell> typeFacts(const ResolvedType& t) {
+    const bool unicode = t.name == "nchar" || t.name == "nvarchar" || t.name == "ntext" || t.name == "sysname";
+    const bool character = t.collated || t.name == "binary" || t.name == "varbinary" || t.name == "image";
+    const bool exact = t.identityCapable || t.name == "money" || t.name == "smallmoney" ||
+                       t.name == "decimal" || t.name == "numeric" || t.name == "bit";
+    const bool approximate = t.name == "float" || t.name == "real";
+    const bool temporal = t.systemTypeId == 61 || t.systemTypeId == 58 || (t.systemTypeId >= 40 && t.systemTypeId <= 43);
+    Cell chars = null(), octets = null();
+    if (character) {
+        const std::int64_t bytes = t.maxLength == 16 && (t.name == "text" || t.name == "image")
+                                       ? 2147483647
+                                       : t.name == "ntext" ? 2147483646 : t.maxLength;
+        octets = num(bytes);
+        chars = num(bytes < 0 ? -1 : unicode ? bytes / 2 : bytes);
+    }
+    return {chars, octets,
+            exact || approximate ? num(t.precision) : null(),
+            exact ? num(10) : approximate ? num(2) : null(),
+            exact ? num(t.scale) : null(),
+            temporal ? num(t.scale) : null(),
+            t.collated ? str(unicode ? "UNICODE" : "iso_1") : null(),
+            t.collated ? str(kCollation) : null()};
+}
+
+ResultSet schemaColumns(const DatabaseInfo& db, DatabaseFile& file) {
+    ResultSet r{{text("TABLE_CATALOG", 128, true), text("TABLE_SCHEMA", 128, true),
+                 text("TABLE_NAME"), text("COLUMN_NAME", 128, true),
+                 col("ORDINAL_POSITION", ColumnType::Int, true),
+                 text("COLUMN_DEFAULT", 4000, true), text("IS_NULLABLE", 3, true),
+                 text("DATA_TYPE", 128, true), col("CHARACTER_MAXIMUM_LENGTH", ColumnType::Int, true),
+                 col("CHARACTER_OCTET_LENGTH", ColumnType::Int, true),
+                 col("NUMERIC_PRECISION", ColumnType::TinyInt, true),
+                 col("NUMERIC_PRECISION_RADIX", ColumnType::SmallInt, true),
+                 col("NUMERIC_SCALE", ColumnType::Int, true),
+                 col("DATETIME_PRECISION", ColumnType::SmallInt, true),
+                 text("CHARACTER_SET_NAME", 128, true), text("COLLATION_NAME", 128, true)},
+                {}};
+    for (const TableInfo& t : file.tables()) {
+        std::int64_t position = 0;
+        for (const ColumnInfo& c : t.columns) {
+            std::vector<Cell> row = {str(db.name), str(t.schemaName), str(t.name), str(c.name),
+                                     num(++position), null(), str(c.nullable ? "YES" : "NO"),
+                                     str(c.type.name)};
+            const std::vector<Cell> facts = typeFacts(c.type);
+            row.insert(row.end(), facts.begin(), facts.end());
+            r.rows.push_back(std::move(row));
+        }
+    }
+    return r;
+}
+
+}  // namespace
+
+bool CatalogViews::has(const std::string& schema, const std::string& view) {
+    static const char* const sysViews[] = {"tables", "objects", "columns", "schemas", "databases"};
+    if (equalsName(schema, "sys")) {
+        for (const char* v : sysViews)
+            if (equalsName(view, v)) return true;
+    }
+    return equalsName(schema, "INFORMATION_SCHEMA") &&
+           (equalsName(view, "TABLES") || equalsName(view, "COLUMNS"));
+}
+
+DateTimeValue CatalogViews::toDateTime(const std::string& text) {
+    int y = 1900, mo = 1, d = 1, h = 0, mi = 0, s = 0, ms = 0;
+    std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d.%d", &y, &mo, &d, &h, &mi, &s, &ms);
+    // Days from civil (proleptic Gregorian), then relative to 1900-01-01.
+    y -= mo <= 2;
+    const int era = (y >= 0 ? y : y - 399) / 400;
+    const int yoe = y - era * 400;
+    const int doy = (153 * (mo + (mo > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    const int days = era * 146097 + doe - 719468;  // since 1970-01-01
+    const int since1900 = days + 25567;
+    const auto ticks = static_cast<std::uint32_t>((h * 3600 + mi * 60 + s) * 300 + (ms * 3 + 5) / 10);
+    return DateTimeValue{since1900, ticks};
+}
+
+ResultSet CatalogViews::build(const std::string& schema, const std::string& view,
+                              const DatabaseInfo& database, DatabaseFile& file,
+                              const std::vector<DatabaseInfo>& all) {
+    if (equalsName(schema, "INFORMATION_SCHEMA"))
+        return equalsName(view, "TABLES") ? schemaTables(database, file)
+                                          : schemaColumns(database, file);
+    if (equalsName(view, "tables")) return sysTables(file);
+    if (equalsName(view, "objects")) return sysObjects(file);
+    if (equalsName(view, "columns")) return sysColumns(file);
+    if (equalsName(view, "schemas")) return sysSchemas(file);
+    return sysDatabases(all);
+}
+
+}  // namespace sandbox::sql

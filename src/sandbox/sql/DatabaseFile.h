@@ -1,0 +1,65 @@
+#pragma once
+// One database's storage: an SQLite file holding the database's schemas, tables and columns
+// (sandbox_schemas, sandbox_tables, sandbox_columns) and one SQLite table per user table
+// ("t<object_id>", no rows are written by the sandbox). Not thread-safe: the instance lock
+// guards every use. Throws std::runtime_error for SQLite failures.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sandbox/sql/SqliteDb.h"
+#include "sandbox/sql/TypeCatalog.h"
+
+namespace sandbox::sql {
+
+struct SchemaInfo {
+    int id = 0;
+    std::string name;
+};
+
+struct ColumnInfo {
+    std::string name;
+    ResolvedType type;
+    bool nullable = true;
+    bool identity = false;
+    bool primaryKey = false;
+};
+
+struct TableInfo {
+    int objectId = 0;
+    int schemaId = 1;
+    std::string schemaName;
+    std::string name;
+    std::string created;   // "YYYY-MM-DD hh:mm:ss.mmm", UTC
+    std::string modified;
+    std::vector<ColumnInfo> columns;
+};
+
+class DatabaseFile {
+public:
+    // Creates a new file at `path` (which must not exist) with the built-in schemas.
+    static DatabaseFile create(const std::string& path);
+    // Opens an existing file; creates the sandbox tables when they are missing.
+    static DatabaseFile open(const std::string& path);
+
+    std::vector<SchemaInfo> schemas();
+    std::optional<SchemaInfo> findSchema(const std::string& name);
+    void createSchema(const std::string& name);
+    // Every user table with its columns, in object_id order.
+    std::vector<TableInfo> tables();
+    std::optional<TableInfo> findTable(int schemaId, const std::string& name);
+    // Stores `table` (its objectId and dates are assigned); returns the object_id.
+    int createTable(TableInfo table);
+    void dropTable(int objectId);
+
+    static std::string now();
+
+private:
+    explicit DatabaseFile(SqliteDb db) : db_(std::move(db)) {}
+    void ensureSchema();
+
+    SqliteDb db_;
+};
+
+}  // namespace sandbox::sql

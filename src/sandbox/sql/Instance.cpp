@@ -1,0 +1,163 @@
+#include "sandbox/sql/Instance.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <stdexcept>
+
+#include "sandbox/sql/Names.h"
+#include "sandbox/sql/ServerMessages.h"
+#include "sandbox/sql/SqlError.h"
+
+namespace sandbox::sql {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string prepareDataDir(const std::string& dir) {
+    if (dir.empty()) throw std::runtime_error("the sandbox needs a data folder");
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    if (!fs::is_directory(dir, ec))
+        throw std::runtime_error("cannot use the data folder " + dir + ": " + ec.message());
+    return dir;
+}
+
+bool hasControlCharacter(const std::string& s) {
+    for (char c : s)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
+    return false;
+}
+
+// A name that can become a file name in the data folder.
+bool usableName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           !hasControlCharacter(name);
+}
+
+// Creates a small placeholder file for a log or secondary file; false with errno set.
+bool createPlaceholder(const std::string& path, const std::string& database) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    const std::string text = "dsadmin-sandbox: file of database " + database + "\n";
+    const bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    ::close(fd);
+    return ok;
+}
+
+void removeFiles(const std::vector<std::string>& paths) {
+    std::error_code ec;
+    for (const std::string& p : paths) {
+        fs::remove(p, ec);
+        fs::remove(p + "-journal", ec);
+    }
+}
+
+}  // namespace
+
+Instance::Instance(EngineOptions options)
+    : options_(std::move(options)),
+      catalog_((prepareDataDir(options_.dataDir), options_.dataDir + "/master.sqlite"), options_.dataDir) {
+    DatabaseFile::open(options_.dataDir + "/master.sqlite");
+    removeFiles({options_.dataDir + "/tempdb.sqlite"});
+    for (const char* name : {"tempdb", "model", "msdb"}) {
+        const std::string path = options_.dataDir + "/" + name + ".sqlite";
+        if (!fs::exists(path)) DatabaseFile::create(path);
+    }
+}
+
+std::string Instance::lower(const std::string& s) { return sql::lower(s); }
+
+void Instance::leave(const std::string& database) {
+    auto it = users_.find(lower(database));
+    if (it != users_.end() && --it->second <= 0) users_.erase(it);
+}
+
+DatabaseFile Instance::open(const DatabaseInfo& database) {
+    try {
+        return DatabaseFile::open(database.dataFile);
+    } catch (const std::runtime_error&) {
+        throw SqlError(msg::databaseUnavailable(database.name));
+    }
+}
+
+// The data file first, then the log and secondary files. Without FILENAME the data file is
+// <name>.mdf in the data folder; without LOG ON the log is <name>_log.ldf beside the data file.
+std::vector<std::string> Instance::filePaths(const CreateDatabase& s) const {
+    std::vector<std::string> paths;
+    std::string data = options_.dataDir + "/" + s.name + ".mdf";
+    if (!s.dataFiles.empty() && !s.dataFiles[0].fileName.empty()) data = s.dataFiles[0].fileName;
+    paths.push_back(data);
+    for (std::size_t i = 1; i < s.dataFiles.size(); ++i)
+        paths.push_back(s.dataFiles[i].fileName.empty()
+                            ? options_.dataDir + "/" + s.dataFiles[i].logicalName + ".ndf"
+                            : s.dataFiles[i].fileName);
+    for (const FileSpec& f : s.logFiles)
+        paths.push_back(f.fileName.empty() ? options_.dataDir + "/" + f.logicalName + ".ldf" : f.fileName);
+    if (s.logFiles.empty()) {
+        const fs::path folder = fs::path(data).parent_path();
+        paths.push_back((folder / (s.name + "_log.ldf")).string());
+    }
+    return paths;
+}
+
+void Instance::checkFiles(const std::vector<std::string>& paths) const {
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const std::string& p = paths[i];
+        if (p.empty() || p[0] != '/' || hasControlCharacter(p))
+            throw SqlError(msg::createDatabaseFailed(), {msg::fileActivationFailed(p)});
+        std::error_code ec;
+        if (!fs::is_directory(fs::path(p).parent_path(), ec))
+            throw SqlError(msg::createDatabaseFailed(), {msg::createFileFailed(p)});
+        bool repeated = false;
+        for (std::size_t k = 0; k < i; ++k) repeated = repeated || paths[k] == p;
+        if (repeated || fs::exists(fs::symlink_status(p, ec)))
+            throw SqlError(msg::createDatabaseFailed(), {msg::fileExists(p)});
+    }
+}
+
+void Instance::createDatabase(const CreateDatabase& s) {
+    if (catalog_.find(s.name)) throw SqlError(msg::databaseExists(s.name));
+    if (!usableName(s.name))
+        throw SqlError(msg::notSupported("The database name '" + s.name + "' (it must be usable as a file name)"));
+    const std::vector<std::string> paths = filePaths(s);
+    checkFiles(paths);
+    std::vector<std::string> made;
+    try {
+        DatabaseFile::create(paths[0]);
+        made.push_back(paths[0]);
+        for (std::size_t i = 1; i < paths.size(); ++i) {
+            if (!createPlaceholder(paths[i], s.name))
+                throw SqlError(msg::createDatabaseFailed(), {msg::createFileFailed(paths[i], errno == EACCES)});
+            made.push_back(paths[i]);
+        }
+        catalog_.add(s.name, paths[0], std::vector<std::string>(paths.begin() + 1, paths.end()));
+    } catch (const SqlError&) {
+        removeFiles(made);
+        throw;
+    } catch (const std::runtime_error&) {
+        removeFiles(made);
+        if (made.empty())
+            throw SqlError(msg::createDatabaseFailed(), {msg::createFileFailed(paths[0], true)});
+        throw;
+    }
+}
+
+void Instance::dropDatabase(const std::string& name, bool ifExists) {
+    const std::optional<DatabaseInfo> d = catalog_.find(name);
+    if (!d) {
+        if (ifExists) return;
+        throw SqlError(msg::cannotDropDatabase(name));
+    }
+    if (d->system()) throw SqlError(msg::systemDatabase(d->name));
+    if (users_.count(lower(d->name))) throw SqlError(msg::databaseInUse(name));
+    catalog_.remove(d->id);
+    std::vector<std::string> files = d->otherFiles;
+    files.push_back(d->dataFile);
+    removeFiles(files);
+}
+
+}  // namespace sandbox::sql

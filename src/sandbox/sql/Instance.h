@@ -1,0 +1,54 @@
+#pragma once
+// The server-wide state of one engine: the data folder, master's catalog of databases, which
+// databases the sessions are in, and the statements that work on whole databases. One mutex
+// guards it all: callers take lock() around every call below (sessions do so per statement).
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "sandbox/Engine.h"
+#include "sandbox/sql/Ast.h"
+#include "sandbox/sql/DatabaseFile.h"
+#include "sandbox/sql/MasterCatalog.h"
+
+namespace sandbox::sql {
+
+class Instance {
+public:
+    // Creates the data folder and master's file when missing, registers the system
+    // databases and empties tempdb. Throws std::runtime_error when the folder is unusable.
+    explicit Instance(EngineOptions options);
+
+    std::unique_lock<std::mutex> lock() { return std::unique_lock<std::mutex>(mutex_); }
+    const EngineOptions& options() const { return options_; }
+    int nextSpid() { return spid_++; }
+
+    std::vector<DatabaseInfo> databases() { return catalog_.list(); }
+    std::optional<DatabaseInfo> findDatabase(const std::string& name) { return catalog_.find(name); }
+    // Opens a database's file; SqlError 945 when it cannot be opened.
+    DatabaseFile open(const DatabaseInfo& database);
+
+    // CREATE DATABASE; SqlError 1801, 5123/5105/5170 + 1802, kNotSupported for unusable names.
+    void createDatabase(const CreateDatabase& statement);
+    // DROP DATABASE of one name; SqlError 3701, 3702, 3708. Removes the files.
+    void dropDatabase(const std::string& name, bool ifExists);
+
+    // Counts sessions in each database (DROP DATABASE refuses one in use).
+    void enter(const std::string& database) { ++users_[lower(database)]; }
+    void leave(const std::string& database);
+
+private:
+    static std::string lower(const std::string& s);
+    std::vector<std::string> filePaths(const CreateDatabase& statement) const;
+    void checkFiles(const std::vector<std::string>& paths) const;
+
+    EngineOptions options_;
+    std::mutex mutex_;
+    MasterCatalog catalog_;
+    std::map<std::string, int> users_;
+    int spid_ = 51;
+};
+
+}  // namespace sandbox::sql

@@ -1,0 +1,317 @@
+#include "sandbox/sql/Lexer.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <unordered_set>
+
+#include "sandbox/sql/Names.h"
+#include "sandbox/sql/ServerMessages.h"
+#include "sandbox/sql/SqlError.h"
+
+namespace sandbox::sql {
+
+namespace {
+
+const std::unordered_set<std::string>& reservedWords() {
+    static const std::unordered_set<std::string> words = {
+        "ADD", "ALL", "ALTER", "AND", "ANY", "AS", "ASC", "AUTHORIZATION", "BACKUP", "BEGIN",
+        "BETWEEN", "BREAK", "BROWSE", "BULK", "BY", "CASCADE", "CASE", "CHECK", "CHECKPOINT",
+        "CLOSE", "CLUSTERED", "COALESCE", "COLLATE", "COLUMN", "COMMIT", "COMPUTE", "CONSTRAINT",
+        "CONTAINS", "CONTAINSTABLE", "CONTINUE", "CONVERT", "CREATE", "CROSS", "CURRENT",
+        "CURRENT_DATE", "CURRENT_TIME", "CURRENT_TIMESTAMP", "CURRENT_USER", "CURSOR", "DATABASE",
+        "DBCC", "DEALLOCATE", "DECLARE", "DEFAULT", "DELETE", "DENY", "DESC", "DISK", "DISTINCT",
+        "DISTRIBUTED", "DOUBLE", "DROP", "DUMP", "ELSE", "END", "ERRLVL", "ESCAPE", "EXCEPT",
+        "EXEC", "EXECUTE", "EXISTS", "EXIT", "EXTERNAL", "FETCH", "FILE", "FILLFACTOR", "FOR",
+        "FOREIGN", "FREETEXT", "FREETEXTTABLE", "FROM", "FULL", "FUNCTION", "GOTO", "GRANT",
+        "GROUP", "HAVING", "HOLDLOCK", "IDENTITY", "IDENTITY_INSERT", "IDENTITYCOL", "IF", "IN",
+        "INDEX", "INNER", "INSERT", "INTERSECT", "INTO", "IS", "JOIN", "KEY", "KILL", "LEFT",
+        "LIKE", "LINENO", "LOAD", "MERGE", "NATIONAL", "NOCHECK", "NONCLUSTERED", "NOT", "NULL",
+        "NULLIF", "OF", "OFF", "OFFSETS", "ON", "OPEN", "OPENDATASOURCE", "OPENQUERY",
+        "OPENROWSET", "OPENXML", "OPTION", "OR", "ORDER", "OUTER", "OVER", "PERCENT", "PIVOT",
+        "PLAN", "PRECISION", "PRIMARY", "PRINT", "PROC", "PROCEDURE", "PUBLIC", "RAISERROR",
+        "READ", "READTEXT", "RECONFIGURE", "REFERENCES", "REPLICATION", "RESTORE", "RESTRICT",
+        "RETURN", "REVERT", "REVOKE", "RIGHT", "ROLLBACK", "ROWCOUNT", "ROWGUIDCOL", "RULE",
+        "SAVE", "SCHEMA", "SECURITYAUDIT", "SELECT", "SEMANTICKEYPHRASETABLE",
+        "SEMANTICSIMILARITYDETAILSTABLE", "SEMANTICSIMILARITYTABLE", "SESSION_USER", "SET",
+        "SETUSER", "SHUTDOWN", "SOME", "STATISTICS", "SYSTEM_USER", "TABLE", "TABLESAMPLE",
+        "TEXTSIZE", "THEN", "TO", "TOP", "TRAN", "TRANSACTION", "TRIGGER", "TRUNCATE",
+        "TRY_CONVERT", "TSEQUAL", "UNION", "UNIQUE", "UNPIVOT", "UPDATE", "UPDATETEXT", "USE",
+        "USER", "VALUES", "VARYING", "VIEW", "WAITFOR", "WHEN", "WHERE", "WHILE", "WITH",
+        "WITHIN", "WRITETEXT"};
+    return words;
+}
+
+// Length of the UTF-8 sequence starting at s[i], or 0 when it is not valid.
+std::size_t utf8Length(const std::string& s, std::size_t i) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) return c == 0 ? 0 : 1;
+    std::size_t n = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
+    if (n == 0 || i + n > s.size()) return 0;
+    std::uint32_t cp = c & (0x7F >> n);
+    for (std::size_t k = 1; k < n; ++k) {
+        const auto d = static_cast<unsigned char>(s[i + k]);
+        if ((d & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (d & 0x3F);
+    }
+    const std::uint32_t minimum[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < minimum[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return n;
+}
+
+bool isWordStart(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return std::isalpha(u) || c == '_' || c == '#' || u >= 0x80;
+}
+bool isWordChar(char c) {
+    return isWordStart(c) || std::isdigit(static_cast<unsigned char>(c)) || c == '@' || c == '$';
+}
+
+// The first `count` characters (code points) of a valid UTF-8 text.
+std::string firstChars(const std::string& s, std::size_t count) {
+    std::size_t i = 0;
+    for (std::size_t n = 0; i < s.size() && n < count; ++n) i += std::max<std::size_t>(1, utf8Length(s, i));
+    return s.substr(0, i);
+}
+
+std::size_t charCount(const std::string& s) {
+    return static_cast<std::size_t>(std::count_if(s.begin(), s.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+std::string formatDouble(double v) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.17g", v);
+    std::string s = buf;
+    if (s.find_first_of(".eEn") == std::string::npos) s += ".0";  // keep it a float literal
+    return s;
+}
+
+}  // namespace
+
+bool Lexer::isReserved(const std::string& word) { return reservedWords().count(upper(word)) != 0; }
+
+std::vector<Token> Lexer::tokenize(const std::string& sql, const std::vector<Param>& params) {
+    if (sql.size() > kMaxBatchBytes)
+        throw SqlError(msg::notSupported("A batch of more than " + std::to_string(kMaxBatchBytes) +
+                                         " bytes", 1));
+    Lexer lexer(sql, params);
+    return lexer.run();
+}
+
+std::vector<Token> Lexer::run() {
+    for (std::size_t i = 0; i < s_.size();) {
+        const std::size_t n = utf8Length(s_, i);
+        if (n == 0) {
+            line_ = 1;
+            countLines(0, i);
+            throw SqlError(msg::syntaxNear("\xEF\xBF\xBD", line_));
+        }
+        i += n;
+    }
+    std::vector<Token> tokens;
+    while (skipBlankAndComments()) tokens.push_back(next());
+    Token end;
+    end.line = line_;
+    tokens.push_back(end);
+    return tokens;
+}
+
+void Lexer::countLines(std::size_t from, std::size_t to) {
+    line_ += static_cast<std::int32_t>(std::count(s_.begin() + static_cast<long>(from),
+                                                  s_.begin() + static_cast<long>(to), '\n'));
+}
+
+// Skips blanks and comments; false at the end of the batch.
+bool Lexer::skipBlankAndComments() {
+    for (;;) {
+        const char c = peek();
+        if (c == '\0') return false;
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v') {
+            if (c == '\n') ++line_;
+            ++pos_;
+        } else if (c == '-' && peek(1) == '-') {
+            const std::size_t eol = s_.find('\n', pos_);
+            pos_ = eol == std::string::npos ? s_.size() : eol;
+        } else if (c == '/' && peek(1) == '*') {
+            const std::int32_t startLine = line_;
+            std::size_t depth = 0;
+            do {
+                if (pos_ >= s_.size()) throw SqlError(msg::missingEndComment(startLine));
+                if (peek() == '/' && peek(1) == '*') {
+                    ++depth;
+                    pos_ += 2;
+                } else if (peek() == '*' && peek(1) == '/') {
+                    --depth;
+                    pos_ += 2;
+                } else {
+                    if (peek() == '\n') ++line_;
+                    ++pos_;
+                }
+            } while (depth > 0);
+        } else {
+            return true;
+        }
+    }
+}
+
+Token Lexer::next() {
+    const char c = peek();
+    if ((c == 'N' || c == 'n') && peek(1) == '\'') {
+        ++pos_;
+        return string(true);
+    }
+    if (c == '\'') return string(false);
+    if (c == '[') return quotedName(']');
+    if (c == '"') return quotedName('"');
+    if (c == '@') return variable();
+    if (std::isdigit(static_cast<unsigned char>(c)) ||
+        (c == '.' && std::isdigit(static_cast<unsigned char>(peek(1)))))
+        return number();
+    if (isWordStart(c)) return word();
+    return symbol();
+}
+
+Token Lexer::word() {
+    Token t;
+    t.kind = TokenKind::Word;
+    t.line = line_;
+    const std::size_t start = pos_;
+    while (pos_ < s_.size() && isWordChar(s_[pos_])) ++pos_;
+    t.text = s_.substr(start, pos_ - start);
+    if (charCount(t.text) > kMaxIdentifierChars)
+        throw SqlError(msg::identifierTooLong(firstChars(t.text, kMaxIdentifierChars), line_));
+    t.reserved = isReserved(t.text);
+    return t;
+}
+
+Token Lexer::quotedName(char close) {
+    Token t;
+    t.kind = TokenKind::QuotedName;
+    t.line = line_;
+    const std::size_t start = ++pos_;
+    for (;;) {
+        if (pos_ >= s_.size()) throw SqlError(msg::unclosedQuote(s_.substr(start), t.line));
+        if (s_[pos_] == close) {
+            if (peek(1) != close) break;
+            ++pos_;
+        }
+        if (s_[pos_] == '\n') ++line_;
+        t.text += s_[pos_++];
+    }
+    ++pos_;
+    if (t.text.empty()) throw SqlError(msg::emptyName(t.line));
+    if (charCount(t.text) > kMaxIdentifierChars)
+        throw SqlError(msg::identifierTooLong(firstChars(t.text, kMaxIdentifierChars), t.line));
+    return t;
+}
+
+Token Lexer::string(bool unicode) {
+    Token t;
+    t.kind = TokenKind::String;
+    t.unicode = unicode;
+    t.line = line_;
+    const std::size_t start = ++pos_;
+    for (;;) {
+        if (pos_ >= s_.size()) {
+            // A real server adds "Incorrect syntax near '<rest>'." after the 105.
+            const std::string rest = s_.substr(start);
+            throw SqlError(msg::syntaxNear(rest, t.line), {msg::unclosedQuote(rest, t.line)});
+        }
+        if (s_[pos_] == '\'') {
+            if (peek(1) != '\'') break;
+            ++pos_;
+        }
+        if (s_[pos_] == '\n') ++line_;
+        t.text += s_[pos_++];
+    }
+    ++pos_;
+    return t;
+}
+
+Token Lexer::number() {
+    Token t;
+    t.kind = TokenKind::Number;
+    t.line = line_;
+    const std::size_t start = pos_;
+    auto digits = [this] {
+        while (std::isdigit(static_cast<unsigned char>(peek()))) ++pos_;
+    };
+    if (peek() == '0' && (peek(1) == 'x' || peek(1) == 'X')) {
+        pos_ += 2;
+        while (std::isxdigit(static_cast<unsigned char>(peek()))) ++pos_;
+        t.kind = TokenKind::Binary;
+    } else {
+        digits();
+        if (peek() == '.') {
+            ++pos_;
+            digits();
+        }
+        if ((peek() == 'e' || peek() == 'E') &&
+            (std::isdigit(static_cast<unsigned char>(peek(1))) ||
+             ((peek(1) == '+' || peek(1) == '-') && std::isdigit(static_cast<unsigned char>(peek(2)))))) {
+            pos_ += 2;
+            digits();
+        }
+    }
+    t.text = s_.substr(start, pos_ - start);
+    return t;
+}
+
+Token Lexer::variable() {
+    Token t;
+    t.kind = TokenKind::Variable;
+    t.line = line_;
+    const std::size_t start = pos_;
+    ++pos_;
+    if (peek() == '@') ++pos_;
+    while (pos_ < s_.size() && isWordChar(s_[pos_])) ++pos_;
+    t.text = s_.substr(start, pos_ - start);
+    if (charCount(t.text) > kMaxIdentifierChars)
+        throw SqlError(msg::identifierTooLong(firstChars(t.text, kMaxIdentifierChars), t.line));
+    return t.text.size() > 1 && t.text[1] != '@' ? substitute(t) : t;
+}
+
+Token Lexer::substitute(const Token& variable) const {
+    for (const Param& p : params_) {
+        if (!equalsName(p.name, variable.text)) continue;
+        Token t;
+        t.line = variable.line;
+        if (std::holds_alternative<std::monostate>(p.value)) {
+            t.kind = TokenKind::Word;
+            t.text = "NULL";
+            t.reserved = true;
+        } else if (const auto* i = std::get_if<std::int64_t>(&p.value)) {
+            t.kind = TokenKind::Number;
+            t.text = std::to_string(*i);
+        } else if (const auto* d = std::get_if<double>(&p.value)) {
+            t.kind = TokenKind::Number;
+            t.text = formatDouble(*d);
+        } else {
+            t.kind = TokenKind::String;
+            t.unicode = true;
+            t.text = std::get<std::string>(p.value);
+        }
+        return t;
+    }
+    return variable;
+}
+
+Token Lexer::symbol() {
+    Token t;
+    t.kind = TokenKind::Symbol;
+    t.line = line_;
+    static const char* const pairs[] = {"<>", "<=", ">=", "!=", "!<", "!>"};
+    for (const char* p : pairs) {
+        if (peek() == p[0] && peek(1) == p[1]) {
+            t.text = p;
+            pos_ += 2;
+            return t;
+        }
+    }
+    t.text = std::string(1, s_[pos_++]);
+    return t;
+}
+
+}  // namespace sandbox::sql

@@ -1,0 +1,40 @@
+#pragma once
+// The list of databases, kept in master's SQLite file (table sandbox_databases) so that it
+// survives restarts; each change is one SQLite transaction. Not thread-safe: the instance
+// lock guards every use. Throws std::runtime_error for SQLite failures.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sandbox/sql/SqliteDb.h"
+
+namespace sandbox::sql {
+
+struct DatabaseInfo {
+    int id = 0;            // database_id: 1 master, 2 tempdb, 3 model, 4 msdb, then 5, 6 ...
+    std::string name;
+    std::string dataFile;  // the SQLite file
+    std::vector<std::string> otherFiles;  // log and secondary files; none for system databases
+    std::string created;   // "YYYY-MM-DD hh:mm:ss.mmm", UTC
+    bool system() const { return id <= 4; }
+};
+
+class MasterCatalog {
+public:
+    // Opens master's file at `masterPath` (creating it) and registers the system databases,
+    // whose files lie in `dataDir`.
+    MasterCatalog(const std::string& masterPath, const std::string& dataDir);
+
+    std::vector<DatabaseInfo> list();
+    std::optional<DatabaseInfo> find(const std::string& name);
+    // Records a new database; returns it with its id.
+    DatabaseInfo add(const std::string& name, const std::string& dataFile,
+                     const std::vector<std::string>& otherFiles);
+    void remove(int id);
+
+private:
+    SqliteDb db_;
+};
+
+}  // namespace sandbox::sql

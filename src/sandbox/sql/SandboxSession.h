@@ -1,0 +1,37 @@
+#pragma once
+// A logged-in connection: parses each batch whole, then runs its statements one by one under
+// the instance lock. A statement's error is its own result; the statements after it still run.
+
+#include <memory>
+
+#include "sandbox/Engine.h"
+#include "sandbox/sql/Ast.h"
+#include "sandbox/sql/Instance.h"
+#include "sandbox/sql/SessionFacts.h"
+
+namespace sandbox::sql {
+
+class SandboxSession : public Session {
+public:
+    // `database` is the catalog's spelling; the caller has counted the session in it
+    // (Instance::enter) and holds the lock. The destructor leaves the database.
+    SandboxSession(std::shared_ptr<Instance> instance, std::string user, std::string database);
+    ~SandboxSession() override;
+
+    const std::string& database() const override { return facts_.database; }
+    std::vector<StatementResult> execute(const std::string& sql, const std::vector<Param>& params) override;
+    StatementResult useDatabase(const std::string& name) override;
+
+private:
+    StatementResult run(const Statement& statement);
+    void runBody(const Statement& statement, StatementResult& result);
+    void use(const std::string& name, StatementResult& result);
+    void dropDatabases(const DropDatabase& statement);
+    void dropTables(const DropTable& statement);
+    void set(const SetOption& option, StatementResult& result);
+
+    std::shared_ptr<Instance> instance_;
+    SessionFacts facts_;
+};
+
+}  // namespace sandbox::sql

@@ -1,0 +1,97 @@
+#include "sandbox/sql/SqliteDb.h"
+
+#include <sqlite3.h>
+
+#include <stdexcept>
+
+namespace sandbox::sql {
+
+namespace {
+[[noreturn]] void fail(sqlite3* db, const std::string& what) {
+    throw std::runtime_error(what + ": " + (db ? sqlite3_errmsg(db) : "out of memory"));
+}
+}  // namespace
+
+SqliteStatement::SqliteStatement(sqlite3* db, const std::string& sql) : db_(db) {
+    if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt_, nullptr) != SQLITE_OK)
+        fail(db, "SQLite prepare");
+}
+
+SqliteStatement::SqliteStatement(SqliteStatement&& other) noexcept
+    : db_(other.db_), stmt_(other.stmt_) {
+    other.stmt_ = nullptr;
+}
+
+SqliteStatement::~SqliteStatement() { sqlite3_finalize(stmt_); }
+
+SqliteStatement& SqliteStatement::bind(int index, std::int64_t value) {
+    if (sqlite3_bind_int64(stmt_, index, value) != SQLITE_OK) fail(db_, "SQLite bind");
+    return *this;
+}
+
+SqliteStatement& SqliteStatement::bind(int index, const std::string& value) {
+    if (sqlite3_bind_text(stmt_, index, value.data(), static_cast<int>(value.size()),
+                          SQLITE_TRANSIENT) != SQLITE_OK)
+        fail(db_, "SQLite bind");
+    return *this;
+}
+
+SqliteStatement& SqliteStatement::bindNull(int index) {
+    if (sqlite3_bind_null(stmt_, index) != SQLITE_OK) fail(db_, "SQLite bind");
+    return *this;
+}
+
+bool SqliteStatement::step() {
+    const int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    fail(db_, "SQLite step");
+}
+
+std::int64_t SqliteStatement::integer(int column) const { return sqlite3_column_int64(stmt_, column); }
+
+std::string SqliteStatement::text(int column) const {
+    const auto* p = sqlite3_column_text(stmt_, column);
+    return p ? std::string(reinterpret_cast<const char*>(p),
+                           static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)))
+             : std::string();
+}
+
+bool SqliteStatement::isNull(int column) const {
+    return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
+}
+
+SqliteDb::SqliteDb(const std::string& path, Mode mode) : path_(path) {
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX |
+                      (mode == Mode::CreateNew ? SQLITE_OPEN_CREATE : 0);
+    if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+        const std::string text = db_ ? sqlite3_errmsg(db_) : "out of memory";
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw std::runtime_error("cannot open " + path + ": " + text);
+    }
+    sqlite3_busy_timeout(db_, 5000);
+}
+
+SqliteDb::SqliteDb(SqliteDb&& other) noexcept : db_(other.db_), path_(std::move(other.path_)) {
+    other.db_ = nullptr;
+}
+
+SqliteDb::~SqliteDb() { sqlite3_close_v2(db_); }
+
+void SqliteDb::exec(const std::string& sql) {
+    char* error = nullptr;
+    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+        const std::string text = error ? error : "unknown error";
+        sqlite3_free(error);
+        throw std::runtime_error("SQLite: " + text);
+    }
+}
+
+std::optional<std::int64_t> SqliteDb::scalar(const std::string& sql) {
+    SqliteStatement s = prepare(sql);
+    if (!s.step() || s.isNull(0)) return std::nullopt;
+    return s.integer(0);
+}
+
+}  // namespace sandbox::sql

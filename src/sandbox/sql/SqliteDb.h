@@ -1,0 +1,59 @@
+#pragma once
+// Move-only owners of an SQLite connection and a prepared statement. Failures throw
+// std::runtime_error with SQLite's message; destructors never throw.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace sandbox::sql {
+
+class SqliteStatement {
+public:
+    SqliteStatement(sqlite3* db, const std::string& sql);
+    SqliteStatement(SqliteStatement&& other) noexcept;
+    SqliteStatement& operator=(SqliteStatement&&) = delete;
+    SqliteStatement(const SqliteStatement&) = delete;
+    ~SqliteStatement();
+
+    // Parameters are 1-based.
+    SqliteStatement& bind(int index, std::int64_t value);
+    SqliteStatement& bind(int index, const std::string& value);
+    SqliteStatement& bindNull(int index);
+    // True while a row is available.
+    bool step();
+    std::int64_t integer(int column) const;
+    std::string text(int column) const;
+    bool isNull(int column) const;
+
+private:
+    sqlite3* db_;
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+class SqliteDb {
+public:
+    enum class Mode { OpenExisting, CreateNew };
+    // OpenExisting fails when the file is missing; CreateNew creates it (the caller has made
+    // sure it did not exist).
+    SqliteDb(const std::string& path, Mode mode);
+    SqliteDb(SqliteDb&& other) noexcept;
+    SqliteDb& operator=(SqliteDb&&) = delete;
+    SqliteDb(const SqliteDb&) = delete;
+    ~SqliteDb();
+
+    void exec(const std::string& sql);
+    SqliteStatement prepare(const std::string& sql) { return SqliteStatement(db_, sql); }
+    // The first column of the first row, or nullopt.
+    std::optional<std::int64_t> scalar(const std::string& sql);
+    const std::string& path() const { return path_; }
+
+private:
+    sqlite3* db_ = nullptr;
+    std::string path_;
+};
+
+}  // namespace sandbox::sql

@@ -1,0 +1,30 @@
+#pragma once
+// CREATE TABLE, DROP TABLE and CREATE SCHEMA in the current or a named database. The caller
+// holds the instance lock. Throws SqlError: 2714, 2715, 2716, 2705, 2744, 2749, 8110, 8111,
+// 1911, 1702, 2760, 2702, 3701, the size errors of TypeCatalog, kNotSupported for #temp tables.
+
+#include "sandbox/sql/Ast.h"
+#include "sandbox/sql/Instance.h"
+#include "sandbox/sql/SessionFacts.h"
+
+namespace sandbox::sql {
+
+class TableStatements {
+public:
+    TableStatements(Instance& instance, const SessionFacts& session) : instance_(instance), session_(session) {}
+
+    void createTable(const CreateTable& statement);
+    // Drops one table; false (and nothing happens) when IF EXISTS found nothing.
+    void dropTable(const ObjectName& table, bool ifExists);
+    void createSchema(const CreateSchema& statement);
+
+private:
+    DatabaseInfo database(const ObjectName& name, bool forDrop);
+    std::vector<ColumnInfo> columns(const CreateTable& statement);
+    void keys(const CreateTable& statement, std::vector<ColumnInfo>& columns);
+
+    Instance& instance_;
+    const SessionFacts& session_;
+};
+
+}  // namespace sandbox::sql

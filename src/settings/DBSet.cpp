@@ -1,0 +1,56 @@
+#include "settings/DBSet.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "settings/PrivateProfile.h"
+#include "settings/Val.h"
+
+namespace dsadmin {
+
+std::string Trim(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    const std::size_t last = text.find_last_not_of(' ');
+    return std::string(text.substr(first, last - first + 1));
+}
+
+std::string AppFolder() {
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) return {};
+    return exe.parent_path().string();
+}
+
+std::string MakeSetupPath(const std::string& folder) {
+    if (!folder.empty() && folder.back() == '/') return folder + kSetupFileName;
+    return folder + "/" + kSetupFileName;
+}
+
+LoadedDBSet LoadDBSet(const std::string& setupPath) {
+    const auto read = [&](const char* section, const char* key) {
+        return ReadIniString(setupPath, section, key, "");
+    };
+    LoadedDBSet set;
+    set.combo1 = kDefaultLibrary;
+    set.text1 = kDefaultDataSource;
+    set.text2 = Trim(read("DataBase", "UserName"));
+    set.text3 = Trim(read("DataBase", "PassWord"));
+    set.text4 = Trim(read("DataBase", "DBName"));
+    if (set.text2.empty()) set.text2 = kDefaultUserName;
+    if (set.text4.empty()) set.text4 = kDefaultDBName;
+    set.command3Visible = Val(read("Setup", "SupperUser")) == 1.0;
+    return set;
+}
+
+void SaveDBSet(const BoxTexts& boxes, const std::string& setupPath) {
+    WriteIniStrings(setupPath, "DataBase",
+                    {{"Library", Trim(boxes.combo1)},
+                     {"DataSource", Trim(boxes.text1)},
+                     {"UserName", Trim(boxes.text2)},
+                     {"PassWord", Trim(boxes.text3)},
+                     {"LongTime", "10"},
+                     {"DBName", Trim(boxes.text4)}});
+}
+
+}  // namespace dsadmin

@@ -1,0 +1,167 @@
+#include "settings/PrivateProfile.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <optional>
+
+#include "settings/Gbk.h"
+#include "settings/IniFile.h"
+
+namespace dsadmin {
+namespace {
+
+// Move-only owner of a file descriptor.
+class FileDescriptor {
+  public:
+    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+        std::swap(fd_, other.fd_);
+        return *this;
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    ~FileDescriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    // Closes now and says whether the close succeeded (a deferred write error shows here).
+    bool close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+  private:
+    int fd_;
+};
+
+FileDescriptor OpenRetrying(const char* path, int flags, mode_t mode = 0) {
+    int fd;
+    do {
+        fd = ::open(path, flags | O_CLOEXEC, mode);
+    } while (fd < 0 && errno == EINTR);
+    return FileDescriptor(fd);
+}
+
+// The whole content of a regular file; nullopt when it is missing, unreadable or no file.
+std::optional<std::string> ReadFile(const std::string& path) {
+    FileDescriptor fd = OpenRetrying(path.c_str(), O_RDONLY);
+    struct stat st {};
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    std::string bytes;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n == 0) return bytes;
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::nullopt;
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// The file a write goes to: the target of a symbolic link, else the path itself.
+std::string ResolveTarget(const std::string& path) {
+    std::error_code ec;
+    if (std::filesystem::is_symlink(path, ec)) {
+        const auto target = std::filesystem::canonical(path, ec);
+        if (!ec) return target.string();
+    }
+    return path;
+}
+
+// Writes `bytes` to "<path>.tmp" with the given mode and owner, flushes it and renames it over
+// `path`. Returns false (leaving `path` as it was) on any failure.
+bool ReplaceFile(const std::string& path, const std::string& bytes, const struct stat* old) {
+    const std::string temp = path + ".tmp";
+    ::unlink(temp.c_str());  // a leftover of a writer that was killed
+    FileDescriptor fd = OpenRetrying(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    if (!fd.valid()) return false;
+    bool ok = true;
+    if (old) {
+        if (::geteuid() == 0) (void)::fchown(fd.get(), old->st_uid, old->st_gid);
+        ok = ::fchmod(fd.get(), old->st_mode & 07777) == 0;
+    }
+    ok = ok && WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0;
+    ok = fd.close() && ok;
+    ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    // Make the rename itself durable.
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    FileDescriptor dir =
+        OpenRetrying(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (dir.valid()) (void)::fsync(dir.get());
+    return true;
+}
+
+std::string OneLine(std::string value) {
+    for (char& c : value) {
+        if (c == '\r' || c == '\n') c = ' ';
+    }
+    return value;
+}
+
+}  // namespace
+
+std::string ReadIniString(const std::string& path, const std::string& section,
+                          const std::string& key, const std::string& defaultValue) {
+    const auto bytes = ReadFile(path);
+    if (!bytes) return defaultValue;
+    const auto value = IniFile::parse(*bytes).value(Utf8ToGbk(section), Utf8ToGbk(key));
+    if (!value) return defaultValue;
+    return GbkToUtf8(GbkPrefix(*value, kMaxIniValueBytes));
+}
+
+void WriteIniStrings(const std::string& path, const std::string& section,
+                     const std::vector<std::pair<std::string, std::string>>& keysAndValues) {
+    const std::string target = ResolveTarget(path);
+    FileDescriptor lock = OpenRetrying((target + ".lock").c_str(), O_RDWR | O_CREAT, 0600);
+    if (!lock.valid()) return;
+    while (::flock(lock.get(), LOCK_EX) != 0) {
+        if (errno != EINTR) return;
+    }
+    struct stat st {};
+    std::string old;
+    const bool exists = ::stat(target.c_str(), &st) == 0;
+    if (exists) {
+        const bool writable = (st.st_mode & 0222) != 0 && ::access(target.c_str(), W_OK) == 0;
+        const auto bytes = ReadFile(target);
+        if (!S_ISREG(st.st_mode) || !writable || !bytes) return;
+        old = *bytes;
+    } else if (errno != ENOENT) {
+        return;
+    }
+    IniFile file = IniFile::parse(old);
+    const std::string gbkSection = Utf8ToGbk(section);
+    for (const auto& [key, value] : keysAndValues) {
+        file.setValue(gbkSection, Utf8ToGbk(key), Utf8ToGbk(OneLine(value)));
+    }
+    const std::string bytes = file.bytes();
+    if (exists && bytes == old) return;
+    ReplaceFile(target, bytes, exists ? &st : nullptr);
+}
+
+void WriteIniString(const std::string& path, const std::string& section, const std::string& key,
+                    const std::string& value) {
+    WriteIniStrings(path, section, {{key, value}});
+}
+
+}  // namespace dsadmin

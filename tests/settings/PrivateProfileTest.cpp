@@ -1,0 +1,127 @@
+#include "settings/PrivateProfile.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "TestFolder.h"
+
+namespace dsadmin {
+namespace {
+
+using test::TestFolder;
+
+class PrivateProfile : public testing::Test {
+  protected:
+    TestFolder folder;
+    std::string ini = folder.file("Setup.ini");
+};
+
+struct RoundTripCase {
+    const char* name;
+    std::string written;
+    std::string readBack;
+};
+
+class PrivateProfileRoundTrip : public PrivateProfile,
+                                public testing::WithParamInterface<RoundTripCase> {};
+
+TEST_P(PrivateProfileRoundTrip, ValueReadsBackAsTheWindowsFunctionsReturnIt) {
+    WriteIniString(ini, "DataBase", "DBName", GetParam().written);
+    EXPECT_EQ(ReadIniString(ini, "DataBase", "DBName", "default"), GetParam().readBack);
+}
+
+const std::string k300Ascii(300, 'x');
+std::string Repeat(const std::string& s, int n) {
+    std::string out;
+    while (n-- > 0) out += s;
+    return out;
+}
+
+// A 254-byte cut that would split a double-byte character keeps the character out: 253 bytes.
+INSTANTIATE_TEST_SUITE_P(
+    Values, PrivateProfileRoundTrip,
+    testing::Values(
+        RoundTripCase{"Chinese", "销售数据库", "销售数据库"}, RoundTripCase{"Empty", "", ""},
+        RoundTripCase{"LineBreaksBecomeBlanks", "a\r\nb\rc\nd", "a  b c d"},
+        RoundTripCase{"OuterBlanksTrimmedOnRead", "  x y  ", "x y"},
+        RoundTripCase{"Ascii300CutTo254", k300Ascii, k300Ascii.substr(0, 254)},
+        RoundTripCase{"Chinese150CutTo127Characters", Repeat("数", 150), Repeat("数", 127)},
+        RoundTripCase{"CutNeverSplitsACharacter", "a" + Repeat("数", 150), "a" + Repeat("数", 126)},
+        RoundTripCase{"UnencodableBecomesQuestionMark", "a😀b", "a?b"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(PrivateProfile, ChineseIsStoredAsGbkWithNothingAfterIt) {
+    WriteIniString(ini, "DataBase", "DBName", "数据");
+    EXPECT_EQ(TestFolder::read(ini), "[DataBase]\r\nDBName=\xCA\xFD\xBE\xDD\r\n");
+}
+
+TEST_F(PrivateProfile, MissingFileSectionOrKeyGivesTheDefault) {
+    EXPECT_EQ(ReadIniString(ini, "DataBase", "DBName", "d"), "d");
+    TestFolder::write(ini, "[Setup]\nSupperUser=1\n");
+    EXPECT_EQ(ReadIniString(ini, "DataBase", "DBName", "d"), "d");
+    EXPECT_EQ(ReadIniString(ini, "Setup", "DBName", ""), "");
+}
+
+TEST_F(PrivateProfile, InvalidGbkNeverCostsTheRestOfTheFile) {
+    TestFolder::write(ini, "[DataBase]\nUserName=\xFF\x81\n\x80\x80\nDBName=\xCA\xFD x\n");
+    EXPECT_EQ(ReadIniString(ini, "DataBase", "UserName", ""), "\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_EQ(ReadIniString(ini, "DataBase", "DBName", ""), "数 x");
+}
+
+TEST_F(PrivateProfile, NewFileIsReadableByItsOwnerOnly) {
+    WriteIniString(ini, "DataBase", "PassWord", "secret");
+    struct stat st {};
+    ASSERT_EQ(stat(ini.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST_F(PrivateProfile, ExistingFileKeepsItsMode) {
+    TestFolder::write(ini, "[A]\n");
+    chmod(ini.c_str(), 0640);
+    WriteIniString(ini, "A", "K", "v");
+    struct stat st {};
+    ASSERT_EQ(stat(ini.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(TestFolder::read(ini), "[A]\nK=v\n");
+}
+
+TEST_F(PrivateProfile, ReadOnlyFileIsLeftAloneSilently) {
+    TestFolder::write(ini, "[A]\nK=old\n");
+    chmod(ini.c_str(), 0444);
+    WriteIniString(ini, "A", "K", "new");
+    EXPECT_EQ(TestFolder::read(ini), "[A]\nK=old\n");
+}
+
+TEST_F(PrivateProfile, FolderThatIsMissingIsPassedOverSilently) {
+    const std::string nowhere = folder.file("missing/Setup.ini");
+    WriteIniString(nowhere, "A", "K", "v");
+    EXPECT_FALSE(std::filesystem::exists(nowhere));
+    EXPECT_EQ(ReadIniString(nowhere, "A", "K", ""), "");
+}
+
+TEST_F(PrivateProfile, DirectoryInPlaceOfTheFileReadsAsMissingAndIsNotReplaced) {
+    std::filesystem::create_directory(ini);
+    WriteIniString(ini, "A", "K", "v");
+    EXPECT_TRUE(std::filesystem::is_directory(ini));
+    EXPECT_EQ(ReadIniString(ini, "A", "K", "d"), "d");
+}
+
+TEST_F(PrivateProfile, SymbolicLinkIsFollowedNotReplaced) {
+    const std::string real = folder.file("real.ini");
+    TestFolder::write(real, "[A]\n");
+    std::filesystem::create_symlink(real, ini);
+    WriteIniString(ini, "A", "K", "v");
+    EXPECT_TRUE(std::filesystem::is_symlink(ini));
+    EXPECT_EQ(TestFolder::read(real), "[A]\nK=v\n");
+}
+
+TEST_F(PrivateProfile, SectionAndKeyPassedAsTheyAreValueOnOneLine) {
+    WriteIniString(ini, "A", "K", "1\r\n[B]\r\nX=2");
+    EXPECT_EQ(ReadIniString(ini, "B", "X", "none"), "none");
+    EXPECT_EQ(ReadIniString(ini, "A", "K", ""), "1  [B]  X=2");
+}
+
+}  // namespace
+}  // namespace dsadmin
