@@ -53,6 +53,17 @@ TEST(TdsResultEncoder, EveryDoneButTheLastCarriesMore) {
     EXPECT_EQ(tokens[6].rowCount, 2u);
 }
 
+TEST(TdsResultEncoder, PrecedingErrorsComeBeforeTheErrorAndShareItsDone) {
+    std::string db = "master";
+    StatementResult r = failed(1802);
+    r.precedingErrors.push_back({5123, 1, 16, "CREATE FILE encountered ...", 1});
+    auto tokens = batch({r}, db);
+    ASSERT_EQ(tdstest::tokenNames(tokens), "ERROR ERROR DONE");
+    EXPECT_EQ(tokens[0].number, 5123);
+    EXPECT_EQ(tokens[1].number, 1802);
+    EXPECT_EQ(tokens[2].status, kDoneError);
+}
+
 TEST(TdsResultEncoder, EmptyBatchStillGetsOneFinalDone) {
     std::string db = "master";
     auto tokens = batch({}, db);

@@ -40,6 +40,7 @@ std::uint16_t ResultEncoder::statement(const StatementResult& r, std::string& cu
     for (const auto& info : r.infos) out_.message(info);
     std::uint16_t status = 0;
     if (r.error) {
+        for (const auto& e : r.precedingErrors) out_.message(e);
         out_.message(*r.error);
         // A message of severity 10 or less travels as INFO and is no failure.
         if (r.error->severity > 10) status |= kDoneError;

@@ -6,7 +6,8 @@
 // - an sp_executesql call: each statement ends with DONEINPROC (MORE), then RETURNSTATUS and
 //   a final DONEPROC.
 // A statement's tokens come in this order: ENVCHANGE database, INFO messages, ERROR,
-// COLMETADATA + ROWs, DONE (ERROR bit with an error, COUNT bit with a row count).
+// (the preceding ERRORs, then the ERROR itself), COLMETADATA + ROWs, DONE (ERROR bit with an error,
+// COUNT bit with a row count).
 
 #include <optional>
 #include <string>
