@@ -32,10 +32,9 @@ xcb_atom_t Atom(xcb_connection_t* connection, const char* name) {
 void InstallFontSubstitutions() {
     const QString family = QString::fromUtf8(kSongTi);
     if (!QFont::substitutes(family).isEmpty()) return;
-    QFont::insertSubstitutions(family, {QStringLiteral("AR PL UMing CN"),
-                                        QStringLiteral("AR PL UMing TW"),
-                                        QStringLiteral("WenQuanYi Zen Hei"),
-                                        QStringLiteral("WenQuanYi Micro Hei")});
+    QFont::insertSubstitutions(
+        family, {QStringLiteral("AR PL UMing CN"), QStringLiteral("AR PL UMing TW"),
+                 QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("WenQuanYi Micro Hei")});
 }
 
 void SetUpApplication(QApplication& app) {

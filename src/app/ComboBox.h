@@ -8,7 +8,7 @@ namespace dsadmin {
 
 class ComboBox : public QComboBox {
     Q_OBJECT
-public:
+  public:
     // An editable (drop-down) combo box with no list entries.
     explicit ComboBox(QWidget* parent = nullptr);
 
@@ -17,7 +17,7 @@ public:
 
     void showPopup() override;
 
-private:
+  private:
     bool locked_ = false;
 };
 

@@ -1,18 +1,23 @@
 #include "app/QtMsgBox.h"
 
-#include <QPushButton>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace dsadmin {
 namespace {
 
 QMessageBox::Icon IconOf(int style) {
     switch (style & 0xF0) {
-        case 16: return QMessageBox::Critical;
-        case 32: return QMessageBox::Question;
-        case 48: return QMessageBox::Warning;
-        case 64: return QMessageBox::Information;
-        default: return QMessageBox::NoIcon;
+        case 16:
+            return QMessageBox::Critical;
+        case 32:
+            return QMessageBox::Question;
+        case 48:
+            return QMessageBox::Warning;
+        case 64:
+            return QMessageBox::Information;
+        default:
+            return QMessageBox::NoIcon;
     }
 }
 

@@ -9,7 +9,7 @@
 namespace dsadmin {
 
 class QtMsgBox : public MsgBox {
-public:
+  public:
     // `parent` (not owned; may be null) is the window the boxes are centred over.
     explicit QtMsgBox(QWidget* parent = nullptr) : parent_(parent) {}
 
@@ -20,7 +20,7 @@ public:
     // (a server message holding '<' is never read as markup).
     int show(const std::string& text, const std::string& title, int style) override;
 
-private:
+  private:
     QPointer<QWidget> parent_;
 };
 

@@ -2,8 +2,8 @@
 
 namespace dsadmin {
 
-int StarPasswordStyle::styleHint(StyleHint hint, const QStyleOption* option,
-                                 const QWidget* widget, QStyleHintReturn* returnData) const {
+int StarPasswordStyle::styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                                 QStyleHintReturn* returnData) const {
     if (hint == SH_LineEdit_PasswordCharacter) return '*';
     return QProxyStyle::styleHint(hint, option, widget, returnData);
 }

@@ -6,7 +6,7 @@
 namespace dsadmin {
 
 class StarPasswordStyle : public QProxyStyle {
-public:
+  public:
     using QProxyStyle::QProxyStyle;
     int styleHint(StyleHint hint, const QStyleOption* option = nullptr,
                   const QWidget* widget = nullptr,

@@ -13,7 +13,11 @@
 #include "app/ComboBox.h"
 #include "app/FolderPicker.h"
 #include "app/QtMsgBox.h"
+#include "app/RunDispatch.h"
 #include "app/StarPasswordStyle.h"
+#include "db/runs/CreateDatabaseRun.h"
+#include "db/runs/DeleteDatabaseRun.h"
+#include "db/runs/ModifyDatabaseRun.h"
 
 namespace dsadmin {
 namespace {
@@ -32,8 +36,12 @@ constexpr std::array<LabelPlace, 6> kLabels{{{"数据库类型:", 32},
                                              {"数据库名:", 96},
                                              {"保存路径:", 128}}};
 
-QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
-QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
+QString Q(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+QString Q(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
 
 QLineEdit* TextBox(QWidget* parent, const char* name, QRect geometry) {
     auto* box = new QLineEdit(parent);
@@ -83,8 +91,8 @@ frm_Main::frm_Main(Environment environment, QWidget* parent)
     applyTabOrder();
 
     // The load step.
-    const std::string folder = environment.appFolder.empty() ? AppFolder() : environment.appFolder;
-    setupPath_ = MakeSetupPath(folder);
+    appFolder_ = environment.appFolder.empty() ? AppFolder() : environment.appFolder;
+    setupPath_ = MakeSetupPath(appFolder_);
     LoadDBSet();
     centreOnScreen();
 }
@@ -152,9 +160,13 @@ BoxTexts frm_Main::boxTexts() const {
             Text4->text().toStdString(),         Text5->text().toStdString()};
 }
 
-std::string frm_Main::GetDirName() { return pickFolder_(); }
+std::string frm_Main::GetDirName() {
+    return pickFolder_();
+}
 
-void frm_Main::SaveDBSet() { dsadmin::SaveDBSet(boxTexts(), setupPath_); }
+void frm_Main::SaveDBSet() {
+    dsadmin::SaveDBSet(boxTexts(), setupPath_);
+}
 
 void frm_Main::LoadDBSet() {
     const LoadedDBSet set = dsadmin::LoadDBSet(setupPath_);
@@ -172,11 +184,19 @@ void frm_Main::LoadDBSet() {
     Command3->setVisible(set.command3Visible);
 }
 
-// The create, modify and delete runs are wired in here.
-void frm_Main::Command1_Click() {}
-void frm_Main::Command2_Click() {}
-void frm_Main::Command3_Click() {}
+// Each run gets the boxes' texts at the click; RunFromWindow catches what the run does not.
+void frm_Main::Command1_Click() {
+    RunFromWindow(CreateDatabaseRun, {boxTexts(), setupPath_, appFolder_, *msgBox_});
+}
+void frm_Main::Command2_Click() {
+    RunFromWindow(ModifyDatabaseRun, {boxTexts(), setupPath_, appFolder_, *msgBox_});
+}
+void frm_Main::Command3_Click() {
+    RunFromWindow(DeleteDatabaseRun, {boxTexts(), setupPath_, appFolder_, *msgBox_});
+}
 
-void frm_Main::Command4_Click() { Text5->setText(Q(GetDirName())); }
+void frm_Main::Command4_Click() {
+    Text5->setText(Q(GetDirName()));
+}
 
 }  // namespace dsadmin

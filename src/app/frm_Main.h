@@ -23,7 +23,7 @@ class ComboBox;
 
 class frm_Main : public QWidget {
     Q_OBJECT
-public:
+  public:
     // Returns the chosen folder (full path, UTF-8) or "" when cancelled.
     using FolderPicker = std::function<std::string()>;
 
@@ -41,7 +41,8 @@ public:
     explicit frm_Main(QWidget* parent = nullptr);
     ~frm_Main() override;
 
-    // The controls, under their designer names. Label1[i] is Label1 index i.
+    // The controls, under their designer names (also their object names; Label1[i], Label1
+    // index i, is named "Label1_i").
     QGroupBox* Frame1{};
     std::array<QLabel*, 6> Label1{};
     ComboBox* Combo1{};
@@ -69,13 +70,13 @@ public:
     // Fills the boxes from Setup.ini, applies defaults and locks, shows Command3 to a super user.
     void LoadDBSet();
 
-public slots:
+  public slots:
     void Command1_Click();  // create a new database
     void Command2_Click();  // modify an existing database's structure
     void Command3_Click();  // delete the database
     void Command4_Click();  // choose the save folder into Text5
 
-private:
+  private:
     void createControls();
     void createButtons();
     void applyTabOrder();
@@ -84,6 +85,7 @@ private:
     std::unique_ptr<MsgBox> ownMsgBox_;
     MsgBox* msgBox_;
     FolderPicker pickFolder_;
+    std::string appFolder_;  // the executable's folder: Setup.ini and the structure file
     std::string setupPath_;
 };
 

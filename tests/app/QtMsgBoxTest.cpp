@@ -30,13 +30,16 @@ int ShowAndAct(const std::string& text, const std::string& title, int style,
     return answer;
 }
 
-void Press(QMessageBox& box, Qt::Key key) { QTest::keyClick(&box, key); }
+void Press(QMessageBox& box, Qt::Key key) {
+    QTest::keyClick(&box, key);
+}
 
 struct KeyCase {
     const char* name;
     int style;
     Qt::Key key;
     int answer;
+    friend void PrintTo(const KeyCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class QtMsgBoxAnswer : public testing::TestWithParam<KeyCase> {};

@@ -14,16 +14,16 @@
 #include <memory>
 
 #include "QtApp.h"
-#include "support/ScriptedMsgBox.h"
 #include "app/ComboBox.h"
 #include "settings/DBSet.h"
 #include "settings/Gbk.h"
+#include "support/ScriptedMsgBox.h"
 
 namespace dsadmin {
 namespace {
 
 class Window : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         test::QtApp();
         char pattern[] = "/tmp/dsadmin-app-XXXXXX";
@@ -51,6 +51,7 @@ protected:
 struct Place {
     const char* name;
     QRect geometry;
+    friend void PrintTo(const Place& p, std::ostream* os) { *os << p.name; }
 };
 
 class WindowGeometry : public Window, public testing::WithParamInterface<Place> {};
@@ -84,8 +85,8 @@ TEST_F(Window, CaptionsBorderAndFont) {
     EXPECT_FALSE(w.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
     EXPECT_TRUE(w.windowFlags() & Qt::WindowCloseButtonHint);
     EXPECT_EQ(w.Frame1->title(), QStringLiteral("数据库信息:"));
-    const QStringList labels{"数据库类型:", "服务器名:", "登陆账号:",
-                             "登陆密码:",   "数据库名:", "保存路径:"};
+    const QStringList labels{
+        "数据库类型:", "服务器名:", "登陆账号:", "登陆密码:", "数据库名:", "保存路径:"};
     for (int i = 0; i < 6; ++i) EXPECT_EQ(w.Label1[i]->text(), labels[i]) << i;
     EXPECT_EQ(w.Command1->text(), QStringLiteral("创建新数据库"));
     EXPECT_EQ(w.Command2->text(), QStringLiteral("修改现有库结构"));
@@ -118,8 +119,9 @@ TEST_F(Window, NoSettingsFileShowsTheDefaultsAndWritesNothing) {
 }
 
 TEST_F(Window, SuperUserSeesTheDeleteButtonAndStoredValuesFillTheBoxes) {
-    writeSetup(Utf8ToGbk("[DataBase]\nUserName= admin \nPassWord=pw\nDBName=销售\n"
-                         "[Setup]\nSupperUser=1\n"));
+    writeSetup(
+        Utf8ToGbk("[DataBase]\nUserName= admin \nPassWord=pw\nDBName=销售\n"
+                  "[Setup]\nSupperUser=1\n"));
     frm_Main& w = open();
     EXPECT_FALSE(w.Command3->isHidden());
     EXPECT_EQ(w.Text2->text(), QStringLiteral("admin"));
@@ -184,9 +186,8 @@ TEST_F(Window, TabOrderSkipsTheHiddenDeleteButton) {
 
 TEST_F(Window, TabOrderWithTheDeleteButtonShown) {
     writeSetup("[Setup]\nSupperUser=1\n");
-    const std::vector<std::string> expected{"Combo1",   "Text1", "Text2",    "Text3",
-                                            "Command1", "Text4", "Command2", "Command3",
-                                            "Text5",    "Command4"};
+    const std::vector<std::string> expected{"Combo1", "Text1",    "Text2",    "Text3", "Command1",
+                                            "Text4",  "Command2", "Command3", "Text5", "Command4"};
     EXPECT_EQ(TabOrder(open()), expected);
 }
 

@@ -15,7 +15,7 @@
 namespace dsadmin::test {
 
 class ScriptedMsgBox : public MsgBox {
-public:
+  public:
     struct Box {
         std::string text;
         std::string title;
@@ -40,7 +40,7 @@ public:
     // One line per box, "style|title|text -> answer", for comparing with a golden file.
     std::string transcript() const;
 
-private:
+  private:
     std::deque<int> answers_;
     std::vector<Box> boxes_;
     bool failWhenEmpty_ = false;
