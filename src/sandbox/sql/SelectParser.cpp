@@ -62,6 +62,12 @@ SelectItem SelectParser::item() {
         it.star = true;
         return it;
     }
+    if ((c_.isName() || c_.peek().kind == TokenKind::String) && c_.peek(1).isSymbol("=")) {
+        it.alias = c_.take().text;  // alias = expression
+        c_.take();
+        it.expr = expr(0);
+        return it;
+    }
     it.expr = expr(0);
     it.alias = alias();
     return it;
