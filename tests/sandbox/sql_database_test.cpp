@@ -10,7 +10,7 @@ namespace sandbox::test {
 namespace fs = std::filesystem;
 
 class SqlDatabaseTest : public SqlEngineTest {
-protected:
+  protected:
     // The statement the create run sends, to the character.
     std::string toolCreate(const std::string& name, const std::string& folder) {
         return "CREATE DATABASE " + name + " on (name=" + name + "_dat,FILENAME ='" + folder + "/" +
@@ -35,7 +35,8 @@ TEST_F(SqlDatabaseTest, LoginToUnknownDatabaseIsRefusedWith4060) {
     EXPECT_EQ(engine_->login("sa", "Secret1", "Nope", error), nullptr);
     EXPECT_EQ(error.number, 4060);
     EXPECT_EQ(error.severity, 11);
-    EXPECT_EQ(error.text, "Cannot open database \"Nope\" requested by the login. The login failed.");
+    EXPECT_EQ(error.text,
+              "Cannot open database \"Nope\" requested by the login. The login failed.");
     ok(toolCreate("Sales", saveDir()));
     auto s = engine_->login("sa", "Secret1", "SALES", error);
     ASSERT_NE(s, nullptr);
@@ -58,7 +59,8 @@ TEST_F(SqlDatabaseTest, CreateWithoutOnUsesTheDataFolder) {
     EXPECT_TRUE(fs::exists(dataDir() + "/Plain.mdf"));
     EXPECT_TRUE(fs::exists(dataDir() + "/Plain_log.ldf"));
     ok("create database Logged on primary (name = d, filename = '" + saveDir() +
-       "/d.mdf', size = 8MB, filegrowth = 10%) log on (name = l, filename = '" + saveDir() + "/l.ldf')");
+       "/d.mdf', size = 8MB, filegrowth = 10%) log on (name = l, filename = '" + saveDir() +
+       "/l.ldf')");
     EXPECT_TRUE(fs::exists(saveDir() + "/l.ldf"));
 }
 
@@ -68,7 +70,8 @@ struct CreateFailure {
     std::string firstText;
 };
 
-class SqlCreateFailures : public SqlDatabaseTest, public ::testing::WithParamInterface<CreateFailure> {};
+class SqlCreateFailures : public SqlDatabaseTest,
+                          public ::testing::WithParamInterface<CreateFailure> {};
 
 TEST_P(SqlCreateFailures, SendsTheFileErrorThen1802AndLeavesNothing) {
     fs::create_directories(saveDir() + "/taken.mdf");
@@ -77,7 +80,8 @@ TEST_P(SqlCreateFailures, SendsTheFileErrorThen1802AndLeavesNothing) {
     const StatementResult r = one("CREATE DATABASE Sales on (name=Sales_dat,FILENAME ='" + path +
                                   "' ,maxsize=unlimited)");
     EXPECT_SQL_ERROR(r, 1802, 16,
-                     "CREATE DATABASE failed. Some file names listed could not be created. Check related errors.");
+                     "CREATE DATABASE failed. Some file names listed could not be created. Check "
+                     "related errors.");
     ASSERT_EQ(r.precedingErrors.size(), 1u);
     EXPECT_EQ(r.precedingErrors[0].number, f.first);
     EXPECT_EQ(r.precedingErrors[0].severity, 16);
@@ -91,15 +95,17 @@ TEST_P(SqlCreateFailures, SendsTheFileErrorThen1802AndLeavesNothing) {
 INSTANTIATE_TEST_SUITE_P(
     Files, SqlCreateFailures,
     ::testing::Values(
-        CreateFailure{"missing/Sales_dat.mdf", 5123,
-                      "CREATE FILE encountered operating system error 3(The system cannot find the "
-                      "path specified.) while attempting to open or create the physical file '%p'."},
+        CreateFailure{
+            "missing/Sales_dat.mdf", 5123,
+            "CREATE FILE encountered operating system error 3(The system cannot find the "
+            "path specified.) while attempting to open or create the physical file '%p'."},
         CreateFailure{"taken.mdf", 5170,
                       "Cannot create file '%p' because it already exists. Change the file path or "
                       "the file name, and retry the operation."},
-        CreateFailure{"!relative/Sales_dat.mdf", 5105,
-                      "A file activation error occurred. The physical file name '%p' may be "
-                      "incorrect. Diagnose and correct additional errors, and retry the operation."}));
+        CreateFailure{
+            "!relative/Sales_dat.mdf", 5105,
+            "A file activation error occurred. The physical file name '%p' may be "
+            "incorrect. Diagnose and correct additional errors, and retry the operation."}));
 
 TEST_F(SqlDatabaseTest, ExistingDatabaseIs1801WhateverTheCase) {
     ok(toolCreate("Sales", saveDir()));
@@ -126,7 +132,9 @@ TEST_F(SqlDatabaseTest, UseSwitchesAndReportsTheChange) {
     EXPECT_EQ(session_->database(), "Sales");
     EXPECT_EQ(rows(ok("select db_name()")), std::vector<std::string>{"Sales"});
     const StatementResult missing = session_->useDatabase("Nope");
-    EXPECT_SQL_ERROR(missing, 911, 16, "Database 'Nope' does not exist. Make sure that the name is entered correctly.");
+    EXPECT_SQL_ERROR(
+        missing, 911, 16,
+        "Database 'Nope' does not exist. Make sure that the name is entered correctly.");
     EXPECT_FALSE(missing.newDatabase);
     EXPECT_EQ(session_->database(), "Sales");
 }
@@ -137,14 +145,16 @@ TEST_F(SqlDatabaseTest, ToolDropRemovesDatabaseAndFiles) {
     EXPECT_FALSE(fs::exists(saveDir() + "/Sales_dat.mdf"));
     EXPECT_FALSE(fs::exists(saveDir() + "/Sales_log.ldf"));
     EXPECT_SQL_ERROR(one("Drop Database Sales"), 3701, 11,
-                     "Cannot drop the database 'Sales', because it does not exist or you do not have permission.");
+                     "Cannot drop the database 'Sales', because it does not exist or you do not "
+                     "have permission.");
     ok(toolCreate("Sales", saveDir()));  // the name and the files can be used again
 }
 
 TEST_F(SqlDatabaseTest, SystemDatabasesCannotBeDropped) {
     for (const std::string name : {"master", "tempdb", "model", "msdb"})
-        EXPECT_SQL_ERROR(one("Drop Database " + name), 3708, 16,
-                         "Cannot drop the database '" + name + "' because it is a system database.");
+        EXPECT_SQL_ERROR(
+            one("Drop Database " + name), 3708, 16,
+            "Cannot drop the database '" + name + "' because it is a system database.");
 }
 
 TEST_F(SqlDatabaseTest, DatabaseInUseCannotBeDropped) {
@@ -168,7 +178,8 @@ TEST_F(SqlDatabaseTest, DropOfSeveralNamesDropsWhatExistsAndReportsTheRest) {
     EXPECT_EQ(r.error->number, 3708);
     ASSERT_EQ(r.precedingErrors.size(), 1u);
     EXPECT_EQ(r.precedingErrors[0].number, 3701);
-    EXPECT_EQ(rows(ok("select count_me = name from sys.databases where database_id = 5")).size(), 0u);
+    EXPECT_EQ(rows(ok("select count_me = name from sys.databases where database_id = 5")).size(),
+              0u);
     ok("drop database if exists A, Nope");
 }
 

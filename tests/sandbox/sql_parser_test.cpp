@@ -89,9 +89,11 @@ INSTANTIATE_TEST_SUITE_P(
                    "names. Aliases defined as \"\" or [] are not allowed. Change the alias to a "
                    "valid name."},
         BatchError{"select @x", 137, 15, "Must declare the scalar variable \"@x\"."},
-        BatchError{"select frobnicate()", 195, 15, "'frobnicate' is not a recognized built-in function name."},
+        BatchError{"select frobnicate()", 195, 15,
+                   "'frobnicate' is not a recognized built-in function name."},
         BatchError{"select \xFF\xFE", 102, 15, "Incorrect syntax near '\xEF\xBF\xBD'."},
-        BatchError{std::string("select 1\0 2", 11), 102, 15, "Incorrect syntax near '\xEF\xBF\xBD'."},
+        BatchError{std::string("select 1\0 2", 11), 102, 15,
+                   "Incorrect syntax near '\xEF\xBF\xBD'."},
         BatchError{"insert into T values (1)", 50000, 16,
                    "The statement 'INSERT' is not supported by the dsadmin sandbox."},
         BatchError{"create view V as select 1", 50000, 16,
@@ -104,7 +106,8 @@ TEST_F(SqlEngineTest, UnclosedQuoteSends105Before102) {
     const StatementResult r = one("select 1\nselect 'abc");
     ASSERT_EQ(r.precedingErrors.size(), 1u);
     EXPECT_EQ(r.precedingErrors[0].number, 105);
-    EXPECT_EQ(r.precedingErrors[0].text, "Unclosed quotation mark after the character string 'abc'.");
+    EXPECT_EQ(r.precedingErrors[0].text,
+              "Unclosed quotation mark after the character string 'abc'.");
     EXPECT_EQ(r.precedingErrors[0].line, 2);
     EXPECT_EQ(r.error->number, 102);
 }
@@ -171,7 +174,7 @@ TEST_F(SqlEngineTest, GarbageNeverCrashes) {
         garbage.clear();
         for (int i = 0; i < 200; ++i) {
             seed = seed * 1103515245u + 12345u;
-            garbage += "(['\")*;,.@N-/x1 \n\xC3\xA9"[(seed >> 16) % 21];
+            garbage += "(['\")*;,.@N-/x1 \n\xC3\xA9"[(seed >> 16) % 19];
         }
         for (const auto& r : session_->execute(garbage)) (void)r;
     }

@@ -5,7 +5,8 @@
 namespace sandbox::test {
 
 TEST_F(SqlEngineTest, SelectWithoutFromAnswersTheServersFacts) {
-    const StatementResult r = ok("SELECT 1, @@VERSION, @@SPID, @@SERVERNAME, DB_NAME() AS db, N'x' x");
+    const StatementResult r =
+        ok("SELECT 1, @@VERSION, @@SPID, @@SERVERNAME, DB_NAME() AS db, N'x' x");
     ASSERT_EQ(r.rows->rows.size(), 1u);
     const auto& row = r.rows->rows[0];
     EXPECT_EQ(text(row[0]), "1");
@@ -42,7 +43,8 @@ TEST_F(SqlEngineTest, TediousStartUpBatchIsAcceptedQuietly) {
     ASSERT_EQ(results[9].infos.size(), 1u);
     EXPECT_EQ(results[9].infos[0].number, 5703);
     EXPECT_EQ(results[9].infos[0].text, "Changed language setting to us_english.");
-    for (const auto& r : session_->execute("SET NOCOUNT ON; SET LOCK_TIMEOUT -1; SET ANSI_NULLS, QUOTED_IDENTIFIER ON"))
+    for (const auto& r : session_->execute(
+             "SET NOCOUNT ON; SET LOCK_TIMEOUT -1; SET ANSI_NULLS, QUOTED_IDENTIFIER ON"))
         EXPECT_FALSE(r.error);
 }
 
@@ -51,9 +53,11 @@ TEST_F(SqlEngineTest, SysDatabasesFiltersAndSorts) {
     ok("create database Alpha");
     EXPECT_EQ(rows(ok("select top 3 name from sys.databases order by name desc")),
               (std::vector<std::string>{"Zeta", "tempdb", "msdb"}));
-    EXPECT_EQ(rows(ok("select name, database_id from sys.databases where name = 'MASTER' and database_id = 1")),
+    EXPECT_EQ(rows(ok("select name, database_id from sys.databases where name = 'MASTER' and "
+                      "database_id = 1")),
               std::vector<std::string>{"master|1"});
-    EXPECT_EQ(rows(ok("select name from sys.databases where database_id <> 1 and name <> 'tempdb' order by 1")),
+    EXPECT_EQ(rows(ok("select name from sys.databases where database_id <> 1 and name <> 'tempdb' "
+                      "order by 1")),
               (std::vector<std::string>{"Alpha", "model", "msdb", "Zeta"}));
     EXPECT_EQ(rows(ok("select state_desc from sys.databases where name = 'alpha'")),
               std::vector<std::string>{"ONLINE"});
@@ -95,13 +99,16 @@ INSTANTIATE_TEST_SUITE_P(
         QueryError{"select * from sys.tablez", 208, 16, "Invalid object name 'sys.tablez'."},
         QueryError{"select * from tables", 208, 16, "Invalid object name 'tables'."},
         QueryError{"select nam from sys.tables", 207, 16, "Invalid column name 'nam'."},
-        QueryError{"select * from sys.tables where nam = 'x'", 207, 16, "Invalid column name 'nam'."},
-        QueryError{"select * from sys.tables where name = Person", 207, 16, "Invalid column name 'Person'."},
+        QueryError{"select * from sys.tables where nam = 'x'", 207, 16,
+                   "Invalid column name 'nam'."},
+        QueryError{"select * from sys.tables where name = Person", 207, 16,
+                   "Invalid column name 'Person'."},
         QueryError{"select * from sys.tables order by nam", 207, 16, "Invalid column name 'nam'."},
         QueryError{"select * from sys.tables where object_id = 'abc'", 245, 16,
                    "Conversion failed when converting the varchar value 'abc' to data type int."},
-        QueryError{"select * from sys.tables where name = 5", 245, 16,
-                   "Conversion failed when converting the nvarchar value 'Person' to data type int."},
+        QueryError{
+            "select * from sys.tables where name = 5", 245, 16,
+            "Conversion failed when converting the nvarchar value 'Person' to data type int."},
         QueryError{"select *", 263, 16, "Must specify table to select from."},
         QueryError{"select * from Nope.sys.tables", 911, 16,
                    "Database 'Nope' does not exist. Make sure that the name is entered correctly."},

@@ -5,7 +5,7 @@
 namespace sandbox::test {
 
 class SqlTableTest : public SqlEngineTest {
-protected:
+  protected:
     void SetUp() override {
         SqlEngineTest::SetUp();
         ok("CREATE DATABASE Sales on (name=Sales_dat,FILENAME ='" + saveDir() +
@@ -13,7 +13,8 @@ protected:
         ASSERT_FALSE(session_->useDatabase("Sales").error);
     }
     const std::string person_ =
-        "CREATE TABLE Person (ID Int IDENTITY(1,1) PRIMARY KEY,Name VarChar(20),Code Char(4),Birth DateTime)";
+        "CREATE TABLE Person (ID Int IDENTITY(1,1) PRIMARY KEY,Name VarChar(20),Code Char(4),Birth "
+        "DateTime)";
 };
 
 TEST_F(SqlTableTest, ToolStatementsCreateAndFindTheTable) {
@@ -22,10 +23,10 @@ TEST_F(SqlTableTest, ToolStatementsCreateAndFindTheTable) {
     const StatementResult r = ok("select * from sys.tables where name = 'Person'");
     ASSERT_EQ(r.rows->rows.size(), 1u);
     EXPECT_EQ(r.rowCount, 1);
-    const std::vector<std::string> names = {"name", "object_id", "principal_id", "schema_id",
-                                            "parent_object_id", "type", "type_desc", "create_date",
-                                            "modify_date", "is_ms_shipped", "is_published",
-                                            "is_schema_published"};
+    const std::vector<std::string> names = {
+        "name",         "object_id",          "principal_id", "schema_id",   "parent_object_id",
+        "type",         "type_desc",          "create_date",  "modify_date", "is_ms_shipped",
+        "is_published", "is_schema_published"};
     for (std::size_t i = 0; i < names.size(); ++i) EXPECT_EQ(r.rows->columns[i].name, names[i]);
     const auto& row = r.rows->rows[0];
     EXPECT_EQ(text(row[0]), "Person");
@@ -52,11 +53,14 @@ TEST_F(SqlTableTest, ColumnsShowTheirTypes) {
                       "is_identity from sys.columns order by column_id")),
               (std::vector<std::string>{"ID|56|4|10|0|0|1", "Name|167|20|0|0|1|0",
                                         "Code|175|4|0|0|1|0", "Birth|61|8|23|3|1|0"}));
-    EXPECT_EQ(rows(ok("select COLUMN_NAME, DATA_TYPE, CHARACTER_MAXIMUM_LENGTH, IS_NULLABLE from "
-                      "INFORMATION_SCHEMA.COLUMNS where TABLE_NAME = 'person' order by ORDINAL_POSITION")),
-              (std::vector<std::string>{"ID|int|NULL|NO", "Name|varchar|20|YES", "Code|char|4|YES",
-                                        "Birth|datetime|NULL|YES"}));
-    EXPECT_EQ(rows(ok("select TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME, TABLE_TYPE from INFORMATION_SCHEMA.TABLES")),
+    EXPECT_EQ(
+        rows(
+            ok("select COLUMN_NAME, DATA_TYPE, CHARACTER_MAXIMUM_LENGTH, IS_NULLABLE from "
+               "INFORMATION_SCHEMA.COLUMNS where TABLE_NAME = 'person' order by ORDINAL_POSITION")),
+        (std::vector<std::string>{"ID|int|NULL|NO", "Name|varchar|20|YES", "Code|char|4|YES",
+                                  "Birth|datetime|NULL|YES"}));
+    EXPECT_EQ(rows(ok("select TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME, TABLE_TYPE from "
+                      "INFORMATION_SCHEMA.TABLES")),
               std::vector<std::string>{"Sales|dbo|Person|BASE TABLE"});
 }
 
@@ -66,7 +70,7 @@ TEST_F(SqlTableTest, EveryTypeNameIsKnown) {
        "o time(3), p datetime2, q char(10), r varchar(max), s nchar(5), t nvarchar(4000), u text, "
        "v ntext, w binary(8), x varbinary(max), y image, z uniqueidentifier, aa float(10), "
        "ab datetimeoffset(0), ac sysname, ad decimal(38, 38))");
-    EXPECT_EQ(rows(ok("select max_length, [precision], scale from sys.columns where name = 'f'")),
+    EXPECT_EQ(rows(ok("select c.max_length, c.precision, c.scale from sys.columns c where c.name = 'f'")),
               std::vector<std::string>{"9|10|2"});
     EXPECT_EQ(rows(ok("select system_type_id, max_length from sys.columns where name = 'aa'")),
               std::vector<std::string>{"59|4"});
@@ -112,8 +116,9 @@ INSTANTIATE_TEST_SUITE_P(
         TableError{"CREATE TABLE T (A int, a int)", 2705, 16,
                    "Column names in each table must be unique. Column name 'a' in table 'T' is "
                    "specified more than once."},
-        TableError{"CREATE TABLE T (A int(4))", 2716, 16,
-                   "Column, parameter, or variable #1: Cannot specify a column width on data type int."},
+        TableError{
+            "CREATE TABLE T (A int(4))", 2716, 16,
+            "Column, parameter, or variable #1: Cannot specify a column width on data type int."},
         TableError{"CREATE TABLE T (A varchar(9000))", 131, 15,
                    "The size (9000) given to the column 'A' exceeds the maximum allowed for any "
                    "data type (8000)."},
@@ -143,7 +148,8 @@ TEST_F(SqlTableTest, TooManyColumnsIs1702) {
     std::string sql = "create table Wide (";
     for (int i = 1; i <= 1025; ++i) sql += (i > 1 ? ", c" : "c") + std::to_string(i) + " int";
     EXPECT_SQL_ERROR(one(sql + ")"), 1702, 16,
-                     "CREATE TABLE failed because column 'c1025' in table 'Wide' exceeds the maximum of 1024 columns.");
+                     "CREATE TABLE failed because column 'c1025' in table 'Wide' exceeds the "
+                     "maximum of 1024 columns.");
 }
 
 TEST_F(SqlTableTest, TableInAnotherSchemaIsFoundBySysTables) {
@@ -155,7 +161,8 @@ TEST_F(SqlTableTest, TableInAnotherSchemaIsFoundBySysTables) {
     EXPECT_EQ(rows(ok("select s.name from sys.schemas s where s.schema_id = 5")),
               std::vector<std::string>{"hr"});
     EXPECT_EQ(rows(ok("select name from sys.tables where name = 'Person'")).size(), 2u);
-    EXPECT_SQL_ERROR(one("create schema HR"), 2714, 16, "There is already an object named 'HR' in the database.");
+    EXPECT_SQL_ERROR(one("create schema HR"), 2714, 16,
+                     "There is already an object named 'HR' in the database.");
 }
 
 TEST_F(SqlTableTest, DropTableRemovesItAndItsColumns) {
@@ -174,18 +181,21 @@ TEST_F(SqlTableTest, TablesBelongToTheirOwnDatabase) {
     EXPECT_EQ(rows(ok("select name from Sales.sys.tables")), std::vector<std::string>{"Person"});
     ok("create table Sales.dbo.Other (x int)");
     ok("create table Sales..Third (x int)");
-    EXPECT_EQ(rows(ok("select TABLE_NAME from Sales.INFORMATION_SCHEMA.TABLES order by TABLE_NAME")),
-              (std::vector<std::string>{"Other", "Person", "Third"}));
+    EXPECT_EQ(
+        rows(ok("select TABLE_NAME from Sales.INFORMATION_SCHEMA.TABLES order by TABLE_NAME")),
+        (std::vector<std::string>{"Other", "Person", "Third"}));
 }
 
 TEST_F(SqlTableTest, LaterStatementsRunAfterAFailedCreateTable) {
-    const auto results = session_->execute("CREATE TABLE A (x int)\nCREATE TABLE B (x Nope)\nCREATE TABLE C (x int)");
+    const auto results = session_->execute(
+        "CREATE TABLE A (x int)\nCREATE TABLE B (x Nope)\nCREATE TABLE C (x int)");
     ASSERT_EQ(results.size(), 3u);
     EXPECT_FALSE(results[0].error);
     EXPECT_EQ(results[1].error->number, 2715);
     EXPECT_EQ(results[1].error->line, 2);
     EXPECT_FALSE(results[2].error);
-    EXPECT_EQ(rows(ok("select name from sys.tables order by name")), (std::vector<std::string>{"A", "C"}));
+    EXPECT_EQ(rows(ok("select name from sys.tables order by name")),
+              (std::vector<std::string>{"A", "C"}));
 }
 
 }  // namespace sandbox::test

@@ -12,7 +12,7 @@
 namespace sandbox::sql {
 
 class SqlError : public std::runtime_error {
-public:
+  public:
     explicit SqlError(Message last, std::vector<Message> preceding = {})
         : std::runtime_error(last.text), last_(std::move(last)), preceding_(std::move(preceding)) {}
 
@@ -26,7 +26,7 @@ public:
         for (Message& m : preceding_) place(m, line);
     }
 
-private:
+  private:
     static void place(Message& m, std::int32_t line) {
         if (m.line != 0) return;
         m.line = line;
