@@ -12,7 +12,10 @@ install_packages() {
   local wanted missing=() p
   wanted=$(sed -e 's/#.*//' -e '/^\s*$/d' "$root"/scripts/packages/*.txt | sort -u)
   for p in $wanted; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' && continue
+    # npm comes inside NodeSource's nodejs, which Debian's npm package cannot sit beside.
+    [ "$p" = npm ] && command -v npm >/dev/null && continue
+    missing+=("$p")
   done
   if [ ${#missing[@]} -eq 0 ]; then
     say "all Debian packages present"

@@ -51,7 +51,8 @@ FileDescriptor OpenRetrying(const char* path, int flags, mode_t mode = 0) {
 
 // The whole content of a regular file; nullopt when it is missing, unreadable or no file.
 std::optional<std::string> ReadFile(const std::string& path) {
-    FileDescriptor fd = OpenRetrying(path.c_str(), O_RDONLY);
+    // O_NONBLOCK: a FIFO in the file's place must not hang the window in open().
+    FileDescriptor fd = OpenRetrying(path.c_str(), O_RDONLY | O_NONBLOCK);
     struct stat st {};
     if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
     std::string bytes;
@@ -112,7 +113,13 @@ bool ReplaceFile(const std::string& path, const std::string& bytes, const struct
     return true;
 }
 
+// The text a C string argument of the Windows function would carry: up to the first NUL.
+std::string CString(const std::string& text) {
+    return text.substr(0, text.find('\0'));
+}
+
 std::string OneLine(std::string value) {
+    value = CString(value);
     for (char& c : value) {
         if (c == '\r' || c == '\n') c = ' ';
     }
@@ -125,7 +132,8 @@ std::string ReadIniString(const std::string& path, const std::string& section,
                           const std::string& key, const std::string& defaultValue) {
     const auto bytes = ReadFile(path);
     if (!bytes) return defaultValue;
-    const auto value = IniFile::parse(*bytes).value(Utf8ToGbk(section), Utf8ToGbk(key));
+    const auto value =
+        IniFile::parse(*bytes).value(Utf8ToGbk(CString(section)), Utf8ToGbk(CString(key)));
     if (!value) return defaultValue;
     return GbkToUtf8(GbkPrefix(*value, kMaxIniValueBytes));
 }
@@ -150,9 +158,9 @@ void WriteIniStrings(const std::string& path, const std::string& section,
         return;
     }
     IniFile file = IniFile::parse(old);
-    const std::string gbkSection = Utf8ToGbk(section);
+    const std::string gbkSection = Utf8ToGbk(CString(section));
     for (const auto& [key, value] : keysAndValues) {
-        file.setValue(gbkSection, Utf8ToGbk(key), Utf8ToGbk(OneLine(value)));
+        file.setValue(gbkSection, Utf8ToGbk(CString(key)), Utf8ToGbk(OneLine(value)));
     }
     const std::string bytes = file.bytes();
     if (exists && bytes == old) return;

@@ -22,7 +22,8 @@ std::string ReadIniString(const std::string& path, const std::string& section,
                           const std::string& key, const std::string& defaultValue);
 
 // Sets the key to the value, creating the file, section and key as needed; in the value every
-// CR and every LF becomes one blank first. Reports nothing: a write that cannot be done leaves
+// CR and every LF becomes one blank first. Like the C strings of the Windows function, every
+// argument ends at its first NUL character. Reports nothing: a write that cannot be done leaves
 // the file as it was.
 //
 // The write is safe where the Windows function is not:

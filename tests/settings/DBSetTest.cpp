@@ -62,6 +62,7 @@ TEST_F(DBSet, StoredValuesAreTrimmedAndOtherServersIgnored) {
 struct SwitchCase {
     const char* stored;
     bool shown;
+    friend void PrintTo(const SwitchCase& c, std::ostream* os) { *os << '"' << c.stored << '"'; }
 };
 
 class DBSetSupperUser : public DBSet, public testing::WithParamInterface<SwitchCase> {};

@@ -13,6 +13,7 @@ struct LookupCase {
     const char* section;
     const char* key;
     std::optional<std::string> expected;
+    friend void PrintTo(const LookupCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class IniFileLookup : public testing::TestWithParam<LookupCase> {};
@@ -61,6 +62,7 @@ struct UpdateCase {
     const char* key;
     const char* value;
     const char* after;
+    friend void PrintTo(const UpdateCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class IniFileUpdate : public testing::TestWithParam<UpdateCase> {};

@@ -22,6 +22,7 @@ struct RoundTripCase {
     const char* name;
     std::string written;
     std::string readBack;
+    friend void PrintTo(const RoundTripCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class PrivateProfileRoundTrip : public PrivateProfile,
@@ -106,6 +107,20 @@ TEST_F(PrivateProfile, DirectoryInPlaceOfTheFileReadsAsMissingAndIsNotReplaced) 
     WriteIniString(ini, "A", "K", "v");
     EXPECT_TRUE(std::filesystem::is_directory(ini));
     EXPECT_EQ(ReadIniString(ini, "A", "K", "d"), "d");
+}
+
+TEST_F(PrivateProfile, FifoInPlaceOfTheFileNeitherHangsNorIsReplaced) {
+    ASSERT_EQ(mkfifo(ini.c_str(), 0600), 0);
+    EXPECT_EQ(ReadIniString(ini, "A", "K", "d"), "d");
+    WriteIniString(ini, "A", "K", "v");
+    struct stat st {};
+    ASSERT_EQ(lstat(ini.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+TEST_F(PrivateProfile, ValueEndsAtItsFirstNul) {
+    WriteIniString(ini, "A", "K", std::string("ab\0cd", 5));
+    EXPECT_EQ(TestFolder::read(ini), "[A]\r\nK=ab\r\n");
 }
 
 TEST_F(PrivateProfile, SymbolicLinkIsFollowedNotReplaced) {

@@ -11,6 +11,7 @@ namespace {
 struct ValCase {
     const char* text;
     double value;
+    friend void PrintTo(const ValCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
 };
 
 class ValReads : public testing::TestWithParam<ValCase> {};

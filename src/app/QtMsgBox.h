@@ -1,0 +1,27 @@
+#pragma once
+// The message boxes of the window, as QMessageBox: modal, plain text, Chinese buttons.
+
+#include <QPointer>
+#include <QWidget>
+
+#include "db/MsgBox.h"
+
+namespace dsadmin {
+
+class QtMsgBox : public MsgBox {
+  public:
+    // `parent` (not owned; may be null) is the window the boxes are centred over.
+    explicit QtMsgBox(QWidget* parent = nullptr) : parent_(parent) {}
+
+    // style & 0x0F: 1 gives OK and Cancel with OK the default, Escape and the close box
+    // answering Cancel (2); any other value gives OK alone (Escape answers OK, 1).
+    // style & 0xF0: 16 error, 32 question, 48 warning, 64 information icon; 0 no icon.
+    // An empty title shows the application's title "数据库管理". The text is shown as plain text
+    // (a server message holding '<' is never read as markup).
+    int show(const std::string& text, const std::string& title, int style) override;
+
+  private:
+    QPointer<QWidget> parent_;
+};
+
+}  // namespace dsadmin

@@ -1,0 +1,11 @@
+#include "app/StarPasswordStyle.h"
+
+namespace dsadmin {
+
+int StarPasswordStyle::styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                                 QStyleHintReturn* returnData) const {
+    if (hint == SH_LineEdit_PasswordCharacter) return '*';
+    return QProxyStyle::styleHint(hint, option, widget, returnData);
+}
+
+}  // namespace dsadmin

@@ -1,0 +1,85 @@
+#include "db/runs/CreateDatabaseRun.h"
+
+#include <exception>
+
+#include "db/Recordset.h"
+#include "db/TableStatements.h"
+#include "db/runs/DatabaseName.h"
+#include "db/runs/SavePath.h"
+#include "settings/DBSet.h"
+
+namespace dsadmin {
+namespace {
+
+// Everything the run opens. Declared before the work starts so that, after a failure, the
+// error box is shown while they are still open and they are released when the run returns.
+struct CreateRunObjects {
+    Connection server;
+    Recordset statement;  // sends the table statements; never closed explicitly
+    Connection structure;
+    Recordset tableList;
+    Recordset tableRows;
+};
+
+void CreateTables(CreateRunObjects& o) {
+    o.tableList.Open(kTableListQuery, o.structure, kOpenKeyset, kLockReadOnly);
+    if (o.tableList.Eof()) return;
+    o.tableList.MoveFirst();
+    while (!o.tableList.Eof()) {
+        const Value& table = o.tableList.Fields("ftable");
+        o.tableRows.Open(TableRowsQuery(table), o.structure, kOpenKeyset, kLockReadOnly);
+        if (!o.tableRows.Eof()) {
+            o.statement.Open(GetCreateTableStr(table, o.tableRows), o.server);
+        }
+        o.tableRows.Close();
+        o.tableList.MoveNext();
+    }
+}
+
+// The steps from SaveDBSet to the closing of the objects. False when the operator cancelled.
+bool CreateDatabase(const RunInput& input, const std::string& folder, CreateRunObjects& o) {
+    SaveDBSet(input.boxes, input.setupPath);
+    if (input.msgBox.show(kCreateQuestion, kSystemTitle, kOkCancel) == kAnswerCancel) {
+        return false;
+    }
+    const std::string name = Trim(input.boxes.text4);
+    RequirePlainDatabaseName(name);
+    OpenServerConnection(o.server, input.boxes);
+    o.server.Execute(CreateDatabaseStatement(name, DataFilePath(folder, name)));
+    o.server.DefaultDatabase(Trim(input.boxes.text4));
+    OpenStructureConnection(o.structure, input);
+    CreateTables(o);
+    o.tableList.Close();
+    o.structure.Close();
+    o.server.Close();
+    return true;
+}
+
+}  // namespace
+
+std::string CreateDatabaseStatement(const std::string& name, const std::string& dataFile) {
+    return "CREATE DATABASE " + name + " on (name=" + name + "_dat,FILENAME ='" + dataFile +
+           "' ,maxsize=unlimited)";
+}
+
+void CreateDatabaseRun(const RunInput& input) {
+    const std::string folder = Trim(input.boxes.text5);
+    if (folder.empty()) {
+        input.msgBox.show(kSavePathEmptyText, kErrorTitle, kInformation);
+        return;
+    }
+    if (!SavePathExists(input.boxes.text5)) {
+        input.msgBox.show(kSavePathInvalidText, kErrorTitle, kInformation);
+        return;
+    }
+    CreateRunObjects objects;
+    try {
+        if (!CreateDatabase(input, folder, objects)) return;
+    } catch (const std::exception& e) {
+        input.msgBox.show(std::string(kSystemErrorPrefix) + e.what(), kErrorTitle, kInformation);
+        return;
+    }
+    input.msgBox.show(kCreateDoneText, kSystemTitle, kInformation);
+}
+
+}  // namespace dsadmin

@@ -1,0 +1,29 @@
+#include "db/runs/DeleteDatabaseRun.h"
+
+#include <exception>
+
+#include "db/runs/DatabaseName.h"
+#include "settings/DBSet.h"
+
+namespace dsadmin {
+
+std::string DropDatabaseStatement(const std::string& name) {
+    return "Drop Database " + name;
+}
+
+void DeleteDatabaseRun(const RunInput& input) {
+    if (input.msgBox.show(kDeleteQuestion, kSystemTitle, kOkCancel) == kAnswerCancel) return;
+    Connection server;  // released when the run returns, after its last box; never closed
+    try {
+        const std::string name = Trim(input.boxes.text4);
+        RequirePlainDatabaseName(name);
+        OpenServerConnection(server, input.boxes);
+        server.Execute(DropDatabaseStatement(name));
+    } catch (const std::exception& e) {
+        input.msgBox.show(kDeleteErrorPrefix + std::string(e.what()), kSystemTitle, kInformation);
+        return;
+    }
+    input.msgBox.show(kDeleteDoneText, kSystemTitle, kInformation);
+}
+
+}  // namespace dsadmin

@@ -1,0 +1,71 @@
+#include "db/runs/ModifyDatabaseRun.h"
+
+#include "db/Recordset.h"
+#include "db/TableStatements.h"
+#include "db/runs/DatabaseName.h"
+#include "settings/DBSet.h"
+
+namespace dsadmin {
+namespace {
+
+struct ModifyRunObjects {
+    Connection server;
+    Recordset statement;  // sends the table statements; released without a Close
+    Connection structure;
+    Recordset tableList;
+    Recordset working;  // the existence query, then the table's rows
+};
+
+bool TableIsPresent(ModifyRunObjects& o, const Value& table) {
+    o.working.Open(TableExistsQuery(table), o.server, kOpenKeyset, kLockReadOnly);
+    const bool present = !o.working.Eof();
+    o.working.Close();
+    return present;
+}
+
+void CreateMissingTable(ModifyRunObjects& o, const Value& table, MsgBox& msgBox) {
+    o.working.Open(TableRowsQuery(table), o.structure, kOpenKeyset, kLockReadOnly);
+    if (!o.working.Eof()) {
+        const std::string statement = GetCreateTableStr(table, o.working);
+        msgBox.show(statement, "", kOkOnly);
+        o.statement.Open(statement, o.server);
+    }
+    o.working.Close();
+}
+
+void CreateMissingTables(ModifyRunObjects& o, MsgBox& msgBox) {
+    o.tableList.Open(kTableListQuery, o.structure, kOpenKeyset, kLockReadOnly);
+    if (o.tableList.Eof()) return;
+    o.tableList.MoveFirst();
+    while (!o.tableList.Eof()) {
+        const Value& table = o.tableList.Fields("ftable");
+        if (!TableIsPresent(o, table)) CreateMissingTable(o, table, msgBox);
+        o.tableList.MoveNext();
+    }
+}
+
+}  // namespace
+
+std::string TableExistsQuery(const Value& table) {
+    std::string sql = "select * from sys.tables where name = '";
+    table.appendTo(sql);
+    return sql + "'";
+}
+
+void ModifyDatabaseRun(const RunInput& input) {
+    SaveDBSet(input.boxes, input.setupPath);
+    if (input.msgBox.show(kModifyQuestion, kSystemTitle, kOkCancel) == kAnswerCancel) return;
+    const std::string name = Trim(input.boxes.text4);
+    RequirePlainDatabaseName(name);
+    ModifyRunObjects o;
+    OpenServerConnection(o.server, input.boxes);
+    o.server.DefaultDatabase(name);
+    OpenStructureConnection(o.structure, input);
+    CreateMissingTables(o, input.msgBox);
+    o.tableList.Close();
+    o.structure.Close();
+    o.server.Close();
+    input.msgBox.show(kModifyDoneText, kSystemTitle, kInformation);
+}
+
+}  // namespace dsadmin

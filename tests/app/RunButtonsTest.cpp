@@ -1,0 +1,164 @@
+// The buttons reach the runs with the window's current texts; a failure that leaves a run is
+// shown in a box and the window stays as it was; the cursor is an arrow over every box and
+// ordinary again after every run. "(local)" points at a port where nothing listens.
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <filesystem>
+#include <memory>
+
+#include "QtApp.h"
+#include "app/RunDispatch.h"
+#include "app/frm_Main.h"
+#include "db/runs/DatabaseName.h"
+#include "settings/PrivateProfile.h"
+#include "support/ScriptedMsgBox.h"
+
+namespace dsadmin {
+namespace {
+
+int ClosedPort() {
+    int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    bind(s, reinterpret_cast<sockaddr*>(&a), len);
+    getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+    close(s);
+    return ntohs(a.sin_port);
+}
+
+// Records the cursor the operator sees while each box is up.
+class CursorWatchingMsgBox : public MsgBox {
+  public:
+    explicit CursorWatchingMsgBox(test::ScriptedMsgBox& inner) : inner_(inner) {}
+    int show(const std::string& text, const std::string& title, int style) override {
+        const QCursor* c = QApplication::overrideCursor();
+        cursors.push_back(c ? c->shape() : Qt::ArrowCursor);
+        return inner_.show(text, title, style);
+    }
+    std::vector<Qt::CursorShape> cursors;
+
+  private:
+    test::ScriptedMsgBox& inner_;
+};
+
+class RunButtons : public testing::Test {
+  protected:
+    static void SetUpTestSuite() { setenv("TDSPORT", std::to_string(ClosedPort()).c_str(), 1); }
+    void SetUp() override {
+        test::QtApp();
+        char pattern[] = "/tmp/dsadmin-buttons-XXXXXX";
+        folder = mkdtemp(pattern);
+        std::filesystem::create_directory(folder + "/data");
+        window = std::make_unique<frm_Main>(
+            frm_Main::Environment{&watcher, [this] { return folder + "/data"; }, folder});
+    }
+    void TearDown() override {
+        window.reset();
+        std::filesystem::remove_all(folder);
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the cursor was not restored";
+    }
+    void type(QLineEdit* box, const QString& text) {
+        box->clear();
+        QTest::keyClicks(box, text);
+    }
+    void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+    std::string setting(const std::string& key) {
+        return ReadIniString(folder + "/Setup.ini", "DataBase", key, "<none>");
+    }
+
+    std::string folder;
+    test::ScriptedMsgBox boxes;
+    CursorWatchingMsgBox watcher{boxes};
+    std::unique_ptr<frm_Main> window;
+};
+
+TEST_F(RunButtons, CreateTakesTheFolderChosenWithTheBrowseButtonAndTheTypedTexts) {
+    click(window->Command1);
+    EXPECT_EQ(boxes.transcript(), "64|错误提示|数据库文件保存路径不能为空！ -> 1\n");
+    click(window->Command4);
+    EXPECT_EQ(window->Text5->text().toStdString(), folder + "/data");
+    type(window->Text2, " admin ");
+    type(window->Text4, "Typed");
+    boxes.answer(kAnswerCancel);
+    click(window->Command1);
+    EXPECT_EQ(boxes.boxes().back().text, "是否真的要创建新的数据库？");
+    EXPECT_EQ(setting("UserName"), "admin");
+    EXPECT_EQ(setting("DBName"), "Typed");
+    EXPECT_EQ(watcher.cursors, (std::vector<Qt::CursorShape>{Qt::ArrowCursor, Qt::ArrowCursor}));
+}
+
+TEST_F(RunButtons, ModifyTakesTheTypedTexts) {
+    type(window->Text4, "Other");
+    boxes.answer(kAnswerCancel);
+    click(window->Command2);
+    EXPECT_EQ(boxes.transcript(), "1|系统提示|是否真的要修改数据库？ -> 2\n");
+    EXPECT_EQ(setting("DBName"), "Other");
+}
+
+TEST_F(RunButtons, ModifyFailureIsShownAndTheWindowKeepsItsTexts) {
+    type(window->Text3, "pw");
+    type(window->Text4, "Sales,master");
+    click(window->Command2);
+    ASSERT_EQ(boxes.boxes().size(), 2u);
+    EXPECT_EQ(boxes.boxes()[1].text, "系统错误：" + InvalidDatabaseNameText("Sales,master"));
+    EXPECT_EQ(boxes.boxes()[1].title, "错误提示");
+    EXPECT_EQ(boxes.boxes()[1].style, 64);
+    EXPECT_EQ(window->Text4->text(), QStringLiteral("Sales,master"));
+    EXPECT_EQ(window->Text3->text(), QStringLiteral("pw"));
+    EXPECT_TRUE(window->isEnabled());
+
+    type(window->Text4, "Sales");  // now the server is tried, and nobody answers
+    click(window->Command2);
+    ASSERT_EQ(boxes.boxes().size(), 4u);
+    EXPECT_EQ(boxes.boxes()[3].text.rfind("系统错误：", 0), 0u) << boxes.boxes()[3].text;
+    EXPECT_EQ(boxes.boxes()[3].title, "错误提示");
+    EXPECT_EQ(watcher.cursors, std::vector<Qt::CursorShape>(4, Qt::ArrowCursor));
+}
+
+TEST_F(RunButtons, DeleteTakesTheTypedNameAndSavesNothing) {
+    window->Command3->setVisible(true);
+    type(window->Text4, "Sales;drop database master");
+    click(window->Command3);
+    EXPECT_EQ(boxes.transcript(),
+              "1|系统提示|是否真的要删除数据库？ -> 1\n64|系统提示|删除数据库错误：" +
+                  InvalidDatabaseNameText("Sales;drop database master") + " -> 1\n");
+    EXPECT_FALSE(std::filesystem::exists(folder + "/Setup.ini"));
+}
+
+Qt::CursorShape gCursorDuringRun = Qt::ArrowCursor;
+
+void NoteCursorThenFail(const RunInput& input) {
+    gCursorDuringRun = QApplication::overrideCursor()->shape();
+    input.msgBox.show("before", "t", 0);
+    throw std::runtime_error("server gone");
+}
+
+void ThrowSomethingElse(const RunInput&) { throw 42; }
+
+TEST(RunFromWindow, WaitCursorWhileTheRunWorksAndEveryFailureIsShown) {
+    test::QtApp();
+    test::ScriptedMsgBox boxes;
+    CursorWatchingMsgBox watcher(boxes);
+    RunFromWindow(NoteCursorThenFail, {{}, "", "", watcher});
+    RunFromWindow(ThrowSomethingElse, {{}, "", "", watcher});
+    EXPECT_EQ(gCursorDuringRun, Qt::WaitCursor);
+    EXPECT_EQ(boxes.transcript(),
+              "0|t|before -> 1\n64|错误提示|系统错误：server gone -> 1\n"
+              "64|错误提示|系统错误：未知错误 -> 1\n");
+    EXPECT_EQ(watcher.cursors, std::vector<Qt::CursorShape>(3, Qt::ArrowCursor));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+}  // namespace
+}  // namespace dsadmin
