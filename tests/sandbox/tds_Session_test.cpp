@@ -172,7 +172,7 @@ TEST_P(TdsTedious, Scenario) {
 }
 INSTANTIATE_TEST_SUITE_P(Node, TdsTedious,
                          testing::Values("loginRefused", "lifecycleBatch", "lifecycleExecSql",
-                                         "smallPackets", "twoClients"));
+                                         "smallPackets", "twoClients", "cancel"));
 
 class TdsBrokenPacketsAgainstServer : public TdsSession,
                                       public testing::WithParamInterface<tdstest::BrokenCase> {};

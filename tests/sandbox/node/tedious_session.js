@@ -157,6 +157,29 @@ const scenarios = {
     }
   },
 
+  // A cancelled request (ATTENTION) ends with ECANCEL or its normal result, and the
+  // connection goes on at once (no 5 s cancel timeout).
+  async cancel() {
+    const c = await connect({ cancelTimeout: 3000 });
+    try {
+      for (let i = 0; i < 5; i++) {
+        const started = Date.now();
+        const outcome = new Promise((resolve) => {
+          const request = new Request('select name from sys.databases', (err) => resolve(err));
+          c.execSql(request);
+          setImmediate(() => c.cancel());
+        });
+        const err = await outcome;
+        if (err) assert.equal(err.code, 'ECANCEL', err.message);
+        const after = await execSql(c, "select name from sys.databases where name = 'master'");
+        assert.deepEqual(after.rows, [['master']]);
+        assert.ok(Date.now() - started < 2000, 'cancel took too long');
+      }
+    } finally {
+      c.close();
+    }
+  },
+
   // Two clients at once, each in its own database.
   async twoClients() {
     const [a, b] = await Promise.all([connect(), connect()]);
