@@ -11,6 +11,9 @@ struct Redirects {
     std::string in;   // empty: /dev/null
     std::string out;  // empty: /dev/null
     std::string err;  // empty: /dev/null
+
+    static Redirects StdinFrom(std::string path) { return {std::move(path), {}, {}}; }
+    static Redirects StdoutTo(std::string path) { return {{}, std::move(path), {}}; }
 };
 
 // Runs the program to its end and returns its exit status (128 + signal when killed).

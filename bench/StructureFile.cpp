@@ -35,12 +35,12 @@ std::string WriteStructureFile(const std::string& dir, const std::string& name, 
             }
         }
     }
-    RunChecked({DsfileExe(), "write", dsPath, "--force"}, {.in = tsvPath});
+    RunChecked({DsfileExe(), "write", dsPath, "--force"}, Redirects::StdinFrom(tsvPath));
     return dsPath;
 }
 
 void WriteStatements(const std::string& structureFile, const std::string& out) {
-    RunChecked({DsfileExe(), "script", structureFile}, {.out = out});
+    RunChecked({DsfileExe(), "script", structureFile}, Redirects::StdoutTo(out));
 }
 
 const std::string& DsfileExe() {

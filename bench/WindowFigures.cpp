@@ -19,7 +19,7 @@ long long monotonicNs() {
 
 double startSeconds(const std::string& which, const std::string& out) {
     const long long before = monotonicNs();
-    RunChecked({DSADMIN_WINDOW_START_EXE, which}, {.out = out});
+    RunChecked({DSADMIN_WINDOW_START_EXE, which}, Redirects::StdoutTo(out));
     long long shown = 0;
     std::ifstream(out) >> shown;
     if (shown <= before) throw std::runtime_error("window_start " + which + " printed no time");

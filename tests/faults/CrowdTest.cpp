@@ -86,7 +86,9 @@ Connection open(const SandboxProcess& sandbox, const std::string& db) {
 }
 
 TEST(Crowd, HundredClientsWithBrokenPacketsMixedInAllGetServed) {
-    SandboxProcess sandbox(SandboxProcess::Options{.extraArgs = {"--max-connections", "200"}});
+    SandboxProcess::Options options;
+    options.extraArgs = {"--max-connections", "200"};
+    SandboxProcess sandbox(options);
     open(sandbox, "master").Execute("CREATE DATABASE Crowd");
 
     std::atomic<int> done{0};

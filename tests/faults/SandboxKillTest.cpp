@@ -7,6 +7,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -32,6 +33,14 @@ using dsadmin::test::TestFolder;
 using testsupport::SandboxProcess;
 
 const std::vector<std::string> kTables = {"Alpha", "Beta", "Gamma"};
+
+// One line per attempt for the test log: where the server died, after which requests.
+void Report(int k, const KillingProxy& proxy) {
+    std::string line = proxy.killed() ? "killed before request " + std::to_string(k) + " after:"
+                                      : "not killed; the run sent:";
+    for (const std::string& text : proxy.passed()) line += "\n    " + text.substr(0, 60);
+    std::printf("%s\n", line.c_str());
+}
 
 class SandboxKill : public testing::Test {
   protected:
@@ -106,6 +115,7 @@ TEST_F(SandboxKill, CreateRunKilledAtEachStepFailsAndASecondRunFinishesTheJob) {
         {
             auto proxy = proxyKillingAt(k);
             CreateDatabaseRun(input(boxes, db, proxy.port()));
+            Report(k, proxy);
             if (!proxy.killed()) {
                 EXPECT_EQ(boxes.boxes().back().text, kCreateDoneText);
                 break;
@@ -153,10 +163,12 @@ TEST_F(SandboxKill, ModifyRunKilledAtEachStepThrowsAndASecondRunCreatesWhatIsMis
             auto proxy = proxyKillingAt(k);
             try {
                 ModifyDatabaseRun(input(boxes, db, proxy.port()));
+                Report(k, proxy);
                 EXPECT_FALSE(proxy.killed());
                 EXPECT_EQ(boxes.boxes().back().text, kModifyDoneText);
                 break;
             } catch (const DbError& e) {
+                Report(k, proxy);
                 EXPECT_TRUE(proxy.killed()) << e.what();
                 EXPECT_STRNE(e.what(), "");
             }
