@@ -1,6 +1,7 @@
 #include "db/ConnectionStrings.h"
 
 #include "db/OleDbString.h"
+#include "settings/PrivateProfile.h"
 
 namespace dsadmin {
 
@@ -33,6 +34,10 @@ std::string GetCnnStr(const std::string& appFolder, const std::string& setupPath
     std::string dsName = readIni(setupPath, "DataBase", "DSName", "");
     return std::string("Provider=") + kJetProvider +
            ";Data source=" + OleDbString::QuoteValue(StructureFilePath(appFolder, dsName));
+}
+
+std::string GetCnnStr(const std::string& appFolder, const std::string& setupPath) {
+    return GetCnnStr(appFolder, setupPath, ReadIniString);
 }
 
 }  // namespace dsadmin

@@ -35,5 +35,7 @@ using IniReader = std::function<std::string(const std::string&, const std::strin
 // (a ';' in a folder name). Never fails.
 std::string GetCnnStr(const std::string& appFolder, const std::string& setupPath,
                       const IniReader& readIni);
+// The same, reading the settings file through ReadIniString.
+std::string GetCnnStr(const std::string& appFolder, const std::string& setupPath);
 
 }  // namespace dsadmin

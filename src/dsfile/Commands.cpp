@@ -6,11 +6,13 @@
 namespace dsadmin::dsfile {
 namespace {
 
-const std::array<Command, 3> kCommands = {{
+const std::array<Command, 4> kCommands = {{
     {"write", "FILE.DS [--table NAME] [--force] < rows.tsv",
      "write a new structure file from tab-separated rows", runWrite},
     {"dump", "FILE [TABLE]", "print a table (default ds) as tab-separated rows", runDump},
     {"tables", "FILE", "list the user tables, one a line", runTables},
+    {"script", "FILE", "print the CREATE TABLE statements a create run sends, one a line",
+     runScript},
 }};
 
 void printUsage(std::ostream& os) {

@@ -43,5 +43,6 @@ int usageError(std::string_view name, Streams io);
 int runTables(std::span<const std::string> args, Streams io);
 int runDump(std::span<const std::string> args, Streams io);
 int runWrite(std::span<const std::string> args, Streams io);
+int runScript(std::span<const std::string> args, Streams io);
 
 }  // namespace dsadmin::dsfile

@@ -47,12 +47,19 @@ TEST(DataSourceErrors, BadPortIsRefused) {
                     "Invalid port number '70000' in the data source.");
 }
 
-TEST(OdbcString, EveryValueIsBracedWithClosingBracesDoubled) {
+TEST(OdbcString, EveryValueIsBraced) {
     auto p =
         OleDbString::Parse("User Id =sa;pwd='a;b}c\"';data source=(local);initial Catalog=master");
     EXPECT_EQ(ToOdbcConnectionString(p, "FreeTDS"),
-              "Driver={FreeTDS};Server={127.0.0.1};Port=1433;UID={sa};PWD={a;b}}c\"};"
+              "Driver={FreeTDS};Server={127.0.0.1};Port=1433;UID={sa};PWD={a;b}c\"};"
               "Database={master};TDS_Version=7.4;ClientCharset=UTF-8");
+}
+
+TEST(OdbcString, AValueTheDriverCannotReceiveIsRefusedWithoutShowingIt) {
+    auto p = OleDbString::Parse("User Id =sa;pwd='se};cret';data source=(local)");
+    EXPECT_DB_ERROR(ToOdbcConnectionString(p, "FreeTDS"),
+                    "The password holds the characters \"};\", which the ODBC driver cannot "
+                    "receive.");
 }
 
 }  // namespace

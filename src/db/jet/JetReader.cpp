@@ -159,6 +159,10 @@ JetTable JetReader::readTable(std::string_view name) const {
             c.size = static_cast<int>(in.u32());
             t.columns.push_back(std::move(c));
         }
+        // Room for the rows the definition announces, unless that is absurd.
+        std::uint64_t announced = in.u32();
+        if (ncols > 0 && announced * ncols * sizeof(Value) <= answer.size() * 8)
+            t.cells.reserve(announced * ncols);
         std::uint32_t rows = 0;
         for (std::uint8_t mark = in.u8(); mark != jetwire::kEnd; mark = in.u8(), ++rows) {
             if (mark != jetwire::kRow) throw AnswerReader::Garbled("row mark");

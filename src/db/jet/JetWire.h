@@ -6,7 +6,8 @@
 //   kind 'E': u8 error code, str detail
 //   kind 'T': u32 n, n x str                       (user table names)
 //   kind 'R': str name, u32 ncols, ncols x (str name, u8 type, u32 size),
-//             { 'r' ncols x value } 'z' u32 rowcount
+//             u32 rows the definition announces (a hint only),
+//             { 'r' ncols x value } 'z' u32 rows sent
 //   value   := u8 tag, then: Int i64 | Float f64 | Text str | Date f64 | nothing
 //   str     := u32 byte length, UTF-8 bytes
 // Numbers are in the machine's own byte order: both ends are the same program.

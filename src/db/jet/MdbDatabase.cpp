@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <cstdlib>
@@ -16,7 +17,7 @@ namespace {
 // readers skip such rows.
 constexpr int kDeletedRow = 0x4000;
 constexpr int kOffsetMask = 0x1FFF;
-// Memo texts come back through libmdb's bind-size buffer: large enough for 65,535 UCS-2
+// Jet 3 memo texts come back through libmdb's bind-size buffer: large enough for 65,535
 // characters as UTF-8.
 constexpr std::size_t kBindSize = 256 * 1024;
 
@@ -114,7 +115,9 @@ MdbDatabase::MdbDatabase(const std::string& path) {
     mdb_.reset(mdb_open(path.c_str(), MDB_NOFLAGS));
     if (!mdb_) throw Failure(jetwire::kNotJet, "not a Jet database");
     mdb_set_bind_size(mdb_.get(), kBindSize);
-    if (!mdb_read_catalog(mdb_.get(), MDB_TABLE))
+    // Every Jet database lists at least its own catalog table MSysObjects; an empty list
+    // means a catalog libmdb could not follow (a truncated file, for one).
+    if (!mdb_read_catalog(mdb_.get(), MDB_TABLE) || mdb_->num_catalog == 0)
         throw Failure(jetwire::kNotJet, "no table catalog");
     textBuf_.resize(16384);
 }
@@ -155,6 +158,7 @@ void MdbDatabase::writeTable(std::string_view name, AnswerWriter& out) {
         out.u8(static_cast<std::uint8_t>(col->col_type));
         out.u32(static_cast<std::uint32_t>(col->col_size));
     }
+    out.u32(t->num_rows);
     std::vector<MdbField> fields(t->num_cols + 1);
     std::uint32_t rows = 0;
     MdbHandle* mdb = mdb_.get();
@@ -184,6 +188,42 @@ void MdbDatabase::writeRow(MdbTableDef* t, MdbField* fields, AnswerWriter& out) 
         auto* col = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, fields[i].colnum));
         writeValue(*col, fields[i], out);
     }
+}
+
+// The stored bytes of a Jet 4 memo value: a 12-byte header (24-bit length, flags, pointer)
+// followed by the text in the row (flag 0x80), in one long-value row (0x40), or in a chain
+// of long-value rows each starting with the pointer to the next (0x00). Decoded here rather
+// than by libmdb, whose iconv turns characters beyond U+FFFF into "??".
+const std::string& MdbDatabase::memoBytes(const MdbField& f) {
+    constexpr int kHeader = 12;
+    MdbHandle* mdb = mdb_.get();
+    memo_.clear();
+    if (f.siz < kHeader) return memo_;
+    const unsigned char* h = mdb->pg_buf + f.start;
+    const std::size_t length = load<std::uint32_t>(h) & 0xFFFFFF;
+    const std::uint8_t flags = h[3];
+    std::int32_t pointer = load<std::int32_t>(h + 4);
+    if (flags == 0x80) {
+        memo_.assign(reinterpret_cast<const char*>(h + kHeader), f.siz - kHeader);
+        return memo_;
+    }
+    void* buf = nullptr;
+    int start = 0;
+    size_t len = 0;
+    if (flags == 0x40) {
+        if (mdb_find_pg_row(mdb, pointer, &buf, &start, &len) == 0)
+            memo_.assign(static_cast<const char*>(buf) + start, std::min(len, length));
+        return memo_;
+    }
+    if (flags != 0x00) return memo_;
+    // Each step adds at least one byte, so a looping chain ends at the stated length.
+    while (pointer != 0 && memo_.size() < length &&
+           mdb_find_pg_row(mdb, pointer, &buf, &start, &len) == 0 && len > 4) {
+        const char* row = static_cast<const char*>(buf) + start;
+        memo_.append(row + 4, std::min(len - 4, length - memo_.size()));
+        pointer = load<std::int32_t>(reinterpret_cast<const unsigned char*>(row));
+    }
+    return memo_;
 }
 
 void MdbDatabase::writeValue(const MdbColumn& col, const MdbField& f, AnswerWriter& out) {
@@ -236,9 +276,17 @@ void MdbDatabase::writeValue(const MdbColumn& col, const MdbField& f, AnswerWrit
             out.u8(jetwire::kText), out.str(text);
             return;
         }
-        case MDB_MEMO:
-            return writeGlibText(mdb_col_to_string(mdb, mdb->pg_buf, f.start, MDB_MEMO, f.siz),
-                                 out);
+        case MDB_MEMO: {
+            if (IS_JET3(mdb))
+                return writeGlibText(mdb_col_to_string(mdb, mdb->pg_buf, f.start, MDB_MEMO, f.siz),
+                                     out);
+            const std::string& bytes = memoBytes(f);
+            std::string text;
+            decodeJet4Text(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
+                           text);
+            out.u8(jetwire::kText), out.str(text);
+            return;
+        }
         case MDB_REPID:
             return writeGlibText(mdb_uuid_to_string(mdb->pg_buf, f.start), out);
         case MDB_NUMERIC: {

@@ -51,9 +51,11 @@ class MdbDatabase {
     MdbCatalogEntry* findUserTable(std::string_view name) const;
     void writeRow(MdbTableDef* table, MdbField* fields, AnswerWriter& out);
     void writeValue(const MdbColumn& col, const MdbField& field, AnswerWriter& out);
+    const std::string& memoBytes(const MdbField& field);
 
     std::unique_ptr<MdbHandle, HandleCloser> mdb_;
     std::string textBuf_;
+    std::string memo_;
 };
 
 }  // namespace dsadmin

@@ -59,14 +59,11 @@ ServerAddress ParseDataSource(const std::string& dataSource) {
     return a;
 }
 
-std::string OdbcQuote(const std::string& value) {
-    std::string out = "{";
-    for (char c : value) {
-        out += c;
-        if (c == '}') out += '}';
-    }
-    out += '}';
-    return out;
+std::string OdbcQuote(const std::string& value, const char* keyword) {
+    if (value.find("};") != std::string::npos)
+        throw DbError(std::string("The ") + keyword +
+                      " holds the characters \"};\", which the ODBC driver cannot receive.");
+    return "{" + value + "}";
 }
 
 std::string ToOdbcConnectionString(const OleDbString& properties, const std::string& driverName) {
@@ -74,12 +71,13 @@ std::string ToOdbcConnectionString(const OleDbString& properties, const std::str
         properties.get({"Data Source", "Server", "Address", "Addr", "Network Address"})
             .value_or(""));
     std::string server = a.instance.empty() ? a.host : a.host + "\\" + a.instance;
-    std::string out = "Driver=" + OdbcQuote(driverName) + ";Server=" + OdbcQuote(server);
+    std::string out =
+        "Driver=" + OdbcQuote(driverName, "driver") + ";Server=" + OdbcQuote(server, "data source");
     if (a.port != 0) out += ";Port=" + std::to_string(a.port);
-    out += ";UID=" + OdbcQuote(properties.get({"User ID", "UID", "User"}).value_or(""));
-    out += ";PWD=" + OdbcQuote(properties.get({"Password", "PWD"}).value_or(""));
+    out += ";UID=" + OdbcQuote(properties.get({"User ID", "UID", "User"}).value_or(""), "login");
+    out += ";PWD=" + OdbcQuote(properties.get({"Password", "PWD"}).value_or(""), "password");
     if (auto db = properties.get({"Initial Catalog", "Database"}); db && !db->empty())
-        out += ";Database=" + OdbcQuote(*db);
+        out += ";Database=" + OdbcQuote(*db, "initial catalog");
     out += ";TDS_Version=7.4;ClientCharset=UTF-8";
     return out;
 }

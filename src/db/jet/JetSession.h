@@ -1,0 +1,63 @@
+#pragma once
+// The "Microsoft.Jet.OLEDB.4.0" provider: answers the structure file's queries (see
+// JetQuery) from its tables, read through JetReader. Each table is read once per session
+// and kept, so a structure of thousands of tables costs one scan per table, not one per
+// query. Results follow Jet: text compared without regard to case; a plain SELECT returns
+// the file's row order; DISTINCT returns its rows sorted ascending, Null first, the first
+// case variant in file order standing for the others.
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "db/OleDbString.h"
+#include "db/ProviderSession.h"
+#include "db/jet/JetQuery.h"
+#include "db/jet/JetReader.h"
+
+namespace dsadmin {
+
+class JetSession : public ProviderSession {
+  public:
+    // Opens the file named by "Data Source". Throws DbError naming the file when it is
+    // missing or no Jet database ("Structure file \"...\" does not exist").
+    static std::unique_ptr<JetSession> Open(const OleDbString& properties);
+
+    // Answers one query. Throws DbError for a query outside JetQuery's form and for a
+    // missing table or column (each named).
+    std::optional<RowSet> run(const std::string& text) override;
+    // A Jet file has one database: refused.
+    void setDefaultDatabase(const std::string& name) override;
+    std::string defaultDatabase() override { return {}; }
+    void close() override { tables_.clear(); }
+
+    // Answers a parsed query against one table already read, scanning every row.
+    static RowSet Evaluate(const JetQuery& query, const JetTable& table);
+
+  private:
+    // A table read once, with the rows of a column grouped by folded text when a WHERE
+    // has asked for that column, so that each later WHERE finds its rows at once.
+    struct ColumnIndex {
+        std::unordered_map<std::string, std::vector<std::size_t>> byText;
+        std::vector<std::size_t> others;  // rows whose value is no text
+    };
+    struct CachedTable {
+        JetTable table;
+        std::unordered_map<int, ColumnIndex> indexes;
+    };
+
+    explicit JetSession(JetReader reader) : reader_(std::move(reader)) {}
+    CachedTable& cached(const std::string& name);
+    static std::vector<std::size_t> indexedRows(CachedTable& t, int column,
+                                                const std::string& text);
+    static RowSet project(const JetQuery& query, const JetTable& table,
+                          const std::vector<std::size_t>& rows);
+
+    JetReader reader_;
+    std::map<std::string, CachedTable> tables_;  // by folded name
+};
+
+}  // namespace dsadmin

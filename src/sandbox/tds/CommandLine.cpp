@@ -1,0 +1,82 @@
+#include "sandbox/tds/CommandLine.h"
+
+#include <charconv>
+#include <cstdlib>
+#include <stdexcept>
+
+namespace sandbox::tds {
+namespace {
+
+long parseNumber(const std::string& text, long min, long max, const std::string& option) {
+    long value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < min || value > max)
+        throw std::invalid_argument(option + " needs a number from " + std::to_string(min) +
+                                    " to " + std::to_string(max) + ", not '" + text + "'");
+    return value;
+}
+
+}  // namespace
+
+const char* const kUsage =
+    "usage: dsadmin-sandbox [--listen HOST:PORT] [--data DIR] [--sa-password PW]\n"
+    "                       [--read-timeout SECONDS] [--max-connections N]\n"
+    "A local stand-in for SQL Server, for trials and tests. Defaults: --listen 127.0.0.1:1433,\n"
+    "--data $XDG_STATE_HOME/dsadmin-sandbox (or ~/.local/state/dsadmin-sandbox), login sa with\n"
+    "an empty password. Port 0 picks a free port. Prints 'listening on HOST:PORT' when ready.\n";
+
+std::string defaultDataDir() {
+    if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state)
+        return std::string(state) + "/dsadmin-sandbox";
+    const char* home = std::getenv("HOME");
+    return std::string(home && *home ? home : ".") + "/.local/state/dsadmin-sandbox";
+}
+
+void parseListenAddress(const std::string& text, std::string& host, std::uint16_t& port) {
+    std::size_t colon = text.rfind(':');
+    if (colon == std::string::npos || colon == 0)
+        throw std::invalid_argument("--listen needs HOST:PORT, not '" + text + "'");
+    host = text.substr(0, colon);
+    if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
+        host = host.substr(1, host.size() - 2);
+    port = static_cast<std::uint16_t>(parseNumber(text.substr(colon + 1), 0, 65535, "--listen"));
+}
+
+CommandLine parseCommandLine(const std::vector<std::string>& args) {
+    CommandLine cl;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "-h" || arg == "--help") {
+            cl.help = true;
+            continue;
+        }
+        std::string name = arg, value;
+        bool inlineValue = false;
+        if (std::size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+            name = arg.substr(0, eq);
+            value = arg.substr(eq + 1);
+            inlineValue = true;
+        }
+        if (name != "--listen" && name != "--data" && name != "--sa-password" &&
+            name != "--read-timeout" && name != "--max-connections")
+            throw std::invalid_argument("unknown option '" + name + "'");
+        if (!inlineValue) {
+            if (i + 1 >= args.size()) throw std::invalid_argument(name + " needs a value");
+            value = args[++i];
+        }
+        if (name == "--listen")
+            parseListenAddress(value, cl.host, cl.port);
+        else if (name == "--data")
+            cl.dataDir = value;
+        else if (name == "--sa-password")
+            cl.saPassword = value;
+        else if (name == "--read-timeout")
+            cl.readTimeoutSeconds = static_cast<int>(parseNumber(value, 1, 86400, name));
+        else
+            cl.maxConnections = static_cast<std::size_t>(parseNumber(value, 1, 10000, name));
+    }
+    if (cl.dataDir.empty()) cl.dataDir = defaultDataDir();
+    return cl;
+}
+
+}  // namespace sandbox::tds

@@ -1,0 +1,35 @@
+#pragma once
+// The dsadmin-sandbox command line:
+//   dsadmin-sandbox [--listen HOST:PORT] [--data DIR] [--sa-password PW]
+//                   [--read-timeout SECONDS] [--max-connections N]
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sandbox::tds {
+
+struct CommandLine {
+    std::string host = "127.0.0.1";
+    std::uint16_t port = 1433;
+    std::string dataDir;  // already defaulted by parseCommandLine
+    std::string saPassword;
+    int readTimeoutSeconds = 30;
+    std::size_t maxConnections = 64;
+    bool help = false;
+};
+
+// Parses the arguments (without the program name). Throws std::invalid_argument with a
+// message for the user on a bad option or value. An absent --data defaults to
+// $XDG_STATE_HOME/dsadmin-sandbox, else $HOME/.local/state/dsadmin-sandbox.
+CommandLine parseCommandLine(const std::vector<std::string>& args);
+
+// Splits "HOST:PORT" or "[IPV6]:PORT". Throws std::invalid_argument.
+void parseListenAddress(const std::string& text, std::string& host, std::uint16_t& port);
+
+std::string defaultDataDir();
+
+extern const char* const kUsage;
+
+}  // namespace sandbox::tds

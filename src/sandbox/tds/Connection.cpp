@@ -1,0 +1,254 @@
+#include "sandbox/tds/Connection.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "sandbox/tds/Login7.h"
+#include "sandbox/tds/Packet.h"
+#include "sandbox/tds/PacketWriter.h"
+#include "sandbox/tds/Prelogin.h"
+#include "sandbox/tds/ProtocolError.h"
+#include "sandbox/tds/ResultEncoder.h"
+#include "sandbox/tds/RpcRequest.h"
+#include "sandbox/tds/SqlBatch.h"
+
+namespace sandbox::tds {
+namespace {
+
+std::string versionName(std::uint32_t v) {
+    switch (v) {
+        case kTds71:
+            return "7.1";
+        case kTds72:
+            return "7.2";
+        case kTds73A:
+            return "7.3A";
+        case kTds73B:
+            return "7.3B";
+        default:
+            return "7.4";
+    }
+}
+
+// The start of a statement for the log: first line, at most 120 characters; nothing when the
+// text mentions a password.
+std::string statementExcerpt(const std::string& sql) {
+    std::string lowered = sql;
+    std::transform(lowered.begin(), lowered.end(), lowered.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (lowered.find("password") != std::string::npos) return "(statement not shown)";
+    std::size_t start = sql.find_first_not_of(" \t\r\n");
+    if (start == std::string::npos) return "";
+    std::string line = sql.substr(start, sql.find_first_of("\r\n", start) - start);
+    if (line.size() > 120) line = line.substr(0, 120) + "...";
+    return line;
+}
+
+}  // namespace
+
+Connection::Connection(Socket socket, Engine& engine, ServerLog& log, ConnectionSettings settings,
+                       std::uint16_t spid, int stopFd)
+    : socket_(std::move(socket)),
+      engine_(engine),
+      log_(log),
+      settings_(std::move(settings)),
+      spid_(spid),
+      stopFd_(stopFd),
+      peer_(socket_.peerAddress()),
+      version_(kTds74) {}
+
+void Connection::log(const std::string& text) {
+    log_.write("spid " + std::to_string(spid_) + " from " + peer_ + ": " + text);
+}
+
+void Connection::run() noexcept {
+    try {
+        socket_.configureConnection(settings_.readTimeoutMs);
+        while (!closing_) dispatch(readMessage());
+    } catch (const SocketClosed& e) {
+        if (state_ != State::LoggedIn) log(std::string("closed before login: ") + e.what());
+    } catch (const ProtocolError& e) {
+        log(std::string("closed: protocol error: ") + e.what());
+    } catch (const std::exception& e) {
+        log(std::string("closed: ") + e.what());
+    } catch (...) {
+        log("closed: unknown failure");
+    }
+    session_.reset();
+    socket_.close();
+}
+
+PacketMessage Connection::readMessage() {
+    const bool loggedIn = state_ == State::LoggedIn;
+    MessageAssembler assembler(loggedIn ? settings_.maxMessageBytes
+                                        : settings_.maxLoginMessageBytes);
+    const int timeout = settings_.readTimeoutMs;
+    for (;;) {
+        // Between requests a logged-in client may stay idle as long as it likes.
+        socket_.waitReadable(assembler.inMessage() || !loggedIn ? timeout : -1, stopFd_);
+        char header[kHeaderSize];
+        socket_.readExact(header, kHeaderSize, timeout, stopFd_);
+        PacketHeader h = PacketHeader::parse(std::string_view(header, kHeaderSize));
+        std::string payload(h.length - kHeaderSize, '\0');
+        socket_.readExact(payload.data(), payload.size(), timeout, stopFd_);
+        if (auto m = assembler.add(h, payload)) return std::move(*m);
+    }
+}
+
+void Connection::send(const std::string& payload) {
+    socket_.writeAll(frameMessage(kTabularResult, payload, packetSize_, spid_));
+}
+
+void Connection::dispatch(const PacketMessage& m) {
+    if (state_ != State::LoggedIn) {
+        if (m.type == kPrelogin && state_ == State::Prelogin) return onPrelogin(m);
+        if (m.type == kLogin7) return onLogin7(m);
+        throw ProtocolError("packet type " + std::to_string(m.type) + " before login");
+    }
+    if (m.type == kAttention) {
+        TokenWriter out = tokens();
+        out.done(kTokenDone, kDoneAttention, 0, 0);
+        return send(out.take());
+    }
+    if (m.ignore) {  // the client gave up sending this request: one DONE, nothing run
+        TokenWriter out = tokens();
+        out.done(kTokenDone, kDoneFinal, 0, 0);
+        return send(out.take());
+    }
+    switch (m.type) {
+        case kSqlBatch:
+            return onSqlBatch(m);
+        case kRpc:
+            return onRpc(m);
+        case kTransactionManager:
+            return onUnsupported("The sandbox does not support transactions.");
+        case kBulkLoad:
+            return onUnsupported("The sandbox does not support bulk load.");
+        default:
+            throw ProtocolError("unexpected packet type " + std::to_string(m.type));
+    }
+}
+
+void Connection::onPrelogin(const PacketMessage& m) {
+    parsePrelogin(m.payload);  // validates; whatever the client asked, TLS stays off
+    state_ = State::Login;
+    send(encodePreloginReply());
+}
+
+void Connection::onLogin7(const PacketMessage& m) {
+    Login7 login = parseLogin7(m.payload);
+    if (login.tdsVersion < kTds70) throw ProtocolError("TDS version below 7.0");
+    version_ = negotiateVersion(login.tdsVersion);
+    std::uint32_t wanted = login.packetSize == 0 ? 4096 : login.packetSize;
+    packetSize_ = std::clamp<std::uint32_t>(wanted, 512, 32767);
+    Message error;
+    if (login.integratedSecurity || login.userName.empty() ||
+        login.userName.find('\\') != std::string::npos) {
+        error = {18456, 1, 14, "Login failed for user '" + login.userName + "'.", 1};
+    } else {
+        session_ = engine_.login(login.userName, login.password, login.database, error);
+    }
+    if (!session_) return refuseLogin(login.userName, error);
+
+    loginDb_ = currentDb_ = session_->database();
+    TokenWriter out = tokens();
+    out.envChange(kEnvDatabase, currentDb_, "master");
+    out.message({5701, 1, 0, "Changed database context to '" + currentDb_ + "'.", 1});
+    out.envChangeCollation();
+    out.envChange(kEnvLanguage, "us_english", "");
+    out.message({5703, 1, 0, "Changed language setting to us_english.", 1});
+    out.loginAck();
+    std::string size = std::to_string(packetSize_);
+    out.envChange(kEnvPacketSize, size, size);
+    out.done(kTokenDone, kDoneFinal, 0, 0);
+    send(out.take());
+    state_ = State::LoggedIn;
+    log("login '" + login.userName + "' to '" + currentDb_ + "' accepted (TDS " +
+        versionName(version_) + ", packet " + size + ", app '" + login.appName + "')");
+}
+
+void Connection::refuseLogin(const std::string& user, const Message& error) {
+    TokenWriter out = tokens();
+    Message failed{18456, 1, 14, "Login failed for user '" + user + "'.", 1};
+    // A missing initial database is reported first, then the login failure itself (tedious
+    // would retry a lone 4060 as transient).
+    if (error.number != 0 && error.number != 18456) out.message(error);
+    out.message(error.number == 18456 ? error : failed);
+    out.done(kTokenDone, kDoneError, 0, 0);
+    send(out.take());
+    log("login '" + user + "' refused: " + (error.text.empty() ? failed.text : error.text));
+    closing_ = true;
+}
+
+void Connection::resetIfAsked(const PacketMessage& m, TokenWriter& out) {
+    if (!(m.status & (kResetConnection | kResetConnectionSkipTran))) return;
+    if (session_->database() != loginDb_) {
+        StatementResult r = session_->useDatabase(loginDb_);
+        if (!r.error) {
+            out.envChange(kEnvDatabase, loginDb_, currentDb_);
+            currentDb_ = loginDb_;
+        }
+    }
+    out.envChangeResetAck();
+}
+
+std::vector<StatementResult> Connection::execute(const std::string& sql,
+                                                 const std::vector<Param>& params) {
+    try {
+        return session_->execute(sql, params);
+    } catch (const std::exception& e) {
+        log(std::string("engine failure: ") + e.what());
+        StatementResult r;
+        r.error = Message{0, 1, 16, std::string("The sandbox engine failed: ") + e.what(), 1};
+        return {r};
+    }
+}
+
+void Connection::onSqlBatch(const PacketMessage& m) {
+    std::string sql = parseSqlBatch(m.payload, version_);
+    TokenWriter out = tokens();
+    resetIfAsked(m, out);
+    std::vector<StatementResult> results = execute(sql, {});
+    ResultEncoder(out).batch(results, currentDb_);
+    send(out.take());
+    logRefused(results, sql);
+}
+
+void Connection::onRpc(const PacketMessage& m) {
+    TokenWriter out = tokens();
+    resetIfAsked(m, out);
+    const std::string before = currentDb_;
+    ProcedureRun run;
+    try {
+        run = procedures_.call(parseRpcRequest(m.payload, version_), *session_);
+    } catch (const UnsupportedRequest& e) {
+        return onUnsupported(e.what(), e.number());
+    } catch (const ProtocolError&) {
+        throw;
+    } catch (const std::exception& e) {
+        log(std::string("engine failure: ") + e.what());
+        return onUnsupported(std::string("The sandbox engine failed: ") + e.what());
+    }
+    std::optional<std::string> revertTo;
+    if (session_->database() != before && !session_->useDatabase(before).error) revertTo = before;
+    ResultEncoder(out).procedure(run.results, currentDb_, revertTo, run.handle);
+    send(out.take());
+    logRefused(run.results, run.sql);
+}
+
+void Connection::onUnsupported(const std::string& what, std::int32_t number) {
+    TokenWriter out = tokens();
+    ResultEncoder(out).error(Message{number, 1, 16, what, 1});
+    send(out.take());
+    log("refused: " + what);
+}
+
+void Connection::logRefused(const std::vector<StatementResult>& results, const std::string& sql) {
+    for (const auto& r : results) {
+        if (!r.error || r.error->severity <= 10) continue;
+        log("refused (error " + std::to_string(r.error->number) + "): " + r.error->text + " | " +
+            statementExcerpt(sql));
+    }
+}
+
+}  // namespace sandbox::tds

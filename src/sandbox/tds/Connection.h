@@ -1,0 +1,79 @@
+#pragma once
+// One client connection: the TDS state machine from PRELOGIN through LOGIN7 to requests.
+//
+//   Prelogin --PRELOGIN--> Login --LOGIN7 accepted--> LoggedIn --SQL batch/RPC/ATTENTION-->
+//   (LOGIN7 may come without PRELOGIN; a refused login closes the connection)
+//
+// Every request is read whole (packets reassembled up to a size limit), answered whole (split
+// at the negotiated packet size), and only then is the next one read, so an ATTENTION that
+// arrives while a request runs is acknowledged after that request's answer, in a message of
+// its own. Bytes that break the protocol end this connection only.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sandbox/Engine.h"
+#include "sandbox/tds/MessageAssembler.h"
+#include "sandbox/tds/RpcDispatcher.h"
+#include "sandbox/tds/ServerLog.h"
+#include "sandbox/tds/Socket.h"
+#include "sandbox/tds/TokenWriter.h"
+
+namespace sandbox::tds {
+
+struct ConnectionSettings {
+    int readTimeoutMs = 30000;  // each wait inside a message, and each wait before login ends
+    std::size_t maxMessageBytes = 16u << 20;       // a request after login
+    std::size_t maxLoginMessageBytes = 64u << 10;  // PRELOGIN and LOGIN7
+    std::string serverName = "DSADMIN-SANDBOX";    // in INFO/ERROR tokens
+};
+
+class Connection {
+  public:
+    // `engine` and `log` are borrowed and must outlive the connection. `stopFd` becomes
+    // readable when the server stops; the connection then ends after its current request.
+    Connection(Socket socket, Engine& engine, ServerLog& log, ConnectionSettings settings,
+               std::uint16_t spid, int stopFd);
+
+    // Serves the client until it leaves, breaks the protocol, stays silent too long, or the
+    // server stops. Never throws. The engine session is closed before it returns.
+    void run() noexcept;
+
+  private:
+    enum class State { Prelogin, Login, LoggedIn };
+
+    PacketMessage readMessage();
+    void send(const std::string& payload);
+    TokenWriter tokens() const { return TokenWriter(version_, settings_.serverName); }
+    void dispatch(const PacketMessage& m);
+    void onPrelogin(const PacketMessage& m);
+    void onLogin7(const PacketMessage& m);
+    void refuseLogin(const std::string& user, const Message& error);
+    void onSqlBatch(const PacketMessage& m);
+    void onRpc(const PacketMessage& m);
+    void onUnsupported(const std::string& what, std::int32_t number = 0);
+    void resetIfAsked(const PacketMessage& m, TokenWriter& out);
+    std::vector<StatementResult> execute(const std::string& sql, const std::vector<Param>& params);
+    void logRefused(const std::vector<StatementResult>& results, const std::string& sql);
+    void log(const std::string& text);
+
+    Socket socket_;
+    Engine& engine_;
+    ServerLog& log_;
+    ConnectionSettings settings_;
+    std::uint16_t spid_;
+    int stopFd_;
+    std::string peer_;
+    State state_ = State::Prelogin;
+    bool closing_ = false;
+    std::uint32_t version_;
+    std::size_t packetSize_ = 4096;
+    std::unique_ptr<Session> session_;
+    RpcDispatcher procedures_;
+    std::string loginDb_;
+    std::string currentDb_;
+};
+
+}  // namespace sandbox::tds

@@ -1,0 +1,65 @@
+#pragma once
+// The listener: accepts TCP clients and serves each on its own thread, up to a cap.
+// stop() (or a byte on the stop pipe, which a signal handler may write) ends the accept
+// loop; connections finish the request they are running and close; run() returns once
+// every connection thread has ended, so the engine can then be destroyed safely.
+
+#include <atomic>
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "sandbox/Engine.h"
+#include "sandbox/tds/Connection.h"
+#include "sandbox/tds/ServerLog.h"
+#include "sandbox/tds/Socket.h"
+
+namespace sandbox::tds {
+
+struct ServerSettings {
+    std::string host = "127.0.0.1";
+    std::uint16_t port = 1433;  // 0 picks a free port
+    std::size_t maxConnections = 64;
+    ConnectionSettings connection;
+};
+
+class Server {
+  public:
+    // Binds the listening socket at once (throws std::runtime_error when it cannot). `engine`
+    // and `log` are borrowed and must outlive the server.
+    Server(Engine& engine, ServerLog& log, ServerSettings settings);
+    ~Server() noexcept;
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+
+    // "HOST:PORT" actually bound (the real port when 0 was asked).
+    std::string address() const { return listener_.localAddress(); }
+    std::uint16_t port() const { return listener_.localPort(); }
+
+    // Accepts and serves until stopped. Returns after every connection has ended.
+    void run();
+    // Asks run() to end. Safe from any thread; async-signal-safe through stopWriteFd().
+    void stop() noexcept;
+    int stopWriteFd() const { return stopPipe_[1]; }
+
+  private:
+    struct Worker {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> finished;
+    };
+
+    void accept();
+    void reapFinished();
+
+    Engine& engine_;
+    ServerLog& log_;
+    ServerSettings settings_;
+    Socket listener_;
+    int stopPipe_[2] = {-1, -1};
+    std::list<Worker> workers_;
+    std::uint16_t nextSpid_ = 51;
+};
+
+}  // namespace sandbox::tds

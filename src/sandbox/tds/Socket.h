@@ -1,0 +1,57 @@
+#pragma once
+// A move-only owner of a TCP socket descriptor, with the blocking reads and writes the
+// connection needs: every wait also watches a stop descriptor and honours a timeout.
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace sandbox::tds {
+
+// Why a read or write ended early: the peer closed, the timeout passed, the server is
+// stopping, or the system call failed. The connection is finished in every case.
+class SocketClosed : public std::runtime_error {
+  public:
+    explicit SocketClosed(const std::string& why) : std::runtime_error(why) {}
+};
+
+class Socket {
+  public:
+    Socket() = default;
+    explicit Socket(int fd) : fd_(fd) {}
+    ~Socket() noexcept { close(); }
+    Socket(Socket&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    Socket& operator=(Socket&& other) noexcept;
+    Socket(const Socket&) = delete;
+    Socket& operator=(const Socket&) = delete;
+
+    // Binds and listens on host:port (IPv4 or IPv6 literal, or a name). Port 0 picks a free
+    // port. Throws std::runtime_error with the reason.
+    static Socket listen(const std::string& host, std::uint16_t port);
+
+    int fd() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    void close() noexcept;
+
+    // The bound address as "HOST:PORT" (IPv6 as "[addr]:port") and the port alone.
+    std::string localAddress() const;
+    std::uint16_t localPort() const;
+    std::string peerAddress() const;
+
+    // Waits until data can be read. `timeoutMs` < 0 waits without limit. Throws SocketClosed
+    // on timeout or when `stopFd` becomes readable.
+    void waitReadable(int timeoutMs, int stopFd) const;
+    // Reads exactly `n` bytes into `out`; each wait is limited by `timeoutMs`. Throws
+    // SocketClosed when the peer closes, the timeout passes or `stopFd` becomes readable.
+    void readExact(char* out, std::size_t n, int timeoutMs, int stopFd) const;
+    // Writes everything (no SIGPIPE). Throws SocketClosed on failure or send timeout.
+    void writeAll(std::string_view data) const;
+    // Sets the options a server connection uses: keep-alive, no Nagle, a send timeout.
+    void configureConnection(int sendTimeoutMs) const;
+
+  private:
+    int fd_ = -1;
+};
+
+}  // namespace sandbox::tds

@@ -1,0 +1,71 @@
+// dsadmin-sandbox: wires the command line, the engine and the TDS server together.
+
+#include <unistd.h>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+
+#include "sandbox/Engine.h"
+#include "sandbox/tds/CommandLine.h"
+#include "sandbox/tds/Server.h"
+
+namespace {
+
+int gStopFd = -1;
+
+void onSignal(int) {
+    char byte = 1;
+    [[maybe_unused]] ssize_t n = ::write(gStopFd, &byte, 1);
+}
+
+void installSignalHandlers() {
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace sandbox::tds;
+    CommandLine cl;
+    try {
+        cl = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const std::invalid_argument& e) {
+        std::cerr << "dsadmin-sandbox: " << e.what() << "\n" << kUsage;
+        return 2;
+    }
+    if (cl.help) {
+        std::cout << kUsage;
+        return 0;
+    }
+    ServerLog log;
+    try {
+        std::error_code ec;
+        std::filesystem::create_directories(cl.dataDir, ec);
+        auto engine = sandbox::openEngine({cl.dataDir, cl.saPassword});
+        ServerSettings settings;
+        settings.host = cl.host;
+        settings.port = cl.port;
+        settings.maxConnections = cl.maxConnections;
+        settings.connection.readTimeoutMs = cl.readTimeoutSeconds * 1000;
+        {
+            Server server(*engine, log, settings);
+            gStopFd = server.stopWriteFd();
+            installSignalHandlers();
+            std::cout << "listening on " << server.address() << std::endl;
+            log.write("listening on " + server.address() + ", data in " + cl.dataDir);
+            server.run();
+        }
+        engine.reset();
+        log.write("stopped");
+        return 0;
+    } catch (const std::exception& e) {
+        std::cerr << "dsadmin-sandbox: " << e.what() << "\n";
+        return 1;
+    }
+}

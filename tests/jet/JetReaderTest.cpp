@@ -1,0 +1,206 @@
+// JetReader on good and bad files, and the child process that shields the caller from
+// libmdb crashes.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "JetTestFiles.h"
+#include "db/DbError.h"
+#include "db/jet/ChildProcess.h"
+#include "db/jet/JetReader.h"
+#include "jet/JetWriter.h"
+
+namespace dsadmin {
+namespace {
+
+using test::TempDir;
+
+// A small valid structure file: table ds with three rows, and table other.
+std::string writeSample(const TempDir& dir, const std::string& name = "s.DS") {
+    using namespace jet;
+    JetWriter w({TableDef{"ds", {{"ftable", ColumnType::Text, 64}, {"flong", ColumnType::Long}}},
+                 TableDef{"other", {{"v", ColumnType::YesNo}}}});
+    w.addRow(0, std::vector<Value>{"Person", 1});
+    w.addRow(0, std::vector<Value>{"", Value{}});
+    w.addRow(0, std::vector<Value>{Value{}, -5});
+    w.addRow(1, std::vector<Value>{true});
+    w.write(dir.file(name), true);
+    return dir.file(name);
+}
+
+std::string errorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const DbError& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+TEST(JetReader, ReadsTablesColumnsAndRows) {
+    TempDir dir;
+    JetReader r(writeSample(dir));
+    EXPECT_EQ(r.tableNames(), (std::vector<std::string>{"ds", "other"}));
+    JetTable t = r.readTable("DS");  // Jet matches names ignoring case
+    EXPECT_EQ(t.name, "ds");
+    EXPECT_EQ(t.columns, (std::vector<JetColumn>{{"ftable", JetType::Text, 128},
+                                                 {"flong", JetType::Long, 4}}));
+    EXPECT_EQ(t.columnIndex("FLONG"), 1);
+    EXPECT_EQ(t.columnIndex("nope"), -1);
+    ASSERT_EQ(t.rowCount(), 3u);
+    EXPECT_EQ(t.row(0)[0], Value("Person"));
+    EXPECT_EQ(t.row(1)[0], Value(""));  // empty text and NULL stay apart
+    EXPECT_EQ(t.row(1)[1], Value());
+    EXPECT_EQ(t.row(2)[0], Value());
+    EXPECT_EQ(t.row(2)[1], Value(-5));
+    EXPECT_EQ(r.readTable("other").row(0)[0], Value(true));
+}
+
+TEST(JetReader, NamesTheFileOrTableThatIsWrong) {
+    TempDir dir;
+    const std::string good = writeSample(dir);
+    EXPECT_EQ(errorOf([&] { JetReader(dir.file("none.DS")); }),
+              "Structure file \"" + dir.file("none.DS") + "\" does not exist");
+    EXPECT_EQ(errorOf([&] { JetReader(dir.path().string()); }),
+              "Structure file \"" + dir.path().string() + "\" does not exist");
+    EXPECT_EQ(errorOf([&] { JetReader(good).readTable("missing"); }),
+              "Table \"missing\" not found in \"" + good + "\"");
+    EXPECT_EQ(errorOf([&] { JetReader(good).readTable("MSysObjects"); }),
+              "Table \"MSysObjects\" not found in \"" + good + "\"");
+    if (::geteuid() != 0) {
+        ::chmod(good.c_str(), 0);
+        EXPECT_EQ(errorOf([&] { JetReader{good}; }),
+                  "Structure file \"" + good + "\" cannot be read: Permission denied");
+    }
+}
+
+// Files that are no valid Jet database, made from a good one.
+struct BadFile {
+    const char* label;
+    std::function<std::string(std::string)> make;
+};
+
+class JetReaderBadFiles : public ::testing::TestWithParam<BadFile> {};
+
+TEST_P(JetReaderBadFiles, GiveAClearErrorAndNeverCrashTheCaller) {
+    TempDir dir;
+    const std::string good = test::readFile(writeSample(dir));
+    const std::string path = dir.file("bad.DS");
+    test::writeFile(path, GetParam().make(good));
+    const std::string prefix = "\"" + path + "\" is not a valid structure file (";
+    for (auto call : {+[](const JetReader& r) { r.tableNames(); },
+                      +[](const JetReader& r) { r.readTable("ds"); }}) {
+        std::string e = errorOf([&] { call(JetReader(path)); });
+        EXPECT_EQ(e.substr(0, prefix.size()), prefix) << e;
+    }
+}
+
+std::string randomBytes(std::size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::string s(n, '\0');
+    for (auto& c : s) c = static_cast<char>(rng());
+    return s;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Jet4, JetReaderBadFiles,
+    ::testing::Values(
+        BadFile{"Empty", [](std::string) { return std::string(); }},
+        BadFile{"RandomBytes", [](std::string) { return randomBytes(40000, 1); }},
+        BadFile{"RandomPageZeroOk",
+                [](std::string) { return std::string(1, '\0') + randomBytes(20000, 2); }},
+        BadFile{"HeaderOnly", [](std::string g) { return g.substr(0, 4096); }},
+        BadFile{"CutInCatalogDefinition", [](std::string g) { return g.substr(0, 2 * 4096 + 50); }},
+        BadFile{"CutBeforeUsageMaps", [](std::string g) { return g.substr(0, g.size() - 4096); }},
+        BadFile{"TextFile", [](std::string) { return std::string("ftable\tfname\n"); }},
+        BadFile{"UnknownVersion", [](std::string g) { return g.replace(0x14, 1, "\x09"); }}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// Damaged copies of a good file (bytes overwritten at random) either read or fail with a
+// DbError; libmdb crashing on some of them must not matter.
+TEST(JetReader, SurvivesRandomDamage) {
+    TempDir dir;
+    const std::string good = test::readFile(writeSample(dir));
+    const std::string path = dir.file("damaged.DS");
+    std::mt19937 rng(42);
+    int failures = 0;
+    for (int round = 0; round < 150; ++round) {
+        std::string bad = good;
+        for (int k = 0; k < 1 + round % 8; ++k)
+            bad[4096 + rng() % (bad.size() - 4096)] = char(rng());
+        test::writeFile(path, bad);
+        try {
+            JetReader r(path, std::chrono::seconds(10));
+            r.tableNames();
+            r.readTable("ds");
+        } catch (const DbError&) {
+            ++failures;
+        }
+    }
+    RecordProperty("failures", failures);
+}
+
+TEST(ChildProcess, ReportsCrashTimeoutAndOversizedOutput) {
+    auto crash =
+        ChildProcess([](int) { return ::raise(SIGSEGV); }).collect(std::chrono::seconds(5), 100);
+    EXPECT_EQ(crash.end, ChildProcess::End::Signalled);
+    EXPECT_EQ(crash.code, SIGSEGV);
+
+    auto start = std::chrono::steady_clock::now();
+    auto hang = ChildProcess([](int) {
+                    std::this_thread::sleep_for(std::chrono::seconds(30));
+                    return 0;
+                }).collect(std::chrono::milliseconds(200), 100);
+    EXPECT_EQ(hang.end, ChildProcess::End::TimedOut);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+
+    auto big = ChildProcess([](int fd) {
+                   std::string s(1000, 'x');
+                   for (;;) (void)!::write(fd, s.data(), s.size());
+                   return 0;
+               }).collect(std::chrono::seconds(5), 10000);
+    EXPECT_EQ(big.end, ChildProcess::End::TooLarge);
+
+    auto ok = ChildProcess([](int fd) {
+                  return ::write(fd, "hi", 2) == 2 ? 3 : 4;
+              }).collect(std::chrono::seconds(5), 100);
+    EXPECT_EQ(ok.end, ChildProcess::End::Exited);
+    EXPECT_EQ(ok.code, 3);
+    EXPECT_EQ(ok.output, "hi");
+}
+
+// 20,000 tables of 20 columns: the size of the largest structure files met in practice.
+TEST(JetReader, ReadsFourHundredThousandRowsQuickly) {
+    TempDir dir;
+    using namespace jet;
+    JetWriter w({TableDef{"ds",
+                          {{"ftable", ColumnType::Text, 64},
+                           {"fname", ColumnType::Text, 64},
+                           {"flb", ColumnType::Text, 64},
+                           {"flong", ColumnType::Long},
+                           {"fauto", ColumnType::Long},
+                           {"findex", ColumnType::Long}}}});
+    for (int t = 0; t < 20000; ++t)
+        for (int c = 0; c < 20; ++c)
+            w.addRow(0, std::vector<Value>{"Table" + std::to_string(t),
+                                           "Column" + std::to_string(c), c % 3 ? "VarChar" : "Int",
+                                           50, c == 0 ? 1 : 0, c == 0 ? 1 : 0});
+    w.write(dir.file("big.DS"), false);
+    auto start = std::chrono::steady_clock::now();
+    JetTable t = JetReader(dir.file("big.DS")).readTable("ds");
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ASSERT_EQ(t.rowCount(), 400000u);
+    EXPECT_EQ(t.row(399999)[0], Value("Table19999"));
+    RecordProperty("seconds", std::to_string(seconds));
+    std::printf("read 400,000 rows in %.2f s (%.0f rows/s)\n", seconds, 400000 / seconds);
+    EXPECT_LT(seconds, 10.0);
+}
+
+}  // namespace
+}  // namespace dsadmin

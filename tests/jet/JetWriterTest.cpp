@@ -1,0 +1,260 @@
+// The Jet 4 writer, checked by reading its files back through JetReader (libmdb) and
+// mdb-export.
+
+#include <gtest/gtest.h>
+
+#include "JetTestFiles.h"
+#include "db/DbError.h"
+#include "db/jet/JetReader.h"
+#include "jet/JetWriteError.h"
+#include "jet/JetWriter.h"
+
+namespace dsadmin::jet {
+namespace {
+
+using test::TempDir;
+
+// Writes one table with the given rows and reads it back.
+JetTable roundTrip(const TempDir& dir, const TableDef& def,
+                   const std::vector<std::vector<Value>>& rows) {
+    JetWriter w({def});
+    for (const auto& r : rows) w.addRow(0, r);
+    const std::string path = dir.file("t.DS");
+    w.write(path, true);
+    return JetReader(path).readTable(def.name);
+}
+
+std::string repeat(const std::string& s, int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += s;
+    return out;
+}
+
+struct TypeCase {
+    const char* label;
+    ColumnDef column;
+    Value in;
+    Value out;
+};
+
+class WriterTypes : public ::testing::TestWithParam<TypeCase> {};
+
+TEST_P(WriterTypes, ValueReadsBackThroughLibmdb) {
+    const TypeCase& c = GetParam();
+    TempDir dir;
+    // A text column around the tested one shows that the row layout stays intact.
+    TableDef def{"t", {{"before", ColumnType::Text, 10}, c.column, {"after", ColumnType::Long}}};
+    JetTable t = roundTrip(dir, def, {{"a", c.in, 7}});
+    ASSERT_EQ(t.rowCount(), 1u);
+    EXPECT_EQ(t.row(0)[0], Value("a"));
+    EXPECT_EQ(t.row(0)[1], c.out);
+    EXPECT_EQ(t.row(0)[2], Value(7));
+}
+
+const std::string k255 = std::string(254, 'x') + "z";
+const std::string kChinese255 = repeat("数据库结构", 51);
+const std::string kMemoChain = repeat("备注memo", 3000);  // 18,000 characters
+
+INSTANTIATE_TEST_SUITE_P(
+    Jet4, WriterTypes,
+    ::testing::Values(
+        TypeCase{"LongMin",
+                 {"c", ColumnType::Long},
+                 std::int64_t{-2147483648LL},
+                 std::int64_t{-2147483648LL}},
+        TypeCase{"LongMax", {"c", ColumnType::Long}, 2147483647, 2147483647},
+        TypeCase{"LongNull", {"c", ColumnType::Long}, Value{}, Value{}},
+        TypeCase{"IntegerMin", {"c", ColumnType::Integer}, -32768, -32768},
+        TypeCase{"IntegerMax", {"c", ColumnType::Integer}, 32767, 32767},
+        TypeCase{"ByteMax", {"c", ColumnType::Byte}, 255, 255},
+        TypeCase{"ByteZero", {"c", ColumnType::Byte}, 0, 0},
+        TypeCase{"Double", {"c", ColumnType::Double}, 0.1, 0.1},
+        TypeCase{"DoubleTiny", {"c", ColumnType::Double}, 5e-324, 5e-324},
+        TypeCase{"DoubleFromWhole", {"c", ColumnType::Double}, 3, 3.0},
+        TypeCase{"Yes", {"c", ColumnType::YesNo}, true, true},
+        TypeCase{"No", {"c", ColumnType::YesNo}, false, false},
+        TypeCase{"YesFromNumber", {"c", ColumnType::YesNo}, -1, true},
+        TypeCase{"YesNoNullIsNo", {"c", ColumnType::YesNo}, Value{}, false},
+        TypeCase{"Date", {"c", ColumnType::DateTime}, Date{45351.5729}, Date{45351.5729}},
+        TypeCase{"DateBefore1900", {"c", ColumnType::DateTime}, Date{-700.25}, Date{-700.25}},
+        TypeCase{"TextEmpty", {"c", ColumnType::Text, 5}, "", ""},
+        TypeCase{"TextNull", {"c", ColumnType::Text, 5}, Value{}, Value{}},
+        TypeCase{"Text255", {"c", ColumnType::Text, 255}, k255, k255},
+        TypeCase{"TextChinese255", {"c", ColumnType::Text, 255}, kChinese255, kChinese255},
+        TypeCase{"TextBeyondBmp", {"c", ColumnType::Text, 4}, "a𝄞b", "a𝄞b"},
+        TypeCase{"TextControls", {"c", ColumnType::Text, 9}, "a\tb\nc\\d\r", "a\tb\nc\\d\r"},
+        TypeCase{"MemoInline", {"c", ColumnType::Memo}, "短备注", "短备注"},
+        TypeCase{"MemoEmpty", {"c", ColumnType::Memo}, "", ""},
+        TypeCase{
+            "MemoOnePage", {"c", ColumnType::Memo}, std::string(1500, 'm'), std::string(1500, 'm')},
+        TypeCase{"MemoChain", {"c", ColumnType::Memo}, kMemoChain, kMemoChain},
+        TypeCase{"MemoNull", {"c", ColumnType::Memo}, Value{}, Value{}}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+struct RejectCase {
+    const char* label;
+    ColumnDef column;
+    Value in;
+    std::string message;
+};
+
+class WriterRejects : public ::testing::TestWithParam<RejectCase> {};
+
+TEST_P(WriterRejects, ValueThatDoesNotFit) {
+    const RejectCase& c = GetParam();
+    JetWriter w({TableDef{"t", {c.column}}});
+    try {
+        w.addRow(0, std::vector<Value>{c.in});
+        FAIL() << "no error";
+    } catch (const JetWriteError& e) {
+        EXPECT_EQ(e.what(), c.message);
+    }
+    EXPECT_EQ(w.rowCount(0), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Jet4, WriterRejects,
+    ::testing::Values(
+        RejectCase{"LongTooBig",
+                   {"n", ColumnType::Long},
+                   std::int64_t{2147483648LL},
+                   "column \"n\": 2147483648 is out of range for Long (-2147483648 to "
+                   "2147483647)"},
+        RejectCase{"ByteNegative",
+                   {"n", ColumnType::Byte},
+                   -1,
+                   "column \"n\": -1 is out of range for Byte (0 to 255)"},
+        RejectCase{"IntegerTooBig",
+                   {"n", ColumnType::Integer},
+                   32768,
+                   "column \"n\": 32768 is out of range for Integer (-32768 to 32767)"},
+        RejectCase{"LongFromText",
+                   {"n", ColumnType::Long},
+                   "12",
+                   "column \"n\": a Long column takes whole numbers"},
+        RejectCase{"TextTooLong",
+                   {"s", ColumnType::Text, 3},
+                   "四个字符",
+                   "column \"s\": text is longer than 3 characters"},
+        RejectCase{"SurrogatePairCountsTwo",
+                   {"s", ColumnType::Text, 1},
+                   "𝄞",
+                   "column \"s\": text is longer than 1 characters"},
+        RejectCase{"BadUtf8",
+                   {"s", ColumnType::Text, 9},
+                   "\xC3\x28",
+                   "column \"s\": text is not valid UTF-8"},
+        RejectCase{"ByteOrderMark",
+                   {"s", ColumnType::Text, 9},
+                   "\xEF\xBB\xBFx",
+                   "column \"s\": text may not begin with U+FEFF"},
+        RejectCase{"Nul",
+                   {"s", ColumnType::Text, 9},
+                   std::string("a\0b", 3),
+                   "column \"s\": text may not contain the character U+0000"},
+        RejectCase{"DateFromNumber",
+                   {"d", ColumnType::DateTime},
+                   1.5,
+                   "column \"d\": a Date/Time column takes dates"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST(JetWriter, RejectsBadDefinitions) {
+    auto message = [](std::vector<TableDef> defs) {
+        try {
+            JetWriter w(std::move(defs));
+        } catch (const JetWriteError& e) {
+            return std::string(e.what());
+        }
+        return std::string("no error");
+    };
+    EXPECT_EQ(message({}), "a database needs at least one table");
+    EXPECT_EQ(message({{"t", {}}}), "table \"t\" needs 1 to 255 columns");
+    EXPECT_EQ(message({{"a.b", {{"c"}}}}),
+              "table name \"a.b\" contains a control character or one of . ! ` [ ]");
+    EXPECT_EQ(message({{"t", {{"c", ColumnType::Text, 256}}}}),
+              "column \"c\": a text length must be 1 to 255");
+    EXPECT_EQ(message({{"t", {{"c", ColumnType::Long}, {"C", ColumnType::Long}}}}),
+              "table \"t\" has two columns named \"C\"");
+    EXPECT_EQ(message({{"t", {{"c", ColumnType::Long}}}, {"T", {{"c", ColumnType::Long}}}}),
+              "two tables are named \"T\"");
+    EXPECT_EQ(message({{"msysobjects", {{"c", ColumnType::Long}}}}),
+              "table name \"MSysObjects\" is taken");
+    EXPECT_EQ(message({{"t", {{std::string(65, 'n'), ColumnType::Long}}}}),
+              "column name \"" + std::string(65, 'n') + "\" is longer than 64 characters");
+}
+
+TEST(JetWriter, RowTooLongForAPage) {
+    std::vector<ColumnDef> cols;
+    for (int i = 0; i < 8; ++i) cols.push_back({"c" + std::to_string(i), ColumnType::Text, 255});
+    JetWriter w({TableDef{"t", cols}});
+    std::vector<Value> row(8, Value(std::string(255, 'x')));
+    EXPECT_THROW(w.addRow(0, row), JetWriteError);
+    row[7] = Value{};
+    EXPECT_NO_THROW(w.addRow(0, row));  // 7 x 510 bytes still fit
+}
+
+TEST(JetWriter, ManyTablesWideTablesAndEmptyTables) {
+    TempDir dir;
+    std::vector<TableDef> defs;
+    for (int i = 0; i < 300; ++i)
+        defs.push_back({"表" + std::to_string(i), {{"v", ColumnType::Long}}});
+    TableDef wide{"wide", {}};  // its definition spans several pages
+    for (int i = 0; i < 200; ++i)
+        wide.columns.push_back(
+            {"column_with_a_long_name_" + std::to_string(i), ColumnType::Text, 1});
+    defs.push_back(wide);
+    JetWriter w(defs);
+    for (int i = 0; i < 300; i += 2) w.addRow(i, std::vector<Value>{i});
+    w.addRow(300, std::vector<Value>(200, Value("w")));
+    w.write(dir.file("m.DS"), false);
+
+    JetReader r(dir.file("m.DS"));
+    auto names = r.tableNames();
+    ASSERT_EQ(names.size(), 301u);
+    EXPECT_EQ(names[0], "表0");
+    EXPECT_EQ(names[299], "表299");
+    EXPECT_EQ(r.readTable("表298").row(0)[0], Value(298));
+    EXPECT_EQ(r.readTable("表299").rowCount(), 0u);
+    JetTable t = r.readTable("WIDE");
+    ASSERT_EQ(t.columns.size(), 200u);
+    EXPECT_EQ(t.columns[199].name, "column_with_a_long_name_199");
+    EXPECT_EQ(t.row(0)[199], Value("w"));
+}
+
+TEST(JetWriter, LargeTableAcrossBitmapPagesKeepsOrder) {
+    // 2 rows a page: 40,000 rows need 20,000 data pages, more than an inline map lists.
+    TempDir dir;
+    TableDef def{"big",
+                 {{"n", ColumnType::Long},
+                  {"a", ColumnType::Text, 255},
+                  {"b", ColumnType::Text, 255},
+                  {"c", ColumnType::Text, 255}}};
+    JetWriter w({def});
+    const std::string text(255, 'q');
+    for (int i = 0; i < 40000; ++i) w.addRow(0, std::vector<Value>{i, text, text, "中文"});
+    w.write(dir.file("big.DS"), false);
+    JetTable t = JetReader(dir.file("big.DS")).readTable("big");
+    ASSERT_EQ(t.rowCount(), 40000u);
+    for (std::size_t i = 0; i < t.rowCount(); i += 997) EXPECT_EQ(t.row(i)[0], Value(int(i)));
+    EXPECT_EQ(t.row(39999)[3], Value("中文"));
+    auto count = test::run(dir, "mdb-export big.DS big | wc -l");
+    EXPECT_EQ(count.out, "40001\n");
+}
+
+TEST(JetWriter, WritesThroughATemporaryFileAndKeepsExistingOnes) {
+    TempDir dir;
+    JetWriter w({TableDef{"ds", {{"v", ColumnType::Long}}}});
+    w.addRow(0, std::vector<Value>{1});
+    const std::string path = dir.file("s.DS");
+    test::writeFile(path, "old");
+    EXPECT_THROW(w.write(path, false), JetWriteError);
+    EXPECT_EQ(test::readFile(path), "old");
+    w.write(path, true);
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"s.DS"});
+    EXPECT_EQ(JetReader(path).readTable("ds").row(0)[0], Value(1));
+    EXPECT_THROW(w.write(dir.file("no/such/folder.DS"), false), JetWriteError);
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"s.DS"});
+}
+
+}  // namespace
+}  // namespace dsadmin::jet

@@ -1,0 +1,177 @@
+// Sessions against a running dsadmin-sandbox through tedious, as mssql and other Node
+// clients use it. Run by ctest (tds_tedious_tests):
+//   node tedious_session.js <scenario> <port> <sa password> <unique suffix>
+// Exits 0 when every check of the scenario holds; prints what differed otherwise.
+'use strict';
+const assert = require('node:assert/strict');
+const { Connection, Request, TYPES } = require('tedious');
+
+const [scenario, portText, password, suffix] = process.argv.slice(2);
+const port = Number(portText);
+
+function connect(options = {}) {
+  const { user = 'sa', pass = password, ...rest } = options;
+  const config = {
+    server: '127.0.0.1',
+    authentication: { type: 'default', options: { userName: user, password: pass } },
+    options: { port, encrypt: false, trustServerCertificate: true, connectTimeout: 10000,
+               requestTimeout: 10000, ...rest },
+  };
+  return new Promise((resolve, reject) => {
+    const connection = new Connection(config);
+    connection.on('error', () => {});
+    connection.connect((err) => (err ? reject(err) : resolve(connection)));
+  });
+}
+
+// Runs one request; resolves with { rows, rowCounts, infos } or rejects with the error.
+function run(connection, kind, sql, params = []) {
+  return new Promise((resolve, reject) => {
+    const rows = [];
+    const infos = [];
+    const request = new Request(sql, (err, rowCount) => {
+      connection.removeListener('infoMessage', onInfo);
+      if (err) reject(err);
+      else resolve({ rows, rowCount, infos });
+    });
+    const onInfo = (info) => infos.push(info);
+    connection.on('infoMessage', onInfo);
+    for (const p of params) request.addParameter(p.name, p.type, p.value);
+    request.on('row', (columns) => rows.push(columns.map((c) => c.value)));
+    if (kind === 'batch') connection.execSqlBatch(request);
+    else connection.execSql(request);
+  });
+}
+
+const batch = (c, sql) => run(c, 'batch', sql);
+const execSql = (c, sql, params) => run(c, 'sql', sql, params);
+
+async function expectError(promise, number, message) {
+  await assert.rejects(promise, (err) => {
+    assert.equal(err.number, number, `error number for: ${err.message}`);
+    assert.equal(err.message, message);
+    return true;
+  });
+}
+
+const scenarios = {
+  // A wrong password and an unknown login are refused with SQL Server's own text.
+  async loginRefused() {
+    await assert.rejects(connect({ pass: password + 'x' }), (err) => {
+      assert.equal(err.code, 'ELOGIN');
+      assert.equal(err.message, "Login failed for user 'sa'.");
+      return true;
+    });
+    await assert.rejects(connect({ user: 'nobody' }), { message: "Login failed for user 'nobody'." });
+    await assert.rejects(connect({ database: `missing_${suffix}` }), { code: 'ELOGIN' });
+  },
+
+  // create database, switch, create table, list through sys.tables, drop; with execSqlBatch.
+  async lifecycleBatch() {
+    const db = `tb_${suffix}`;
+    const c = await connect();
+    try {
+      await batch(c, `CREATE DATABASE ${db}`);
+      let changed = null;
+      c.once('databaseChange', (name) => { changed = name; });
+      const used = await batch(c, `USE ${db}`);
+      assert.equal(changed, db);
+      assert.ok(used.infos.some((i) => i.number === 5701), 'INFO 5701 after USE');
+      await batch(c, 'CREATE TABLE Person (ID int IDENTITY(1,1) PRIMARY KEY, Name nvarchar(20))');
+      const listed = await batch(c, "select name from sys.tables where name = 'Person'");
+      assert.deepEqual(listed.rows, [['Person']]);
+      await expectError(batch(c, 'CREATE TABLE Person (ID int)'), 2714,
+                        "There is already an object named 'Person' in the database.");
+      await batch(c, 'USE master');
+      await batch(c, `DROP DATABASE ${db}`);
+      await expectError(batch(c, `USE ${db}`), 911,
+                        `Database '${db}' does not exist. Make sure that the name is entered correctly.`);
+    } finally {
+      c.close();
+    }
+  },
+
+  // The same through execSql (sp_executesql), with int and nvarchar parameters.
+  async lifecycleExecSql() {
+    const db = `ts_${suffix}`;
+    const c = await connect();
+    try {
+      await execSql(c, `CREATE DATABASE ${db}`);
+      const c2 = await connect({ database: db });
+      try {
+        await execSql(c2, 'CREATE TABLE Item (ID int, Name nvarchar(30))');
+        const found = await execSql(c2, 'select name from sys.tables where name = @name',
+                                    [{ name: 'name', type: TYPES.NVarChar, value: 'Item' }]);
+        assert.deepEqual(found.rows, [['Item']]);
+        const none = await execSql(c2, 'select name from sys.tables where name = @name',
+                                   [{ name: 'name', type: TYPES.NVarChar, value: '无此表' }]);
+        assert.deepEqual(none.rows, []);
+        const n = await execSql(c2, 'select @n as n', [{ name: 'n', type: TYPES.Int, value: 41 }]);
+        assert.deepEqual(n.rows, [[41]]);
+        await expectError(execSql(c2, 'select * from NoSuchTable'), 208,
+                          "Invalid object name 'NoSuchTable'.");
+      } finally {
+        c2.close();
+      }
+      await execSql(c, `DROP DATABASE ${db}`);
+    } finally {
+      c.close();
+    }
+  },
+
+  // A batch longer than the 512-byte packets it travels in.
+  async smallPackets() {
+    const c = await connect({ packetSize: 512 });
+    try {
+      const db = `tp_${suffix}`;
+      const columns = Array.from({ length: 60 }, (_, i) => `Column_${i} nvarchar(40)`).join(', ');
+      await batch(c, `CREATE DATABASE ${db}`);
+      await batch(c, `USE ${db}`);
+      await batch(c, `CREATE TABLE Wide (${columns})`);
+      const listed = await execSql(c, "select name from sys.tables where name = 'Wide'");
+      assert.deepEqual(listed.rows, [['Wide']]);
+      await batch(c, 'USE master');
+      await batch(c, `DROP DATABASE ${db}`);
+    } finally {
+      c.close();
+    }
+  },
+
+  // Two clients at once, each in its own database.
+  async twoClients() {
+    const [a, b] = await Promise.all([connect(), connect()]);
+    try {
+      const dbs = [`t2a_${suffix}`, `t2b_${suffix}`];
+      await Promise.all([batch(a, `CREATE DATABASE ${dbs[0]}`), batch(b, `CREATE DATABASE ${dbs[1]}`)]);
+      await Promise.all([batch(a, `USE ${dbs[0]}`), batch(b, `USE ${dbs[1]}`)]);
+      await Promise.all([batch(a, 'CREATE TABLE A1 (x int)'), batch(b, 'CREATE TABLE B1 (x int)')]);
+      const [ra, rb] = await Promise.all([batch(a, 'select name from sys.tables'),
+                                          batch(b, 'select name from sys.tables')]);
+      assert.deepEqual(ra.rows, [['A1']]);
+      assert.deepEqual(rb.rows, [['B1']]);
+      await Promise.all([batch(a, 'USE master'), batch(b, 'USE master')]);
+      await batch(a, `DROP DATABASE ${dbs[0]}`);
+      await batch(b, `DROP DATABASE ${dbs[1]}`);
+    } finally {
+      a.close();
+      b.close();
+    }
+  },
+};
+
+(async () => {
+  const fn = scenarios[scenario];
+  if (!fn) {
+    console.error(`unknown scenario ${scenario}`);
+    process.exit(2);
+  }
+  try {
+    await fn();
+    console.log(`${scenario}: ok`);
+    process.exit(0);
+  } catch (err) {
+    console.error(`${scenario}: FAILED`);
+    console.error(err && err.stack ? err.stack : err);
+    process.exit(1);
+  }
+})();

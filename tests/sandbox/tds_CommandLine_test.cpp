@@ -1,0 +1,43 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "sandbox/tds/CommandLine.h"
+
+using namespace sandbox::tds;
+
+TEST(TdsCommandLine, DefaultsToLocalPort1433AndTheStateFolder) {
+    ::setenv("XDG_STATE_HOME", "/tmp/state", 1);
+    CommandLine cl = parseCommandLine({});
+    EXPECT_EQ(cl.host, "127.0.0.1");
+    EXPECT_EQ(cl.port, 1433);
+    EXPECT_EQ(cl.dataDir, "/tmp/state/dsadmin-sandbox");
+    EXPECT_EQ(cl.saPassword, "");
+    ::unsetenv("XDG_STATE_HOME");
+    ::setenv("HOME", "/home/x", 1);
+    EXPECT_EQ(parseCommandLine({}).dataDir, "/home/x/.local/state/dsadmin-sandbox");
+}
+
+TEST(TdsCommandLine, ReadsEveryOption) {
+    CommandLine cl = parseCommandLine({"--listen", "[::1]:0", "--data=/d", "--sa-password", "p w",
+                                       "--read-timeout", "5", "--max-connections", "3"});
+    EXPECT_EQ(cl.host, "::1");
+    EXPECT_EQ(cl.port, 0);
+    EXPECT_EQ(cl.dataDir, "/d");
+    EXPECT_EQ(cl.saPassword, "p w");
+    EXPECT_EQ(cl.readTimeoutSeconds, 5);
+    EXPECT_EQ(cl.maxConnections, 3u);
+}
+
+class TdsBadCommandLine : public testing::TestWithParam<std::vector<std::string>> {};
+TEST_P(TdsBadCommandLine, IsAUsageError) {
+    EXPECT_THROW(parseCommandLine(GetParam()), std::invalid_argument);
+}
+INSTANTIATE_TEST_SUITE_P(Args, TdsBadCommandLine,
+                         testing::Values(std::vector<std::string>{"--listen"},
+                                         std::vector<std::string>{"--listen", "1433"},
+                                         std::vector<std::string>{"--listen", "h:70000"},
+                                         std::vector<std::string>{"--listen", "h:x"},
+                                         std::vector<std::string>{"--port", "1"},
+                                         std::vector<std::string>{"--read-timeout", "0"},
+                                         std::vector<std::string>{"extra"}));
