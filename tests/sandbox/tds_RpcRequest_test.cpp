@@ -177,6 +177,11 @@ TEST(TdsRpcRequest, UnsupportedTypesAndProceduresAreRefusedPolitely) {
     RpcRequest prepare = parseRpcRequest(RpcBuilder(kSpPrepExec).take(), kTds74);
     EXPECT_FALSE(prepare.isExecuteSql());
     EXPECT_EQ(prepare.displayName(), "sp_prepexec");
+    EXPECT_EQ(parseRpcRequest(RpcBuilder(0, "SP_EXECUTE").take(), kTds74).wellKnownId(),
+              kSpExecute);
+    EXPECT_EQ(parseRpcRequest(RpcBuilder(0, "master..sp_prepexec").take(), kTds74).wellKnownId(),
+              kSpPrepExec);
+    EXPECT_EQ(parseRpcRequest(RpcBuilder(0, "sp_tables").take(), kTds74).wellKnownId(), 0);
     EXPECT_THROW(toExecuteSql(parseRpcRequest(RpcBuilder().intn("@x", 4, 1).take(), kTds74)),
                  UnsupportedRequest);
 }

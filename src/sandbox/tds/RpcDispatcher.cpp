@@ -12,7 +12,7 @@ ProcedureRun RpcDispatcher::call(const RpcRequest& request, Session& session) {
         run.results = session.execute(c.sql, c.params);
         return run;
     }
-    switch (request.procId) {
+    switch (request.wellKnownId()) {
         case kSpPrepare:  // @handle OUTPUT, @params, @stmt, @options
             run.handle = prepare(request);
             return run;

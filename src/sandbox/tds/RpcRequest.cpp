@@ -37,12 +37,19 @@ std::string RpcRequest::displayName() const {
     }
 }
 
-bool RpcRequest::isExecuteSql() const {
-    if (procId == kSpExecuteSql) return true;
+std::uint16_t RpcRequest::wellKnownId() const {
+    if (procId != 0) return procId;
     std::string name = lower(procName);
     for (const char* prefix : {"master.dbo.", "master..", "sys.", "dbo."})
         if (name.rfind(prefix, 0) == 0) name = name.substr(std::string_view(prefix).size());
-    return procId == 0 && name == "sp_executesql";
+    static const std::pair<const char*, std::uint16_t> kNames[] = {{"sp_executesql", kSpExecuteSql},
+                                                                   {"sp_prepare", kSpPrepare},
+                                                                   {"sp_execute", kSpExecute},
+                                                                   {"sp_prepexec", kSpPrepExec},
+                                                                   {"sp_unprepare", kSpUnprepare}};
+    for (const auto& [known, id] : kNames)
+        if (name == known) return id;
+    return 0;
 }
 
 RpcRequest parseRpcRequest(std::string_view payload, std::uint32_t tdsVersion) {

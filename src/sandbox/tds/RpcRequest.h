@@ -34,7 +34,10 @@ struct RpcRequest {
 
     // The name for messages: "sp_executesql" for id 10, else the given name.
     std::string displayName() const;
-    bool isExecuteSql() const;
+    // The well-known id also for calls by name ("sp_execute", "master..sp_prepexec", any
+    // case); 0 for other procedures.
+    std::uint16_t wellKnownId() const;
+    bool isExecuteSql() const { return wellKnownId() == kSpExecuteSql; }
 };
 
 // Throws ProtocolError for malformed bytes, UnsupportedRequest for well-formed requests the

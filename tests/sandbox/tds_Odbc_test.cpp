@@ -1,0 +1,183 @@
+// The FreeTDS ODBC driver against the real dsadmin-sandbox through the ODBC API itself:
+// parameters (sp_executesql, sp_prepexec/sp_execute), the current catalog (USE + ENVCHANGE),
+// diagnostics, and the ATTENTION the driver sends when a statement is closed early.
+#include <gtest/gtest.h>
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <unistd.h>
+#include <string>
+
+#include "support/SandboxProcess.h"
+
+using testsupport::SandboxProcess;
+
+namespace {
+
+// Handles freed in reverse order; tests only.
+class Odbc {
+  public:
+    explicit Odbc(const std::string& connection) {
+        SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_);
+        SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, (SQLPOINTER)SQL_OV_ODBC3, 0);
+        SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_);
+        SQLCHAR out[1024];
+        SQLSMALLINT outLen = 0;
+        connected_ =
+            SQL_SUCCEEDED(SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)connection.c_str(), SQL_NTS,
+                                           out, sizeof out, &outLen, SQL_DRIVER_NOPROMPT));
+        if (!connected_) lastError_ = diagnostics(SQL_HANDLE_DBC, dbc_);
+        SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_);
+    }
+    ~Odbc() {
+        SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+        if (connected_) SQLDisconnect(dbc_);
+        SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+        SQLFreeHandle(SQL_HANDLE_ENV, env_);
+    }
+    bool connected() const { return connected_; }
+    SQLHSTMT stmt() const { return stmt_; }
+    SQLHDBC dbc() const { return dbc_; }
+    const std::string& lastError() const { return lastError_; }
+
+    // Runs `sql`; returns false and keeps the diagnostics when it fails.
+    bool exec(const std::string& sql) {
+        SQLFreeStmt(stmt_, SQL_CLOSE);
+        SQLRETURN rc = SQLExecDirect(stmt_, (SQLCHAR*)sql.c_str(), SQL_NTS);
+        if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) {
+            lastError_ = diagnostics(SQL_HANDLE_STMT, stmt_);
+            return false;
+        }
+        return true;
+    }
+    // The first column of every row, as text.
+    std::vector<std::string> column() {
+        std::vector<std::string> values;
+        while (SQL_SUCCEEDED(SQLFetch(stmt_))) {
+            char buf[512];
+            SQLLEN ind = 0;
+            SQLGetData(stmt_, 1, SQL_C_CHAR, buf, sizeof buf, &ind);
+            values.push_back(ind == SQL_NULL_DATA ? "NULL" : buf);
+        }
+        SQLFreeStmt(stmt_, SQL_CLOSE);
+        return values;
+    }
+
+    static std::string diagnostics(SQLSMALLINT type, SQLHANDLE h) {
+        std::string all;
+        SQLCHAR state[6], text[1024];
+        SQLINTEGER native = 0;
+        SQLSMALLINT len = 0;
+        for (SQLSMALLINT i = 1;
+             SQLGetDiagRec(type, h, i, state, &native, text, sizeof text, &len) == SQL_SUCCESS; ++i)
+            all +=
+                std::string((char*)state) + " " + std::to_string(native) + " " + (char*)text + "\n";
+        return all;
+    }
+
+  private:
+    SQLHENV env_ = SQL_NULL_HANDLE;
+    SQLHDBC dbc_ = SQL_NULL_HANDLE;
+    SQLHSTMT stmt_ = SQL_NULL_HANDLE;
+    bool connected_ = false;
+    std::string lastError_;
+};
+
+std::string currentCatalog(SQLHDBC dbc) {
+    char buf[256] = {};
+    SQLINTEGER len = 0;
+    SQLGetConnectAttr(dbc, SQL_ATTR_CURRENT_CATALOG, buf, sizeof buf, &len);
+    return buf;
+}
+
+class TdsOdbc : public testing::Test {
+  protected:
+    static void SetUpTestSuite() { sandbox_ = new SandboxProcess(); }
+    static void TearDownTestSuite() {
+        delete sandbox_;
+        sandbox_ = nullptr;
+    }
+    static SandboxProcess* sandbox_;
+};
+SandboxProcess* TdsOdbc::sandbox_ = nullptr;
+
+}  // namespace
+
+TEST_F(TdsOdbc, CurrentCatalogFollowsTheServersEnvChange) {
+    std::string db = "cat_" + std::to_string(::getpid());
+    Odbc c(sandbox_->odbcConnectionString());
+    ASSERT_TRUE(c.connected()) << c.lastError();
+    EXPECT_EQ(currentCatalog(c.dbc()), "master");
+    ASSERT_TRUE(c.exec("CREATE DATABASE " + db)) << c.lastError();
+    ASSERT_TRUE(SQL_SUCCEEDED(
+        SQLSetConnectAttr(c.dbc(), SQL_ATTR_CURRENT_CATALOG, (SQLPOINTER)db.c_str(), SQL_NTS)));
+    EXPECT_EQ(currentCatalog(c.dbc()), db);
+    EXPECT_FALSE(SQL_SUCCEEDED(
+        SQLSetConnectAttr(c.dbc(), SQL_ATTR_CURRENT_CATALOG, (SQLPOINTER) "no_such_db", SQL_NTS)));
+    EXPECT_NE(
+        Odbc::diagnostics(SQL_HANDLE_DBC, c.dbc()).find("Database 'no_such_db' does not exist."),
+        std::string::npos);
+    EXPECT_EQ(currentCatalog(c.dbc()), db);
+    ASSERT_TRUE(c.exec("USE master")) << c.lastError();
+    ASSERT_TRUE(c.exec("DROP DATABASE " + db)) << c.lastError();
+}
+
+TEST_F(TdsOdbc, ParametersTravelThroughSpExecuteSqlAndPreparedStatements) {
+    std::string db = "par_" + std::to_string(::getpid());
+    Odbc setup(sandbox_->odbcConnectionString());
+    ASSERT_TRUE(setup.exec("CREATE DATABASE " + db)) << setup.lastError();
+    {
+        Odbc c(sandbox_->odbcConnectionString(db));
+        ASSERT_TRUE(c.exec("CREATE TABLE Item (ID int, Name nvarchar(30))")) << c.lastError();
+        // SQLExecDirect with a bound parameter: sp_executesql.
+        char name[] = "Item";
+        SQLLEN nameLen = SQL_NTS;
+        SQLBindParameter(c.stmt(), 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_WVARCHAR, 30, 0, name, 0,
+                         &nameLen);
+        ASSERT_TRUE(c.exec("select name from sys.tables where name = ?")) << c.lastError();
+        EXPECT_EQ(c.column(), std::vector<std::string>{"Item"});
+        // SQLPrepare + SQLExecute twice: sp_prepexec, then sp_execute.
+        SQLFreeStmt(c.stmt(), SQL_RESET_PARAMS);
+        SQLINTEGER number = 41;
+        SQLLEN numberLen = 0;
+        SQLBindParameter(c.stmt(), 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &number, 0,
+                         &numberLen);
+        ASSERT_TRUE(SQL_SUCCEEDED(SQLPrepare(c.stmt(), (SQLCHAR*)"select ?", SQL_NTS)));
+        ASSERT_TRUE(SQL_SUCCEEDED(SQLExecute(c.stmt())))
+            << Odbc::diagnostics(SQL_HANDLE_STMT, c.stmt());
+        EXPECT_EQ(c.column(), std::vector<std::string>{"41"});
+        number = -7;
+        ASSERT_TRUE(SQL_SUCCEEDED(SQLExecute(c.stmt())))
+            << Odbc::diagnostics(SQL_HANDLE_STMT, c.stmt());
+        EXPECT_EQ(c.column(), std::vector<std::string>{"-7"});
+    }
+    for (int attempt = 0; attempt < 40 && !setup.exec("DROP DATABASE " + db); ++attempt)
+        ::usleep(50000);
+}
+
+TEST_F(TdsOdbc, ServerErrorsKeepNumberStateAndText) {
+    Odbc c(sandbox_->odbcConnectionString());
+    EXPECT_FALSE(c.exec("select * from NoSuchTable"));
+    EXPECT_NE(
+        c.lastError().find("42S02 208 [FreeTDS][SQL Server]Invalid object name 'NoSuchTable'."),
+        std::string::npos)
+        << c.lastError();
+    Odbc bad(sandbox_->odbcConnectionString() + ";PWD=wrong");
+    EXPECT_FALSE(bad.connected());
+    // FreeTDS picks the SQLSTATE of a login failure (42000) before it knows the server.
+    EXPECT_NE(bad.lastError().find(" 18456 [FreeTDS][SQL Server]Login failed for user 'sa'."),
+              std::string::npos)
+        << bad.lastError();
+}
+
+TEST_F(TdsOdbc, ClosingAStatementEarlySendsAttentionAndTheConnectionGoesOn) {
+    Odbc c(sandbox_->odbcConnectionString());
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(c.exec("select name from sys.databases; select name from sys.databases"));
+        ASSERT_TRUE(SQL_SUCCEEDED(SQLFetch(c.stmt())));
+        SQLFreeStmt(c.stmt(), SQL_CLOSE);  // results left unread
+    }
+    ASSERT_TRUE(c.exec("select name from sys.databases where name = 'master'")) << c.lastError();
+    EXPECT_EQ(c.column(), std::vector<std::string>{"master"});
+}
