@@ -24,7 +24,8 @@ void printUsage(std::ostream& os) {
           "that is exactly \\N is NULL, an empty cell the empty text. A header cell is a\n"
           "default ds column (ftable fname flb: text(64); flong fauto findex: long) or\n"
           "name:type, type one of text(1..255) text long integer byte double yesno\n"
-          "datetime memo. Dates: YYYY-MM-DD[ HH:MM[:SS]]. Yes/No: 1 0 -1 true false yes no.\n";
+          "datetime memo. Dates: YYYY-MM-DD[ HH:MM[:SS]]. Yes/No: 1 0 -1 true false yes no\n"
+          "(no NULL: \\N is stored as 0). See docs/dsfile.md.\n";
 }
 
 }  // namespace

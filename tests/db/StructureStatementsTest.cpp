@@ -138,3 +138,14 @@ TEST_F(StructureFileTest, MissingOrForeignFileIsNamed) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(StructureFileTest, SampleStructurePrintsTheStatementsACreateRunSends) {
+    auto run = script(SAMPLE_DS);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out, read(SAMPLE_SQL));
+}
+
+}  // namespace

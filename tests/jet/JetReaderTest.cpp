@@ -145,11 +145,32 @@ TEST(JetReader, SurvivesRandomDamage) {
     RecordProperty("failures", failures);
 }
 
+// A usage-map row of length 0 makes libmdb 1.0.0 dereference NULL (mdb-export segfaults on
+// such a file); the caller gets an error instead.
+TEST(JetReader, LibmdbCrashBecomesAnError) {
+    TempDir dir;
+    std::string bytes = test::readFile(writeSample(dir));
+    // The last page holds the map rows: 0 MSysObjects, 1 ds, 2 other. Row 1 ends where row 0
+    // starts; giving it that start makes it empty.
+    const std::size_t page = bytes.size() - 4096;
+    bytes[page + 16] = bytes[page + 14];
+    bytes[page + 17] = bytes[page + 15];
+    const std::string path = dir.file("zeromap.DS");
+    test::writeFile(path, bytes);
+    JetReader r(path);
+    EXPECT_EQ(r.tableNames(), (std::vector<std::string>{"ds", "other"}));
+    const std::string e = errorOf([&] { r.readTable("ds"); });
+    const std::string prefix = "\"" + path + "\" is not a valid structure file (the reader ";
+    EXPECT_EQ(e.substr(0, prefix.size()), prefix) << e;
+    EXPECT_EQ(r.readTable("other").rowCount(), 1u);
+}
+
 TEST(ChildProcess, ReportsCrashTimeoutAndOversizedOutput) {
     auto crash =
         ChildProcess([](int) { return ::raise(SIGSEGV); }).collect(std::chrono::seconds(5), 100);
-    EXPECT_EQ(crash.end, ChildProcess::End::Signalled);
-    EXPECT_EQ(crash.code, SIGSEGV);
+    // A sanitizer build catches the signal and exits with status 1 instead.
+    EXPECT_TRUE((crash.end == ChildProcess::End::Signalled && crash.code == SIGSEGV) ||
+                (crash.end == ChildProcess::End::Exited && crash.code != 0));
 
     auto start = std::chrono::steady_clock::now();
     auto hang = ChildProcess([](int) {

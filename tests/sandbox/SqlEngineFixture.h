@@ -14,9 +14,10 @@
 namespace sandbox::test {
 
 class SqlEngineTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "sql-engine-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "sql-engine-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         root_ = pattern;
         std::filesystem::create_directories(dataDir());

@@ -76,11 +76,11 @@ struct SetOption {
 struct Expr {
     enum class Kind { Literal, Column, Global, Function };
     Kind kind = Kind::Literal;
-    Cell value;                           // Literal
-    ColumnType type = ColumnType::Int;    // Literal
-    bool unicode = false;                 // Literal text: N'...'
-    std::string name;                     // Column, Global (@@VERSION), Function (DB_NAME)
-    std::vector<Expr> args;               // Function
+    Cell value;                         // Literal
+    ColumnType type = ColumnType::Int;  // Literal
+    bool unicode = false;               // Literal text: N'...'
+    std::string name;                   // Column, Global (@@VERSION), Function (DB_NAME)
+    std::vector<Expr> args;             // Function
 };
 
 struct SelectItem {

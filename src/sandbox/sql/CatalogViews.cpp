@@ -16,9 +16,15 @@ Column col(const char* name, ColumnType type, bool nullable = false, std::uint16
 Column text(const char* name, std::uint16_t chars = 128, bool nullable = false) {
     return col(name, ColumnType::NVarChar, nullable, chars);
 }
-Cell num(std::int64_t v) { return v; }
-Cell str(const std::string& s) { return s; }
-Cell null() { return std::monostate{}; }
+Cell num(std::int64_t v) {
+    return v;
+}
+Cell str(const std::string& s) {
+    return s;
+}
+Cell null() {
+    return std::monostate{};
+}
 
 // The first twelve columns, shared by sys.objects and sys.tables.
 std::vector<Column> objectColumns() {
@@ -37,9 +43,18 @@ std::vector<Column> objectColumns() {
 }
 
 std::vector<Cell> objectCells(const TableInfo& t) {
-    return {str(t.name), num(t.objectId), null(), num(t.schemaId), num(0), str("U "),
-            str("USER_TABLE"), CatalogViews::toDateTime(t.created),
-            CatalogViews::toDateTime(t.modified), num(0), num(0), num(0)};
+    return {str(t.name),
+            num(t.objectId),
+            null(),
+            num(t.schemaId),
+            num(0),
+            str("U "),
+            str("USER_TABLE"),
+            CatalogViews::toDateTime(t.created),
+            CatalogViews::toDateTime(t.modified),
+            num(0),
+            num(0),
+            num(0)};
 }
 
 ResultSet sysObjects(DatabaseFile& file) {
@@ -50,9 +65,10 @@ ResultSet sysObjects(DatabaseFile& file) {
 
 ResultSet sysTables(DatabaseFile& file) {
     ResultSet r{objectColumns(), {}};
-    const char* const bits[] = {"lock_on_bulk_load", "uses_ansi_nulls", "is_replicated",
-                                "has_replication_filter", "is_merge_published",
-                                "is_sync_tran_subscribed", "has_unchecked_assembly_data"};
+    const char* const bits[] = {
+        "lock_on_bulk_load",          "uses_ansi_nulls",    "is_replicated",
+        "has_replication_filter",     "is_merge_published", "is_sync_tran_subscribed",
+        "has_unchecked_assembly_data"};
     r.columns.push_back(col("lob_data_space_id", ColumnType::Int));
     r.columns.push_back(col("filestream_data_space_id", ColumnType::Int, true));
     r.columns.push_back(col("max_column_id_used", ColumnType::Int));
@@ -73,11 +89,30 @@ ResultSet sysTables(DatabaseFile& file) {
     r.columns.push_back(col("is_external", ColumnType::Bit));
     for (const TableInfo& t : file.tables()) {
         std::vector<Cell> row = objectCells(t);
-        const auto more = {num(0), null(), num(static_cast<std::int64_t>(t.columns.size())),
-                           num(0), num(1), num(0), num(0), num(0), num(0), num(0), num(0),
-                           num(0), num(0), num(0), str("TABLE"), num(0), num(0), num(0),
-                           str("SCHEMA_AND_DATA"), num(0), str("NON_TEMPORAL_TABLE"), null(),
-                           num(0), num(0)};
+        const auto more = {num(0),
+                           null(),
+                           num(static_cast<std::int64_t>(t.columns.size())),
+                           num(0),
+                           num(1),
+                           num(0),
+                           num(0),
+                           num(0),
+                           num(0),
+                           num(0),
+                           num(0),
+                           num(0),
+                           num(0),
+                           num(0),
+                           str("TABLE"),
+                           num(0),
+                           num(0),
+                           num(0),
+                           str("SCHEMA_AND_DATA"),
+                           num(0),
+                           str("NON_TEMPORAL_TABLE"),
+                           null(),
+                           num(0),
+                           num(0)};
         row.insert(row.end(), more.begin(), more.end());
         r.rows.push_back(std::move(row));
     }
@@ -108,23 +143,27 @@ ResultSet sysColumns(DatabaseFile& file) {
 }
 
 ResultSet sysSchemas(DatabaseFile& file) {
-    ResultSet r{{text("name"), col("schema_id", ColumnType::Int), col("principal_id", ColumnType::Int, true)}, {}};
+    ResultSet r{{text("name"), col("schema_id", ColumnType::Int),
+                 col("principal_id", ColumnType::Int, true)},
+                {}};
     for (const SchemaInfo& s : file.schemas())
-        r.rows.push_back({str(s.name), num(s.id), num(s.id == 2 ? 2 : s.id == 4 || s.id == 3 ? 4 : 1)});
+        r.rows.push_back({str(s.name), num(s.id),
+                          num(s.id == 2                ? 2
+                              : s.id == 4 || s.id == 3 ? 4
+                                                       : 1)});
     return r;
 }
 
 ResultSet sysDatabases(const std::vector<DatabaseInfo>& all) {
-    ResultSet r{{text("name"), col("database_id", ColumnType::Int),
-                 col("source_database_id", ColumnType::Int, true),
-                 col("create_date", ColumnType::DateTime),
-                 col("compatibility_level", ColumnType::TinyInt),
-                 text("collation_name", 128, true), col("user_access", ColumnType::TinyInt, true),
-                 text("user_access_desc", 60, true), col("is_read_only", ColumnType::Bit, true),
-                 col("state", ColumnType::TinyInt, true), text("state_desc", 60, true),
-                 col("recovery_model", ColumnType::TinyInt, true),
-                 text("recovery_model_desc", 60, true)},
-                {}};
+    ResultSet r{
+        {text("name"), col("database_id", ColumnType::Int),
+         col("source_database_id", ColumnType::Int, true), col("create_date", ColumnType::DateTime),
+         col("compatibility_level", ColumnType::TinyInt), text("collation_name", 128, true),
+         col("user_access", ColumnType::TinyInt, true), text("user_access_desc", 60, true),
+         col("is_read_only", ColumnType::Bit, true), col("state", ColumnType::TinyInt, true),
+         text("state_desc", 60, true), col("recovery_model", ColumnType::TinyInt, true),
+         text("recovery_model_desc", 60, true)},
+        {}};
     for (const DatabaseInfo& d : all) {
         const bool simple = d.id <= 2 || d.id == 4;
         r.rows.push_back({str(d.name), num(d.id), null(), CatalogViews::toDateTime(d.created),
@@ -146,23 +185,30 @@ ResultSet schemaTables(const DatabaseInfo& db, DatabaseFile& file) {
 // INFORMATION_SCHEMA.COLUMNS facts of one column, in the view's column order from
 // CHARACTER_MAXIMUM_LENGTH to COLLATION_NAME.
 std::vector<Cell> typeFacts(const ResolvedType& t) {
-    const bool unicode = t.name == "nchar" || t.name == "nvarchar" || t.name == "ntext" || t.name == "sysname";
-    const bool character = t.collated || t.name == "binary" || t.name == "varbinary" || t.name == "image";
+    const bool unicode =
+        t.name == "nchar" || t.name == "nvarchar" || t.name == "ntext" || t.name == "sysname";
+    const bool character =
+        t.collated || t.name == "binary" || t.name == "varbinary" || t.name == "image";
     const bool exact = t.identityCapable || t.name == "money" || t.name == "smallmoney" ||
                        t.name == "decimal" || t.name == "numeric" || t.name == "bit";
     const bool approximate = t.name == "float" || t.name == "real";
-    const bool temporal = t.systemTypeId == 61 || t.systemTypeId == 58 || (t.systemTypeId >= 40 && t.systemTypeId <= 43);
+    const bool temporal = t.systemTypeId == 61 || t.systemTypeId == 58 ||
+                          (t.systemTypeId >= 40 && t.systemTypeId <= 43);
     Cell chars = null(), octets = null();
     if (character) {
         const std::int64_t bytes = t.maxLength == 16 && (t.name == "text" || t.name == "image")
                                        ? 2147483647
-                                       : t.name == "ntext" ? 2147483646 : t.maxLength;
+                                   : t.name == "ntext" ? 2147483646
+                                                       : t.maxLength;
         octets = num(bytes);
         chars = num(bytes < 0 ? -1 : unicode ? bytes / 2 : bytes);
     }
-    return {chars, octets,
+    return {chars,
+            octets,
             exact || approximate ? num(t.precision) : null(),
-            exact ? num(10) : approximate ? num(2) : null(),
+            exact         ? num(10)
+            : approximate ? num(2)
+                          : null(),
             exact ? num(t.scale) : null(),
             temporal ? num(t.scale) : null(),
             t.collated ? str(unicode ? "UNICODE" : "iso_1") : null(),
@@ -170,23 +216,28 @@ std::vector<Cell> typeFacts(const ResolvedType& t) {
 }
 
 ResultSet schemaColumns(const DatabaseInfo& db, DatabaseFile& file) {
-    ResultSet r{{text("TABLE_CATALOG", 128, true), text("TABLE_SCHEMA", 128, true),
-                 text("TABLE_NAME"), text("COLUMN_NAME", 128, true),
-                 col("ORDINAL_POSITION", ColumnType::Int, true),
-                 text("COLUMN_DEFAULT", 4000, true), text("IS_NULLABLE", 3, true),
-                 text("DATA_TYPE", 128, true), col("CHARACTER_MAXIMUM_LENGTH", ColumnType::Int, true),
-                 col("CHARACTER_OCTET_LENGTH", ColumnType::Int, true),
-                 col("NUMERIC_PRECISION", ColumnType::TinyInt, true),
-                 col("NUMERIC_PRECISION_RADIX", ColumnType::SmallInt, true),
-                 col("NUMERIC_SCALE", ColumnType::Int, true),
-                 col("DATETIME_PRECISION", ColumnType::SmallInt, true),
-                 text("CHARACTER_SET_NAME", 128, true), text("COLLATION_NAME", 128, true)},
-                {}};
+    ResultSet r{
+        {text("TABLE_CATALOG", 128, true), text("TABLE_SCHEMA", 128, true), text("TABLE_NAME"),
+         text("COLUMN_NAME", 128, true), col("ORDINAL_POSITION", ColumnType::Int, true),
+         text("COLUMN_DEFAULT", 4000, true), text("IS_NULLABLE", 3, true),
+         text("DATA_TYPE", 128, true), col("CHARACTER_MAXIMUM_LENGTH", ColumnType::Int, true),
+         col("CHARACTER_OCTET_LENGTH", ColumnType::Int, true),
+         col("NUMERIC_PRECISION", ColumnType::TinyInt, true),
+         col("NUMERIC_PRECISION_RADIX", ColumnType::SmallInt, true),
+         col("NUMERIC_SCALE", ColumnType::Int, true),
+         col("DATETIME_PRECISION", ColumnType::SmallInt, true),
+         text("CHARACTER_SET_NAME", 128, true), text("COLLATION_NAME", 128, true)},
+        {}};
     for (const TableInfo& t : file.tables()) {
         std::int64_t position = 0;
         for (const ColumnInfo& c : t.columns) {
-            std::vector<Cell> row = {str(db.name), str(t.schemaName), str(t.name), str(c.name),
-                                     num(++position), null(), str(c.nullable ? "YES" : "NO"),
+            std::vector<Cell> row = {str(db.name),
+                                     str(t.schemaName),
+                                     str(t.name),
+                                     str(c.name),
+                                     num(++position),
+                                     null(),
+                                     str(c.nullable ? "YES" : "NO"),
                                      str(c.type.name)};
             const std::vector<Cell> facts = typeFacts(c.type);
             row.insert(row.end(), facts.begin(), facts.end());
@@ -219,7 +270,8 @@ DateTimeValue CatalogViews::toDateTime(const std::string& text) {
     const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
     const int days = era * 146097 + doe - 719468;  // since 1970-01-01
     const int since1900 = days + 25567;
-    const auto ticks = static_cast<std::uint32_t>((h * 3600 + mi * 60 + s) * 300 + (ms * 3 + 5) / 10);
+    const auto ticks =
+        static_cast<std::uint32_t>((h * 3600 + mi * 60 + s) * 300 + (ms * 3 + 5) / 10);
     return DateTimeValue{since1900, ticks};
 }
 

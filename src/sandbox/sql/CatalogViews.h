@@ -13,7 +13,7 @@
 namespace sandbox::sql {
 
 class CatalogViews {
-public:
+  public:
     // True for a view this class builds; `schema` is "sys" or "INFORMATION_SCHEMA" (any case).
     static bool has(const std::string& schema, const std::string& view);
     // The view of `database` (file open in `file`); sys.databases lists `all`.

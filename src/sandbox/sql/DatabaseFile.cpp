@@ -51,6 +51,10 @@ DatabaseFile DatabaseFile::open(const std::string& path) {
 }
 
 void DatabaseFile::ensureSchema() {
+    // Only a file without the sandbox tables is written to; a plain open stays read-only.
+    if (db_.scalar("SELECT COUNT(*) FROM sqlite_master WHERE name = 'sandbox_columns'")
+            .value_or(0) == 1)
+        return;
     db_.exec("BEGIN");
     try {
         db_.exec(kSchema);
@@ -67,18 +71,21 @@ void DatabaseFile::ensureSchema() {
 std::string DatabaseFile::now() {
     const auto t = std::chrono::system_clock::now();
     const std::time_t secs = std::chrono::system_clock::to_time_t(t);
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count() % 1000;
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count() % 1000;
     std::tm tm{};
     gmtime_r(&secs, &tm);
     char buf[80];
     std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", tm.tm_year + 1900,
-                  tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<int>(ms));
+                  tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
+                  static_cast<int>(ms));
     return buf;
 }
 
 std::vector<SchemaInfo> DatabaseFile::schemas() {
     std::vector<SchemaInfo> result;
-    SqliteStatement s = db_.prepare("SELECT schema_id, name FROM sandbox_schemas ORDER BY schema_id");
+    SqliteStatement s =
+        db_.prepare("SELECT schema_id, name FROM sandbox_schemas ORDER BY schema_id");
     while (s.step()) result.push_back({static_cast<int>(s.integer(0)), s.text(1)});
     return result;
 }
@@ -102,8 +109,13 @@ std::vector<TableInfo> DatabaseFile::tables() {
         "FROM sandbox_tables t JOIN sandbox_schemas s ON s.schema_id = t.schema_id "
         "ORDER BY t.object_id");
     while (t.step())
-        result.push_back({static_cast<int>(t.integer(0)), static_cast<int>(t.integer(1)), t.text(2),
-                          t.text(3), t.text(4), t.text(5), {}});
+        result.push_back({static_cast<int>(t.integer(0)),
+                          static_cast<int>(t.integer(1)),
+                          t.text(2),
+                          t.text(3),
+                          t.text(4),
+                          t.text(5),
+                          {}});
     SqliteStatement c = db_.prepare(
         "SELECT object_id, name, type_name, system_type_id, user_type_id, max_length, precision, "
         "scale, is_nullable, is_identity, is_primary_key, collated, identity_capable "
@@ -113,11 +125,16 @@ std::vector<TableInfo> DatabaseFile::tables() {
         while (i < result.size() && result[i].objectId < c.integer(0)) ++i;
         if (i == result.size()) break;
         if (result[i].objectId != c.integer(0)) continue;
-        ResolvedType type{c.text(2), static_cast<int>(c.integer(3)), static_cast<int>(c.integer(4)),
-                          static_cast<int>(c.integer(5)), static_cast<int>(c.integer(6)),
-                          static_cast<int>(c.integer(7)), c.integer(12) != 0, c.integer(11) != 0};
-        result[i].columns.push_back({c.text(1), type, c.integer(8) != 0, c.integer(9) != 0,
-                                     c.integer(10) != 0});
+        ResolvedType type{c.text(2),
+                          static_cast<int>(c.integer(3)),
+                          static_cast<int>(c.integer(4)),
+                          static_cast<int>(c.integer(5)),
+                          static_cast<int>(c.integer(6)),
+                          static_cast<int>(c.integer(7)),
+                          c.integer(12) != 0,
+                          c.integer(11) != 0};
+        result[i].columns.push_back(
+            {c.text(1), type, c.integer(8) != 0, c.integer(9) != 0, c.integer(10) != 0});
     }
     return result;
 }
@@ -135,18 +152,30 @@ int DatabaseFile::createTable(TableInfo table) {
             db_.scalar("SELECT MAX(object_id) + 32 FROM sandbox_tables").value_or(kFirstObjectId));
         const std::string date = now();
         db_.prepare("INSERT INTO sandbox_tables VALUES (?, ?, ?, ?, ?)")
-            .bind(1, id).bind(2, table.schemaId).bind(3, table.name).bind(4, date).bind(5, date)
+            .bind(1, id)
+            .bind(2, table.schemaId)
+            .bind(3, table.name)
+            .bind(4, date)
+            .bind(5, date)
             .step();
         std::string data = "CREATE TABLE t" + std::to_string(id) + " (";
         for (std::size_t i = 0; i < table.columns.size(); ++i) {
             const ColumnInfo& col = table.columns[i];
             const ResolvedType& ty = col.type;
             db_.prepare("INSERT INTO sandbox_columns VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?)")
-                .bind(1, id).bind(2, static_cast<std::int64_t>(i + 1)).bind(3, col.name)
-                .bind(4, ty.name).bind(5, ty.systemTypeId).bind(6, ty.userTypeId)
-                .bind(7, ty.maxLength).bind(8, ty.precision).bind(9, ty.scale)
-                .bind(10, col.nullable ? 1 : 0).bind(11, col.identity ? 1 : 0)
-                .bind(12, col.primaryKey ? 1 : 0).bind(13, ty.collated ? 1 : 0)
+                .bind(1, id)
+                .bind(2, static_cast<std::int64_t>(i + 1))
+                .bind(3, col.name)
+                .bind(4, ty.name)
+                .bind(5, ty.systemTypeId)
+                .bind(6, ty.userTypeId)
+                .bind(7, ty.maxLength)
+                .bind(8, ty.precision)
+                .bind(9, ty.scale)
+                .bind(10, col.nullable ? 1 : 0)
+                .bind(11, col.identity ? 1 : 0)
+                .bind(12, col.primaryKey ? 1 : 0)
+                .bind(13, ty.collated ? 1 : 0)
                 .bind(14, ty.identityCapable ? 1 : 0)
                 .step();
             data += (i ? ", c" : "c") + std::to_string(i + 1) + " " + sqliteType(ty);
@@ -166,8 +195,8 @@ int DatabaseFile::createTable(TableInfo table) {
 void DatabaseFile::dropTable(int objectId) {
     const std::string id = std::to_string(objectId);
     db_.exec("BEGIN; DELETE FROM sandbox_columns WHERE object_id = " + id +
-             "; DELETE FROM sandbox_tables WHERE object_id = " + id +
-             "; DROP TABLE IF EXISTS t" + id + "; COMMIT");
+             "; DELETE FROM sandbox_tables WHERE object_id = " + id + "; DROP TABLE IF EXISTS t" +
+             id + "; COMMIT");
 }
 
 }  // namespace sandbox::sql

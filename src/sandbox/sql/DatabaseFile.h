@@ -31,13 +31,13 @@ struct TableInfo {
     int schemaId = 1;
     std::string schemaName;
     std::string name;
-    std::string created;   // "YYYY-MM-DD hh:mm:ss.mmm", UTC
+    std::string created;  // "YYYY-MM-DD hh:mm:ss.mmm", UTC
     std::string modified;
     std::vector<ColumnInfo> columns;
 };
 
 class DatabaseFile {
-public:
+  public:
     // Creates a new file at `path` (which must not exist) with the built-in schemas.
     static DatabaseFile create(const std::string& path);
     // Opens an existing file; creates the sandbox tables when they are missing.
@@ -55,7 +55,7 @@ public:
 
     static std::string now();
 
-private:
+  private:
     explicit DatabaseFile(SqliteDb db) : db_(std::move(db)) {}
     void ensureSchema();
 

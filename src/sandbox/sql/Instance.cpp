@@ -60,7 +60,8 @@ void removeFiles(const std::vector<std::string>& paths) {
 
 Instance::Instance(EngineOptions options)
     : options_(std::move(options)),
-      catalog_((prepareDataDir(options_.dataDir), options_.dataDir + "/master.sqlite"), options_.dataDir) {
+      catalog_((prepareDataDir(options_.dataDir), options_.dataDir + "/master.sqlite"),
+               options_.dataDir) {
     DatabaseFile::open(options_.dataDir + "/master.sqlite");
     removeFiles({options_.dataDir + "/tempdb.sqlite"});
     for (const char* name : {"tempdb", "model", "msdb"}) {
@@ -69,7 +70,9 @@ Instance::Instance(EngineOptions options)
     }
 }
 
-std::string Instance::lower(const std::string& s) { return sql::lower(s); }
+std::string Instance::lower(const std::string& s) {
+    return sql::lower(s);
+}
 
 void Instance::leave(const std::string& database) {
     auto it = users_.find(lower(database));
@@ -96,7 +99,8 @@ std::vector<std::string> Instance::filePaths(const CreateDatabase& s) const {
                             ? options_.dataDir + "/" + s.dataFiles[i].logicalName + ".ndf"
                             : s.dataFiles[i].fileName);
     for (const FileSpec& f : s.logFiles)
-        paths.push_back(f.fileName.empty() ? options_.dataDir + "/" + f.logicalName + ".ldf" : f.fileName);
+        paths.push_back(f.fileName.empty() ? options_.dataDir + "/" + f.logicalName + ".ldf"
+                                           : f.fileName);
     if (s.logFiles.empty()) {
         const fs::path folder = fs::path(data).parent_path();
         paths.push_back((folder / (s.name + "_log.ldf")).string());
@@ -122,7 +126,8 @@ void Instance::checkFiles(const std::vector<std::string>& paths) const {
 void Instance::createDatabase(const CreateDatabase& s) {
     if (catalog_.find(s.name)) throw SqlError(msg::databaseExists(s.name));
     if (!usableName(s.name))
-        throw SqlError(msg::notSupported("The database name '" + s.name + "' (it must be usable as a file name)"));
+        throw SqlError(msg::notSupported("The database name '" + s.name +
+                                         "' (it must be usable as a file name)"));
     const std::vector<std::string> paths = filePaths(s);
     checkFiles(paths);
     std::vector<std::string> made;
@@ -131,7 +136,8 @@ void Instance::createDatabase(const CreateDatabase& s) {
         made.push_back(paths[0]);
         for (std::size_t i = 1; i < paths.size(); ++i) {
             if (!createPlaceholder(paths[i], s.name))
-                throw SqlError(msg::createDatabaseFailed(), {msg::createFileFailed(paths[i], errno == EACCES)});
+                throw SqlError(msg::createDatabaseFailed(),
+                               {msg::createFileFailed(paths[i], errno == EACCES)});
             made.push_back(paths[i]);
         }
         catalog_.add(s.name, paths[0], std::vector<std::string>(paths.begin() + 1, paths.end()));

@@ -16,7 +16,7 @@
 namespace sandbox::sql {
 
 class Instance {
-public:
+  public:
     // Creates the data folder and master's file when missing, registers the system
     // databases and empties tempdb. Throws std::runtime_error when the folder is unusable.
     explicit Instance(EngineOptions options);
@@ -26,7 +26,9 @@ public:
     int nextSpid() { return spid_++; }
 
     std::vector<DatabaseInfo> databases() { return catalog_.list(); }
-    std::optional<DatabaseInfo> findDatabase(const std::string& name) { return catalog_.find(name); }
+    std::optional<DatabaseInfo> findDatabase(const std::string& name) {
+        return catalog_.find(name);
+    }
     // Opens a database's file; SqlError 945 when it cannot be opened.
     DatabaseFile open(const DatabaseInfo& database);
 
@@ -39,7 +41,7 @@ public:
     void enter(const std::string& database) { ++users_[lower(database)]; }
     void leave(const std::string& database);
 
-private:
+  private:
     static std::string lower(const std::string& s);
     std::vector<std::string> filePaths(const CreateDatabase& statement) const;
     void checkFiles(const std::vector<std::string>& paths) const;

@@ -14,31 +14,191 @@ namespace sandbox::sql {
 namespace {
 
 const std::unordered_set<std::string>& reservedWords() {
-    static const std::unordered_set<std::string> words = {
-        "ADD", "ALL", "ALTER", "AND", "ANY", "AS", "ASC", "AUTHORIZATION", "BACKUP", "BEGIN",
-        "BETWEEN", "BREAK", "BROWSE", "BULK", "BY", "CASCADE", "CASE", "CHECK", "CHECKPOINT",
-        "CLOSE", "CLUSTERED", "COALESCE", "COLLATE", "COLUMN", "COMMIT", "COMPUTE", "CONSTRAINT",
-        "CONTAINS", "CONTAINSTABLE", "CONTINUE", "CONVERT", "CREATE", "CROSS", "CURRENT",
-        "CURRENT_DATE", "CURRENT_TIME", "CURRENT_TIMESTAMP", "CURRENT_USER", "CURSOR", "DATABASE",
-        "DBCC", "DEALLOCATE", "DECLARE", "DEFAULT", "DELETE", "DENY", "DESC", "DISK", "DISTINCT",
-        "DISTRIBUTED", "DOUBLE", "DROP", "DUMP", "ELSE", "END", "ERRLVL", "ESCAPE", "EXCEPT",
-        "EXEC", "EXECUTE", "EXISTS", "EXIT", "EXTERNAL", "FETCH", "FILE", "FILLFACTOR", "FOR",
-        "FOREIGN", "FREETEXT", "FREETEXTTABLE", "FROM", "FULL", "FUNCTION", "GOTO", "GRANT",
-        "GROUP", "HAVING", "HOLDLOCK", "IDENTITY", "IDENTITY_INSERT", "IDENTITYCOL", "IF", "IN",
-        "INDEX", "INNER", "INSERT", "INTERSECT", "INTO", "IS", "JOIN", "KEY", "KILL", "LEFT",
-        "LIKE", "LINENO", "LOAD", "MERGE", "NATIONAL", "NOCHECK", "NONCLUSTERED", "NOT", "NULL",
-        "NULLIF", "OF", "OFF", "OFFSETS", "ON", "OPEN", "OPENDATASOURCE", "OPENQUERY",
-        "OPENROWSET", "OPENXML", "OPTION", "OR", "ORDER", "OUTER", "OVER", "PERCENT", "PIVOT",
-        "PLAN", "PRECISION", "PRIMARY", "PRINT", "PROC", "PROCEDURE", "PUBLIC", "RAISERROR",
-        "READ", "READTEXT", "RECONFIGURE", "REFERENCES", "REPLICATION", "RESTORE", "RESTRICT",
-        "RETURN", "REVERT", "REVOKE", "RIGHT", "ROLLBACK", "ROWCOUNT", "ROWGUIDCOL", "RULE",
-        "SAVE", "SCHEMA", "SECURITYAUDIT", "SELECT", "SEMANTICKEYPHRASETABLE",
-        "SEMANTICSIMILARITYDETAILSTABLE", "SEMANTICSIMILARITYTABLE", "SESSION_USER", "SET",
-        "SETUSER", "SHUTDOWN", "SOME", "STATISTICS", "SYSTEM_USER", "TABLE", "TABLESAMPLE",
-        "TEXTSIZE", "THEN", "TO", "TOP", "TRAN", "TRANSACTION", "TRIGGER", "TRUNCATE",
-        "TRY_CONVERT", "TSEQUAL", "UNION", "UNIQUE", "UNPIVOT", "UPDATE", "UPDATETEXT", "USE",
-        "USER", "VALUES", "VARYING", "VIEW", "WAITFOR", "WHEN", "WHERE", "WHILE", "WITH",
-        "WITHIN", "WRITETEXT"};
+    static const std::unordered_set<std::string> words = {"ADD",
+                                                          "ALL",
+                                                          "ALTER",
+                                                          "AND",
+                                                          "ANY",
+                                                          "AS",
+                                                          "ASC",
+                                                          "AUTHORIZATION",
+                                                          "BACKUP",
+                                                          "BEGIN",
+                                                          "BETWEEN",
+                                                          "BREAK",
+                                                          "BROWSE",
+                                                          "BULK",
+                                                          "BY",
+                                                          "CASCADE",
+                                                          "CASE",
+                                                          "CHECK",
+                                                          "CHECKPOINT",
+                                                          "CLOSE",
+                                                          "CLUSTERED",
+                                                          "COALESCE",
+                                                          "COLLATE",
+                                                          "COLUMN",
+                                                          "COMMIT",
+                                                          "COMPUTE",
+                                                          "CONSTRAINT",
+                                                          "CONTAINS",
+                                                          "CONTAINSTABLE",
+                                                          "CONTINUE",
+                                                          "CONVERT",
+                                                          "CREATE",
+                                                          "CROSS",
+                                                          "CURRENT",
+                                                          "CURRENT_DATE",
+                                                          "CURRENT_TIME",
+                                                          "CURRENT_TIMESTAMP",
+                                                          "CURRENT_USER",
+                                                          "CURSOR",
+                                                          "DATABASE",
+                                                          "DBCC",
+                                                          "DEALLOCATE",
+                                                          "DECLARE",
+                                                          "DEFAULT",
+                                                          "DELETE",
+                                                          "DENY",
+                                                          "DESC",
+                                                          "DISK",
+                                                          "DISTINCT",
+                                                          "DISTRIBUTED",
+                                                          "DOUBLE",
+                                                          "DROP",
+                                                          "DUMP",
+                                                          "ELSE",
+                                                          "END",
+                                                          "ERRLVL",
+                                                          "ESCAPE",
+                                                          "EXCEPT",
+                                                          "EXEC",
+                                                          "EXECUTE",
+                                                          "EXISTS",
+                                                          "EXIT",
+                                                          "EXTERNAL",
+                                                          "FETCH",
+                                                          "FILE",
+                                                          "FILLFACTOR",
+                                                          "FOR",
+                                                          "FOREIGN",
+                                                          "FREETEXT",
+                                                          "FREETEXTTABLE",
+                                                          "FROM",
+                                                          "FULL",
+                                                          "FUNCTION",
+                                                          "GOTO",
+                                                          "GRANT",
+                                                          "GROUP",
+                                                          "HAVING",
+                                                          "HOLDLOCK",
+                                                          "IDENTITY",
+                                                          "IDENTITY_INSERT",
+                                                          "IDENTITYCOL",
+                                                          "IF",
+                                                          "IN",
+                                                          "INDEX",
+                                                          "INNER",
+                                                          "INSERT",
+                                                          "INTERSECT",
+                                                          "INTO",
+                                                          "IS",
+                                                          "JOIN",
+                                                          "KEY",
+                                                          "KILL",
+                                                          "LEFT",
+                                                          "LIKE",
+                                                          "LINENO",
+                                                          "LOAD",
+                                                          "MERGE",
+                                                          "NATIONAL",
+                                                          "NOCHECK",
+                                                          "NONCLUSTERED",
+                                                          "NOT",
+                                                          "NULL",
+                                                          "NULLIF",
+                                                          "OF",
+                                                          "OFF",
+                                                          "OFFSETS",
+                                                          "ON",
+                                                          "OPEN",
+                                                          "OPENDATASOURCE",
+                                                          "OPENQUERY",
+                                                          "OPENROWSET",
+                                                          "OPENXML",
+                                                          "OPTION",
+                                                          "OR",
+                                                          "ORDER",
+                                                          "OUTER",
+                                                          "OVER",
+                                                          "PERCENT",
+                                                          "PIVOT",
+                                                          "PLAN",
+                                                          "PRECISION",
+                                                          "PRIMARY",
+                                                          "PRINT",
+                                                          "PROC",
+                                                          "PROCEDURE",
+                                                          "PUBLIC",
+                                                          "RAISERROR",
+                                                          "READ",
+                                                          "READTEXT",
+                                                          "RECONFIGURE",
+                                                          "REFERENCES",
+                                                          "REPLICATION",
+                                                          "RESTORE",
+                                                          "RESTRICT",
+                                                          "RETURN",
+                                                          "REVERT",
+                                                          "REVOKE",
+                                                          "RIGHT",
+                                                          "ROLLBACK",
+                                                          "ROWCOUNT",
+                                                          "ROWGUIDCOL",
+                                                          "RULE",
+                                                          "SAVE",
+                                                          "SCHEMA",
+                                                          "SECURITYAUDIT",
+                                                          "SELECT",
+                                                          "SEMANTICKEYPHRASETABLE",
+                                                          "SEMANTICSIMILARITYDETAILSTABLE",
+                                                          "SEMANTICSIMILARITYTABLE",
+                                                          "SESSION_USER",
+                                                          "SET",
+                                                          "SETUSER",
+                                                          "SHUTDOWN",
+                                                          "SOME",
+                                                          "STATISTICS",
+                                                          "SYSTEM_USER",
+                                                          "TABLE",
+                                                          "TABLESAMPLE",
+                                                          "TEXTSIZE",
+                                                          "THEN",
+                                                          "TO",
+                                                          "TOP",
+                                                          "TRAN",
+                                                          "TRANSACTION",
+                                                          "TRIGGER",
+                                                          "TRUNCATE",
+                                                          "TRY_CONVERT",
+                                                          "TSEQUAL",
+                                                          "UNION",
+                                                          "UNIQUE",
+                                                          "UNPIVOT",
+                                                          "UPDATE",
+                                                          "UPDATETEXT",
+                                                          "USE",
+                                                          "USER",
+                                                          "VALUES",
+                                                          "VARYING",
+                                                          "VIEW",
+                                                          "WAITFOR",
+                                                          "WHEN",
+                                                          "WHERE",
+                                                          "WHILE",
+                                                          "WITH",
+                                                          "WITHIN",
+                                                          "WRITETEXT"};
     return words;
 }
 
@@ -70,14 +230,14 @@ bool isWordChar(char c) {
 // The first `count` characters (code points) of a valid UTF-8 text.
 std::string firstChars(const std::string& s, std::size_t count) {
     std::size_t i = 0;
-    for (std::size_t n = 0; i < s.size() && n < count; ++n) i += std::max<std::size_t>(1, utf8Length(s, i));
+    for (std::size_t n = 0; i < s.size() && n < count; ++n)
+        i += std::max<std::size_t>(1, utf8Length(s, i));
     return s.substr(0, i);
 }
 
 std::size_t charCount(const std::string& s) {
-    return static_cast<std::size_t>(std::count_if(s.begin(), s.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }));
+    return static_cast<std::size_t>(std::count_if(
+        s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
 std::string formatDouble(double v) {
@@ -90,12 +250,14 @@ std::string formatDouble(double v) {
 
 }  // namespace
 
-bool Lexer::isReserved(const std::string& word) { return reservedWords().count(upper(word)) != 0; }
+bool Lexer::isReserved(const std::string& word) {
+    return reservedWords().count(upper(word)) != 0;
+}
 
 std::vector<Token> Lexer::tokenize(const std::string& sql, const std::vector<Param>& params) {
     if (sql.size() > kMaxBatchBytes)
-        throw SqlError(msg::notSupported("A batch of more than " + std::to_string(kMaxBatchBytes) +
-                                         " bytes", 1));
+        throw SqlError(msg::notSupported(
+            "A batch of more than " + std::to_string(kMaxBatchBytes) + " bytes", 1));
     Lexer lexer(sql, params);
     return lexer.run();
 }
@@ -119,8 +281,8 @@ std::vector<Token> Lexer::run() {
 }
 
 void Lexer::countLines(std::size_t from, std::size_t to) {
-    line_ += static_cast<std::int32_t>(std::count(s_.begin() + static_cast<long>(from),
-                                                  s_.begin() + static_cast<long>(to), '\n'));
+    line_ += static_cast<std::int32_t>(
+        std::count(s_.begin() + static_cast<long>(from), s_.begin() + static_cast<long>(to), '\n'));
 }
 
 // Skips blanks and comments; false at the end of the batch.
@@ -250,7 +412,8 @@ Token Lexer::number() {
         }
         if ((peek() == 'e' || peek() == 'E') &&
             (std::isdigit(static_cast<unsigned char>(peek(1))) ||
-             ((peek(1) == '+' || peek(1) == '-') && std::isdigit(static_cast<unsigned char>(peek(2)))))) {
+             ((peek(1) == '+' || peek(1) == '-') &&
+              std::isdigit(static_cast<unsigned char>(peek(2)))))) {
             pos_ += 2;
             digits();
         }

@@ -18,7 +18,7 @@
 namespace sandbox::sql {
 
 class Lexer {
-public:
+  public:
     static constexpr std::size_t kMaxBatchBytes = 16u << 20;
     static constexpr std::size_t kMaxIdentifierChars = 128;
 
@@ -28,7 +28,7 @@ public:
     // True for T-SQL's reserved keywords (any case).
     static bool isReserved(const std::string& word);
 
-private:
+  private:
     Lexer(const std::string& sql, const std::vector<Param>& params) : s_(sql), params_(params) {}
     std::vector<Token> run();
     bool skipBlankAndComments();
@@ -41,7 +41,9 @@ private:
     Token symbol();
     Token substitute(const Token& variable) const;
     void countLines(std::size_t from, std::size_t to);
-    char peek(std::size_t ahead = 0) const { return pos_ + ahead < s_.size() ? s_[pos_ + ahead] : '\0'; }
+    char peek(std::size_t ahead = 0) const {
+        return pos_ + ahead < s_.size() ? s_[pos_ + ahead] : '\0';
+    }
 
     const std::string& s_;
     const std::vector<Param>& params_;

@@ -31,7 +31,10 @@ MasterCatalog::MasterCatalog(const std::string& masterPath, const std::string& d
         const std::string name = systemNames[id - 1];
         const std::string file = id == 1 ? masterPath : dataDir + "/" + name + ".sqlite";
         db_.prepare("INSERT OR IGNORE INTO sandbox_databases VALUES (?, ?, ?, '', ?)")
-            .bind(1, id).bind(2, name).bind(3, file).bind(4, DatabaseFile::now())
+            .bind(1, id)
+            .bind(2, name)
+            .bind(3, file)
+            .bind(4, DatabaseFile::now())
             .step();
     }
 }
@@ -42,8 +45,8 @@ std::vector<DatabaseInfo> MasterCatalog::list() {
         "SELECT database_id, name, data_file, log_file, create_date FROM sandbox_databases "
         "ORDER BY database_id");
     while (s.step())
-        result.push_back({static_cast<int>(s.integer(0)), s.text(1), s.text(2), split(s.text(3)),
-                          s.text(4)});
+        result.push_back(
+            {static_cast<int>(s.integer(0)), s.text(1), s.text(2), split(s.text(3)), s.text(4)});
     return result;
 }
 
@@ -61,7 +64,11 @@ DatabaseInfo MasterCatalog::add(const std::string& name, const std::string& data
     std::string joined;
     for (const std::string& f : otherFiles) joined += (joined.empty() ? "" : "\n") + f;
     db_.prepare("INSERT INTO sandbox_databases VALUES (?, ?, ?, ?, ?)")
-        .bind(1, d.id).bind(2, d.name).bind(3, d.dataFile).bind(4, joined).bind(5, d.created)
+        .bind(1, d.id)
+        .bind(2, d.name)
+        .bind(3, d.dataFile)
+        .bind(4, joined)
+        .bind(5, d.created)
         .step();
     return d;
 }

@@ -12,16 +12,16 @@
 namespace sandbox::sql {
 
 struct DatabaseInfo {
-    int id = 0;            // database_id: 1 master, 2 tempdb, 3 model, 4 msdb, then 5, 6 ...
+    int id = 0;  // database_id: 1 master, 2 tempdb, 3 model, 4 msdb, then 5, 6 ...
     std::string name;
-    std::string dataFile;  // the SQLite file
+    std::string dataFile;                 // the SQLite file
     std::vector<std::string> otherFiles;  // log and secondary files; none for system databases
-    std::string created;   // "YYYY-MM-DD hh:mm:ss.mmm", UTC
+    std::string created;                  // "YYYY-MM-DD hh:mm:ss.mmm", UTC
     bool system() const { return id <= 4; }
 };
 
 class MasterCatalog {
-public:
+  public:
     // Opens master's file at `masterPath` (creating it) and registers the system databases,
     // whose files lie in `dataDir`.
     MasterCatalog(const std::string& masterPath, const std::string& dataDir);
@@ -33,7 +33,7 @@ public:
                      const std::vector<std::string>& otherFiles);
     void remove(int id);
 
-private:
+  private:
     SqliteDb db_;
 };
 

@@ -5,9 +5,15 @@
 namespace sandbox::sql {
 
 namespace {
-char up(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-char low(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-std::string rtrim(const std::string& s) { return s.substr(0, s.find_last_not_of(' ') + 1); }
+char up(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+char low(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+std::string rtrim(const std::string& s) {
+    return s.substr(0, s.find_last_not_of(' ') + 1);
+}
 }  // namespace
 
 std::string upper(const std::string& s) {
@@ -26,7 +32,9 @@ bool equalsName(const std::string& a, const std::string& b) {
     return a.size() == b.size() && upper(a) == upper(b);
 }
 
-bool equalsText(const std::string& a, const std::string& b) { return compareText(a, b) == 0; }
+bool equalsText(const std::string& a, const std::string& b) {
+    return compareText(a, b) == 0;
+}
 
 int compareText(const std::string& a, const std::string& b) {
     return upper(rtrim(a)).compare(upper(rtrim(b)));

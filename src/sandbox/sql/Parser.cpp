@@ -13,11 +13,13 @@ namespace {
 // Statements of T-SQL that the sandbox recognises but does not run.
 bool isOtherStatement(const std::string& word) {
     static const char* const words[] = {
-        "INSERT", "UPDATE", "DELETE", "ALTER", "EXEC", "EXECUTE", "BEGIN", "COMMIT", "ROLLBACK",
-        "SAVE", "IF", "WHILE", "DECLARE", "PRINT", "TRUNCATE", "GRANT", "REVOKE", "DENY", "WITH",
-        "MERGE", "RAISERROR", "RETURN", "BACKUP", "RESTORE", "DBCC", "KILL", "WAITFOR", "GOTO",
-        "BREAK", "CONTINUE", "OPEN", "CLOSE", "FETCH", "DEALLOCATE", "CHECKPOINT", "SHUTDOWN",
-        "RECONFIGURE", "THROW", "BULK", "READTEXT", "WRITETEXT", "UPDATETEXT", "SETUSER", "REVERT"};
+        "INSERT",   "UPDATE",      "DELETE",  "ALTER", "EXEC",     "EXECUTE",    "BEGIN",
+        "COMMIT",   "ROLLBACK",    "SAVE",    "IF",    "WHILE",    "DECLARE",    "PRINT",
+        "TRUNCATE", "GRANT",       "REVOKE",  "DENY",  "WITH",     "MERGE",      "RAISERROR",
+        "RETURN",   "BACKUP",      "RESTORE", "DBCC",  "KILL",     "WAITFOR",    "GOTO",
+        "BREAK",    "CONTINUE",    "OPEN",    "CLOSE", "FETCH",    "DEALLOCATE", "CHECKPOINT",
+        "SHUTDOWN", "RECONFIGURE", "THROW",   "BULK",  "READTEXT", "WRITETEXT",  "UPDATETEXT",
+        "SETUSER",  "REVERT"};
     for (const char* w : words)
         if (equalsName(word, w)) return true;
     return false;
@@ -29,7 +31,8 @@ bool isOtherStatement(const std::string& word) {
 
 }  // namespace
 
-std::vector<Statement> Parser::parseBatch(const std::string& sql, const std::vector<Param>& params) {
+std::vector<Statement> Parser::parseBatch(const std::string& sql,
+                                          const std::vector<Param>& params) {
     const std::vector<Token> tokens = Lexer::tokenize(sql, params);
     TokenCursor cursor(tokens);
     Parser parser(cursor);
@@ -318,9 +321,10 @@ SetOption Parser::set() {
 std::string Parser::setValue() {
     const Token& t = c_.peek();
     if (t.isSymbol("-") || t.isSymbol("+")) return std::to_string(c_.integer());
-    if (t.kind == TokenKind::Number || t.kind == TokenKind::String || t.kind == TokenKind::QuotedName ||
-        (t.kind == TokenKind::Word && (!t.reserved || equalsName(t.text, "ON") ||
-                                       equalsName(t.text, "OFF"))))
+    if (t.kind == TokenKind::Number || t.kind == TokenKind::String ||
+        t.kind == TokenKind::QuotedName ||
+        (t.kind == TokenKind::Word &&
+         (!t.reserved || equalsName(t.text, "ON") || equalsName(t.text, "OFF"))))
         return c_.take().text;
     c_.fail();
 }

@@ -15,11 +15,12 @@
 namespace sandbox::sql {
 
 class Parser {
-public:
+  public:
     // Tokenizes (with parameter substitution) and parses one batch.
-    static std::vector<Statement> parseBatch(const std::string& sql, const std::vector<Param>& params);
+    static std::vector<Statement> parseBatch(const std::string& sql,
+                                             const std::vector<Param>& params);
 
-private:
+  private:
     explicit Parser(TokenCursor& cursor) : c_(cursor) {}
     Statement statement();
     Statement create();

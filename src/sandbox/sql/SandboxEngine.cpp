@@ -21,7 +21,8 @@ SandboxEngine::SandboxEngine(const EngineOptions& options) {
     try {
         instance_ = std::make_shared<Instance>(options);
     } catch (const std::exception& e) {
-        throw std::runtime_error(std::string("dsadmin-sandbox cannot open its data folder: ") + e.what());
+        throw std::runtime_error(std::string("dsadmin-sandbox cannot open its data folder: ") +
+                                 e.what());
     }
 }
 

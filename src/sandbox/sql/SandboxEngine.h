@@ -10,12 +10,12 @@
 namespace sandbox::sql {
 
 class SandboxEngine : public Engine {
-public:
+  public:
     explicit SandboxEngine(const EngineOptions& options);
     std::unique_ptr<Session> login(const std::string& user, const std::string& password,
                                    const std::string& database, Message& error) override;
 
-private:
+  private:
     std::shared_ptr<Instance> instance_;
 };
 

@@ -25,7 +25,8 @@ void putError(const SqlError& e, StatementResult& result) {
 
 }  // namespace
 
-SandboxSession::SandboxSession(std::shared_ptr<Instance> instance, std::string user, std::string database)
+SandboxSession::SandboxSession(std::shared_ptr<Instance> instance, std::string user,
+                               std::string database)
     : instance_(std::move(instance)) {
     facts_.user = std::move(user);
     facts_.database = std::move(database);
@@ -37,7 +38,8 @@ SandboxSession::~SandboxSession() {
     instance_->leave(facts_.database);
 }
 
-std::vector<StatementResult> SandboxSession::execute(const std::string& sql, const std::vector<Param>& params) {
+std::vector<StatementResult> SandboxSession::execute(const std::string& sql,
+                                                     const std::vector<Param>& params) {
     std::vector<Statement> statements;
     try {
         statements = Parser::parseBatch(sql, params);
@@ -76,8 +78,9 @@ StatementResult SandboxSession::run(const Statement& statement) {
         putError(e, result);
     } catch (const std::exception& e) {
         result = StatementResult{};
-        result.error = msg::make(msg::kNotSupported, 16, 1,
-                                 std::string("The dsadmin sandbox failed: ") + e.what(), statement.line);
+        result.error =
+            msg::make(msg::kNotSupported, 16, 1,
+                      std::string("The dsadmin sandbox failed: ") + e.what(), statement.line);
     }
     return result;
 }

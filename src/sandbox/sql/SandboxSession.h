@@ -12,17 +12,18 @@
 namespace sandbox::sql {
 
 class SandboxSession : public Session {
-public:
+  public:
     // `database` is the catalog's spelling; the caller has counted the session in it
     // (Instance::enter) and holds the lock. The destructor leaves the database.
     SandboxSession(std::shared_ptr<Instance> instance, std::string user, std::string database);
     ~SandboxSession() override;
 
     const std::string& database() const override { return facts_.database; }
-    std::vector<StatementResult> execute(const std::string& sql, const std::vector<Param>& params) override;
+    std::vector<StatementResult> execute(const std::string& sql,
+                                         const std::vector<Param>& params) override;
     StatementResult useDatabase(const std::string& name) override;
 
-private:
+  private:
     StatementResult run(const Statement& statement);
     void runBody(const Statement& statement, StatementResult& result);
     void use(const std::string& name, StatementResult& result);

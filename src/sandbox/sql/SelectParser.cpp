@@ -34,7 +34,8 @@ Select SelectParser::select() {
             s.orderBy.push_back(orderItem());
         } while (c_.acceptSymbol(","));
     }
-    for (const char* word : {"GROUP", "HAVING", "UNION", "JOIN", "INNER", "LEFT", "CROSS", "OR", "INTO"})
+    for (const char* word :
+         {"GROUP", "HAVING", "UNION", "JOIN", "INNER", "LEFT", "CROSS", "OR", "INTO"})
         if (c_.isWord(word))
             throw SqlError(msg::notSupported("SELECT with " + upper(word), c_.peek().line));
     return s;
@@ -60,6 +61,12 @@ SelectItem SelectParser::item() {
         c_.take();
         c_.take();
         it.star = true;
+        return it;
+    }
+    if ((c_.isName() || c_.peek().kind == TokenKind::String) && c_.peek(1).isSymbol("=")) {
+        it.alias = c_.take().text;  // alias = expression
+        c_.take();
+        it.expr = expr(0);
         return it;
     }
     it.expr = expr(0);
@@ -144,7 +151,7 @@ Expr SelectParser::call(const Token& function, int depth) {
     Expr e;
     e.kind = Expr::Kind::Function;
     e.name = upper(function.text);
-    static const char* const known[] = {"DB_NAME", "DB_ID", "GETDATE", "SUSER_SNAME",
+    static const char* const known[] = {"DB_NAME",   "DB_ID",       "GETDATE",       "SUSER_SNAME",
                                         "USER_NAME", "SCHEMA_NAME", "SERVERPROPERTY"};
     bool found = false;
     for (const char* k : known) found = found || e.name == k;
@@ -162,7 +169,7 @@ Expr SelectParser::call(const Token& function, int depth) {
 // [alias.]column: the column's own name.
 std::string SelectParser::columnRef() {
     std::string name = c_.name();
-    while (c_.acceptSymbol(".")) name = c_.name();
+    while (c_.acceptSymbol(".")) name = c_.memberName();
     return name;
 }
 
@@ -203,4 +210,3 @@ OrderItem SelectParser::orderItem() {
 }
 
 }  // namespace sandbox::sql
-

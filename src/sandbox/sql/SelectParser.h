@@ -9,14 +9,14 @@
 namespace sandbox::sql {
 
 class SelectParser {
-public:
+  public:
     static constexpr int kMaxNesting = 32;
 
     explicit SelectParser(TokenCursor& cursor) : c_(cursor) {}
     // The cursor stands on SELECT.
     Select select();
 
-private:
+  private:
     std::optional<std::int64_t> top();
     SelectItem item();
     std::string alias();

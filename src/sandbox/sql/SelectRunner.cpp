@@ -17,7 +17,8 @@ const char* const kVersion =
     "Microsoft SQL Server 2022 (RTM) - 16.0.1000.6 (X64) \n\tdsadmin-sandbox (SQLite storage)\n\t"
     "Developer Edition (64-bit) on Linux";
 
-std::optional<std::size_t> columnIndex(const std::vector<Column>& columns, const std::string& name) {
+std::optional<std::size_t> columnIndex(const std::vector<Column>& columns,
+                                       const std::string& name) {
     for (std::size_t i = 0; i < columns.size(); ++i)
         if (equalsName(columns[i].name, name)) return i;
     return std::nullopt;
@@ -25,13 +26,20 @@ std::optional<std::size_t> columnIndex(const std::vector<Column>& columns, const
 
 const char* typeName(ColumnType t) {
     switch (t) {
-        case ColumnType::BigInt: return "bigint";
-        case ColumnType::SmallInt: return "smallint";
-        case ColumnType::TinyInt: return "tinyint";
-        case ColumnType::Bit: return "bit";
-        case ColumnType::Float: return "float";
-        case ColumnType::DateTime: return "datetime";
-        default: return "int";
+        case ColumnType::BigInt:
+            return "bigint";
+        case ColumnType::SmallInt:
+            return "smallint";
+        case ColumnType::TinyInt:
+            return "tinyint";
+        case ColumnType::Bit:
+            return "bit";
+        case ColumnType::Float:
+            return "float";
+        case ColumnType::DateTime:
+            return "datetime";
+        default:
+            return "int";
     }
 }
 
@@ -50,7 +58,8 @@ std::optional<double> toNumber(const std::string& text) {
 
 int compareCells(const Cell& a, const Cell& b) {
     if (a.index() != b.index()) return a.index() < b.index() ? -1 : 1;
-    if (const auto* s = std::get_if<std::string>(&a)) return compareText(*s, std::get<std::string>(b));
+    if (const auto* s = std::get_if<std::string>(&a))
+        return compareText(*s, std::get<std::string>(b));
     if (const auto* i = std::get_if<std::int64_t>(&a)) {
         const auto j = std::get<std::int64_t>(b);
         return *i < j ? -1 : *i > j;
@@ -101,12 +110,16 @@ Cell SelectRunner::evaluate(const Expr& e, Column& column) {
     switch (e.kind) {
         case Expr::Kind::Literal:
             if (const auto* s = std::get_if<std::string>(&e.value))
-                column.maxChars = static_cast<std::uint16_t>(std::clamp<std::size_t>(s->size(), 1, 4000));
+                column.maxChars =
+                    static_cast<std::uint16_t>(std::clamp<std::size_t>(s->size(), 1, 4000));
             column.nullable = std::holds_alternative<std::monostate>(e.value);
             return e.value;
-        case Expr::Kind::Global: return global(e.name, column);
-        case Expr::Kind::Function: return function(e, column);
-        case Expr::Kind::Column: break;
+        case Expr::Kind::Global:
+            return global(e.name, column);
+        case Expr::Kind::Function:
+            return function(e, column);
+        case Expr::Kind::Column:
+            break;
     }
     throw SqlError(msg::invalidColumn(e.name));
 }
@@ -133,7 +146,8 @@ Cell SelectRunner::function(const Expr& e, Column& column) {
     const bool noArgs = e.name == "GETDATE" || e.name == "SUSER_SNAME" || e.name == "SCHEMA_NAME" ||
                         e.name == "USER_NAME";
     if (noArgs && n != 0) throw SqlError(msg::argumentCount(lower(e.name), "0"));
-    if (e.name == "SERVERPROPERTY" && n != 1) throw SqlError(msg::argumentCount("serverproperty", "1"));
+    if (e.name == "SERVERPROPERTY" && n != 1)
+        throw SqlError(msg::argumentCount("serverproperty", "1"));
     if (n > 1) throw SqlError(msg::argumentCount(lower(e.name), "0 to 1"));
     Column ignored;
     const Cell arg = n ? evaluate(e.args[0], ignored) : Cell{};
@@ -156,8 +170,11 @@ Cell SelectRunner::function(const Expr& e, Column& column) {
     }
     const std::vector<DatabaseInfo> all = instance_.databases();
     for (const DatabaseInfo& d : all) {
-        const bool byArg = e.name == "DB_NAME" ? std::get_if<std::int64_t>(&arg) && *std::get_if<std::int64_t>(&arg) == d.id
-                                               : std::get_if<std::string>(&arg) && equalsName(*std::get_if<std::string>(&arg), d.name);
+        const bool byArg =
+            e.name == "DB_NAME"
+                ? std::get_if<std::int64_t>(&arg) && *std::get_if<std::int64_t>(&arg) == d.id
+                : std::get_if<std::string>(&arg) &&
+                      equalsName(*std::get_if<std::string>(&arg), d.name);
         if (!(n ? byArg : equalsName(d.name, session_.database))) continue;
         if (e.name == "DB_NAME") return d.name;
         column.type = ColumnType::Int;
@@ -205,18 +222,21 @@ bool SelectRunner::matches(const Cell& cell, const Column& column, const Conditi
     } else if (cellText) {
         const auto v = toNumber(*cellText);
         if (!v) throw SqlError(msg::conversionFailed(*cellText, true, "int"));
-        const double w = std::holds_alternative<double>(value) ? std::get<double>(value)
-                                                               : static_cast<double>(std::get<std::int64_t>(value));
+        const double w = std::holds_alternative<double>(value)
+                             ? std::get<double>(value)
+                             : static_cast<double>(std::get<std::int64_t>(value));
         c = *v < w ? -1 : *v > w;
     } else {
         const double v = static_cast<double>(std::get<std::int64_t>(cell));
         std::optional<double> w;
         if (valueText) {
             w = toNumber(*valueText);
-            if (!w) throw SqlError(msg::conversionFailed(*valueText, unicode, typeName(column.type)));
+            if (!w)
+                throw SqlError(msg::conversionFailed(*valueText, unicode, typeName(column.type)));
         } else {
-            w = std::holds_alternative<double>(value) ? std::get<double>(value)
-                                                      : static_cast<double>(std::get<std::int64_t>(value));
+            w = std::holds_alternative<double>(value)
+                    ? std::get<double>(value)
+                    : static_cast<double>(std::get<std::int64_t>(value));
         }
         c = v < *w ? -1 : v > *w;
     }
@@ -228,12 +248,14 @@ void SelectRunner::order(ResultSet& rows, const Select& select) {
     for (const OrderItem& o : select.orderBy) {
         std::string name = o.column;
         if (o.position > 0) {
-            if (static_cast<std::size_t>(o.position) > select.items.size() || select.items[o.position - 1].star)
+            if (static_cast<std::size_t>(o.position) > select.items.size() ||
+                select.items[o.position - 1].star)
                 throw SqlError(msg::notSupported("ORDER BY this position"));
             name = select.items[o.position - 1].expr.name;
         }
         for (const SelectItem& it : select.items)
-            if (!it.star && equalsName(it.alias, name) && it.expr.kind == Expr::Kind::Column) name = it.expr.name;
+            if (!it.star && equalsName(it.alias, name) && it.expr.kind == Expr::Kind::Column)
+                name = it.expr.name;
         const auto index = columnIndex(rows.columns, name);
         if (!index) throw SqlError(msg::invalidColumn(name));
         keys.emplace_back(*index, o.descending);
@@ -248,7 +270,8 @@ void SelectRunner::order(ResultSet& rows, const Select& select) {
 }
 
 ResultSet SelectRunner::project(const ResultSet& rows, const Select& select) {
-    if (!select.from && std::any_of(select.items.begin(), select.items.end(), [](const SelectItem& i) { return i.star; }))
+    if (!select.from && std::any_of(select.items.begin(), select.items.end(),
+                                    [](const SelectItem& i) { return i.star; }))
         throw SqlError(msg::noTable());
     ResultSet out;
     std::vector<std::optional<std::size_t>> sources;
@@ -278,7 +301,8 @@ ResultSet SelectRunner::project(const ResultSet& rows, const Select& select) {
     }
     for (const auto& row : rows.rows) {
         std::vector<Cell> cells;
-        for (std::size_t i = 0; i < sources.size(); ++i) cells.push_back(sources[i] ? row[*sources[i]] : computed[i]);
+        for (std::size_t i = 0; i < sources.size(); ++i)
+            cells.push_back(sources[i] ? row[*sources[i]] : computed[i]);
         out.rows.push_back(std::move(cells));
     }
     return out;

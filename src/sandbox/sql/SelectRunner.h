@@ -14,11 +14,12 @@
 namespace sandbox::sql {
 
 class SelectRunner {
-public:
-    SelectRunner(Instance& instance, const SessionFacts& session) : instance_(instance), session_(session) {}
+  public:
+    SelectRunner(Instance& instance, const SessionFacts& session)
+        : instance_(instance), session_(session) {}
     ResultSet run(const Select& select);
 
-private:
+  private:
     ResultSet source(const ObjectName& from);
     // A value without a row: literal, @@global or function; fills `column` with its type.
     Cell evaluate(const Expr& e, Column& column);

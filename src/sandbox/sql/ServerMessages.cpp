@@ -3,8 +3,12 @@
 namespace sandbox::sql::msg {
 
 namespace {
-std::string q(const std::string& s) { return "'" + s + "'"; }
-std::string dq(const std::string& s) { return "\"" + s + "\""; }
+std::string q(const std::string& s) {
+    return "'" + s + "'";
+}
+std::string dq(const std::string& s) {
+    return "\"" + s + "\"";
+}
 }  // namespace
 
 Message make(std::int32_t number, std::uint8_t severity, std::uint8_t state, std::string text,
@@ -29,10 +33,10 @@ Message unclosedQuote(const std::string& rest, std::int32_t line) {
                 line);
 }
 Message identifierTooLong(const std::string& start, std::int32_t line) {
-    return make(103, 15, 4,
-                "The identifier that starts with " + q(start) +
-                    " is too long. Maximum length is 128.",
-                line);
+    return make(
+        103, 15, 4,
+        "The identifier that starts with " + q(start) + " is too long. Maximum length is 128.",
+        line);
 }
 Message missingEndComment(std::int32_t line) {
     return make(113, 15, 1, "Missing end comment mark '*/'.", line);
@@ -77,8 +81,9 @@ Message loginFailed(const std::string& user) {
     return make(18456, 14, 1, "Login failed for user " + q(user) + ".");
 }
 Message cannotOpenDatabaseAtLogin(const std::string& database) {
-    return make(4060, 11, 1,
-                "Cannot open database " + dq(database) + " requested by the login. The login failed.");
+    return make(
+        4060, 11, 1,
+        "Cannot open database " + dq(database) + " requested by the login. The login failed.");
 }
 
 Message databaseExists(const std::string& name) {
@@ -86,16 +91,16 @@ Message databaseExists(const std::string& name) {
                 "Database " + q(name) + " already exists. Choose a different database name.");
 }
 Message databaseMissing(const std::string& name) {
-    return make(911, 16, 1,
-                "Database " + q(name) +
-                    " does not exist. Make sure that the name is entered correctly.");
+    return make(
+        911, 16, 1,
+        "Database " + q(name) + " does not exist. Make sure that the name is entered correctly.");
 }
 Message databaseMissing2702(const std::string& name) {
     return make(2702, 16, 2, "Database " + q(name) + " does not exist.");
 }
 Message createFileFailed(const std::string& path, bool accessDenied) {
-    const std::string os = accessDenied ? "5(Access is denied.)"
-                                        : "3(The system cannot find the path specified.)";
+    const std::string os =
+        accessDenied ? "5(Access is denied.)" : "3(The system cannot find the path specified.)";
     return make(5123, 16, 1,
                 "CREATE FILE encountered operating system error " + os +
                     " while attempting to open or create the physical file " + q(path) + ".");
@@ -127,7 +132,8 @@ Message systemDatabase(const std::string& name) {
                 "Cannot drop the database " + q(name) + " because it is a system database.");
 }
 Message databaseInUse(const std::string& name) {
-    return make(3702, 16, 4, "Cannot drop database " + dq(name) + " because it is currently in use.");
+    return make(3702, 16, 4,
+                "Cannot drop database " + dq(name) + " because it is currently in use.");
 }
 Message databaseUnavailable(const std::string& name) {
     return make(945, 14, 2,
@@ -157,9 +163,8 @@ Message widthNotAllowed(int column, const std::string& type) {
 }
 Message precisionTooBig(int column, int precision) {
     return make(2750, 16, 1,
-                "Column or parameter #" + std::to_string(column) +
-                    ": Specified column precision " + std::to_string(precision) +
-                    " is greater than the maximum precision of 38.");
+                "Column or parameter #" + std::to_string(column) + ": Specified column precision " +
+                    std::to_string(precision) + " is greater than the maximum precision of 38.");
 }
 Message scaleTooBig(int column, int scale, int precision) {
     return make(2751, 16, 1,
@@ -168,11 +173,13 @@ Message scaleTooBig(int column, int scale, int precision) {
                     std::to_string(precision) + ".");
 }
 Message multiplePrimaryKeys(const std::string& table) {
-    return make(8110, 16, 0, "Cannot add multiple PRIMARY KEY constraints to table " + q(table) + ".");
+    return make(8110, 16, 0,
+                "Cannot add multiple PRIMARY KEY constraints to table " + q(table) + ".");
 }
 Message nullablePrimaryKey(const std::string& table) {
-    return make(8111, 16, 1,
-                "Cannot define PRIMARY KEY constraint on nullable column in table " + q(table) + ".");
+    return make(
+        8111, 16, 1,
+        "Cannot define PRIMARY KEY constraint on nullable column in table " + q(table) + ".");
 }
 Message badIdentityType(const std::string& column) {
     return make(2749, 16, 2,
@@ -219,15 +226,17 @@ Message invalidObject(const std::string& name) {
 Message invalidColumn(const std::string& name) {
     return make(207, 16, 1, "Invalid column name " + q(name) + ".");
 }
-Message noTable() { return make(263, 16, 1, "Must specify table to select from."); }
+Message noTable() {
+    return make(263, 16, 1, "Must specify table to select from.");
+}
 Message argumentCount(const std::string& function, const std::string& count) {
     return make(174, 15, 1, "The " + function + " function requires " + count + " argument(s).");
 }
 Message conversionFailed(const std::string& value, bool unicode, const std::string& type) {
     return make(245, 16, 1,
                 std::string("Conversion failed when converting the ") +
-                    (unicode ? "nvarchar" : "varchar") + " value " + q(value) +
-                    " to data type " + type + ".");
+                    (unicode ? "nvarchar" : "varchar") + " value " + q(value) + " to data type " +
+                    type + ".");
 }
 
 Message notSupported(const std::string& what, std::int32_t line) {

@@ -3,6 +3,7 @@
 // statements. The session turns it into a StatementResult's error (and precedingErrors).
 
 #include <stdexcept>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -11,7 +12,7 @@
 namespace sandbox::sql {
 
 class SqlError : public std::runtime_error {
-public:
+  public:
     explicit SqlError(Message last, std::vector<Message> preceding = {})
         : std::runtime_error(last.text), last_(std::move(last)), preceding_(std::move(preceding)) {}
 
@@ -21,12 +22,17 @@ public:
     const std::vector<Message>& preceding() const { return preceding_; }
     // Sets the line of every message whose line is still unknown (0).
     void setLine(std::int32_t line) {
-        if (last_.line == 0) last_.line = line;
-        for (Message& m : preceding_)
-            if (m.line == 0) m.line = line;
+        place(last_, line);
+        for (Message& m : preceding_) place(m, line);
     }
 
-private:
+  private:
+    static void place(Message& m, std::int32_t line) {
+        if (m.line != 0) return;
+        m.line = line;
+        if (m.text.rfind("Line 0:", 0) == 0) m.text.replace(5, 1, std::to_string(line));  // 1001
+    }
+
     Message last_;
     std::vector<Message> preceding_;
 };

@@ -13,7 +13,8 @@ namespace {
 }  // namespace
 
 SqliteStatement::SqliteStatement(sqlite3* db, const std::string& sql) : db_(db) {
-    if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt_, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt_, nullptr) !=
+        SQLITE_OK)
         fail(db, "SQLite prepare");
 }
 
@@ -22,7 +23,9 @@ SqliteStatement::SqliteStatement(SqliteStatement&& other) noexcept
     other.stmt_ = nullptr;
 }
 
-SqliteStatement::~SqliteStatement() { sqlite3_finalize(stmt_); }
+SqliteStatement::~SqliteStatement() {
+    sqlite3_finalize(stmt_);
+}
 
 SqliteStatement& SqliteStatement::bind(int index, std::int64_t value) {
     if (sqlite3_bind_int64(stmt_, index, value) != SQLITE_OK) fail(db_, "SQLite bind");
@@ -48,7 +51,9 @@ bool SqliteStatement::step() {
     fail(db_, "SQLite step");
 }
 
-std::int64_t SqliteStatement::integer(int column) const { return sqlite3_column_int64(stmt_, column); }
+std::int64_t SqliteStatement::integer(int column) const {
+    return sqlite3_column_int64(stmt_, column);
+}
 
 std::string SqliteStatement::text(int column) const {
     const auto* p = sqlite3_column_text(stmt_, column);
@@ -77,7 +82,9 @@ SqliteDb::SqliteDb(SqliteDb&& other) noexcept : db_(other.db_), path_(std::move(
     other.db_ = nullptr;
 }
 
-SqliteDb::~SqliteDb() { sqlite3_close_v2(db_); }
+SqliteDb::~SqliteDb() {
+    sqlite3_close_v2(db_);
+}
 
 void SqliteDb::exec(const std::string& sql) {
     char* error = nullptr;

@@ -12,7 +12,7 @@ struct sqlite3_stmt;
 namespace sandbox::sql {
 
 class SqliteStatement {
-public:
+  public:
     SqliteStatement(sqlite3* db, const std::string& sql);
     SqliteStatement(SqliteStatement&& other) noexcept;
     SqliteStatement& operator=(SqliteStatement&&) = delete;
@@ -29,13 +29,13 @@ public:
     std::string text(int column) const;
     bool isNull(int column) const;
 
-private:
+  private:
     sqlite3* db_;
     sqlite3_stmt* stmt_ = nullptr;
 };
 
 class SqliteDb {
-public:
+  public:
     enum class Mode { OpenExisting, CreateNew };
     // OpenExisting fails when the file is missing; CreateNew creates it (the caller has made
     // sure it did not exist).
@@ -51,7 +51,7 @@ public:
     std::optional<std::int64_t> scalar(const std::string& sql);
     const std::string& path() const { return path_; }
 
-private:
+  private:
     sqlite3* db_ = nullptr;
     std::string path_;
 };

@@ -17,7 +17,8 @@ bool builtInOnly(const std::string& schema) {
 DatabaseInfo TableStatements::database(const ObjectName& name, bool forDrop) {
     const std::string db = name.database().empty() ? session_.database : name.database();
     const std::optional<DatabaseInfo> info = instance_.findDatabase(db);
-    if (!info) throw SqlError(forDrop ? msg::cannotDropTable(name.text) : msg::databaseMissing2702(db));
+    if (!info)
+        throw SqlError(forDrop ? msg::cannotDropTable(name.text) : msg::databaseMissing2702(db));
     return *info;
 }
 
@@ -48,7 +49,8 @@ std::vector<ColumnInfo> TableStatements::columns(const CreateTable& s) {
         c.name = def.name;
         c.type = TypeCatalog::resolve(def.type, static_cast<int>(result.size() + 1), def.name);
         for (const ColumnInfo& earlier : result)
-            if (equalsName(earlier.name, def.name)) throw SqlError(msg::duplicateColumn(def.name, table));
+            if (equalsName(earlier.name, def.name))
+                throw SqlError(msg::duplicateColumn(def.name, table));
         if (def.identity) {
             if (!c.type.identityCapable || def.nullable.value_or(false))
                 throw SqlError(msg::badIdentityType(def.name));
@@ -92,7 +94,8 @@ void TableStatements::dropTable(const ObjectName& name, bool ifExists) {
     std::optional<TableInfo> table;
     if (db) {
         DatabaseFile file = instance_.open(*db);
-        const std::optional<SchemaInfo> schema = file.findSchema(name.schema().empty() ? "dbo" : name.schema());
+        const std::optional<SchemaInfo> schema =
+            file.findSchema(name.schema().empty() ? "dbo" : name.schema());
         if (schema) table = file.findTable(schema->id, name.name());
         if (table) {
             file.dropTable(table->objectId);

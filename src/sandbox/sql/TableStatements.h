@@ -10,15 +10,16 @@
 namespace sandbox::sql {
 
 class TableStatements {
-public:
-    TableStatements(Instance& instance, const SessionFacts& session) : instance_(instance), session_(session) {}
+  public:
+    TableStatements(Instance& instance, const SessionFacts& session)
+        : instance_(instance), session_(session) {}
 
     void createTable(const CreateTable& statement);
     // Drops one table; false (and nothing happens) when IF EXISTS found nothing.
     void dropTable(const ObjectName& table, bool ifExists);
     void createSchema(const CreateSchema& statement);
 
-private:
+  private:
     DatabaseInfo database(const ObjectName& name, bool forDrop);
     std::vector<ColumnInfo> columns(const CreateTable& statement);
     void keys(const CreateTable& statement, std::vector<ColumnInfo>& columns);

@@ -55,13 +55,19 @@ std::string TokenCursor::name() {
     return take().text;
 }
 
+std::string TokenCursor::memberName() {
+    if (peek().kind != TokenKind::Word && peek().kind != TokenKind::QuotedName) fail();
+    return take().text;
+}
+
 ObjectName TokenCursor::objectName() {
     ObjectName n;
     n.parts.push_back(name());
     n.text = n.parts.back();
     while (peek().isSymbol(".")) {
         take();
-        if (n.parts.size() == 3) throw SqlError(msg::notSupported("A four-part object name", peek().line));
+        if (n.parts.size() == 3)
+            throw SqlError(msg::notSupported("A four-part object name", peek().line));
         if (peek().isSymbol(".") && n.parts.size() == 1) {
             n.parts.push_back("");  // db..name: the default schema
             n.text += ".";
@@ -90,7 +96,8 @@ void TokenCursor::fail() const {
     const Token* t = &peek();
     if (t->kind == TokenKind::End && pos_ > 0) t = &tokens_[pos_ - 1];
     if (t->kind == TokenKind::End) throw SqlError(msg::syntaxNear("", t->line));
-    if (t->kind == TokenKind::Word && t->reserved) throw SqlError(msg::syntaxNearKeyword(t->text, t->line));
+    if (t->kind == TokenKind::Word && t->reserved)
+        throw SqlError(msg::syntaxNearKeyword(t->text, t->line));
     throw SqlError(msg::syntaxNear(t->text, t->line));
 }
 

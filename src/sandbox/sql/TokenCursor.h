@@ -13,7 +13,7 @@
 namespace sandbox::sql {
 
 class TokenCursor {
-public:
+  public:
     explicit TokenCursor(const std::vector<Token>& tokens) : tokens_(tokens) {}
 
     const Token& peek(std::size_t ahead = 0) const;
@@ -30,6 +30,8 @@ public:
     // A name: a plain word that is not reserved, or a quoted name.
     bool isName(std::size_t ahead = 0) const;
     std::string name();
+    // After a '.': any word, reserved or not (c.precision), or a quoted name.
+    std::string memberName();
     // name[.name[.name]]; `db..name` leaves the schema empty.
     ObjectName objectName();
     // A whole number, optionally signed.
@@ -38,7 +40,7 @@ public:
     // Throws the syntax error for the current token.
     [[noreturn]] void fail() const;
 
-private:
+  private:
     const std::vector<Token>& tokens_;
     std::size_t pos_ = 0;
 };

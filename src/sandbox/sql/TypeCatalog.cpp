@@ -10,7 +10,16 @@ namespace sandbox::sql {
 
 namespace {
 
-enum class Args { None, Length, LengthOrMax, UnicodeLength, UnicodeLengthOrMax, Decimal, Float, Fraction };
+enum class Args {
+    None,
+    Length,
+    LengthOrMax,
+    UnicodeLength,
+    UnicodeLengthOrMax,
+    Decimal,
+    Float,
+    Fraction
+};
 
 struct TypeRow {
     const char* name;
@@ -62,13 +71,16 @@ int decimalBytes(int precision) {
     return precision <= 9 ? 5 : precision <= 19 ? 9 : precision <= 28 ? 13 : 17;
 }
 
-int number(const std::string& arg) { return static_cast<int>(std::strtol(arg.c_str(), nullptr, 10)); }
+int number(const std::string& arg) {
+    return static_cast<int>(std::strtol(arg.c_str(), nullptr, 10));
+}
 
 // Checks a length argument against 1..limit.
 int length(const std::string& arg, int limit, const std::string& column, bool unicode) {
     const long long n = std::strtoll(arg.c_str(), nullptr, 10);
     if (n <= 0) throw SqlError(msg::invalidLength(n, 0));
-    if (n > limit) throw SqlError(unicode ? msg::unicodeSizeTooBig(n, column) : msg::sizeTooBig(n, column));
+    if (n > limit)
+        throw SqlError(unicode ? msg::unicodeSizeTooBig(n, column) : msg::sizeTooBig(n, column));
     return static_cast<int>(n);
 }
 
@@ -87,9 +99,13 @@ void applyArgs(const TypeRow& row, const TypeSpec& spec, int column, const std::
     }
     switch (row.args) {
         case Args::Length:
-        case Args::LengthOrMax: t.maxLength = length(a[0], 8000, columnName, false); break;
+        case Args::LengthOrMax:
+            t.maxLength = length(a[0], 8000, columnName, false);
+            break;
         case Args::UnicodeLength:
-        case Args::UnicodeLengthOrMax: t.maxLength = 2 * length(a[0], 4000, columnName, true); break;
+        case Args::UnicodeLengthOrMax:
+            t.maxLength = 2 * length(a[0], 4000, columnName, true);
+            break;
         case Args::Decimal: {
             const int p = number(a[0]);
             const int s = a.size() > 1 ? number(a[1]) : 0;
@@ -117,7 +133,8 @@ void applyArgs(const TypeRow& row, const TypeSpec& spec, int column, const std::
             t.scale = n;
             break;
         }
-        case Args::None: break;
+        case Args::None:
+            break;
     }
 }
 
@@ -126,8 +143,8 @@ void applyArgs(const TypeRow& row, const TypeSpec& spec, int column, const std::
 ResolvedType TypeCatalog::resolve(const TypeSpec& spec, int column, const std::string& columnName) {
     for (const TypeRow& row : kTypes) {
         if (!equalsName(spec.name, row.name)) continue;
-        ResolvedType t{row.name, row.systemTypeId, row.systemTypeId, row.maxLength, row.precision,
-                       row.scale, row.identity, row.collated};
+        ResolvedType t{row.name,      row.systemTypeId, row.systemTypeId, row.maxLength,
+                       row.precision, row.scale,        row.identity,     row.collated};
         if (t.name == "sysname") {
             t.userTypeId = 256;
             t.systemTypeId = 231;

@@ -9,10 +9,10 @@
 namespace sandbox::sql {
 
 struct ResolvedType {
-    std::string name;       // lower case, as sys.types and INFORMATION_SCHEMA show it
+    std::string name;  // lower case, as sys.types and INFORMATION_SCHEMA show it
     int systemTypeId = 0;
     int userTypeId = 0;
-    int maxLength = 0;      // bytes; -1 for (max)
+    int maxLength = 0;  // bytes; -1 for (max)
     int precision = 0;
     int scale = 0;
     bool identityCapable = false;
@@ -20,7 +20,7 @@ struct ResolvedType {
 };
 
 class TypeCatalog {
-public:
+  public:
     // Resolves the type of column number `column` (1-based) named `columnName`. Throws
     // SqlError: 2715 unknown type, 2716 width on a type without one, 1001 length 0 or out of
     // range, 131 / 2717 size over 8000 / 4000, 2750 / 2751 precision or scale.

@@ -1,0 +1,85 @@
+// The Jet provider over structure files written by dsfile.
+#include <filesystem>
+
+#include "ExpectDbError.h"
+#include "StructureFileFixture.h"
+#include "db/Connection.h"
+#include "db/ConnectionStrings.h"
+#include "db/Recordset.h"
+
+using namespace dsadmin;
+
+namespace {
+
+class JetProvider : public StructureFileTest {
+  protected:
+    void open(Connection& cn, const std::string& path) {
+        cn.ConnectionString(std::string("Provider=") + kJetProvider + ";Data source=" + path);
+        cn.Open();
+    }
+    static std::vector<std::string> read(Connection& cn, const std::string& sql,
+                                         const std::string& field) {
+        Recordset rs;
+        rs.Open(sql, cn, kOpenKeyset, kLockReadOnly, kUnspecified);
+        std::vector<std::string> out;
+        if (!rs.Eof()) rs.MoveFirst();
+        for (; !rs.Eof(); rs.MoveNext())
+            out.push_back(rs.Fields(field).isNull() ? "<null>" : rs.Fields(field).text());
+        rs.Close();
+        return out;
+    }
+};
+
+const char* kRows =
+    "ftable\tfname\tflb\tflong\tfauto\tfindex\n"
+    "stock\ta\tInt\t\\N\t0\t0\n"
+    "Person\tb\tInt\t\\N\t0\t0\n"
+    "\\N\tc\tInt\t\\N\t0\t0\n"
+    "PERSON\td\tInt\t\\N\t0\t0\n"
+    "Stock\te\tInt\t\\N\t0\t0\n"
+    "person\tf\tInt\t\\N\t0\t0\n";
+
+TEST_F(JetProvider, WhereIgnoresCaseAndKeepsTheFileOrder) {
+    Connection cn;
+    open(cn, write(kRows));
+    EXPECT_EQ(read(cn, "select * from ds where ftable='pErSoN'", "fname"),
+              (std::vector<std::string>{"b", "d", "f"}));
+    EXPECT_EQ(read(cn, "select * from ds", "fname"),
+              (std::vector<std::string>{"a", "b", "c", "d", "e", "f"}));
+}
+
+TEST_F(JetProvider, DistinctSortsNullFirstAndKeepsTheFirstCaseVariant) {
+    Connection cn;
+    open(cn, write(kRows));
+    EXPECT_EQ(read(cn, "select distinct ftable from ds", "ftable"),
+              (std::vector<std::string>{"<null>", "Person", "stock"}));
+}
+
+TEST_F(JetProvider, ReadsEachTableOncePerConnection) {
+    std::string path = write(kRows);
+    Connection cn;
+    open(cn, path);
+    read(cn, "select distinct ftable from ds", "ftable");
+    std::filesystem::remove(path);  // later queries are answered from the first read
+    EXPECT_EQ(read(cn, "select * from DS where ftable='stock'", "fname"),
+              (std::vector<std::string>{"a", "e"}));
+    cn.Close();
+    Connection again;
+    EXPECT_DB_ERROR(open(again, path), "Structure file \"" + path + "\" does not exist");
+}
+
+TEST_F(JetProvider, MissingTableOrColumnIsNamed) {
+    std::string path = write(kRows);
+    Connection cn;
+    open(cn, path);
+    EXPECT_DB_ERROR(read(cn, "select * from dss", "x"),
+                    "Table \"dss\" not found in \"" + path + "\"");
+    EXPECT_DB_ERROR(read(cn, "select fnone from ds", "x"),
+                    "Column \"fnone\" not found in table \"ds\"");
+    EXPECT_DB_ERROR(cn.Execute("delete from ds"),
+                    "Syntax error in query: expected SELECT near 'delete'.");
+    EXPECT_DB_ERROR(cn.DefaultDatabase("x"),
+                    "A structure file has no databases to switch between.");
+}
+
+}  // namespace

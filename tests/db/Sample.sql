@@ -1,0 +1,5 @@
+CREATE TABLE Customer (CustID Int IDENTITY(1,1) PRIMARY KEY,CustName VarChar(50),Phone Char(11),Address NVarChar(100),CreditLimit Decimal(18,2),CreatedAt DateTime)
+CREATE TABLE Employee (编号 Int IDENTITY(1,1) PRIMARY KEY,姓名 NVarChar(20),部门 VarChar(30),工号 Char(6),入职日期 DateTime,月薪 Decimal(18,2))
+CREATE TABLE OrderLine (LineID Int IDENTITY(1,1) PRIMARY KEY,OrderID Int,ProductID Int,Qty Int,Price Decimal(18,2),Amount Decimal(18,2))
+CREATE TABLE Product (ProductID Int IDENTITY(1,1) PRIMARY KEY,Code Char(8),ProductName NVarChar(60),Unit VarChar(10),Price Decimal(18,2))
+CREATE TABLE SalesOrder (OrderID Int IDENTITY(1,1) PRIMARY KEY,OrderNo VarChar(20),CustID Int,OrderDate DateTime,Total Decimal(18,2),Remark NVarChar(200))

@@ -1,0 +1,212 @@
+// The three runs end to end against dsadmin-sandbox: every box in order, the statements the
+// server refused, the settings file, and the databases, tables and files on the server.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "ServerFixture.h"
+#include "db/DbError.h"
+#include "db/runs/CreateDatabaseRun.h"
+#include "db/runs/DatabaseName.h"
+#include "db/runs/DeleteDatabaseRun.h"
+#include "db/runs/ModifyDatabaseRun.h"
+
+namespace runs_test {
+namespace {
+
+using namespace dsadmin;
+using test::ScriptedMsgBox;
+namespace fs = std::filesystem;
+
+// Three tables, rows of two of them interleaved; Person is the worked example.
+const char* const kThreeTables =
+    "Person\tID\tInt\t0\t1\t1\n"
+    "Person\tName\tVarChar\t20\t0\t0\n"
+    "Stock\tQty\tInt\t\\N\t0\t0\n"
+    "Person\tCode\tChar(4)\t4\t0\t0\n"
+    "Person\tBirth\tDateTime\t\\N\t0\t0\n"
+    "Ware\t名称\tNVarChar(40)\t40\t0\t0\n";
+
+using RunsOnServer = ServerFixture;
+
+TEST_F(RunsOnServer, CreateMakesTheDatabaseFileAndEveryTable) {
+    writeStructure(kThreeTables);
+    ScriptedMsgBox boxes;
+    texts.text2 = " sa ";
+    CreateDatabaseRun(input(boxes));
+    ExpectGolden("create_three_tables", transcript(boxes));
+    EXPECT_EQ(refusals(), "");
+    EXPECT_EQ(tables(db), (std::vector<std::string>{"dbo.Person", "dbo.Stock", "dbo.Ware"}));
+    EXPECT_TRUE(fs::is_regular_file(app / ("data/" + db + "_dat.mdf")));
+    EXPECT_EQ(setting("UserName"), "sa");
+    EXPECT_EQ(setting("DBName"), db);
+    EXPECT_EQ(setting("DSName"), "T");  // never written by a run
+}
+
+struct FolderCase {
+    const char* name;
+    std::vector<std::string> folders;  // made in the application folder first
+    std::string text5;                 // relative to the application folder
+    std::string dataFolder;            // where the data file must appear
+};
+
+class CreateSaveFolder : public ServerFixture, public testing::WithParamInterface<FolderCase> {};
+
+TEST_P(CreateSaveFolder, DataFileGoesToTheTrimmedFolder) {
+    writeStructure("Stock\tQty\tInt\t0\t0\t0\n");
+    for (const auto& f : GetParam().folders) fs::create_directories(app / f);
+    texts.text5 = app.path() + "/" + GetParam().text5;
+    ScriptedMsgBox boxes;
+    CreateDatabaseRun(input(boxes));
+    ASSERT_EQ(boxes.boxes().size(), 2u) << boxes.transcript();
+    EXPECT_EQ(boxes.boxes()[1].text, "数据库创建完成");
+    EXPECT_TRUE(fs::exists(app / (GetParam().dataFolder + "/" + db + "_dat.mdf")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Folders, CreateSaveFolder,
+    testing::Values(FolderCase{"Plain", {}, "data", "data"},
+                    FolderCase{"TrailingSeparator", {}, "data/", "data"},
+                    FolderCase{
+                        "OuterBlanksBelongToTheExistenceTestOnly", {"data "}, "data ", "data"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(RunsOnServer, SavePathNamingAFilePassesTheTestsAndTheServerRefuses) {
+    writeStructure("Stock\tQty\tInt\t0\t0\t0\n");
+    std::ofstream(app / "file.txt") << "x";
+    texts.text5 = app / "file.txt";
+    ScriptedMsgBox boxes;
+    CreateDatabaseRun(input(boxes));
+    ExpectGolden("create_path_is_a_file", transcript(boxes));
+    EXPECT_FALSE(databaseExists(db));
+}
+
+TEST_F(RunsOnServer, CreateOfAnExistingDatabaseSendsNoTable) {
+    writeStructure(kThreeTables);
+    admin().Execute("CREATE DATABASE " + db);
+    ScriptedMsgBox boxes;
+    CreateDatabaseRun(input(boxes));
+    ExpectGolden("create_existing_database", transcript(boxes));
+    EXPECT_EQ(tables(db), std::vector<std::string>{});
+}
+
+TEST_F(RunsOnServer, FailingSecondTableKeepsTheFirstAndStops) {
+    writeStructure("A1\tx\tInt\t0\t0\t0\nB2\ty\tNoSuchType\t0\t0\t0\nC3\tz\tInt\t0\t0\t0\n");
+    ScriptedMsgBox boxes;
+    CreateDatabaseRun(input(boxes));
+    ExpectGolden("create_second_table_fails", transcript(boxes));
+    EXPECT_EQ(tables(db), std::vector<std::string>{"dbo.A1"});
+    EXPECT_EQ(refusals().find("C3"), std::string::npos);
+
+    // Mended, a modify run creates exactly what is still missing, in list order.
+    writeStructure("A1\tx\tInt\t0\t0\t0\nB2\ty\tInt\t0\t0\t0\nC3\tz\tInt\t0\t0\t0\n");
+    ScriptedMsgBox again;
+    ModifyDatabaseRun(input(again));
+    ExpectGolden("modify_two_missing", transcript(again));
+    EXPECT_EQ(tables(db), (std::vector<std::string>{"dbo.A1", "dbo.B2", "dbo.C3"}));
+}
+
+TEST_F(RunsOnServer, ModifyLeavesPresentTablesAloneInAnySchema) {
+    writeStructure(kThreeTables);
+    admin().Execute("CREATE DATABASE " + db);
+    {
+        Connection c = admin(db);
+        c.Execute("CREATE TABLE Person (Other Int)");
+        c.Execute("CREATE SCHEMA other");
+        c.Execute("CREATE TABLE other.Ware (x Int)");
+    }
+    ScriptedMsgBox boxes;
+    ModifyDatabaseRun(input(boxes));
+    ExpectGolden("modify_one_missing", transcript(boxes));
+    EXPECT_EQ(tables(db), (std::vector<std::string>{"dbo.Person", "dbo.Stock", "other.Ware"}));
+
+    ScriptedMsgBox second;  // every table present: no preview, still the completion box
+    ModifyDatabaseRun(input(second));
+    EXPECT_EQ(second.transcript(),
+              "1|系统提示|是否真的要修改数据库？ -> 1\n64|系统提示|数据库修改完成 -> 1\n");
+}
+
+TEST_F(RunsOnServer, ModifyOfAMissingDatabaseEndsAtTheSwitch) {
+    writeStructure(kThreeTables);
+    ScriptedMsgBox boxes;
+    try {
+        ModifyDatabaseRun(input(boxes));
+        FAIL() << "no failure";
+    } catch (const DbError& e) {
+        EXPECT_EQ(generic(e.what()),
+                  "Database '{db}' does not exist. Make sure that the name is entered correctly.");
+    }
+    EXPECT_EQ(boxes.transcript(), "1|系统提示|是否真的要修改数据库？ -> 1\n");
+    EXPECT_FALSE(databaseExists(db));
+    EXPECT_EQ(setting("DBName"), db);
+}
+
+TEST_F(RunsOnServer, WrongPasswordIsReportedAndNothingIsSent) {
+    writeStructure(kThreeTables);
+    texts.text3 = "wrong-pw";
+    ScriptedMsgBox create, remove, modify;
+    CreateDatabaseRun(input(create));
+    DeleteDatabaseRun(input(remove));
+    EXPECT_THROW(ModifyDatabaseRun(input(modify)), DbError);
+    ExpectGolden("wrong_password", transcript(create) + transcript(remove));
+    EXPECT_EQ(create.transcript().find("wrong-pw"), std::string::npos);
+    EXPECT_FALSE(databaseExists(db));
+    EXPECT_EQ(refusals(), "");  // logins are refused, no statement reached the server
+}
+
+TEST_F(RunsOnServer, DeleteDropsTheNamedDatabaseAndSavesNothing) {
+    admin().Execute("CREATE DATABASE " + db);
+    texts.text4 = "  " + db + " ";
+    ScriptedMsgBox boxes;
+    DeleteDatabaseRun(input(boxes));
+    EXPECT_EQ(boxes.transcript(),
+              "1|系统提示|是否真的要删除数据库？ -> 1\n64|系统提示|数据库删除操作完成！ -> 1\n");
+    EXPECT_FALSE(databaseExists(db));
+    EXPECT_EQ(setting("DBName"), "<none>");
+}
+
+TEST_F(RunsOnServer, ServerRefusalsOfDeleteAreShown) {
+    ScriptedMsgBox boxes;
+    for (const std::string& name :
+         std::vector<std::string>{"master", "", db}) {  // db does not exist
+        texts.text4 = name;
+        DeleteDatabaseRun(input(boxes));
+    }
+    ExpectGolden("delete_refused", transcript(boxes));
+    EXPECT_TRUE(databaseExists("master"));
+}
+
+TEST_F(RunsOnServer, CreateOfMasterIsRefusedByTheServer) {
+    writeStructure(kThreeTables);
+    texts.text4 = "master";
+    ScriptedMsgBox boxes;
+    CreateDatabaseRun(input(boxes));
+    EXPECT_EQ(boxes.transcript(),
+              "1|系统提示|是否真的要创建新的数据库？ -> 1\n64|错误提示|系统错误：Database 'master' "
+              "already exists. Choose a different database name. -> 1\n");
+}
+
+TEST_F(RunsOnServer, NamesCarryingMoreThanOneNameReachNoServer) {
+    writeStructure(kThreeTables);
+    admin().Execute("CREATE DATABASE " + db);
+    for (const std::string& name :
+         std::vector<std::string>{db + ",master", db + " drop database master",
+                                  db + ";drop database master", "x]; drop database " + db}) {
+        texts.text4 = name;
+        ScriptedMsgBox remove, create, modify;
+        DeleteDatabaseRun(input(remove));
+        CreateDatabaseRun(input(create));
+        EXPECT_THROW(ModifyDatabaseRun(input(modify)), DbError);
+        EXPECT_EQ(remove.boxes().back().text, "删除数据库错误：" + InvalidDatabaseNameText(name));
+        EXPECT_EQ(create.boxes().back().text, "系统错误：" + InvalidDatabaseNameText(name));
+    }
+    EXPECT_TRUE(databaseExists(db));
+    EXPECT_TRUE(databaseExists("master"));
+    EXPECT_EQ(tables(db), std::vector<std::string>{});
+    EXPECT_EQ(refusals(), "");
+}
+
+}  // namespace
+}  // namespace runs_test

@@ -1,0 +1,164 @@
+#include "ServerFixture.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <thread>
+
+#include "db/ConnectionStrings.h"
+#include "db/Recordset.h"
+#include "settings/PrivateProfile.h"
+
+namespace runs_test {
+
+using namespace dsadmin;
+
+std::unique_ptr<testsupport::SandboxProcess> ServerFixture::sandbox;
+
+void ServerFixture::SetUpTestSuite() {
+    testsupport::SandboxProcess::Options options;
+    options.saPassword = kSaPassword;
+    sandbox = std::make_unique<testsupport::SandboxProcess>(options);
+    setenv("TDSPORT", std::to_string(sandbox->port()).c_str(), 1);
+}
+
+void ServerFixture::TearDownTestSuite() {
+    sandbox.reset();
+}
+
+void ServerFixture::SetUp() {
+    static int counter = 0;
+    db = "RunT" + std::to_string(getpid()) + "_" + std::to_string(++counter);
+    std::filesystem::create_directory(app / "data");
+    std::ofstream(app / "Setup.ini") << "[DataBase]\nDSName=T\n[Setup]\nSupperUser=1\n";
+    texts = {"SQL Server", "(local)", "sa", kSaPassword, db, app / "data"};
+    dropIfExists(db);
+    logStart = sandbox->log().size();
+}
+
+void ServerFixture::TearDown() {
+    dropIfExists(db);
+}
+
+void ServerFixture::writeStructure(const std::string& tsv) {
+    const std::string command =
+        std::string(DSADMIN_BIN_DIR) + "/dsfile write '" + (app / "T.DS") + "' --force";
+    FILE* pipe = popen(command.c_str(), "w");
+    ASSERT_NE(pipe, nullptr);
+    std::fputs("ftable\tfname\tflb\tflong\tfauto\tfindex\n", pipe);
+    std::fputs(tsv.c_str(), pipe);
+    ASSERT_EQ(pclose(pipe), 0) << "dsfile refused the rows";
+}
+
+std::string ServerFixture::setting(const std::string& key) const {
+    return ReadIniString(app / "Setup.ini", "DataBase", key, "<none>");
+}
+
+Connection ServerFixture::admin(const std::string& database) {
+    Connection c;
+    c.Provider(kServerProvider);
+    c.ConnectionString(ServerConnectionString("sa", kSaPassword, "(local)"));
+    c.Open();
+    if (database != "master") c.DefaultDatabase(database);
+    return c;
+}
+
+std::vector<std::string> ServerFixture::column(Connection& c, const std::string& query) {
+    Recordset rows;
+    rows.Open(query, c, kOpenKeyset, kLockReadOnly);
+    std::vector<std::string> out;
+    while (!rows.Eof()) {
+        out.push_back(rows.Fields(rows.FieldNames().front()).text());
+        rows.MoveNext();
+    }
+    return out;
+}
+
+bool ServerFixture::databaseExists(const std::string& name) {
+    Connection c = admin();
+    return !column(c, "select name from sys.databases where name = '" + name + "'").empty();
+}
+
+std::vector<std::string> ServerFixture::tables(const std::string& database) {
+    Connection c = admin(database);
+    std::map<std::string, std::string> schemas;
+    Recordset rows;
+    rows.Open("select schema_id, name from sys.schemas", c, kOpenKeyset, kLockReadOnly);
+    for (; !rows.Eof(); rows.MoveNext()) {
+        schemas[rows.Fields("schema_id").text()] = rows.Fields("name").text();
+    }
+    rows.Close();
+    std::vector<std::string> out;
+    rows.Open("select schema_id, name from sys.tables", c, kOpenKeyset, kLockReadOnly);
+    for (; !rows.Eof(); rows.MoveNext()) {
+        out.push_back(schemas[rows.Fields("schema_id").text()] + "." + rows.Fields("name").text());
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+void ServerFixture::dropIfExists(const std::string& name) {
+    if (databaseExists(name)) admin().Execute("DROP DATABASE " + name);
+}
+
+std::string ServerFixture::refusals() {
+    std::string text = sandbox->log();
+    for (int quiet = 0, i = 0; quiet < 4 && i < 40; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::string now = sandbox->log();
+        quiet = now.size() == text.size() ? quiet + 1 : 0;
+        text = std::move(now);
+    }
+    std::istringstream log(text.substr(std::min(logStart, text.size())));
+    logStart = text.size();
+    std::string line, out;
+    while (std::getline(log, line)) {
+        std::size_t at = line.find("refused (");
+        if (at != std::string::npos) out += line.substr(at + 9) + "\n";
+    }
+    return out;
+}
+
+std::string ServerFixture::generic(const std::string& text) const {
+    std::string out = text;
+    for (const auto& [from, to] : {std::pair{app.path(), std::string("{dir}")}, {db, "{db}"}}) {
+        for (std::size_t at = out.find(from); at != std::string::npos; at = out.find(from, at)) {
+            out.replace(at, from.size(), to);
+            at += to.size();
+        }
+    }
+    return out;
+}
+
+std::string ServerFixture::transcript(const dsadmin::test::ScriptedMsgBox& boxes) {
+    std::istringstream lines(
+        generic(boxes.transcript() + "-- refused by the server:\n" + refusals()));
+    std::string line, out;
+    while (std::getline(lines, line)) {
+        const std::size_t dir = line.find("{dir}");
+        if (line.ends_with("...") && dir != std::string::npos)
+            line = line.substr(0, dir + 5) + "...";
+        out += line + "\n";
+    }
+    return out;
+}
+
+void ExpectGolden(const std::string& name, const std::string& actual) {
+    const std::string path = std::string(DSADMIN_SOURCE_DIR) + "/tests/data/" + name + ".txt";
+    if (const char* update = std::getenv("DSADMIN_UPDATE_GOLDEN"); update && *update == '1') {
+        std::ofstream(path, std::ios::binary) << actual;
+        return;
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(actual, text.str()) << "golden file " << path;
+}
+
+}  // namespace runs_test

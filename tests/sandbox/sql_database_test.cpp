@@ -1,0 +1,233 @@
+// Logins, CREATE/USE/DROP DATABASE, persistence across restarts and sessions on many threads.
+
+#include <filesystem>
+#include <thread>
+
+#include "SqlEngineFixture.h"
+
+namespace sandbox::test {
+
+namespace fs = std::filesystem;
+
+class SqlDatabaseTest : public SqlEngineTest {
+  protected:
+    // The statement the create run sends, to the character.
+    std::string toolCreate(const std::string& name, const std::string& folder) {
+        return "CREATE DATABASE " + name + " on (name=" + name + "_dat,FILENAME ='" + folder + "/" +
+               name + "_dat.mdf' ,maxsize=unlimited)";
+    }
+};
+
+TEST_F(SqlDatabaseTest, LoginChecksUserAndPassword) {
+    Message error;
+    EXPECT_NE(engine_->login("SA", "Secret1", "", error), nullptr);
+    EXPECT_EQ(engine_->login("sa", "secret1", "", error), nullptr);
+    EXPECT_EQ(error.number, 18456);
+    EXPECT_EQ(error.severity, 14);
+    EXPECT_EQ(error.text, "Login failed for user 'sa'.");
+    EXPECT_EQ(engine_->login("bob", "Secret1", "", error), nullptr);
+    EXPECT_EQ(error.text, "Login failed for user 'bob'.");
+    EXPECT_EQ(engine_->login("sa", "", "", error), nullptr);
+}
+
+TEST_F(SqlDatabaseTest, LoginToUnknownDatabaseIsRefusedWith4060) {
+    Message error;
+    EXPECT_EQ(engine_->login("sa", "Secret1", "Nope", error), nullptr);
+    EXPECT_EQ(error.number, 4060);
+    EXPECT_EQ(error.severity, 11);
+    EXPECT_EQ(error.text,
+              "Cannot open database \"Nope\" requested by the login. The login failed.");
+    ok(toolCreate("Sales", saveDir()));
+    auto s = engine_->login("sa", "Secret1", "SALES", error);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->database(), "Sales");
+    EXPECT_EQ(session_->database(), "master");
+}
+
+TEST_F(SqlDatabaseTest, ToolCreateStatementMakesDataAndLogFiles) {
+    const StatementResult r = ok(toolCreate("Sales", saveDir()));
+    EXPECT_FALSE(r.rows);
+    EXPECT_FALSE(r.rowCount);
+    EXPECT_TRUE(fs::exists(saveDir() + "/Sales_dat.mdf"));
+    EXPECT_TRUE(fs::exists(saveDir() + "/Sales_log.ldf"));
+    EXPECT_EQ(rows(ok("select name, database_id from sys.databases where name = 'sales'")),
+              std::vector<std::string>{"Sales|5"});
+}
+
+TEST_F(SqlDatabaseTest, CreateWithoutOnUsesTheDataFolder) {
+    ok("create database Plain");
+    EXPECT_TRUE(fs::exists(dataDir() + "/Plain.mdf"));
+    EXPECT_TRUE(fs::exists(dataDir() + "/Plain_log.ldf"));
+    ok("create database Logged on primary (name = d, filename = '" + saveDir() +
+       "/d.mdf', size = 8MB, filegrowth = 10%) log on (name = l, filename = '" + saveDir() +
+       "/l.ldf')");
+    EXPECT_TRUE(fs::exists(saveDir() + "/l.ldf"));
+}
+
+struct CreateFailure {
+    std::string path;  // relative to the save folder, or absolute when it starts with '!'
+    int first;
+    std::string firstText;
+};
+
+class SqlCreateFailures : public SqlDatabaseTest,
+                          public ::testing::WithParamInterface<CreateFailure> {};
+
+TEST_P(SqlCreateFailures, SendsTheFileErrorThen1802AndLeavesNothing) {
+    fs::create_directories(saveDir() + "/taken.mdf");
+    const CreateFailure& f = GetParam();
+    const std::string path = f.path[0] == '!' ? f.path.substr(1) : saveDir() + "/" + f.path;
+    const StatementResult r = one("CREATE DATABASE Sales on (name=Sales_dat,FILENAME ='" + path +
+                                  "' ,maxsize=unlimited)");
+    EXPECT_SQL_ERROR(r, 1802, 16,
+                     "CREATE DATABASE failed. Some file names listed could not be created. Check "
+                     "related errors.");
+    ASSERT_EQ(r.precedingErrors.size(), 1u);
+    EXPECT_EQ(r.precedingErrors[0].number, f.first);
+    EXPECT_EQ(r.precedingErrors[0].severity, 16);
+    std::string text = f.firstText;
+    text.replace(text.find("%p"), 2, path);
+    EXPECT_EQ(r.precedingErrors[0].text, text);
+    EXPECT_TRUE(rows(ok("select name from sys.databases where name = 'Sales'")).empty());
+    EXPECT_FALSE(fs::exists(saveDir() + "/Sales_log.ldf"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, SqlCreateFailures,
+    ::testing::Values(
+        CreateFailure{
+            "missing/Sales_dat.mdf", 5123,
+            "CREATE FILE encountered operating system error 3(The system cannot find the "
+            "path specified.) while attempting to open or create the physical file '%p'."},
+        CreateFailure{"taken.mdf", 5170,
+                      "Cannot create file '%p' because it already exists. Change the file path or "
+                      "the file name, and retry the operation."},
+        CreateFailure{
+            "!relative/Sales_dat.mdf", 5105,
+            "A file activation error occurred. The physical file name '%p' may be "
+            "incorrect. Diagnose and correct additional errors, and retry the operation."}));
+
+TEST_F(SqlDatabaseTest, ExistingDatabaseIs1801WhateverTheCase) {
+    ok(toolCreate("Sales", saveDir()));
+    EXPECT_SQL_ERROR(one("create database SALES"), 1801, 16,
+                     "Database 'SALES' already exists. Choose a different database name.");
+    EXPECT_SQL_ERROR(one("create database Master"), 1801, 16,
+                     "Database 'Master' already exists. Choose a different database name.");
+}
+
+TEST_F(SqlDatabaseTest, NamesThatCannotBeFilesAreRefused) {
+    EXPECT_EQ(one("create database [a/b]").error->number, 50000);
+    EXPECT_EQ(one("create database [..]").error->number, 50000);
+    EXPECT_FALSE(fs::exists(root_ + "/b.mdf"));
+}
+
+TEST_F(SqlDatabaseTest, UseSwitchesAndReportsTheChange) {
+    ok(toolCreate("Sales", saveDir()));
+    const StatementResult r = ok("use [sales]");
+    EXPECT_EQ(r.newDatabase, "Sales");
+    ASSERT_EQ(r.infos.size(), 1u);
+    EXPECT_EQ(r.infos[0].number, 5701);
+    EXPECT_EQ(r.infos[0].severity, 0);
+    EXPECT_EQ(r.infos[0].text, "Changed database context to 'Sales'.");
+    EXPECT_EQ(session_->database(), "Sales");
+    EXPECT_EQ(rows(ok("select db_name()")), std::vector<std::string>{"Sales"});
+    const StatementResult missing = session_->useDatabase("Nope");
+    EXPECT_SQL_ERROR(
+        missing, 911, 16,
+        "Database 'Nope' does not exist. Make sure that the name is entered correctly.");
+    EXPECT_FALSE(missing.newDatabase);
+    EXPECT_EQ(session_->database(), "Sales");
+}
+
+TEST_F(SqlDatabaseTest, ToolDropRemovesDatabaseAndFiles) {
+    ok(toolCreate("Sales", saveDir()));
+    ok("Drop Database Sales");
+    EXPECT_FALSE(fs::exists(saveDir() + "/Sales_dat.mdf"));
+    EXPECT_FALSE(fs::exists(saveDir() + "/Sales_log.ldf"));
+    EXPECT_SQL_ERROR(one("Drop Database Sales"), 3701, 11,
+                     "Cannot drop the database 'Sales', because it does not exist or you do not "
+                     "have permission.");
+    ok(toolCreate("Sales", saveDir()));  // the name and the files can be used again
+}
+
+TEST_F(SqlDatabaseTest, SystemDatabasesCannotBeDropped) {
+    for (const std::string name : {"master", "tempdb", "model", "msdb"})
+        EXPECT_SQL_ERROR(
+            one("Drop Database " + name), 3708, 16,
+            "Cannot drop the database '" + name + "' because it is a system database.");
+}
+
+TEST_F(SqlDatabaseTest, DatabaseInUseCannotBeDropped) {
+    ok(toolCreate("Sales", saveDir()));
+    auto other = login("Sales");
+    EXPECT_SQL_ERROR(one("Drop Database Sales"), 3702, 16,
+                     "Cannot drop database \"Sales\" because it is currently in use.");
+    other->useDatabase("master");
+    ok("use Sales");
+    EXPECT_SQL_ERROR(one("Drop Database Sales"), 3702, 16,
+                     "Cannot drop database \"Sales\" because it is currently in use.");
+    ok("use master");
+    other.reset();
+    ok("Drop Database Sales");
+}
+
+TEST_F(SqlDatabaseTest, DropOfSeveralNamesDropsWhatExistsAndReportsTheRest) {
+    ok("create database A");
+    ok("create database B");
+    const StatementResult r = one("drop database A, Nope, B, master");
+    EXPECT_EQ(r.error->number, 3708);
+    ASSERT_EQ(r.precedingErrors.size(), 1u);
+    EXPECT_EQ(r.precedingErrors[0].number, 3701);
+    EXPECT_EQ(rows(ok("select count_me = name from sys.databases where database_id = 5")).size(),
+              0u);
+    ok("drop database if exists A, Nope");
+}
+
+TEST_F(SqlDatabaseTest, RestartKeepsDatabasesAndTablesAndEmptiesTempdb) {
+    ok(toolCreate("Sales", saveDir()));
+    ok("use Sales");
+    ok("CREATE TABLE Person (ID Int IDENTITY(1,1) PRIMARY KEY,Name VarChar(20))");
+    ok("use tempdb");
+    ok("create table Scratch (x int)");
+    ok("use master");
+    restart();
+    EXPECT_EQ(rows(ok("select name from sys.databases order by database_id")),
+              (std::vector<std::string>{"master", "tempdb", "model", "msdb", "Sales"}));
+    ok("use Sales");
+    EXPECT_EQ(rows(ok("select name from sys.tables")), std::vector<std::string>{"Person"});
+    ok("use tempdb");
+    EXPECT_TRUE(rows(ok("select name from sys.tables")).empty());
+}
+
+TEST_F(SqlDatabaseTest, DatabaseWhoseFileVanishedCannotBeUsed) {
+    ok(toolCreate("Sales", saveDir()));
+    fs::remove(saveDir() + "/Sales_dat.mdf");
+    EXPECT_EQ(one("use Sales").error->number, 945);
+    ok("drop database Sales");
+}
+
+TEST_F(SqlDatabaseTest, SessionsOnManyThreadsWorkAtOnce) {
+    constexpr int kThreads = 6;
+    std::vector<std::thread> threads;
+    std::vector<int> failures(kThreads, 0);
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([this, t, &failures] {
+            Message error;
+            auto s = engine_->login("sa", "Secret1", "", error);
+            const std::string db = "Db" + std::to_string(t);
+            auto check = [&](const std::string& sql) {
+                for (const auto& r : s->execute(sql)) failures[t] += r.error ? 1 : 0;
+            };
+            check(toolCreate(db, saveDir()));
+            check("use " + db);
+            for (int i = 0; i < 5; ++i) check("create table T" + std::to_string(i) + " (a int)");
+            check("select * from sys.tables; select * from sys.databases");
+            check("use master; drop database " + db);
+        });
+    }
+    for (auto& th : threads) th.join();
+    for (int t = 0; t < kThreads; ++t) EXPECT_EQ(failures[t], 0) << "thread " << t;
+    EXPECT_EQ(rows(ok("select name from sys.databases")).size(), 4u);
+}
+
+}  // namespace sandbox::test

@@ -1,0 +1,122 @@
+// SELECT without FROM, the SET batch clients send, and queries on the catalog views.
+
+#include "SqlEngineFixture.h"
+
+namespace sandbox::test {
+
+TEST_F(SqlEngineTest, SelectWithoutFromAnswersTheServersFacts) {
+    const StatementResult r =
+        ok("SELECT 1, @@VERSION, @@SPID, @@SERVERNAME, DB_NAME() AS db, N'x' x");
+    ASSERT_EQ(r.rows->rows.size(), 1u);
+    const auto& row = r.rows->rows[0];
+    EXPECT_EQ(text(row[0]), "1");
+    EXPECT_EQ(r.rows->columns[0].type, ColumnType::Int);
+    EXPECT_EQ(r.rows->columns[0].name, "");
+    EXPECT_EQ(text(row[1]).rfind("Microsoft SQL Server", 0), 0u);
+    EXPECT_GE(std::get<std::int64_t>(row[2]), 51);
+    EXPECT_EQ(text(row[3]), "DSADMIN-SANDBOX");
+    EXPECT_EQ(text(row[4]), "master");
+    EXPECT_EQ(r.rows->columns[4].name, "db");
+    EXPECT_EQ(r.rows->columns[5].name, "x");
+    EXPECT_EQ(r.rowCount, 1);
+    EXPECT_EQ(rows(ok("select -5, 3000000000, 1.5, NULL, db_id(), db_name(2), db_id('msdb')")),
+              std::vector<std::string>{"-5|3000000000|?|NULL|1|tempdb|4"});
+}
+
+TEST_F(SqlEngineTest, TwoSessionsHaveTheirOwnSpid) {
+    auto other = login();
+    EXPECT_NE(rows(ok("select @@spid")), rows(ok("select @@spid", other.get())));
+}
+
+TEST_F(SqlEngineTest, TediousStartUpBatchIsAcceptedQuietly) {
+    const auto results = session_->execute(
+        "set ansi_nulls on\nset ansi_null_dflt_on on\nset ansi_padding on\nset ansi_warnings on\n"
+        "set arithabort on\nset concat_null_yields_null on\nset datefirst 7\nset dateformat mdy\n"
+        "set implicit_transactions off\nset language us_english\nset numeric_roundabort off\n"
+        "set quoted_identifier on\nset textsize 2147483647\n"
+        "set transaction isolation level read committed\nset xact_abort off");
+    ASSERT_EQ(results.size(), 15u);
+    for (const auto& r : results) {
+        EXPECT_FALSE(r.error);
+        EXPECT_FALSE(r.rows);
+    }
+    ASSERT_EQ(results[9].infos.size(), 1u);
+    EXPECT_EQ(results[9].infos[0].number, 5703);
+    EXPECT_EQ(results[9].infos[0].text, "Changed language setting to us_english.");
+    for (const auto& r : session_->execute(
+             "SET NOCOUNT ON; SET LOCK_TIMEOUT -1; SET ANSI_NULLS, QUOTED_IDENTIFIER ON"))
+        EXPECT_FALSE(r.error);
+}
+
+TEST_F(SqlEngineTest, SysDatabasesFiltersAndSorts) {
+    ok("create database Zeta");
+    ok("create database Alpha");
+    EXPECT_EQ(rows(ok("select top 3 name from sys.databases order by name desc")),
+              (std::vector<std::string>{"Zeta", "tempdb", "msdb"}));
+    EXPECT_EQ(rows(ok("select name, database_id from sys.databases where name = 'MASTER' and "
+                      "database_id = 1")),
+              std::vector<std::string>{"master|1"});
+    EXPECT_EQ(rows(ok("select name from sys.databases where database_id <> 1 and name <> 'tempdb' "
+                      "order by 1")),
+              (std::vector<std::string>{"Alpha", "model", "msdb", "Zeta"}));
+    EXPECT_EQ(rows(ok("select state_desc from sys.databases where name = 'alpha'")),
+              std::vector<std::string>{"ONLINE"});
+}
+
+TEST_F(SqlEngineTest, TypeCompareIgnoresTrailingBlanks) {
+    ok("create table T (a int)");
+    EXPECT_EQ(rows(ok("select name from sys.tables where type = 'U' and principal_id is null")),
+              std::vector<std::string>{"T"});
+    EXPECT_TRUE(rows(ok("select name from sys.tables where principal_id is not null")).empty());
+}
+
+TEST_F(SqlEngineTest, EmptyResultStillCarriesColumns) {
+    const StatementResult r = ok("select * from sys.tables where name = 'Nope'");
+    ASSERT_TRUE(r.rows);
+    EXPECT_GE(r.rows->columns.size(), 12u);
+    EXPECT_TRUE(r.rows->rows.empty());
+    EXPECT_EQ(r.rowCount, 0);
+}
+
+struct QueryError {
+    std::string sql;
+    int number;
+    int severity;
+    std::string text;
+};
+
+class SqlQueryErrors : public SqlEngineTest, public ::testing::WithParamInterface<QueryError> {};
+
+TEST_P(SqlQueryErrors, AnswersWithTheServersMessage) {
+    ok("create table Person (ID int)");
+    const QueryError& e = GetParam();
+    EXPECT_SQL_ERROR(one(e.sql), e.number, e.severity, e.text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Select, SqlQueryErrors,
+    ::testing::Values(
+        QueryError{"select * from sys.tablez", 208, 16, "Invalid object name 'sys.tablez'."},
+        QueryError{"select * from tables", 208, 16, "Invalid object name 'tables'."},
+        QueryError{"select nam from sys.tables", 207, 16, "Invalid column name 'nam'."},
+        QueryError{"select * from sys.tables where nam = 'x'", 207, 16,
+                   "Invalid column name 'nam'."},
+        QueryError{"select * from sys.tables where name = Person", 207, 16,
+                   "Invalid column name 'Person'."},
+        QueryError{"select * from sys.tables order by nam", 207, 16, "Invalid column name 'nam'."},
+        QueryError{"select * from sys.tables where object_id = 'abc'", 245, 16,
+                   "Conversion failed when converting the varchar value 'abc' to data type int."},
+        QueryError{
+            "select * from sys.tables where name = 5", 245, 16,
+            "Conversion failed when converting the nvarchar value 'Person' to data type int."},
+        QueryError{"select *", 263, 16, "Must specify table to select from."},
+        QueryError{"select * from Nope.sys.tables", 911, 16,
+                   "Database 'Nope' does not exist. Make sure that the name is entered correctly."},
+        QueryError{"select @@nothing", 137, 15, "Must declare the scalar variable \"@@NOTHING\"."},
+        QueryError{"select getdate(1)", 174, 15, "The getdate function requires 0 argument(s)."},
+        QueryError{"select * from Person", 50000, 16,
+                   "Reading the rows of a user table is not supported by the dsadmin sandbox."},
+        QueryError{"set language Deutsch", 50000, 16,
+                   "The language 'Deutsch' is not supported by the dsadmin sandbox."}));
+
+}  // namespace sandbox::test
