@@ -144,7 +144,9 @@ void NoteCursorThenFail(const RunInput& input) {
     throw std::runtime_error("server gone");
 }
 
-void ThrowSomethingElse(const RunInput&) { throw 42; }
+void ThrowSomethingElse(const RunInput&) {
+    throw 42;
+}
 
 TEST(RunFromWindow, WaitCursorWhileTheRunWorksAndEveryFailureIsShown) {
     test::QtApp();

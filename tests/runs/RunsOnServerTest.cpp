@@ -45,6 +45,18 @@ TEST_F(RunsOnServer, CreateMakesTheDatabaseFileAndEveryTable) {
     EXPECT_EQ(setting("DSName"), "T");  // never written by a run
 }
 
+TEST_F(RunsOnServer, EmptyStructureTableGivesADatabaseWithoutTables) {
+    writeStructure("");
+    ScriptedMsgBox create, modify;
+    CreateDatabaseRun(input(create));
+    ModifyDatabaseRun(input(modify));
+    EXPECT_EQ(create.transcript(),
+              "1|系统提示|是否真的要创建新的数据库？ -> 1\n64|系统提示|数据库创建完成 -> 1\n");
+    EXPECT_EQ(modify.transcript(),
+              "1|系统提示|是否真的要修改数据库？ -> 1\n64|系统提示|数据库修改完成 -> 1\n");
+    EXPECT_EQ(tables(db), std::vector<std::string>{});
+}
+
 struct FolderCase {
     const char* name;
     std::vector<std::string> folders;  // made in the application folder first
