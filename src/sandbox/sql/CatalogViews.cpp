@@ -59,7 +59,7 @@ std::vector<Cell> objectCells(const TableInfo& t) {
 
 ResultSet sysObjects(DatabaseFile& file) {
     ResultSet r{objectColumns(), {}};
-    for (const TableInfo& t : file.tables()) r.rows.push_back(objectCells(t));
+    for (const TableInfo& t : file.tables(false)) r.rows.push_back(objectCells(t));
     return r;
 }
 
@@ -87,11 +87,11 @@ ResultSet sysTables(DatabaseFile& file) {
     r.columns.push_back(col("history_table_id", ColumnType::Int, true));
     r.columns.push_back(col("is_remote_data_archive_enabled", ColumnType::Bit, true));
     r.columns.push_back(col("is_external", ColumnType::Bit));
-    for (const TableInfo& t : file.tables()) {
+    for (const TableInfo& t : file.tables(false)) {
         std::vector<Cell> row = objectCells(t);
         const auto more = {num(0),
                            null(),
-                           num(static_cast<std::int64_t>(t.columns.size())),
+                           num(t.columnCount),
                            num(0),
                            num(1),
                            num(0),

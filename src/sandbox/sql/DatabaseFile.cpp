@@ -102,12 +102,24 @@ void DatabaseFile::createSchema(const std::string& name) {
     db_.prepare("INSERT INTO sandbox_schemas VALUES (?, ?)").bind(1, id).bind(2, name).step();
 }
 
-std::vector<TableInfo> DatabaseFile::tables() {
+std::vector<TableInfo> DatabaseFile::tables(bool withColumns) {
+    std::vector<TableInfo> result = readTables(std::nullopt);
+    if (withColumns) {
+        readColumns(result, std::nullopt);
+    } else {
+        readColumnCounts(result);
+    }
+    return result;
+}
+
+std::vector<TableInfo> DatabaseFile::readTables(std::optional<int> objectId) {
     std::vector<TableInfo> result;
     SqliteStatement t = db_.prepare(
-        "SELECT t.object_id, t.schema_id, s.name, t.name, t.create_date, t.modify_date "
-        "FROM sandbox_tables t JOIN sandbox_schemas s ON s.schema_id = t.schema_id "
-        "ORDER BY t.object_id");
+        std::string("SELECT t.object_id, t.schema_id, s.name, t.name, t.create_date, "
+                    "t.modify_date FROM sandbox_tables t JOIN sandbox_schemas s ON "
+                    "s.schema_id = t.schema_id ") +
+        (objectId ? "WHERE t.object_id = ? " : "") + "ORDER BY t.object_id");
+    if (objectId) t.bind(1, *objectId);
     while (t.step())
         result.push_back({static_cast<int>(t.integer(0)),
                           static_cast<int>(t.integer(1)),
@@ -116,10 +128,16 @@ std::vector<TableInfo> DatabaseFile::tables() {
                           t.text(4),
                           t.text(5),
                           {}});
+    return result;
+}
+
+void DatabaseFile::readColumns(std::vector<TableInfo>& result, std::optional<int> objectId) {
     SqliteStatement c = db_.prepare(
-        "SELECT object_id, name, type_name, system_type_id, user_type_id, max_length, precision, "
-        "scale, is_nullable, is_identity, is_primary_key, collated, identity_capable "
-        "FROM sandbox_columns ORDER BY object_id, column_id");
+        std::string("SELECT object_id, name, type_name, system_type_id, user_type_id, "
+                    "max_length, precision, scale, is_nullable, is_identity, is_primary_key, "
+                    "collated, identity_capable FROM sandbox_columns ") +
+        (objectId ? "WHERE object_id = ? " : "") + "ORDER BY object_id, column_id");
+    if (objectId) c.bind(1, *objectId);
     std::size_t i = 0;
     while (c.step()) {
         while (i < result.size() && result[i].objectId < c.integer(0)) ++i;
@@ -136,12 +154,33 @@ std::vector<TableInfo> DatabaseFile::tables() {
         result[i].columns.push_back(
             {c.text(1), type, c.integer(8) != 0, c.integer(9) != 0, c.integer(10) != 0});
     }
-    return result;
+    for (TableInfo& t : result) t.columnCount = static_cast<int>(t.columns.size());
+}
+
+void DatabaseFile::readColumnCounts(std::vector<TableInfo>& result) {
+    SqliteStatement c = db_.prepare(
+        "SELECT object_id, COUNT(*) FROM sandbox_columns GROUP BY object_id ORDER BY object_id");
+    std::size_t i = 0;
+    while (c.step()) {
+        while (i < result.size() && result[i].objectId < c.integer(0)) ++i;
+        if (i == result.size()) break;
+        if (result[i].objectId == c.integer(0))
+            result[i].columnCount = static_cast<int>(c.integer(1));
+    }
 }
 
 std::optional<TableInfo> DatabaseFile::findTable(int schemaId, const std::string& name) {
-    for (TableInfo& t : tables())
-        if (t.schemaId == schemaId && equalsName(t.name, name)) return t;
+    SqliteStatement t =
+        db_.prepare("SELECT object_id, name FROM sandbox_tables WHERE schema_id = ?");
+    t.bind(1, schemaId);
+    while (t.step()) {
+        if (!equalsName(t.text(1), name)) continue;
+        const int id = static_cast<int>(t.integer(0));
+        std::vector<TableInfo> found = readTables(id);
+        if (found.empty()) return std::nullopt;
+        readColumns(found, id);
+        return std::move(found.front());
+    }
     return std::nullopt;
 }
 

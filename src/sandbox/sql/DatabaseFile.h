@@ -33,7 +33,8 @@ struct TableInfo {
     std::string name;
     std::string created;  // "YYYY-MM-DD hh:mm:ss.mmm", UTC
     std::string modified;
-    std::vector<ColumnInfo> columns;
+    std::vector<ColumnInfo> columns;  // empty when read without columns
+    int columnCount = 0;              // set whether or not the columns were read
 };
 
 class DatabaseFile {
@@ -46,8 +47,10 @@ class DatabaseFile {
     std::vector<SchemaInfo> schemas();
     std::optional<SchemaInfo> findSchema(const std::string& name);
     void createSchema(const std::string& name);
-    // Every user table with its columns, in object_id order.
-    std::vector<TableInfo> tables();
+    // Every user table, with its columns or only their count, in object_id order.
+    std::vector<TableInfo> tables(bool withColumns = true);
+    // The table with its columns. Reads only the names of the others, so that a statement's
+    // cost does not grow with the columns of every table in the database.
     std::optional<TableInfo> findTable(int schemaId, const std::string& name);
     // Stores `table` (its objectId and dates are assigned); returns the object_id.
     int createTable(TableInfo table);
@@ -58,6 +61,10 @@ class DatabaseFile {
   private:
     explicit DatabaseFile(SqliteDb db) : db_(std::move(db)) {}
     void ensureSchema();
+    // Tables (all, or the one with `objectId`) without their columns.
+    std::vector<TableInfo> readTables(std::optional<int> objectId);
+    void readColumns(std::vector<TableInfo>& tables, std::optional<int> objectId);
+    void readColumnCounts(std::vector<TableInfo>& tables);
 
     SqliteDb db_;
 };
