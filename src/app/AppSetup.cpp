@@ -55,7 +55,9 @@ void SetUpApplication(QApplication& app) {
 void SkipTaskbar(QWidget& window) {
     auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
     if (!x11) return;
+    // The offscreen platform offers the X11 interface without an X connection.
     xcb_connection_t* connection = x11->connection();
+    if (!connection) return;
     const xcb_atom_t state = Atom(connection, "_NET_WM_STATE");
     const xcb_atom_t skip = Atom(connection, "_NET_WM_STATE_SKIP_TASKBAR");
     if (state == XCB_ATOM_NONE || skip == XCB_ATOM_NONE) return;

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
 
 #include "db/Connection.h"
 #include "db/RowSet.h"
@@ -28,8 +29,17 @@ enum LockType : int {
 class Recordset {
   public:
     Recordset() = default;
-    Recordset(Recordset&&) noexcept = default;
-    Recordset& operator=(Recordset&&) noexcept = default;
+    // A moved-from row set is closed.
+    Recordset(Recordset&& other) noexcept
+        : open_(std::exchange(other.open_, false)),
+          rows_(std::move(other.rows_)),
+          current_(std::exchange(other.current_, 0)) {}
+    Recordset& operator=(Recordset&& other) noexcept {
+        open_ = std::exchange(other.open_, false);
+        rows_ = std::move(other.rows_);
+        current_ = std::exchange(other.current_, 0);
+        return *this;
+    }
 
     // Runs source on connection. Open with rows on the first row (or at the end when the
     // result is empty); closed when source returned no result with columns. Throws DbError

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "QtApp.h"
+#include "app/AppSetup.h"
 #include "app/ComboBox.h"
 #include "settings/DBSet.h"
 #include "settings/Gbk.h"
@@ -100,6 +101,15 @@ TEST_F(Window, CaptionsBorderAndFont) {
                 font.family().startsWith(QStringLiteral("WenQuanYi")))
         << font.family().toStdString();
     EXPECT_DOUBLE_EQ(w.Text2->font().pointSizeF(), 10.5);
+}
+
+// main.cpp's start sequence on a platform without an X connection (offscreen, Wayland):
+// SkipTaskbar used to hand xcb a null connection and crash the program at start.
+TEST_F(Window, StartsAsMainDoesWithoutAnXConnection) {
+    frm_Main& w = open();
+    SkipTaskbar(w);
+    w.show();
+    EXPECT_TRUE(w.isVisible());
 }
 
 TEST_F(Window, NoSettingsFileShowsTheDefaultsAndWritesNothing) {

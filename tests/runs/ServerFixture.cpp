@@ -109,7 +109,7 @@ void ServerFixture::dropIfExists(const std::string& name) {
 
 std::string ServerFixture::refusals() {
     std::string text = sandbox->log();
-    for (int quiet = 0, i = 0; quiet < 4 && i < 40; ++i) {
+    for (int quiet = 0, i = 0; quiet < 8 && i < 80; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         std::string now = sandbox->log();
         quiet = now.size() == text.size() ? quiet + 1 : 0;

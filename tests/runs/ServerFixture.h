@@ -41,8 +41,8 @@ class ServerFixture : public testing::Test {
     static std::vector<std::string> tables(const std::string& database);
     static void dropIfExists(const std::string& name);
     // The statements the sandbox refused since the last call (or the test's start), one
-    // "error N): text | statement" a line. Waits for the log to settle: the sandbox writes a
-    // refusal after it has answered.
+    // "error N): text | statement" a line. Waits until the log has been quiet for 0.4 s (at
+    // most 4 s): the sandbox writes a refusal after it has answered.
     std::string refusals();
     // A text with the test's names replaced by {db} and {dir}.
     std::string generic(const std::string& text) const;

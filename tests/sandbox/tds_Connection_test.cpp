@@ -1,6 +1,7 @@
 // The protocol front end in-process, over loopback, with a stand-in engine.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -20,10 +21,12 @@ namespace {
 
 class InProcessServer {
   public:
-    explicit InProcessServer(int readTimeoutMs = 2000) : engine_("pw"), log_(logFile()) {
+    explicit InProcessServer(int readTimeoutMs = 2000, std::size_t maxConnections = 64)
+        : engine_("pw"), log_(logFile()) {
         ServerSettings s;
         s.host = "127.0.0.1";
         s.port = 0;
+        s.maxConnections = maxConnections;
         s.connection.readTimeoutMs = readTimeoutMs;
         server_ = std::make_unique<Server>(engine_, log_, s);
         thread_ = std::thread([this] { server_->run(); });
@@ -182,6 +185,34 @@ TEST(TdsConnection, StopEndsIdleConnectionsPromptly) {
     server.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
     EXPECT_TRUE(idle.closedByServer());
+}
+
+TEST(TdsConnection, ManyClientsAtOnce) {
+    InProcessServer server;
+    std::vector<std::thread> clients;
+    std::atomic<int> served{0};
+    for (int i = 0; i < 40; ++i)
+        clients.emplace_back([&, i] {
+            RawClient c("127.0.0.1", server.port());
+            c.login("pw");
+            for (int k = 0; k < 5; ++k) {
+                auto tokens = c.batch("select c" + std::to_string(i) + ";wait");
+                if (tokens.size() == 4 && tokens[1].cells[0] == "c" + std::to_string(i)) ++served;
+            }
+        });
+    for (auto& t : clients) t.join();
+    EXPECT_EQ(served.load(), 200);
+}
+
+TEST(TdsConnection, ConnectionsBeyondTheCapAreClosedAtOnce) {
+    InProcessServer server(2000, 2);
+    RawClient a("127.0.0.1", server.port());
+    RawClient b("127.0.0.1", server.port());
+    a.login("pw");
+    b.login("pw");
+    RawClient c("127.0.0.1", server.port());
+    EXPECT_TRUE(c.closedByServer());
+    EXPECT_EQ(tokenNames(a.batch("select still")), "COLMETADATA ROW DONE");
 }
 
 class TdsBrokenInput : public testing::TestWithParam<tdstest::BrokenCase> {};

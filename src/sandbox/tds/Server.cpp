@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 #include <cerrno>
+#include <system_error>
 
 namespace sandbox::tds {
 
@@ -58,11 +59,16 @@ void Server::accept() {
     auto finished = std::make_shared<std::atomic<bool>>(false);
     auto connection = std::make_shared<Connection>(std::move(client), engine_, log_,
                                                    settings_.connection, spid, stopPipe_[0]);
-    std::thread thread([connection, finished] {
-        connection->run();
-        finished->store(true);
-    });
-    workers_.push_back({std::move(thread), finished});
+    try {
+        std::thread thread([connection, finished] {
+            connection->run();
+            finished->store(true);
+        });
+        workers_.push_back({std::move(thread), finished});
+    } catch (const std::system_error& e) {
+        // No thread to be had: this client is turned away, the others are served on.
+        log_.write(std::string("refused a connection: cannot start its thread: ") + e.what());
+    }
 }
 
 void Server::reapFinished() {

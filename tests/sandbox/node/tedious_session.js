@@ -180,6 +180,22 @@ const scenarios = {
     }
   },
 
+  // Every TDS version tedious speaks, with a result set and an error.
+  async versions() {
+    for (const tdsVersion of ['7_1', '7_2', '7_3_A', '7_3_B', '7_4']) {
+      const c = await connect({ tdsVersion });
+      try {
+        const r = await batch(c, "select name, database_id from sys.databases where name = 'master'");
+        assert.deepEqual(r.rows, [['master', 1]], tdsVersion);
+        const p = await execSql(c, 'select @s as s', [{ name: 's', type: TYPES.NVarChar, value: '数据库' }]);
+        assert.deepEqual(p.rows, [['数据库']], tdsVersion);
+        await expectError(batch(c, 'select * from NoSuchTable'), 208, "Invalid object name 'NoSuchTable'.");
+      } finally {
+        c.close();
+      }
+    }
+  },
+
   // Two clients at once, each in its own database.
   async twoClients() {
     const [a, b] = await Promise.all([connect(), connect()]);

@@ -1,0 +1,27 @@
+#pragma once
+// The groups of figures bench/run prints. Each measures dsadmin and its reference side by
+// side, interleaved, `repeats` times, in scratch folders under `work`.
+
+#include <string>
+
+#include "FigureTable.h"
+
+namespace dsadmin::bench {
+
+struct BenchContext {
+    std::string work;  // scratch folder, removed by the caller
+    int repeats = 3;
+    bool quick = false;  // smaller sizes, for a trial of the script itself
+};
+
+// Create run against dsadmin-sandbox beside bsqldb sending the same statements; the modify
+// run with every table present beside bsqldb sending the same existence queries.
+void RunFigures(const BenchContext& context, FigureTable& table);
+// dsfile script (read ds, build every statement) beside mdb-export of the same file.
+void StructureFigures(const BenchContext& context, FigureTable& table);
+// CREATE TABLE statements per second that dsadmin-sandbox takes over 1 and 8 connections.
+void SandboxFigures(const BenchContext& context, FigureTable& table);
+// frm_Main from process start until first shown beside a bare Qt window (offscreen).
+void WindowFigures(const BenchContext& context, FigureTable& table);
+
+}  // namespace dsadmin::bench

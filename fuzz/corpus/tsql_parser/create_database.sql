@@ -1,0 +1,1 @@
+CREATE DATABASE Sales on (name=Sales_dat,FILENAME ='/data/Sales_dat.mdf' ,maxsize=unlimited)

@@ -1,0 +1,1 @@
+CREATE TABLE Customer (CustID Int IDENTITY (1, 1) NOT NULL PRIMARY KEY,CustName VarChar (50) NULL,Phone Char(11) NULL,Address NVarChar(100),CreditLimit Decimal(18,2) default 0,CreatedAt DateTime)
