@@ -40,14 +40,14 @@ struct UseDatabase {
     std::string name;
 };
 
-struct TypeSpec {
+struct TypeName {
     std::string name;               // as written ("VarChar")
     std::vector<std::string> args;  // digits or "max", in the order written
 };
 
 struct ColumnDef {
     std::string name;
-    TypeSpec type;
+    TypeName type;
     bool identity = false;
     bool primaryKey = false;
     std::optional<bool> nullable;  // NULL / NOT NULL when written

@@ -214,13 +214,13 @@ std::vector<std::string> Parser::keyColumns() {
 ColumnDef Parser::columnDef() {
     ColumnDef col;
     col.name = c_.name();
-    col.type = typeSpec();
+    col.type = typeName();
     while (!c_.peek().isSymbol(",") && !c_.peek().isSymbol(")") && !c_.atEnd()) columnOption(col);
     return col;
 }
 
-TypeSpec Parser::typeSpec() {
-    TypeSpec type;
+TypeName Parser::typeName() {
+    TypeName type;
     type.name = c_.name();
     if (!c_.acceptSymbol("(")) return type;
     do {

@@ -33,7 +33,7 @@ class Parser {
     CreateTable createTable();
     void tableElement(CreateTable& table);
     ColumnDef columnDef();
-    TypeSpec typeSpec();
+    TypeName typeName();
     void columnOption(ColumnDef& column);
     std::vector<std::string> keyColumns();
     DropTable dropTable();

@@ -84,13 +84,13 @@ int length(const std::string& arg, int limit, const std::string& column, bool un
     return static_cast<int>(n);
 }
 
-void applyArgs(const TypeRow& row, const TypeSpec& spec, int column, const std::string& columnName,
+void applyArgs(const TypeRow& row, const TypeName& type, int column, const std::string& columnName,
                ResolvedType& t) {
-    const auto& a = spec.args;
+    const auto& a = type.args;
     const bool max = !a.empty() && a[0] == "max";
     const bool maxAllowed = row.args == Args::LengthOrMax || row.args == Args::UnicodeLengthOrMax;
     if (row.args == Args::None || a.size() > (row.args == Args::Decimal ? 2u : 1u))
-        throw SqlError(msg::widthNotAllowed(column, spec.name));
+        throw SqlError(msg::widthNotAllowed(column, type.name));
     if ((max && !maxAllowed) || (!max && a.size() > 1 && a[1] == "max"))
         throw SqlError(msg::syntaxNear("max", 0));
     if (max) {
@@ -140,19 +140,19 @@ void applyArgs(const TypeRow& row, const TypeSpec& spec, int column, const std::
 
 }  // namespace
 
-ResolvedType TypeCatalog::resolve(const TypeSpec& spec, int column, const std::string& columnName) {
+ResolvedType TypeCatalog::resolve(const TypeName& type, int column, const std::string& columnName) {
     for (const TypeRow& row : kTypes) {
-        if (!equalsName(spec.name, row.name)) continue;
+        if (!equalsName(type.name, row.name)) continue;
         ResolvedType t{row.name,      row.systemTypeId, row.systemTypeId, row.maxLength,
                        row.precision, row.scale,        row.identity,     row.collated};
         if (t.name == "sysname") {
             t.userTypeId = 256;
             t.systemTypeId = 231;
         }
-        if (!spec.args.empty()) applyArgs(row, spec, column, columnName, t);
+        if (!type.args.empty()) applyArgs(row, type, column, columnName, t);
         return t;
     }
-    throw SqlError(msg::unknownType(column, spec.name));
+    throw SqlError(msg::unknownType(column, type.name));
 }
 
 }  // namespace sandbox::sql

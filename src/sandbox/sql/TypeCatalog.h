@@ -24,7 +24,7 @@ class TypeCatalog {
     // Resolves the type of column number `column` (1-based) named `columnName`. Throws
     // SqlError: 2715 unknown type, 2716 width on a type without one, 1001 length 0 or out of
     // range, 131 / 2717 size over 8000 / 4000, 2750 / 2751 precision or scale.
-    static ResolvedType resolve(const TypeSpec& type, int column, const std::string& columnName);
+    static ResolvedType resolve(const TypeName& type, int column, const std::string& columnName);
 };
 
 }  // namespace sandbox::sql
