@@ -121,9 +121,10 @@ void OleDbString::erase(const std::string& keyword) {
 }
 
 std::string OleDbString::QuoteValue(const std::string& value) {
-    bool needs = value.find(';') != std::string::npos ||
-                 (!value.empty() && (value.front() == '"' || value.front() == '\'' ||
-                                     isBlank(value.front()) || isBlank(value.back())));
+    bool needs =
+        value.find(';') != std::string::npos ||
+        (!value.empty() && (value.front() == '"' || value.front() == '\'' || value.front() == '=' ||
+                            isBlank(value.front()) || isBlank(value.back())));
     if (!needs) return value;
     char q = (value.find('"') != std::string::npos && value.find('\'') == std::string::npos) ? '\''
                                                                                              : '"';

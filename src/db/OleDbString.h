@@ -31,7 +31,8 @@ class OleDbString {
 
     // Returns value as the grammar needs it to read back unchanged: as it stands when it
     // needs no quotes (the common case), else quoted with " (or ' when it holds " but not ')
-    // and that quote doubled inside. Needs quotes: a ';', a leading quote, outer blanks.
+    // and that quote doubled inside. Needs quotes: a ';', a leading quote or '=' ("pwd==x"
+    // reads as the keyword "pwd=x"), outer blanks.
     static std::string QuoteValue(const std::string& value);
 
   private:

@@ -62,7 +62,8 @@ TEST(OleDbGrammarQuote, QuotesOnlyWhenTheGrammarNeedsIt) {
                           {"a\"b", "a\"b"},   {"(local)", "(local)"},
                           {"a;b", "\"a;b\""}, {"a;b\"c", "'a;b\"c'"},
                           {"'x", "\"'x\""},   {"\"x", "'\"x'"},
-                          {"\tx", "\"\tx\""}, {"a;b\"c'd", "\"a;b\"\"c'd\""}};
+                          {"\tx", "\"\tx\""}, {"a;b\"c'd", "\"a;b\"\"c'd\""},
+                          {"=x", "\"=x\""},   {"a=b", "a=b"}};
     for (const auto& c : cases) {
         EXPECT_EQ(OleDbString::QuoteValue(c.value), c.quoted);
         std::string s = std::string("pwd=") + OleDbString::QuoteValue(c.value) + ";uid=u";
