@@ -20,22 +20,11 @@
 #include "app/frm_Main.h"
 #include "db/runs/DatabaseName.h"
 #include "settings/PrivateProfile.h"
+#include "support/LoopbackPort.h"
 #include "support/ScriptedMsgBox.h"
 
 namespace dsadmin {
 namespace {
-
-int ClosedPort() {
-    int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    bind(s, reinterpret_cast<sockaddr*>(&a), len);
-    getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-    close(s);
-    return ntohs(a.sin_port);
-}
 
 // Records the cursor the operator sees while each box is up.
 class CursorWatchingMsgBox : public MsgBox {
@@ -54,7 +43,9 @@ class CursorWatchingMsgBox : public MsgBox {
 
 class RunButtons : public testing::Test {
   protected:
-    static void SetUpTestSuite() { setenv("TDSPORT", std::to_string(ClosedPort()).c_str(), 1); }
+    static void SetUpTestSuite() {
+        setenv("TDSPORT", std::to_string(testsupport::ClosedLoopbackPort()).c_str(), 1);
+    }
     void SetUp() override {
         test::QtApp();
         char pattern[] = "/tmp/dsadmin-buttons-XXXXXX";

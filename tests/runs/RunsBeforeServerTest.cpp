@@ -17,6 +17,7 @@
 #include "db/runs/DeleteDatabaseRun.h"
 #include "db/runs/ModifyDatabaseRun.h"
 #include "settings/PrivateProfile.h"
+#include "support/LoopbackPort.h"
 #include "support/ScriptedMsgBox.h"
 
 namespace {
@@ -25,18 +26,6 @@ using namespace dsadmin;
 using runs_test::TempFolder;
 using test::ScriptedMsgBox;
 
-int ClosedPort() {
-    int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    bind(s, reinterpret_cast<sockaddr*>(&a), len);
-    getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-    close(s);
-    return ntohs(a.sin_port);
-}
-
 // Boxes as ScriptedMsgBox::transcript() writes them: "style|title|text -> answer".
 const std::string kCreateOk = "1|系统提示|是否真的要创建新的数据库？ -> 1\n";
 const std::string kModifyOk = "1|系统提示|是否真的要修改数据库？ -> 1\n";
@@ -44,7 +33,9 @@ const std::string kDeleteOk = "1|系统提示|是否真的要删除数据库？ 
 
 class RunsBeforeServer : public testing::Test {
   protected:
-    static void SetUpTestSuite() { setenv("TDSPORT", std::to_string(ClosedPort()).c_str(), 1); }
+    static void SetUpTestSuite() {
+        setenv("TDSPORT", std::to_string(testsupport::ClosedLoopbackPort()).c_str(), 1);
+    }
     void SetUp() override { std::filesystem::create_directory(app / "data"); }
 
     RunInput input(ScriptedMsgBox& boxes) const {
