@@ -201,9 +201,23 @@ TEST_F(SqlDatabaseTest, RestartKeepsDatabasesAndTablesAndEmptiesTempdb) {
 
 TEST_F(SqlDatabaseTest, DatabaseWhoseFileVanishedCannotBeUsed) {
     ok(toolCreate("Sales", saveDir()));
+    ok("use Sales");
+    ok("create table Orders (id int)");  // the server now holds the file open
+    ok("use master");
     fs::remove(saveDir() + "/Sales_dat.mdf");
     EXPECT_EQ(one("use Sales").error->number, 945);
     ok("drop database Sales");
+}
+
+TEST_F(SqlDatabaseTest, DatabaseDroppedAndCreatedAgainStartsEmpty) {
+    for (int round = 0; round < 2; ++round) {
+        ok(toolCreate("Sales", saveDir()));
+        ok("use Sales");
+        EXPECT_TRUE(rows(ok("select name from sys.tables")).empty()) << round;
+        ok("create table Orders (id int)");
+        ok("use master");
+        ok("drop database Sales");
+    }
 }
 
 TEST_F(SqlDatabaseTest, SessionsOnManyThreadsWorkAtOnce) {

@@ -70,6 +70,24 @@ TEST_F(SqlEngineTest, TypeCompareIgnoresTrailingBlanks) {
     EXPECT_TRUE(rows(ok("select name from sys.tables where principal_id is not null")).empty());
 }
 
+TEST_F(SqlEngineTest, ExistenceQueryByNameMatchesAsTheFullViewDoes) {
+    ok("create table T1 (a int, b int)");
+    ok("create table T10 (a int)");
+    ok("create table Other (a int)");
+    EXPECT_EQ(rows(ok("select name from sys.tables where name = 't1  '")),
+              std::vector<std::string>{"T1"});
+    EXPECT_EQ(rows(ok("select name from sys.objects where name = N'T10'")),
+              std::vector<std::string>{"T10"});
+    EXPECT_TRUE(rows(ok("select name from sys.tables where name = 'T'")).empty());
+    EXPECT_TRUE(rows(ok("select name from sys.tables where name = ' T1'")).empty());
+    // The same row, whether the view is read for one name or whole and then filtered.
+    for (const char* view : {"sys.tables", "sys.objects"}) {
+        const std::string all = std::string("select * from ") + view + " where name = 'T1'";
+        EXPECT_EQ(rows(ok(all)), rows(ok(all + " and type = 'U'"))) << view;
+        EXPECT_EQ(rows(ok(all)).size(), 1u) << view;
+    }
+}
+
 TEST_F(SqlEngineTest, EmptyResultStillCarriesColumns) {
     const StatementResult r = ok("select * from sys.tables where name = 'Nope'");
     ASSERT_TRUE(r.rows);

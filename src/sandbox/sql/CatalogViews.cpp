@@ -57,13 +57,17 @@ std::vector<Cell> objectCells(const TableInfo& t) {
             num(0)};
 }
 
-ResultSet sysObjects(DatabaseFile& file) {
+std::vector<TableInfo> userTables(DatabaseFile& file, const std::optional<std::string>& onlyName) {
+    return onlyName ? file.tablesNamed(*onlyName) : file.tables(false);
+}
+
+ResultSet sysObjects(DatabaseFile& file, const std::optional<std::string>& onlyName) {
     ResultSet r{objectColumns(), {}};
-    for (const TableInfo& t : file.tables(false)) r.rows.push_back(objectCells(t));
+    for (const TableInfo& t : userTables(file, onlyName)) r.rows.push_back(objectCells(t));
     return r;
 }
 
-ResultSet sysTables(DatabaseFile& file) {
+ResultSet sysTables(DatabaseFile& file, const std::optional<std::string>& onlyName) {
     ResultSet r{objectColumns(), {}};
     const char* const bits[] = {
         "lock_on_bulk_load",          "uses_ansi_nulls",    "is_replicated",
@@ -87,7 +91,7 @@ ResultSet sysTables(DatabaseFile& file) {
     r.columns.push_back(col("history_table_id", ColumnType::Int, true));
     r.columns.push_back(col("is_remote_data_archive_enabled", ColumnType::Bit, true));
     r.columns.push_back(col("is_external", ColumnType::Bit));
-    for (const TableInfo& t : file.tables(false)) {
+    for (const TableInfo& t : userTables(file, onlyName)) {
         std::vector<Cell> row = objectCells(t);
         const auto more = {num(0),
                            null(),
@@ -277,12 +281,13 @@ DateTimeValue CatalogViews::toDateTime(const std::string& text) {
 
 ResultSet CatalogViews::build(const std::string& schema, const std::string& view,
                               const DatabaseInfo& database, DatabaseFile& file,
-                              const std::vector<DatabaseInfo>& all) {
+                              const std::vector<DatabaseInfo>& all,
+                              const std::optional<std::string>& onlyName) {
     if (equalsName(schema, "INFORMATION_SCHEMA"))
         return equalsName(view, "TABLES") ? schemaTables(database, file)
                                           : schemaColumns(database, file);
-    if (equalsName(view, "tables")) return sysTables(file);
-    if (equalsName(view, "objects")) return sysObjects(file);
+    if (equalsName(view, "tables")) return sysTables(file, onlyName);
+    if (equalsName(view, "objects")) return sysObjects(file, onlyName);
     if (equalsName(view, "columns")) return sysColumns(file);
     if (equalsName(view, "schemas")) return sysSchemas(file);
     return sysDatabases(all);

@@ -112,14 +112,22 @@ std::vector<TableInfo> DatabaseFile::tables(bool withColumns) {
     return result;
 }
 
+namespace {
+const char* const kTableRows =
+    "SELECT t.object_id, t.schema_id, s.name, t.name, t.create_date, t.modify_date "
+    "FROM sandbox_tables t JOIN sandbox_schemas s ON s.schema_id = t.schema_id ";
+}  // namespace
+
 std::vector<TableInfo> DatabaseFile::readTables(std::optional<int> objectId) {
-    std::vector<TableInfo> result;
-    SqliteStatement t = db_.prepare(
-        std::string("SELECT t.object_id, t.schema_id, s.name, t.name, t.create_date, "
-                    "t.modify_date FROM sandbox_tables t JOIN sandbox_schemas s ON "
-                    "s.schema_id = t.schema_id ") +
-        (objectId ? "WHERE t.object_id = ? " : "") + "ORDER BY t.object_id");
+    SqliteStatement t =
+        db_.prepare(std::string(kTableRows) + (objectId ? "WHERE t.object_id = ? " : "") +
+                    "ORDER BY t.object_id");
     if (objectId) t.bind(1, *objectId);
+    return readTables(t);
+}
+
+std::vector<TableInfo> DatabaseFile::readTables(SqliteStatement& t) {
+    std::vector<TableInfo> result;
     while (t.step())
         result.push_back({static_cast<int>(t.integer(0)),
                           static_cast<int>(t.integer(1)),
@@ -128,6 +136,22 @@ std::vector<TableInfo> DatabaseFile::readTables(std::optional<int> objectId) {
                           t.text(4),
                           t.text(5),
                           {}});
+    return result;
+}
+
+std::vector<TableInfo> DatabaseFile::tablesNamed(const std::string& name) {
+    // SQLite's upper() and rtrim() fold ASCII letters and strip spaces, as compareText does.
+    SqliteStatement t = db_.prepare(std::string(kTableRows) +
+                                    "WHERE upper(rtrim(t.name, ' ')) = upper(rtrim(?, ' ')) "
+                                    "ORDER BY t.object_id");
+    t.bind(1, name);
+    std::vector<TableInfo> result = readTables(t);
+    for (TableInfo& table : result) {
+        SqliteStatement count =
+            db_.prepare("SELECT COUNT(*) FROM sandbox_columns WHERE object_id = ?");
+        count.bind(1, table.objectId);
+        if (count.step()) table.columnCount = static_cast<int>(count.integer(0));
+    }
     return result;
 }
 
@@ -170,9 +194,11 @@ void DatabaseFile::readColumnCounts(std::vector<TableInfo>& result) {
 }
 
 std::optional<TableInfo> DatabaseFile::findTable(int schemaId, const std::string& name) {
+    // The column's NOCASE collation folds ASCII letters only, as equalsName does, so the
+    // (schema_id, name) index finds the table without reading the other names.
     SqliteStatement t =
-        db_.prepare("SELECT object_id, name FROM sandbox_tables WHERE schema_id = ?");
-    t.bind(1, schemaId);
+        db_.prepare("SELECT object_id, name FROM sandbox_tables WHERE schema_id = ? AND name = ?");
+    t.bind(1, schemaId).bind(2, name);
     while (t.step()) {
         if (!equalsName(t.text(1), name)) continue;
         const int id = static_cast<int>(t.integer(0));

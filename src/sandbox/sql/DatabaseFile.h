@@ -49,12 +49,19 @@ class DatabaseFile {
     void createSchema(const std::string& name);
     // Every user table, with its columns or only their count, in object_id order.
     std::vector<TableInfo> tables(bool withColumns = true);
-    // The table with its columns. Reads only the names of the others, so that a statement's
-    // cost does not grow with the columns of every table in the database.
+    // The tables whose names compare equal to `name` as names do in a condition (letters in
+    // any case, trailing spaces ignored), with their column counts, in object_id order.
+    std::vector<TableInfo> tablesNamed(const std::string& name);
+    // The table with its columns, found through the name index, so that a statement's cost
+    // does not grow with the tables in the database.
     std::optional<TableInfo> findTable(int schemaId, const std::string& name);
     // Stores `table` (its objectId and dates are assigned); returns the object_id.
     int createTable(TableInfo table);
     void dropTable(int objectId);
+
+    // Ends a transaction that an earlier statement failed to finish (the file stays open
+    // between statements).
+    void endOpenTransaction() { db_.rollbackOpenTransaction(); }
 
     static std::string now();
 
@@ -63,6 +70,7 @@ class DatabaseFile {
     void ensureSchema();
     // Tables (all, or the one with `objectId`) without their columns.
     std::vector<TableInfo> readTables(std::optional<int> objectId);
+    std::vector<TableInfo> readTables(SqliteStatement& query);
     void readColumns(std::vector<TableInfo>& tables, std::optional<int> objectId);
     void readColumnCounts(std::vector<TableInfo>& tables);
 

@@ -1,6 +1,7 @@
 #include "sandbox/sql/Instance.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -79,9 +80,30 @@ void Instance::leave(const std::string& database) {
     if (it != users_.end() && --it->second <= 0) users_.erase(it);
 }
 
-DatabaseFile Instance::open(const DatabaseInfo& database) {
+DatabaseFile& Instance::open(const DatabaseInfo& database) {
+    const std::string& path = database.dataFile;
+    struct stat st {};
+    const bool present = ::stat(path.c_str(), &st) == 0;
+    auto it = open_.find(path);
+    if (it != open_.end()) {
+        if (present && it->second.device == st.st_dev && it->second.inode == st.st_ino) {
+            it->second.lastUse = ++uses_;
+            it->second.file.endOpenTransaction();
+            return it->second.file;
+        }
+        open_.erase(it);  // removed or replaced behind the server's back
+    }
+    if (!present) throw SqlError(msg::databaseUnavailable(database.name));
+    if (open_.size() >= kMaxOpenFiles) {
+        auto oldest = open_.begin();
+        for (auto i = open_.begin(); i != open_.end(); ++i)
+            if (i->second.lastUse < oldest->second.lastUse) oldest = i;
+        open_.erase(oldest);
+    }
     try {
-        return DatabaseFile::open(database.dataFile);
+        DatabaseFile file = DatabaseFile::open(path);
+        return open_.emplace(path, OpenFile{std::move(file), st.st_dev, st.st_ino, ++uses_})
+            .first->second.file;
     } catch (const std::runtime_error&) {
         throw SqlError(msg::databaseUnavailable(database.name));
     }
@@ -161,6 +183,7 @@ void Instance::dropDatabase(const std::string& name, bool ifExists) {
     if (d->system()) throw SqlError(msg::systemDatabase(d->name));
     if (users_.count(lower(d->name))) throw SqlError(msg::databaseInUse(name));
     catalog_.remove(d->id);
+    closeFile(d->dataFile);
     std::vector<std::string> files = d->otherFiles;
     files.push_back(d->dataFile);
     removeFiles(files);

@@ -3,6 +3,9 @@
 // databases the sessions are in, and the statements that work on whole databases. One mutex
 // guards it all: callers take lock() around every call below (sessions do so per statement).
 
+#include <sys/types.h>
+
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -29,8 +32,11 @@ class Instance {
     std::optional<DatabaseInfo> findDatabase(const std::string& name) {
         return catalog_.find(name);
     }
-    // Opens a database's file; SqlError 945 when it cannot be opened.
-    DatabaseFile open(const DatabaseInfo& database);
+    // The database's file, kept open between statements (opening an SQLite file parses its
+    // whole schema, which grows with every table); reopened when the file on disk is no longer
+    // the one held open. SqlError 945 when it cannot be opened. The reference is valid until
+    // the next call on the instance.
+    DatabaseFile& open(const DatabaseInfo& database);
 
     // CREATE DATABASE; SqlError 1801, 5123/5105/5170 + 1802, kNotSupported for unusable names.
     void createDatabase(const CreateDatabase& statement);
@@ -45,11 +51,22 @@ class Instance {
     static std::string lower(const std::string& s);
     std::vector<std::string> filePaths(const CreateDatabase& statement) const;
     void checkFiles(const std::vector<std::string>& paths) const;
+    void closeFile(const std::string& path) { open_.erase(path); }
+
+    struct OpenFile {
+        DatabaseFile file;
+        dev_t device;
+        ino_t inode;
+        std::uint64_t lastUse;
+    };
+    static constexpr std::size_t kMaxOpenFiles = 32;
 
     EngineOptions options_;
     std::mutex mutex_;
     MasterCatalog catalog_;
     std::map<std::string, int> users_;
+    std::map<std::string, OpenFile> open_;  // by data file path
+    std::uint64_t uses_ = 0;
     int spid_ = 51;
 };
 

@@ -78,10 +78,27 @@ int compareCells(const Cell& a, const Cell& b) {
 
 }  // namespace
 
+namespace {
+
+// The table name a query asks for when its whole condition is name = '<text>' (how a client
+// asks whether a table exists). The view may then read only that table's row; the condition
+// is still applied afterwards, so nothing but the cost changes.
+std::optional<std::string> onlyNameOf(const Select& select) {
+    if (select.where.size() != 1) return std::nullopt;
+    const Condition& c = select.where.front();
+    if (!equalsName(c.column, "name") || c.op != "=" || c.value.kind != Expr::Kind::Literal)
+        return std::nullopt;
+    const auto* text = std::get_if<std::string>(&c.value.value);
+    if (!text || text->find('\0') != std::string::npos) return std::nullopt;
+    return *text;
+}
+
+}  // namespace
+
 ResultSet SelectRunner::run(const Select& select) {
     ResultSet rows;
     if (select.from) {
-        rows = source(*select.from);
+        rows = source(*select.from, onlyNameOf(select));
     } else {
         rows.rows.emplace_back();
     }
@@ -92,13 +109,14 @@ ResultSet SelectRunner::run(const Select& select) {
     return project(rows, select);
 }
 
-ResultSet SelectRunner::source(const ObjectName& from) {
+ResultSet SelectRunner::source(const ObjectName& from, const std::optional<std::string>& onlyName) {
     const std::string dbName = from.database().empty() ? session_.database : from.database();
     const std::optional<DatabaseInfo> db = instance_.findDatabase(dbName);
     if (!db) throw SqlError(msg::databaseMissing(dbName));
-    DatabaseFile file = instance_.open(*db);
+    DatabaseFile& file = instance_.open(*db);
     if (CatalogViews::has(from.schema(), from.name()))
-        return CatalogViews::build(from.schema(), from.name(), *db, file, instance_.databases());
+        return CatalogViews::build(from.schema(), from.name(), *db, file, instance_.databases(),
+                                   onlyName);
     const std::string schema = from.schema().empty() ? "dbo" : from.schema();
     if (const auto s = file.findSchema(schema); s && file.findTable(s->id, from.name()))
         throw SqlError(msg::notSupported("Reading the rows of a user table"));

@@ -20,7 +20,8 @@ class SelectRunner {
     ResultSet run(const Select& select);
 
   private:
-    ResultSet source(const ObjectName& from);
+    // `onlyName`: the rows of a table view may be limited to tables of that name.
+    ResultSet source(const ObjectName& from, const std::optional<std::string>& onlyName);
     // A value without a row: literal, @@global or function; fills `column` with its type.
     Cell evaluate(const Expr& e, Column& column);
     Cell global(const std::string& name, Column& column);

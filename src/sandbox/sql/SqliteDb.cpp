@@ -95,6 +95,11 @@ void SqliteDb::exec(const std::string& sql) {
     }
 }
 
+void SqliteDb::rollbackOpenTransaction() {
+    if (db_ && !sqlite3_get_autocommit(db_))
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
 std::optional<std::int64_t> SqliteDb::scalar(const std::string& sql) {
     SqliteStatement s = prepare(sql);
     if (!s.step() || s.isNull(0)) return std::nullopt;

@@ -50,6 +50,8 @@ class SqliteDb {
     // The first column of the first row, or nullopt.
     std::optional<std::int64_t> scalar(const std::string& sql);
     const std::string& path() const { return path_; }
+    // Rolls back a transaction a failed statement left open; no-op otherwise.
+    void rollbackOpenTransaction();
 
   private:
     sqlite3* db_ = nullptr;

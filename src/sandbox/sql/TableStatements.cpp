@@ -26,7 +26,7 @@ void TableStatements::createTable(const CreateTable& s) {
     const std::string& name = s.table.name();
     if (name[0] == '#') throw SqlError(msg::notSupported("A temporary table"));
     const DatabaseInfo db = database(s.table, false);
-    DatabaseFile file = instance_.open(db);
+    DatabaseFile& file = instance_.open(db);
     const std::string schemaName = s.table.schema().empty() ? "dbo" : s.table.schema();
     const std::optional<SchemaInfo> schema = file.findSchema(schemaName);
     if (!schema || builtInOnly(schemaName)) throw SqlError(msg::schemaMissing(schemaName));
@@ -93,7 +93,7 @@ void TableStatements::dropTable(const ObjectName& name, bool ifExists) {
         instance_.findDatabase(name.database().empty() ? session_.database : name.database());
     std::optional<TableInfo> table;
     if (db) {
-        DatabaseFile file = instance_.open(*db);
+        DatabaseFile& file = instance_.open(*db);
         const std::optional<SchemaInfo> schema =
             file.findSchema(name.schema().empty() ? "dbo" : name.schema());
         if (schema) table = file.findTable(schema->id, name.name());
@@ -108,7 +108,7 @@ void TableStatements::dropTable(const ObjectName& name, bool ifExists) {
 void TableStatements::createSchema(const CreateSchema& s) {
     const std::optional<DatabaseInfo> db = instance_.findDatabase(session_.database);
     if (!db) throw SqlError(msg::databaseMissing(session_.database));
-    DatabaseFile file = instance_.open(*db);
+    DatabaseFile& file = instance_.open(*db);
     if (file.findSchema(s.name)) throw SqlError(msg::schemaExists(s.name));
     file.createSchema(s.name);
 }
