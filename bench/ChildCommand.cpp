@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,7 +22,7 @@ const std::string& orNull(const std::string& path) {
 
 }  // namespace
 
-int RunCommand(const std::vector<std::string>& argv, const Redirects& r) {
+int RunCommand(const std::vector<std::string>& argv, const Redirects& r, long* peakKb) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, orNull(r.in).c_str(), O_RDONLY, 0);
@@ -37,13 +38,15 @@ int RunCommand(const std::vector<std::string>& argv, const Redirects& r) {
     posix_spawn_file_actions_destroy(&actions);
     if (failed) throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(failed));
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    rusage usage{};
+    while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
     }
+    if (peakKb) *peakKb = usage.ru_maxrss;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-void RunChecked(const std::vector<std::string>& argv, const Redirects& redirects) {
-    const int status = RunCommand(argv, redirects);
+void RunChecked(const std::vector<std::string>& argv, const Redirects& redirects, long* peakKb) {
+    const int status = RunCommand(argv, redirects, peakKb);
     if (status != 0)
         throw std::runtime_error(argv[0] + " ended with status " + std::to_string(status));
 }

@@ -16,11 +16,14 @@ struct Redirects {
     static Redirects StdoutTo(std::string path) { return {{}, std::move(path), {}}; }
 };
 
-// Runs the program to its end and returns its exit status (128 + signal when killed).
-// Throws std::runtime_error when it cannot be started.
-int RunCommand(const std::vector<std::string>& argv, const Redirects& redirects = {});
+// Runs the program to its end and returns its exit status (128 + signal when killed). With
+// `peakKb`, stores the largest resident size the program or any process it waited for
+// reached, in kB. Throws std::runtime_error when it cannot be started.
+int RunCommand(const std::vector<std::string>& argv, const Redirects& redirects = {},
+               long* peakKb = nullptr);
 
 // Same, but throws std::runtime_error naming the program when the status is not 0.
-void RunChecked(const std::vector<std::string>& argv, const Redirects& redirects = {});
+void RunChecked(const std::vector<std::string>& argv, const Redirects& redirects = {},
+                long* peakKb = nullptr);
 
 }  // namespace dsadmin::bench

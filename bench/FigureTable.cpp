@@ -37,8 +37,7 @@ void FigureTable::note(const std::string& figure, const std::string& value) {
 
 void FigureTable::print() {
     const std::vector<std::string> head = {"figure", "dsadmin min / median",
-                                           "reference min / median", "ratio min / median",
-                                           "runs"};
+                                           "reference min / median", "ratio min / median", "runs"};
     std::vector<std::size_t> width(head.size());
     for (std::size_t i = 0; i < head.size(); ++i) width[i] = head[i].size();
     for (const auto& r : rows_)

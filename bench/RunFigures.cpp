@@ -29,7 +29,7 @@ class OkMsgBox : public MsgBox {
 };
 
 struct Scene {
-    std::string appFolder;  // holds Setup.ini and Bench.DS
+    std::string appFolder;   // holds Setup.ini and Bench.DS
     std::string statements;  // dsfile script output for Bench.DS
 };
 
@@ -45,7 +45,9 @@ void runCreate(const Scene& scene, const SandboxServer& server, const std::strin
                const std::string& saveFolder) {
     OkMsgBox box;
     const RunInput input{{"SQL Server", server.dataSource(), "sa", "", db, saveFolder},
-                         scene.appFolder + "/Setup.ini", scene.appFolder, box};
+                         scene.appFolder + "/Setup.ini",
+                         scene.appFolder,
+                         box};
     CreateDatabaseRun(input);
     if (box.last != kCreateDoneText) throw std::runtime_error("create run: " + box.last);
 }
@@ -53,7 +55,9 @@ void runCreate(const Scene& scene, const SandboxServer& server, const std::strin
 void runModify(const Scene& scene, const SandboxServer& server, const std::string& db) {
     OkMsgBox box;
     const RunInput input{{"SQL Server", server.dataSource(), "sa", "", db, ""},
-                         scene.appFolder + "/Setup.ini", scene.appFolder, box};
+                         scene.appFolder + "/Setup.ini",
+                         scene.appFolder,
+                         box};
     ModifyDatabaseRun(input);
     if (box.last != kModifyDoneText || box.shown != 2)
         throw std::runtime_error("modify run did not find every table: " + box.last);
@@ -63,8 +67,8 @@ void runModify(const Scene& scene, const SandboxServer& server, const std::strin
 std::string bsqldbCreateScript(const Scene& scene, const std::string& db,
                                const std::string& saveFolder, const std::string& out) {
     std::ofstream script(out);
-    script << CreateDatabaseStatement(db, saveFolder + "/" + db + "_dat.mdf") << "\ngo\nuse "
-           << db << "\ngo\n";
+    script << CreateDatabaseStatement(db, saveFolder + "/" + db + "_dat.mdf") << "\ngo\nuse " << db
+           << "\ngo\n";
     std::ifstream in(scene.statements);
     for (std::string line; std::getline(in, line);) script << line << "\ngo\n";
     return out;
@@ -78,8 +82,8 @@ std::string bsqldbExistsScript(int tables, const std::string& out) {
 }
 
 void bsqldb(const SandboxServer& server, const std::string& script, const std::string& db) {
-    std::vector<std::string> argv = {"bsqldb", "-S", server.freetdsServer(), "-U", "sa",
-                                     "-P", "", "-i", script};
+    std::vector<std::string> argv = {"bsqldb", "-S",  server.freetdsServer(), "-U", "sa", "-P", "",
+                                     "-i",     script};
     if (!db.empty()) argv.insert(argv.end(), {"-D", db});
     RunChecked(argv);
 }
@@ -111,8 +115,8 @@ void createFigures(const BenchContext& c, FigureTable& table, int tables, Sandbo
 
 void RunFigures(const BenchContext& c, FigureTable& table) {
     SandboxServer server(SandboxExe(), c.work + "/sandbox-runs");
-    const std::vector<int> sizes = c.quick ? std::vector<int>{100, 1000}
-                                           : std::vector<int>{100, 1000, 5000};
+    const std::vector<int> sizes =
+        c.quick ? std::vector<int>{100, 1000} : std::vector<int>{100, 1000, 5000};
     for (int tables : sizes) createFigures(c, table, tables, server);
 }
 

@@ -2,6 +2,9 @@
 // (dsfile script, the run's own code path), beside mdb-export printing the same table. Both
 // are whole processes reading the same file. The growth from the small to the large file
 // tells whether the work grows with the file (x10) or faster.
+#include <sys/resource.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -14,6 +17,7 @@ namespace {
 
 struct Pair {
     Samples ours, theirs;
+    long oursPeakKb = 0, theirsPeakKb = 0;  // largest over the repeats
 };
 
 Pair measure(const BenchContext& c, int tables) {
@@ -22,8 +26,15 @@ Pair measure(const BenchContext& c, int tables) {
     const std::string ds = WriteStructureFile(dir, "Bench", tables, 20);
     Pair p;
     for (int r = 0; r < c.repeats; ++r) {
-        p.ours.seconds.push_back(secondsOf([&] { RunChecked({DsfileExe(), "script", ds}); }));
-        p.theirs.seconds.push_back(secondsOf([&] { RunChecked({"mdb-export", ds, "ds"}); }));
+        long peak = 0;
+        p.ours.seconds.push_back(secondsOf([&] {
+            RunChecked({DsfileExe(), "script", ds}, {}, &peak);
+        }));
+        p.oursPeakKb = std::max(p.oursPeakKb, peak);
+        p.theirs.seconds.push_back(secondsOf([&] {
+            RunChecked({"mdb-export", ds, "ds"}, {}, &peak);
+        }));
+        p.theirsPeakKb = std::max(p.theirsPeakKb, peak);
     }
     return p;
 }
@@ -33,6 +44,22 @@ std::string growth(const Samples& small, const Samples& large) {
     std::snprintf(buf, sizeof buf, "x%.1f (min) / x%.1f (median)", large.min() / small.min(),
                   large.median() / small.median());
     return buf;
+}
+
+// A started program's peak size starts from the size of the process that started it (the
+// kernel carries the high-water mark across exec), so a figure at or below our own peak only
+// says "no more than that".
+std::string peakText(long kb) {
+    rusage self{};
+    getrusage(RUSAGE_SELF, &self);
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%s%.1f MB", kb <= self.ru_maxrss ? "at most " : "",
+                  static_cast<double>(kb) / 1024.0);
+    return buf;
+}
+
+std::string peaks(const Pair& p) {
+    return "dsadmin " + peakText(p.oursPeakKb) + ", mdb-export " + peakText(p.theirsPeakKb);
 }
 
 }  // namespace
@@ -47,6 +74,8 @@ void StructureFigures(const BenchContext& c, FigureTable& table) {
                   "mdb-export", l.theirs);
     table.note("growth x10 tables, dsadmin", growth(s.ours, l.ours));
     table.note("growth x10 tables, mdb-export", growth(s.theirs, l.theirs));
+    table.note("peak memory (largest process), " + std::to_string(small) + " tables", peaks(s));
+    table.note("peak memory (largest process), " + std::to_string(large) + " tables", peaks(l));
 }
 
 }  // namespace dsadmin::bench

@@ -10,11 +10,21 @@ namespace {
 // fname, flb, flong, fauto, findex of column c (c > 0).
 void writeColumn(std::ofstream& tsv, int c) {
     switch (c % 5) {
-        case 0: tsv << "Amount" << c << "\tDecimal(18,2)\t\\N\t0\t0"; break;
-        case 1: tsv << "Name" << c << "\tVarChar\t" << 10 + c << "\t0\t0"; break;
-        case 2: tsv << "Count" << c << "\tInt\t0\t0\t0"; break;
-        case 3: tsv << "At" << c << "\tDateTime\t\\N\t0\t0"; break;
-        default: tsv << "Note" << c << "\tNVarChar(100)\t100\t0\t0"; break;
+        case 0:
+            tsv << "Amount" << c << "\tDecimal(18,2)\t\\N\t0\t0";
+            break;
+        case 1:
+            tsv << "Name" << c << "\tVarChar\t" << 10 + c << "\t0\t0";
+            break;
+        case 2:
+            tsv << "Count" << c << "\tInt\t0\t0\t0";
+            break;
+        case 3:
+            tsv << "At" << c << "\tDateTime\t\\N\t0\t0";
+            break;
+        default:
+            tsv << "Note" << c << "\tNVarChar(100)\t100\t0\t0";
+            break;
     }
 }
 

@@ -38,9 +38,10 @@ void header(const BenchContext& c) {
     const std::time_t now = std::time(nullptr);
     char date[64];
     std::strftime(date, sizeof date, "%Y-%m-%d %H:%M UTC", std::gmtime(&now));
-    std::printf("dsadmin figures, %s, host %s, %ld CPUs online, %d runs each (times: min / "
-                "median)\n\n",
-                date, host, sysconf(_SC_NPROCESSORS_ONLN), c.repeats);
+    std::printf(
+        "dsadmin figures, %s, host %s, %ld CPUs online, %d runs each (times: min / "
+        "median)\n\n",
+        date, host, sysconf(_SC_NPROCESSORS_ONLN), c.repeats);
 }
 
 }  // namespace
@@ -49,10 +50,12 @@ int main(int argc, char** argv) {
     BenchContext context;
     std::vector<std::string> wanted;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--quick") == 0) context.quick = true;
+        if (std::strcmp(argv[i], "--quick") == 0)
+            context.quick = true;
         else if (std::strcmp(argv[i], "--repeats") == 0 && i + 1 < argc)
             context.repeats = std::max(1, std::atoi(argv[++i]));
-        else wanted.emplace_back(argv[i]);
+        else
+            wanted.emplace_back(argv[i]);
     }
     if (wanted.empty()) wanted = {"runs", "structure", "window", "sandbox"};
     char pattern[] = "/tmp/dsadmin-figures-XXXXXX";

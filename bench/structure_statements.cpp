@@ -33,8 +33,8 @@ void writeStructure(const std::string& dir, int tables, int columns) {
             tsv << "Table" << t << "\tCol" << c << '\t' << (c % 2 ? "VarChar" : "Int") << '\t'
                 << 10 + c << '\t' << (c == 0) << '\t' << (c == 0) << '\n';
     tsv.close();
-    std::string cmd = std::string("'") + DSFILE_EXE + "' write '" + dir + "/bench.DS' < '" + dir +
-                      "/rows.tsv'";
+    std::string cmd =
+        std::string("'") + DSFILE_EXE + "' write '" + dir + "/bench.DS' < '" + dir + "/rows.tsv'";
     if (std::system(cmd.c_str()) != 0) throw DbError("dsfile write failed");
 }
 
@@ -80,8 +80,9 @@ int main(int argc, char** argv) {
             list.MoveNext();
         }
         double each = msSince(t4);
-        std::printf("%zu table-rows queries and statements:  %.0f ms (%.3f ms a table, %zu bytes)\n",
-                    statements, each, each / static_cast<double>(statements ? statements : 1), bytes);
+        std::printf(
+            "%zu table-rows queries and statements:  %.0f ms (%.3f ms a table, %zu bytes)\n",
+            statements, each, each / static_cast<double>(statements ? statements : 1), bytes);
         std::printf("total from open:                         %.0f ms\n", msSince(t2));
     } catch (const DbError& e) {
         std::fprintf(stderr, "structure_statements: %s\n", e.what());
