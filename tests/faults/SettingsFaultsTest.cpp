@@ -14,13 +14,16 @@
 #include <thread>
 
 #include "settings/DBSet.h"
+#include "settings/ForkedChild.h"
 #include "settings/IniFile.h"
 #include "settings/TestFolder.h"
 
 namespace dsadmin {
 namespace {
 
+using test::Spawn;
 using test::TestFolder;
+using test::WaitFor;
 
 // The boxes of save number `n` by writer `who`: every stored value names the save.
 BoxTexts Boxes(char who, int n) {
@@ -42,22 +45,6 @@ std::string CheckWhole(const std::string& bytes) {
     EXPECT_EQ(file.value("DataBase", "LongTime"), "10") << bytes;
     EXPECT_EQ(file.value("DataBase", "DBName"), "Db" + tag) << bytes;
     return tag;
-}
-
-template <typename Body>
-pid_t Spawn(Body body) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        body();
-        _exit(::testing::Test::HasFailure() ? 1 : 0);
-    }
-    return pid;
-}
-
-int WaitFor(pid_t pid) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return status;
 }
 
 // Two processes save in turn (a pipe passes the turn), 500 saves each, while this process

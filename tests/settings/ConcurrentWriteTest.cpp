@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "ForkedChild.h"
 #include "TestFolder.h"
 #include "settings/IniFile.h"
 #include "settings/PrivateProfile.h"
@@ -17,24 +18,9 @@
 namespace dsadmin {
 namespace {
 
+using test::Spawn;
 using test::TestFolder;
-
-// Runs `body` in a child process; returns its pid.
-template <typename Body>
-pid_t Spawn(Body body) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        body();
-        _exit(0);
-    }
-    return pid;
-}
-
-int WaitFor(pid_t pid) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return status;
-}
+using test::WaitFor;
 
 TEST(ConcurrentWrite, TwoProcessesSavingAtOnceLoseNoKey) {
     TestFolder folder;

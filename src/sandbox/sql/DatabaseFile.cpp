@@ -197,17 +197,14 @@ std::optional<TableInfo> DatabaseFile::findTable(int schemaId, const std::string
     // The column's NOCASE collation folds ASCII letters only, as equalsName does, so the
     // (schema_id, name) index finds the table without reading the other names.
     SqliteStatement t =
-        db_.prepare("SELECT object_id, name FROM sandbox_tables WHERE schema_id = ? AND name = ?");
+        db_.prepare("SELECT object_id FROM sandbox_tables WHERE schema_id = ? AND name = ?");
     t.bind(1, schemaId).bind(2, name);
-    while (t.step()) {
-        if (!equalsName(t.text(1), name)) continue;
-        const int id = static_cast<int>(t.integer(0));
-        std::vector<TableInfo> found = readTables(id);
-        if (found.empty()) return std::nullopt;
-        readColumns(found, id);
-        return std::move(found.front());
-    }
-    return std::nullopt;
+    if (!t.step()) return std::nullopt;
+    const int id = static_cast<int>(t.integer(0));
+    std::vector<TableInfo> found = readTables(id);
+    if (found.empty()) return std::nullopt;
+    readColumns(found, id);
+    return std::move(found.front());
 }
 
 int DatabaseFile::createTable(TableInfo table) {
