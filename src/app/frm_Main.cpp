@@ -154,10 +154,16 @@ void frm_Main::centreOnScreen() {
     move(area.center() - rect().center());
 }
 
-BoxTexts frm_Main::boxTexts() const {
-    return {Combo1->currentText().toStdString(), Text1->text().toStdString(),
-            Text2->text().toStdString(),         Text3->text().toStdString(),
-            Text4->text().toStdString(),         Text5->text().toStdString()};
+// The one place where the boxes are mapped to what they mean.
+RunFields frm_Main::runFields() const {
+    RunFields fields;
+    fields.databaseType = Combo1->currentText().toStdString();
+    fields.server = Text1->text().toStdString();
+    fields.login = Text2->text().toStdString();
+    fields.password = Text3->text().toStdString();
+    fields.databaseName = Text4->text().toStdString();
+    fields.saveFolder = Text5->text().toStdString();
+    return fields;
 }
 
 std::string frm_Main::GetDirName() {
@@ -165,18 +171,18 @@ std::string frm_Main::GetDirName() {
 }
 
 void frm_Main::SaveDBSet() {
-    dsadmin::SaveDBSet(boxTexts(), setupPath_);
+    dsadmin::SaveDBSet(runFields(), setupPath_);
 }
 
 void frm_Main::LoadDBSet() {
     const LoadedDBSet set = dsadmin::LoadDBSet(setupPath_);
-    Combo1->setEditText(Q(set.combo1));
+    Combo1->setEditText(Q(set.databaseType));
     Combo1->setLocked(true);
-    Text1->setText(Q(set.text1));
+    Text1->setText(Q(set.server));
     Text1->setReadOnly(true);
-    Text2->setText(Q(set.text2));
-    Text3->setText(Q(set.text3));
-    Text4->setText(Q(set.text4));
+    Text2->setText(Q(set.login));
+    Text3->setText(Q(set.password));
+    Text4->setText(Q(set.databaseName));
     Text5->clear();
     Text5->setToolTip(Q(kFolderTip));
     Command4->setToolTip(Text5->toolTip());
@@ -186,13 +192,13 @@ void frm_Main::LoadDBSet() {
 
 // Each run gets the boxes' texts at the click; RunFromWindow catches what the run does not.
 void frm_Main::Command1_Click() {
-    RunFromWindow(CreateDatabaseRun, {boxTexts(), setupPath_, appFolder_, *msgBox_});
+    RunFromWindow(CreateDatabaseRun, {runFields(), setupPath_, appFolder_, *msgBox_});
 }
 void frm_Main::Command2_Click() {
-    RunFromWindow(ModifyDatabaseRun, {boxTexts(), setupPath_, appFolder_, *msgBox_});
+    RunFromWindow(ModifyDatabaseRun, {runFields(), setupPath_, appFolder_, *msgBox_});
 }
 void frm_Main::Command3_Click() {
-    RunFromWindow(DeleteDatabaseRun, {boxTexts(), setupPath_, appFolder_, *msgBox_});
+    RunFromWindow(DeleteDatabaseRun, {runFields(), setupPath_, appFolder_, *msgBox_});
 }
 
 void frm_Main::Command4_Click() {

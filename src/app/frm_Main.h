@@ -59,7 +59,7 @@ class frm_Main : public QWidget {
     // The settings file's full path, set once at load.
     const std::string& SetupPath() const { return setupPath_; }
     // The boxes' current texts (UTF-8, untrimmed), read at the moment of the call.
-    BoxTexts boxTexts() const;
+    RunFields runFields() const;
     // The message boxes the runs show.
     MsgBox& msgBox() const { return *msgBox_; }
 

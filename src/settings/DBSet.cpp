@@ -32,25 +32,25 @@ LoadedDBSet LoadDBSet(const std::string& setupPath) {
         return ReadIniString(setupPath, section, key, "");
     };
     LoadedDBSet set;
-    set.combo1 = kDefaultLibrary;
-    set.text1 = kDefaultDataSource;
-    set.text2 = Trim(read("DataBase", "UserName"));
-    set.text3 = Trim(read("DataBase", "PassWord"));
-    set.text4 = Trim(read("DataBase", "DBName"));
-    if (set.text2.empty()) set.text2 = kDefaultUserName;
-    if (set.text4.empty()) set.text4 = kDefaultDBName;
+    set.databaseType = kDefaultLibrary;
+    set.server = kDefaultDataSource;
+    set.login = Trim(read("DataBase", "UserName"));
+    set.password = Trim(read("DataBase", "PassWord"));
+    set.databaseName = Trim(read("DataBase", "DBName"));
+    if (set.login.empty()) set.login = kDefaultUserName;
+    if (set.databaseName.empty()) set.databaseName = kDefaultDBName;
     set.command3Visible = Val(read("Setup", "SupperUser")) == 1.0;
     return set;
 }
 
-void SaveDBSet(const BoxTexts& boxes, const std::string& setupPath) {
+void SaveDBSet(const RunFields& fields, const std::string& setupPath) {
     WriteIniStrings(setupPath, "DataBase",
-                    {{"Library", Trim(boxes.combo1)},
-                     {"DataSource", Trim(boxes.text1)},
-                     {"UserName", Trim(boxes.text2)},
-                     {"PassWord", Trim(boxes.text3)},
+                    {{"Library", Trim(fields.databaseType)},
+                     {"DataSource", Trim(fields.server)},
+                     {"UserName", Trim(fields.login)},
+                     {"PassWord", Trim(fields.password)},
                      {"LongTime", "10"},
-                     {"DBName", Trim(boxes.text4)}});
+                     {"DBName", Trim(fields.databaseName)}});
 }
 
 }  // namespace dsadmin

@@ -8,23 +8,24 @@
 
 namespace dsadmin {
 
-// The current texts of the window's boxes, untrimmed, as the operator sees them.
-struct BoxTexts {
-    std::string combo1;  // database type
-    std::string text1;   // server name
-    std::string text2;   // login account
-    std::string text3;   // login password
-    std::string text4;   // database name
-    std::string text5;   // save folder (never stored)
+// What a run is given to work with, untrimmed, as the operator typed it. The window fills it
+// from its boxes (Combo1, Text1 ... Text5 in that order); any other caller fills it directly.
+struct RunFields {
+    std::string databaseType;  // "SQL Server"
+    std::string server;        // server name, e.g. "(local)"
+    std::string login;         // login account
+    std::string password;      // login password
+    std::string databaseName;  // database name
+    std::string saveFolder;    // folder for the data file (create only; never stored)
 };
 
 // What the load step puts into the window.
 struct LoadedDBSet {
-    std::string combo1;      // always "SQL Server"
-    std::string text1;       // always "(local)"
-    std::string text2;       // UserName, trimmed; "sa" when empty
-    std::string text3;       // PassWord, trimmed; no default
-    std::string text4;       // DBName, trimmed; "VK4812" when empty
+    std::string databaseType;  // always "SQL Server"
+    std::string server;        // always "(local)"
+    std::string login;         // UserName, trimmed; "sa" when empty
+    std::string password;      // PassWord, trimmed; no default
+    std::string databaseName;  // DBName, trimmed; "VK4812" when empty
     bool command3Visible{};  // Val(SupperUser) is exactly 1
 };
 
@@ -48,9 +49,9 @@ std::string MakeSetupPath(const std::string& folder);
 // `setupPath` and applies the defaults. Writes nothing; never throws for a missing or bad file.
 LoadedDBSet LoadDBSet(const std::string& setupPath);
 
-// Writes Library, DataSource, UserName, PassWord (boxes combo1, text1..text4, each trimmed),
-// LongTime ("10") and DBName of [DataBase] into the file at `setupPath`, in that order, in one
-// locked write (see WriteIniStrings). Tests nothing and reports nothing.
-void SaveDBSet(const BoxTexts& boxes, const std::string& setupPath);
+// Writes Library, DataSource, UserName, PassWord (databaseType, server, login, password, each
+// trimmed), LongTime ("10") and DBName of [DataBase] into the file at `setupPath`, in that
+// order, in one locked write (see WriteIniStrings). Tests nothing and reports nothing.
+void SaveDBSet(const RunFields& fields, const std::string& setupPath);
 
 }  // namespace dsadmin

@@ -115,13 +115,13 @@ TEST_F(Window, StartsAsMainDoesWithoutAnXConnection) {
 TEST_F(Window, NoSettingsFileShowsTheDefaultsAndWritesNothing) {
     frm_Main& w = open();
     EXPECT_EQ(w.SetupPath(), folder + "/Setup.ini");
-    const BoxTexts texts = w.boxTexts();
-    EXPECT_EQ(texts.combo1, "SQL Server");
-    EXPECT_EQ(texts.text1, "(local)");
-    EXPECT_EQ(texts.text2, "sa");
-    EXPECT_EQ(texts.text3, "");
-    EXPECT_EQ(texts.text4, "VK4812");
-    EXPECT_EQ(texts.text5, "");
+    const RunFields texts = w.runFields();
+    EXPECT_EQ(texts.databaseType, "SQL Server");
+    EXPECT_EQ(texts.server, "(local)");
+    EXPECT_EQ(texts.login, "sa");
+    EXPECT_EQ(texts.password, "");
+    EXPECT_EQ(texts.databaseName, "VK4812");
+    EXPECT_EQ(texts.saveFolder, "");
     EXPECT_TRUE(w.Command3->isHidden());
     window->close();
     window.reset();
@@ -207,7 +207,7 @@ TEST_F(Window, Command4PutsThePickersResultIntoText5EvenWhenEmpty) {
     nextFolder = "/srv/数据";
     QTest::mouseClick(w.Command4, Qt::LeftButton);
     EXPECT_EQ(w.Text5->text(), QStringLiteral("/srv/数据"));
-    EXPECT_EQ(w.boxTexts().text5, "/srv/数据");
+    EXPECT_EQ(w.runFields().saveFolder, "/srv/数据");
     nextFolder = "";
     QTest::mouseClick(w.Command4, Qt::LeftButton);
     EXPECT_EQ(w.Text5->text(), QString());
@@ -221,9 +221,9 @@ TEST_F(Window, SaveDBSetStoresTheBoxesCurrentTexts) {
     w.Text4->setText(QStringLiteral("销售"));
     w.SaveDBSet();
     const LoadedDBSet stored = dsadmin::LoadDBSet(w.SetupPath());
-    EXPECT_EQ(stored.text2, "admin");
-    EXPECT_EQ(stored.text3, "p w");
-    EXPECT_EQ(stored.text4, "销售");
+    EXPECT_EQ(stored.login, "admin");
+    EXPECT_EQ(stored.password, "p w");
+    EXPECT_EQ(stored.databaseName, "销售");
 }
 
 }  // namespace

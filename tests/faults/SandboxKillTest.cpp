@@ -103,7 +103,7 @@ class SandboxKill : public testing::Test {
 
     TestFolder folder;
     SandboxProcess sandbox;
-    BoxTexts texts;
+    RunFields texts;
 };
 
 TEST_F(SandboxKill, CreateRunKilledAtEachStepFailsAndASecondRunFinishesTheJob) {

@@ -26,7 +26,7 @@ using test::TestFolder;
 using test::WaitFor;
 
 // The boxes of save number `n` by writer `who`: every stored value names the save.
-BoxTexts Boxes(char who, int n) {
+RunFields Boxes(char who, int n) {
     const std::string tag = std::string(1, who) + std::to_string(n);
     return {"SQL Server", "(local)", "user" + tag, "pw" + tag, "Db" + tag, "/unused"};
 }

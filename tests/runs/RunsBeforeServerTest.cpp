@@ -47,12 +47,12 @@ class RunsBeforeServer : public testing::Test {
     }
 
     TempFolder app;
-    BoxTexts texts{"SQL Server", "(local)", " sa ", "secret", " Sales ", app / "data"};
+    RunFields texts{"SQL Server", "(local)", " sa ", "secret", " Sales ", app / "data"};
 };
 
 TEST_F(RunsBeforeServer, BlankSavePathIsEmptyNotInvalid) {
     ScriptedMsgBox boxes;
-    texts.text5 = "   ";
+    texts.saveFolder = "   ";
     CreateDatabaseRun(input(boxes));
     EXPECT_EQ(boxes.transcript(), "64|错误提示|数据库文件保存路径不能为空！ -> 1\n");
     EXPECT_FALSE(settingsWritten());
@@ -62,7 +62,7 @@ TEST_F(RunsBeforeServer, SavePathThatIsNoFileOrFolderIsInvalid) {
     for (const std::string& path : {app / "missing", " " + (app / "data"), app / "data/missing/",
                                     app / "d*", std::string(5000, 'x')}) {
         ScriptedMsgBox boxes;
-        texts.text5 = path;
+        texts.saveFolder = path;
         CreateDatabaseRun(input(boxes));
         EXPECT_EQ(boxes.transcript(), "64|错误提示|数据库文件保存路径无效！ -> 1\n") << path;
     }
@@ -81,7 +81,7 @@ TEST_F(RunsBeforeServer, CancelledCreateHasWrittenTheSettingsAndContactsNoServer
 
 TEST_F(RunsBeforeServer, CancelledModifyHasWrittenTheSettingsAndContactsNoServer) {
     ScriptedMsgBox boxes({kAnswerCancel});
-    texts.text5 = "";  // not read by the modify run
+    texts.saveFolder = "";  // not read by the modify run
     ModifyDatabaseRun(input(boxes));
     EXPECT_EQ(boxes.transcript(), "1|系统提示|是否真的要修改数据库？ -> 2\n");
     EXPECT_EQ(setting("DBName"), "Sales");
@@ -98,7 +98,7 @@ class RefusedName : public RunsBeforeServer, public testing::WithParamInterface<
 
 TEST_P(RefusedName, CreateRefusesThroughItsErrorBox) {
     ScriptedMsgBox boxes;
-    texts.text4 = " " + GetParam() + " ";
+    texts.databaseName = " " + GetParam() + " ";
     CreateDatabaseRun(input(boxes));
     EXPECT_EQ(boxes.transcript(), kCreateOk + "64|错误提示|系统错误：" +
                                       InvalidDatabaseNameText(GetParam()) + " -> 1\n");
@@ -107,7 +107,7 @@ TEST_P(RefusedName, CreateRefusesThroughItsErrorBox) {
 
 TEST_P(RefusedName, ModifyLetsTheRefusalPassToItsCaller) {
     ScriptedMsgBox boxes;
-    texts.text4 = GetParam();
+    texts.databaseName = GetParam();
     try {
         ModifyDatabaseRun(input(boxes));
         FAIL() << "no refusal";
@@ -119,7 +119,7 @@ TEST_P(RefusedName, ModifyLetsTheRefusalPassToItsCaller) {
 
 TEST_P(RefusedName, DeleteRefusesThroughItsErrorBox) {
     ScriptedMsgBox boxes;
-    texts.text4 = GetParam();
+    texts.databaseName = GetParam();
     DeleteDatabaseRun(input(boxes));
     EXPECT_EQ(boxes.transcript(), kDeleteOk + "64|系统提示|删除数据库错误：" +
                                       InvalidDatabaseNameText(GetParam()) + " -> 1\n");

@@ -34,7 +34,7 @@ using RunsOnServer = ServerFixture;
 TEST_F(RunsOnServer, CreateMakesTheDatabaseFileAndEveryTable) {
     writeStructure(kThreeTables);
     ScriptedMsgBox boxes;
-    texts.text2 = " sa ";
+    texts.login = " sa ";
     CreateDatabaseRun(input(boxes));
     ExpectGolden("create_three_tables", transcript(boxes));
     EXPECT_EQ(refusals(), "");
@@ -60,7 +60,7 @@ TEST_F(RunsOnServer, EmptyStructureTableGivesADatabaseWithoutTables) {
 struct FolderCase {
     const char* name;
     std::vector<std::string> folders;  // made in the application folder first
-    std::string text5;                 // relative to the application folder
+    std::string saveFolder;            // relative to the application folder
     std::string dataFolder;            // where the data file must appear
 };
 
@@ -69,7 +69,7 @@ class CreateSaveFolder : public ServerFixture, public testing::WithParamInterfac
 TEST_P(CreateSaveFolder, DataFileGoesToTheTrimmedFolder) {
     writeStructure("Stock\tQty\tInt\t0\t0\t0\n");
     for (const auto& f : GetParam().folders) fs::create_directories(app / f);
-    texts.text5 = app.path() + "/" + GetParam().text5;
+    texts.saveFolder = app.path() + "/" + GetParam().saveFolder;
     ScriptedMsgBox boxes;
     CreateDatabaseRun(input(boxes));
     ASSERT_EQ(boxes.boxes().size(), 2u) << boxes.transcript();
@@ -88,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(RunsOnServer, SavePathNamingAFilePassesTheTestsAndTheServerRefuses) {
     writeStructure("Stock\tQty\tInt\t0\t0\t0\n");
     std::ofstream(app / "file.txt") << "x";
-    texts.text5 = app / "file.txt";
+    texts.saveFolder = app / "file.txt";
     ScriptedMsgBox boxes;
     CreateDatabaseRun(input(boxes));
     ExpectGolden("create_path_is_a_file", transcript(boxes));
@@ -157,7 +157,7 @@ TEST_F(RunsOnServer, ModifyOfAMissingDatabaseEndsAtTheSwitch) {
 
 TEST_F(RunsOnServer, WrongPasswordIsReportedAndNothingIsSent) {
     writeStructure(kThreeTables);
-    texts.text3 = "wrong-pw";
+    texts.password = "wrong-pw";
     ScriptedMsgBox create, remove, modify;
     CreateDatabaseRun(input(create));
     DeleteDatabaseRun(input(remove));
@@ -170,7 +170,7 @@ TEST_F(RunsOnServer, WrongPasswordIsReportedAndNothingIsSent) {
 
 TEST_F(RunsOnServer, DeleteDropsTheNamedDatabaseAndSavesNothing) {
     admin().Execute("CREATE DATABASE " + db);
-    texts.text4 = "  " + db + " ";
+    texts.databaseName = "  " + db + " ";
     ScriptedMsgBox boxes;
     DeleteDatabaseRun(input(boxes));
     EXPECT_EQ(boxes.transcript(),
@@ -183,7 +183,7 @@ TEST_F(RunsOnServer, ServerRefusalsOfDeleteAreShown) {
     ScriptedMsgBox boxes;
     for (const std::string& name :
          std::vector<std::string>{"master", "", db}) {  // db does not exist
-        texts.text4 = name;
+        texts.databaseName = name;
         DeleteDatabaseRun(input(boxes));
     }
     ExpectGolden("delete_refused", transcript(boxes));
@@ -192,7 +192,7 @@ TEST_F(RunsOnServer, ServerRefusalsOfDeleteAreShown) {
 
 TEST_F(RunsOnServer, CreateOfMasterIsRefusedByTheServer) {
     writeStructure(kThreeTables);
-    texts.text4 = "master";
+    texts.databaseName = "master";
     ScriptedMsgBox boxes;
     CreateDatabaseRun(input(boxes));
     EXPECT_EQ(boxes.transcript(),
@@ -206,7 +206,7 @@ TEST_F(RunsOnServer, NamesCarryingMoreThanOneNameReachNoServer) {
     for (const std::string& name :
          std::vector<std::string>{db + ",master", db + " drop database master",
                                   db + ";drop database master", "x]; drop database " + db}) {
-        texts.text4 = name;
+        texts.databaseName = name;
         ScriptedMsgBox remove, create, modify;
         DeleteDatabaseRun(input(remove));
         CreateDatabaseRun(input(create));

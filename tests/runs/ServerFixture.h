@@ -54,7 +54,7 @@ class ServerFixture : public testing::Test {
     static std::unique_ptr<testsupport::SandboxProcess> sandbox;
     TempFolder app;
     std::string db;  // this test's database name
-    dsadmin::BoxTexts texts;
+    dsadmin::RunFields texts;
     std::size_t logStart = 0;
 };
 

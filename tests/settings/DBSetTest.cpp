@@ -36,11 +36,11 @@ TEST(Trim, RemovesOnlyOuterBlanks) {
 
 TEST_F(DBSet, NoFileGivesTheDefaultsAndWritesNothing) {
     const LoadedDBSet set = LoadDBSet(ini);
-    EXPECT_EQ(set.combo1, "SQL Server");
-    EXPECT_EQ(set.text1, "(local)");
-    EXPECT_EQ(set.text2, "sa");
-    EXPECT_EQ(set.text3, "");
-    EXPECT_EQ(set.text4, "VK4812");
+    EXPECT_EQ(set.databaseType, "SQL Server");
+    EXPECT_EQ(set.server, "(local)");
+    EXPECT_EQ(set.login, "sa");
+    EXPECT_EQ(set.password, "");
+    EXPECT_EQ(set.databaseName, "VK4812");
     EXPECT_FALSE(set.command3Visible);
     EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
 }
@@ -51,11 +51,11 @@ TEST_F(DBSet, StoredValuesAreTrimmedAndOtherServersIgnored) {
                       "DBName=  Sales  \r\nPassWord= p w \r\n");
     const auto before = std::filesystem::last_write_time(ini);
     const LoadedDBSet set = LoadDBSet(ini);
-    EXPECT_EQ(set.combo1, "SQL Server");
-    EXPECT_EQ(set.text1, "(local)");
-    EXPECT_EQ(set.text2, "sa");
-    EXPECT_EQ(set.text3, "p w");
-    EXPECT_EQ(set.text4, "Sales");
+    EXPECT_EQ(set.databaseType, "SQL Server");
+    EXPECT_EQ(set.server, "(local)");
+    EXPECT_EQ(set.login, "sa");
+    EXPECT_EQ(set.password, "p w");
+    EXPECT_EQ(set.databaseName, "Sales");
     EXPECT_EQ(std::filesystem::last_write_time(ini), before);
 }
 
@@ -81,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(Values, DBSetSupperUser,
                                          SwitchCase{"0.5", false}, SwitchCase{"yes", false},
                                          SwitchCase{"1.0001", false}));
 
-const BoxTexts kDefaults{"SQL Server", "(local)", "sa", "", "VK4812", "/data"};
+const RunFields kDefaults{"SQL Server", "(local)", "sa", "", "VK4812", "/data"};
 
 TEST_F(DBSet, SaveIntoNoFileWritesTheSixKeysInOrder) {
     SaveDBSet(kDefaults, ini);
@@ -96,9 +96,9 @@ TEST_F(DBSet, SaveIntoNoFileWritesTheSixKeysInOrder) {
 TEST_F(DBSet, SaveTrimsTheBoxesAndReadsBack) {
     SaveDBSet({" SQL Server ", "(local)", "  admin ", " pw  ", " 销售 ", ""}, ini);
     const LoadedDBSet set = LoadDBSet(ini);
-    EXPECT_EQ(set.text2, "admin");
-    EXPECT_EQ(set.text3, "pw");
-    EXPECT_EQ(set.text4, "销售");
+    EXPECT_EQ(set.login, "admin");
+    EXPECT_EQ(set.password, "pw");
+    EXPECT_EQ(set.databaseName, "销售");
 }
 
 TEST_F(DBSet, SaveChangesOnlyTheSixKeysByteForByte) {

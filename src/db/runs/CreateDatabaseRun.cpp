@@ -38,15 +38,15 @@ void CreateTables(CreateRunObjects& o) {
 
 // The steps from SaveDBSet to the closing of the objects. False when the operator cancelled.
 bool CreateDatabase(const RunInput& input, const std::string& folder, CreateRunObjects& o) {
-    SaveDBSet(input.boxes, input.setupPath);
+    SaveDBSet(input.fields, input.setupPath);
     if (input.msgBox.show(kCreateQuestion, kSystemTitle, kOkCancel) == kAnswerCancel) {
         return false;
     }
-    const std::string name = Trim(input.boxes.text4);
+    const std::string name = Trim(input.fields.databaseName);
     RequirePlainDatabaseName(name);
-    OpenServerConnection(o.server, input.boxes);
+    OpenServerConnection(o.server, input.fields);
     o.server.Execute(CreateDatabaseStatement(name, DataFilePath(folder, name)));
-    o.server.DefaultDatabase(Trim(input.boxes.text4));
+    o.server.DefaultDatabase(Trim(input.fields.databaseName));
     OpenStructureConnection(o.structure, input);
     CreateTables(o);
     o.tableList.Close();
@@ -63,12 +63,12 @@ std::string CreateDatabaseStatement(const std::string& name, const std::string& 
 }
 
 void CreateDatabaseRun(const RunInput& input) {
-    const std::string folder = Trim(input.boxes.text5);
+    const std::string folder = Trim(input.fields.saveFolder);
     if (folder.empty()) {
         input.msgBox.show(kSavePathEmptyText, kErrorTitle, kInformation);
         return;
     }
-    if (!SavePathExists(input.boxes.text5)) {
+    if (!SavePathExists(input.fields.saveFolder)) {
         input.msgBox.show(kSavePathInvalidText, kErrorTitle, kInformation);
         return;
     }

@@ -15,9 +15,9 @@ void DeleteDatabaseRun(const RunInput& input) {
     if (input.msgBox.show(kDeleteQuestion, kSystemTitle, kOkCancel) == kAnswerCancel) return;
     Connection server;  // released when the run returns, after its last box; never closed
     try {
-        const std::string name = Trim(input.boxes.text4);
+        const std::string name = Trim(input.fields.databaseName);
         RequirePlainDatabaseName(name);
-        OpenServerConnection(server, input.boxes);
+        OpenServerConnection(server, input.fields);
         server.Execute(DropDatabaseStatement(name));
     } catch (const std::exception& e) {
         input.msgBox.show(kDeleteErrorPrefix + std::string(e.what()), kSystemTitle, kInformation);

@@ -53,12 +53,12 @@ std::string TableExistsQuery(const Value& table) {
 }
 
 void ModifyDatabaseRun(const RunInput& input) {
-    SaveDBSet(input.boxes, input.setupPath);
+    SaveDBSet(input.fields, input.setupPath);
     if (input.msgBox.show(kModifyQuestion, kSystemTitle, kOkCancel) == kAnswerCancel) return;
-    const std::string name = Trim(input.boxes.text4);
+    const std::string name = Trim(input.fields.databaseName);
     RequirePlainDatabaseName(name);
     ModifyRunObjects o;
-    OpenServerConnection(o.server, input.boxes);
+    OpenServerConnection(o.server, input.fields);
     o.server.DefaultDatabase(name);
     OpenStructureConnection(o.structure, input);
     CreateMissingTables(o, input.msgBox);

@@ -5,9 +5,9 @@
 
 namespace dsadmin {
 
-void OpenServerConnection(Connection& server, const BoxTexts& boxes) {
+void OpenServerConnection(Connection& server, const RunFields& fields) {
     server.Provider(kServerProvider);
-    server.ConnectionString(ServerConnectionString(boxes.text2, boxes.text3, boxes.text1));
+    server.ConnectionString(ServerConnectionString(fields.login, fields.password, fields.server));
     server.Open();
 }
 

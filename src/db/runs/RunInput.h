@@ -1,5 +1,5 @@
 #pragma once
-// What every run takes from the window, and the pieces the three runs share. Text is UTF-8.
+// What every run takes from its caller, and the pieces the three runs share. Text is UTF-8.
 
 #include <string>
 
@@ -10,7 +10,7 @@
 namespace dsadmin {
 
 struct RunInput {
-    BoxTexts boxes;         // the boxes' texts at the click, untrimmed
+    RunFields fields;       // what the operator typed, untrimmed
     std::string setupPath;  // SetupPath: the settings file
     std::string appFolder;  // the executable's folder: where the structure file lies
     MsgBox& msgBox;         // not owned; every box of the run goes through it
@@ -22,9 +22,9 @@ inline constexpr const char* kSystemTitle = "系统提示";
 inline constexpr const char* kSystemErrorPrefix = "系统错误：";
 
 // Opens `server` as every run does: Provider "SQLOLEDB", the server connection string built
-// from Text2, Text3 and Text1 (each trimmed), then Open() with no arguments. The connection
+// from login, password and server (each trimmed), then Open() with no arguments. The connection
 // starts in master. Throws DbError (server unreachable, login refused).
-void OpenServerConnection(Connection& server, const BoxTexts& boxes);
+void OpenServerConnection(Connection& server, const RunFields& fields);
 
 // Opens `structure` on the structure file: ConnectionString = GetCnnStr (key DSName read
 // afresh from setupPath), then Open() with no arguments. Throws DbError.
