@@ -26,7 +26,7 @@ struct LoadedDBSet {
     std::string login;         // UserName, trimmed; "sa" when empty
     std::string password;      // PassWord, trimmed; no default
     std::string databaseName;  // DBName, trimmed; "VK4812" when empty
-    bool command3Visible{};  // Val(SupperUser) is exactly 1
+    bool command3Visible{};    // Val(SupperUser) is exactly 1
 };
 
 inline constexpr const char* kSetupFileName = "Setup.ini";
