@@ -8,9 +8,10 @@
 #include "SandboxServer.h"
 #include "Sections.h"
 #include "StructureFile.h"
-#include "db/MsgBox.h"
+#include "db/TableStatements.h"
 #include "db/runs/CreateDatabaseRun.h"
 #include "db/runs/ModifyDatabaseRun.h"
+#include "db/runs/MsgBox.h"
 #include "settings/PrivateProfile.h"
 
 namespace dsadmin::bench {

@@ -14,7 +14,7 @@
 #include <QWidget>
 
 #include "app/AppIcon.h"
-#include "db/MsgBox.h"
+#include "db/runs/MsgBox.h"
 
 namespace dsadmin {
 namespace {

@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "db/MsgBox.h"
+#include "db/runs/MsgBox.h"
 
 namespace dsadmin {
 

@@ -187,7 +187,7 @@ void frm_Main::LoadDBSet() {
     Text5->setToolTip(Q(kFolderTip));
     Command4->setToolTip(Text5->toolTip());
     Text5->setReadOnly(true);
-    Command3->setVisible(set.command3Visible);
+    Command3->setVisible(set.superUser);
 }
 
 // Each run gets the boxes' texts at the click; RunFromWindow catches what the run does not.

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "db/MsgBox.h"
+#include "db/runs/MsgBox.h"
 #include "settings/DBSet.h"
 
 class QGroupBox;

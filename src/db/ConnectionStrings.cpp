@@ -1,27 +1,19 @@
 #include "db/ConnectionStrings.h"
 
+#include "base/AsciiText.h"
 #include "db/OleDbString.h"
-#include "settings/PrivateProfile.h"
 
 namespace dsadmin {
 
-std::string TrimSpaces(const std::string& text) {
-    std::size_t b = text.find_first_not_of(' ');
-    if (b == std::string::npos) return {};
-    std::size_t e = text.find_last_not_of(' ');
-    return text.substr(b, e - b + 1);
-}
-
 std::string ServerConnectionString(const std::string& login, const std::string& password,
                                    const std::string& server) {
-    return "User Id =" + OleDbString::QuoteValue(TrimSpaces(login)) +
-           ";pwd=" + OleDbString::QuoteValue(TrimSpaces(password)) +
-           ";data source=" + OleDbString::QuoteValue(TrimSpaces(server)) +
-           ";initial Catalog=master";
+    return "User Id =" + OleDbString::QuoteValue(Trim(login)) +
+           ";pwd=" + OleDbString::QuoteValue(Trim(password)) +
+           ";data source=" + OleDbString::QuoteValue(Trim(server)) + ";initial Catalog=master";
 }
 
 std::string StructureFilePath(const std::string& appFolder, const std::string& dsName) {
-    std::string name = TrimSpaces(dsName);
+    std::string name = Trim(dsName);
     std::string path = appFolder;
     if (path.empty() || path.back() != '/') path += '/';
     path += name;
@@ -34,10 +26,6 @@ std::string GetCnnStr(const std::string& appFolder, const std::string& setupPath
     std::string dsName = readIni(setupPath, "DataBase", "DSName", "");
     return std::string("Provider=") + kJetProvider +
            ";Data source=" + OleDbString::QuoteValue(StructureFilePath(appFolder, dsName));
-}
-
-std::string GetCnnStr(const std::string& appFolder, const std::string& setupPath) {
-    return GetCnnStr(appFolder, setupPath, ReadIniString);
 }
 
 }  // namespace dsadmin

@@ -10,12 +10,9 @@ namespace dsadmin {
 inline constexpr const char* kServerProvider = "SQLOLEDB";
 inline constexpr const char* kJetProvider = "Microsoft.Jet.OLEDB.4.0";
 
-// Removes leading and trailing space characters; tabs, line breaks and inner blanks stay.
-std::string TrimSpaces(const std::string& text);
-
 // "User Id =" login ";pwd=" password ";data source=" server ";initial Catalog=master", each
-// value trimmed. A value goes in as it stands unless the connection-string grammar would read
-// it otherwise (a ';', a leading quote, outer tabs): then it is quoted, so a password such as
+// value trimmed (Trim). A value goes in as it stands unless the connection-string grammar would
+// read it otherwise (a ';', a leading quote, outer tabs): then it is quoted, so a password such as
 // a;b"c reaches the server intact instead of ending at the ';'.
 std::string ServerConnectionString(const std::string& login, const std::string& password,
                                    const std::string& server);
@@ -35,7 +32,5 @@ using IniReader = std::function<std::string(const std::string&, const std::strin
 // (a ';' in a folder name). Never fails.
 std::string GetCnnStr(const std::string& appFolder, const std::string& setupPath,
                       const IniReader& readIni);
-// The same, reading the settings file through ReadIniString.
-std::string GetCnnStr(const std::string& appFolder, const std::string& setupPath);
 
 }  // namespace dsadmin

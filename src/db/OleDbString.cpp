@@ -2,26 +2,16 @@
 
 #include <algorithm>
 
+#include "base/AsciiText.h"
 #include "db/DbError.h"
 
 namespace dsadmin {
 namespace {
 
+constexpr std::string_view kBlanks = " \t\r\n";
+
 bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-std::string trimBlanks(const std::string& s) {
-    std::size_t b = 0, e = s.size();
-    while (b < e && isBlank(s[b])) ++b;
-    while (e > b && isBlank(s[e - 1])) --e;
-    return s.substr(b, e - b);
-}
-
-bool sameKeyword(const std::string& a, const std::string& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](unsigned char x, unsigned char y) {
-        return std::tolower(x) == std::tolower(y);
-    });
+    return kBlanks.find(c) != std::string_view::npos;
 }
 
 const char* kMalformed =
@@ -40,12 +30,12 @@ bool readKeyword(const std::string& s, std::size_t& pos, std::string& keyword) {
                 continue;
             }
             ++pos;
-            keyword = trimBlanks(raw);
+            keyword = TrimAny(raw, kBlanks);
             return true;
         }
         raw += s[pos++];
     }
-    keyword = trimBlanks(raw);
+    keyword = TrimAny(raw, kBlanks);
     return false;
 }
 
@@ -74,7 +64,7 @@ std::string readValue(const std::string& s, std::size_t& pos) {
     }
     std::size_t end = s.find(';', pos);
     if (end == std::string::npos) end = s.size();
-    std::string v = trimBlanks(s.substr(pos, end - pos));
+    std::string v = TrimAny(std::string_view(s).substr(pos, end - pos), kBlanks);
     pos = end;
     return v;
 }
@@ -96,8 +86,9 @@ OleDbString OleDbString::Parse(const std::string& text) {
 }
 
 void OleDbString::set(const std::string& keyword, const std::string& value) {
-    auto it = std::find_if(pairs_.begin(), pairs_.end(),
-                           [&](const auto& p) { return sameKeyword(p.first, keyword); });
+    auto it = std::find_if(pairs_.begin(), pairs_.end(), [&](const auto& p) {
+        return EqualsIgnoringAsciiCase(p.first, keyword);
+    });
     if (it != pairs_.end())
         *it = {keyword, value};
     else
@@ -106,7 +97,7 @@ void OleDbString::set(const std::string& keyword, const std::string& value) {
 
 std::optional<std::string> OleDbString::get(const std::string& keyword) const {
     for (const auto& [k, v] : pairs_)
-        if (sameKeyword(k, keyword)) return v;
+        if (EqualsIgnoringAsciiCase(k, keyword)) return v;
     return std::nullopt;
 }
 
@@ -117,7 +108,7 @@ std::optional<std::string> OleDbString::get(std::initializer_list<const char*> k
 }
 
 void OleDbString::erase(const std::string& keyword) {
-    std::erase_if(pairs_, [&](const auto& p) { return sameKeyword(p.first, keyword); });
+    std::erase_if(pairs_, [&](const auto& p) { return EqualsIgnoringAsciiCase(p.first, keyword); });
 }
 
 std::string OleDbString::QuoteValue(const std::string& value) {

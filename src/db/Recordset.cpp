@@ -1,8 +1,6 @@
 #include "db/Recordset.h"
 
-#include <algorithm>
-#include <cctype>
-
+#include "base/AsciiText.h"
 #include "db/DbError.h"
 #include "db/ProviderSession.h"
 
@@ -20,12 +18,6 @@ const char* kBadArguments =
 const char* kConnectionClosed =
     "The connection cannot be used to perform this operation. It is either closed or invalid "
     "in this context.";
-
-bool sameName(const std::string& a, const std::string& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](unsigned char x, unsigned char y) {
-        return std::tolower(x) == std::tolower(y);
-    });
-}
 
 }  // namespace
 
@@ -62,7 +54,7 @@ void Recordset::MoveNext() {
 const Value& Recordset::Fields(const std::string& name) const {
     requireCurrent();
     for (std::size_t i = 0; i < rows_.columns.size(); ++i)
-        if (sameName(rows_.columns[i], name)) return rows_.rows[current_][i];
+        if (EqualsIgnoringAsciiCase(rows_.columns[i], name)) return rows_.rows[current_][i];
     throw DbError("Item '" + name +
                   "' cannot be found in the collection corresponding to the requested name or "
                   "ordinal.");

@@ -2,6 +2,29 @@
 
 namespace dsadmin {
 
+std::string DoubleQuotes(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        out += c;
+        if (c == '\'') out += '\'';
+    }
+    return out;
+}
+
+std::string CreateDatabaseStatement(const std::string& name, const std::string& dataFile) {
+    return "CREATE DATABASE " + name + " on (name=" + name + "_dat,FILENAME ='" +
+           DoubleQuotes(dataFile) + "' ,maxsize=unlimited)";
+}
+
+std::string DropDatabaseStatement(const std::string& name) {
+    return "Drop Database " + name;
+}
+
+std::string TableExistsQuery(const Value& table) {
+    return "select * from sys.tables where name = N'" + DoubleQuotes(table.text()) + "'";
+}
+
 std::string TableRowsQuery(const Value& tableName) {
     std::string sql = "select * from ds where ftable='";
     tableName.appendTo(sql);

@@ -1,20 +1,32 @@
 #pragma once
-// The structure file's two queries and the CREATE TABLE text built from a table's rows.
-// Shared by the create and modify runs. Text is UTF-8.
+// Every statement text the runs send, in one place: to the server (CREATE DATABASE, the
+// existence query, CREATE TABLE, the drop statement) and to the structure file (its two
+// queries). Text is UTF-8.
 
 #include <string>
+#include <string_view>
 
 #include "db/Recordset.h"
 #include "db/Value.h"
 
 namespace dsadmin {
 
-// The table list: one row per distinct ftable of ds.
-inline constexpr const char* kTableListQuery = "select distinct ftable from ds";
+// `text` with every "'" doubled: between quotes it reads back as exactly `text`, and the
+// literal always ends where the text ends, whatever the text holds.
+std::string DoubleQuotes(std::string_view text);
 
-// "select * from ds where ftable='" + tableName + "'", the name appended as it stands (Null
-// adds nothing; a quote in it is not doubled, so the query then fails).
-std::string TableRowsQuery(const Value& tableName);
+// "CREATE DATABASE " name " on (name=" name "_dat,FILENAME ='" dataFile "' ,maxsize=unlimited)",
+// every "'" in dataFile doubled, so that a folder such as "it's" or "x') DROP DATABASE y --"
+// stays inside the literal (the name is a plain identifier and holds none).
+std::string CreateDatabaseStatement(const std::string& name, const std::string& dataFile);
+
+// "Drop Database " + name.
+std::string DropDatabaseStatement(const std::string& name);
+
+// "select * from sys.tables where name = N'" + table + "'", every "'" of the name doubled: the
+// query only ever looks the name up, and as a Unicode literal a name outside the server's
+// code page (a Chinese name on a Latin collation) still matches.
+std::string TableExistsQuery(const Value& table);
 
 // "CREATE TABLE " name " (" then per row: fname " " flb, "(" flong ")" when flb is exactly
 // "VarChar", " IDENTITY(1,1)" when fauto equals 1, " PRIMARY KEY" when findex equals 1;
@@ -22,5 +34,12 @@ std::string TableRowsQuery(const Value& tableName);
 // to the end; rows must be open. Throws DbError ("Type mismatch") for a flag that is a text
 // reading as no number, and for a missing field.
 std::string GetCreateTableStr(const Value& tableName, Recordset& rows);
+
+// The table list: one row per distinct ftable of ds.
+inline constexpr const char* kTableListQuery = "select distinct ftable from ds";
+
+// "select * from ds where ftable='" + tableName + "'", the name appended as it stands (Null
+// adds nothing; a quote in it is not doubled, so the query then fails).
+std::string TableRowsQuery(const Value& tableName);
 
 }  // namespace dsadmin

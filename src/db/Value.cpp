@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/CivilDate.h"
 #include "db/DbError.h"
 
 namespace dsadmin {
@@ -19,25 +20,17 @@ std::string numberText(double v) {
 }
 
 std::string dateText(Date d) {
-    // Civil date from days since 1899-12-30 (Howard Hinnant's days-to-civil algorithm).
-    double whole = std::floor(d.days);
+    const double whole = std::floor(d.days);
     long long secs = std::llround((d.days - whole) * 86400.0);
-    long long z =
-        static_cast<long long>(whole) - 25569 + 719468;  // 25569: 1899-12-30 -> 1970-01-01
+    auto day = static_cast<std::int64_t>(whole);
     if (secs >= 86400) {
         secs -= 86400;
-        ++z;
+        ++day;
     }
-    long long era = (z >= 0 ? z : z - 146096) / 146097;
-    long long doe = z - era * 146097;
-    long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    long long mp = (5 * doy + 2) / 153;
-    long long day = doy - (153 * mp + 2) / 5 + 1;
-    long long month = mp < 10 ? mp + 3 : mp - 9;
-    long long year = yoe + era * 400 + (month <= 2);
+    const CivilDate date = CivilFromDays(day - kDays1899To1970);
     char buf[48];
-    int n = std::snprintf(buf, sizeof buf, "%04lld-%02lld-%02lld", year, month, day);
+    int n = std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u", static_cast<long long>(date.year),
+                          date.month, date.day);
     if (secs != 0)
         std::snprintf(buf + n, sizeof buf - n, " %02lld:%02lld:%02lld", secs / 3600, secs / 60 % 60,
                       secs % 60);

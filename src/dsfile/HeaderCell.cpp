@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <charconv>
+
+#include "base/AsciiText.h"
 
 namespace dsadmin {
 namespace {
@@ -33,13 +34,6 @@ constexpr std::array<Named, 7> kPlainTypes = {{
     {"datetime", ColumnType::DateTime},
     {"memo", ColumnType::Memo},
 }};
-
-std::string lower(std::string_view s) {
-    std::string out(s);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
 
 std::optional<ColumnDef> fromJet(const JetColumn& c) {
     switch (c.type) {
@@ -84,7 +78,7 @@ std::string_view otherTypeName(JetType t) {
 }
 
 std::optional<ColumnDef> parseType(std::string_view name, std::string_view type) {
-    const std::string t = lower(type);
+    const std::string t = AsciiLower(type);
     for (const auto& p : kPlainTypes)
         if (t == p.name) return ColumnDef{std::string(name), p.type, 0};
     if (t == "text") return ColumnDef{std::string(name), ColumnType::Text, 255};

@@ -11,7 +11,7 @@ class Utf16 {
   public:
     // Appends the UTF-16LE bytes of `utf8` to `out` and returns the number of UTF-16 code
     // units (characters beyond U+FFFF count two). Returns -1 for text that is not valid
-    // UTF-8 (overlong forms, surrogates and values above U+10FFFF included).
+    // UTF-8 (overlong forms, surrogates and values above U+10FFFF included), appending nothing.
     static long append(std::string_view utf8, std::vector<std::uint8_t>& out);
 };
 

@@ -3,17 +3,11 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/AsciiText.h"
 #include "settings/PrivateProfile.h"
 #include "settings/Val.h"
 
 namespace dsadmin {
-
-std::string Trim(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) return {};
-    const std::size_t last = text.find_last_not_of(' ');
-    return std::string(text.substr(first, last - first + 1));
-}
 
 std::string AppFolder() {
     std::error_code ec;
@@ -39,7 +33,7 @@ LoadedDBSet LoadDBSet(const std::string& setupPath) {
     set.databaseName = Trim(read("DataBase", "DBName"));
     if (set.login.empty()) set.login = kDefaultUserName;
     if (set.databaseName.empty()) set.databaseName = kDefaultDBName;
-    set.command3Visible = Val(read("Setup", "SupperUser")) == 1.0;
+    set.superUser = Val(read("Setup", "SupperUser")) == 1.0;
     return set;
 }
 

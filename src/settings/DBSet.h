@@ -4,12 +4,11 @@
 // all text UTF-8.
 
 #include <string>
-#include <string_view>
 
 namespace dsadmin {
 
-// What a run is given to work with, untrimmed, as the operator typed it. The window fills it
-// from its boxes (Combo1, Text1 ... Text5 in that order); any other caller fills it directly.
+// What a run is given to work with, untrimmed, as the operator typed it. The window maps its
+// boxes to it in one place; any other caller fills it directly.
 struct RunFields {
     std::string databaseType;  // "SQL Server"
     std::string server;        // server name, e.g. "(local)"
@@ -26,7 +25,7 @@ struct LoadedDBSet {
     std::string login;         // UserName, trimmed; "sa" when empty
     std::string password;      // PassWord, trimmed; no default
     std::string databaseName;  // DBName, trimmed; "VK4812" when empty
-    bool command3Visible{};    // Val(SupperUser) is exactly 1
+    bool superUser{};          // Val(SupperUser) is exactly 1: the delete button shows
 };
 
 inline constexpr const char* kSetupFileName = "Setup.ini";
@@ -34,9 +33,6 @@ inline constexpr const char* kDefaultLibrary = "SQL Server";
 inline constexpr const char* kDefaultDataSource = "(local)";
 inline constexpr const char* kDefaultUserName = "sa";
 inline constexpr const char* kDefaultDBName = "VK4812";
-
-// Leading and trailing blanks (character 32) removed; tabs and inner blanks stay.
-std::string Trim(std::string_view text);
 
 // The folder that holds the running executable (from /proc/self/exe), without a trailing "/"
 // except for the root "/"; empty if the platform does not tell.

@@ -9,52 +9,27 @@
 #include <filesystem>
 #include <optional>
 
+#include "base/UniqueFd.h"
 #include "settings/Gbk.h"
 #include "settings/IniFile.h"
 
 namespace dsadmin {
 namespace {
 
-// Move-only owner of a file descriptor.
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    FileDescriptor& operator=(FileDescriptor&& other) noexcept {
-        std::swap(fd_, other.fd_);
-        return *this;
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    // Closes now and says whether the close succeeded (a deferred write error shows here).
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-  private:
-    int fd_;
-};
-
-FileDescriptor OpenRetrying(const char* path, int flags, mode_t mode = 0) {
+UniqueFd OpenRetrying(const char* path, int flags, mode_t mode = 0) {
     int fd;
     do {
         fd = ::open(path, flags | O_CLOEXEC, mode);
     } while (fd < 0 && errno == EINTR);
-    return FileDescriptor(fd);
+    return UniqueFd(fd);
 }
 
 // The whole content of a regular file; nullopt when it is missing, unreadable or no file.
 std::optional<std::string> ReadFile(const std::string& path) {
     // O_NONBLOCK: a FIFO in the file's place must not hang the window in open().
-    FileDescriptor fd = OpenRetrying(path.c_str(), O_RDONLY | O_NONBLOCK);
+    UniqueFd fd = OpenRetrying(path.c_str(), O_RDONLY | O_NONBLOCK);
     struct stat st {};
-    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
     std::string bytes;
     char buffer[65536];
     for (;;) {
@@ -91,8 +66,8 @@ std::string ResolveTarget(const std::string& path) {
 bool ReplaceFile(const std::string& path, const std::string& bytes, const struct stat* old) {
     const std::string temp = path + ".tmp";
     ::unlink(temp.c_str());  // a leftover of a writer that was killed
-    FileDescriptor fd = OpenRetrying(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
-    if (!fd.valid()) return false;
+    UniqueFd fd = OpenRetrying(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    if (!fd) return false;
     bool ok = true;
     if (old) {
         if (::geteuid() == 0) (void)::fchown(fd.get(), old->st_uid, old->st_gid);
@@ -107,9 +82,8 @@ bool ReplaceFile(const std::string& path, const std::string& bytes, const struct
     }
     // Make the rename itself durable.
     const std::string folder = std::filesystem::path(path).parent_path().string();
-    FileDescriptor dir =
-        OpenRetrying(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
-    if (dir.valid()) (void)::fsync(dir.get());
+    UniqueFd dir = OpenRetrying(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (dir) (void)::fsync(dir.get());
     return true;
 }
 
@@ -141,8 +115,8 @@ std::string ReadIniString(const std::string& path, const std::string& section,
 void WriteIniStrings(const std::string& path, const std::string& section,
                      const std::vector<std::pair<std::string, std::string>>& keysAndValues) {
     const std::string target = ResolveTarget(path);
-    FileDescriptor lock = OpenRetrying((target + ".lock").c_str(), O_RDWR | O_CREAT, 0600);
-    if (!lock.valid()) return;
+    UniqueFd lock = OpenRetrying((target + ".lock").c_str(), O_RDWR | O_CREAT, 0600);
+    if (!lock) return;
     while (::flock(lock.get(), LOCK_EX) != 0) {
         if (errno != EINTR) return;
     }

@@ -10,6 +10,7 @@
 
 #include "TempFolder.h"
 #include "db/DbError.h"
+#include "db/TableStatements.h"
 #include "db/runs/CreateDatabaseRun.h"
 #include "db/runs/DatabaseName.h"
 #include "db/runs/DeleteDatabaseRun.h"

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "TestFolder.h"
+#include "base/AsciiText.h"
 
 namespace dsadmin {
 namespace {
@@ -41,7 +42,7 @@ TEST_F(DBSet, NoFileGivesTheDefaultsAndWritesNothing) {
     EXPECT_EQ(set.login, "sa");
     EXPECT_EQ(set.password, "");
     EXPECT_EQ(set.databaseName, "VK4812");
-    EXPECT_FALSE(set.command3Visible);
+    EXPECT_FALSE(set.superUser);
     EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
 }
 
@@ -69,7 +70,7 @@ class DBSetSupperUser : public DBSet, public testing::WithParamInterface<SwitchC
 
 TEST_P(DBSetSupperUser, ShowsTheDeleteButtonOnlyForANumberOfExactlyOne) {
     TestFolder::write(ini, std::string("[Setup]\nSupperUser=") + GetParam().stored + "\n");
-    EXPECT_EQ(LoadDBSet(ini).command3Visible, GetParam().shown) << GetParam().stored;
+    EXPECT_EQ(LoadDBSet(ini).superUser, GetParam().shown) << GetParam().stored;
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, DBSetSupperUser,

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "db/MsgBox.h"
+#include "db/runs/MsgBox.h"
 
 namespace dsadmin::test {
 

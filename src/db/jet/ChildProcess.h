@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "db/jet/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 namespace dsadmin {
 

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "base/AsciiText.h"
 #include "db/DbError.h"
 
 namespace dsadmin {
@@ -68,12 +69,7 @@ class Tokenizer {
 };
 
 bool isKeyword(const Token& t, const char* word) {
-    if (t.kind != Token::Name) return false;
-    std::string w(word);
-    if (t.text.size() != w.size()) return false;
-    for (std::size_t i = 0; i < w.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(t.text[i])) != w[i]) return false;
-    return true;
+    return t.kind == Token::Name && EqualsIgnoringAsciiCase(t.text, word);
 }
 
 bool isReserved(const Token& t) {

@@ -1,27 +1,20 @@
 #include "db/odbc/OdbcConnectionString.h"
 
-#include <algorithm>
-#include <cctype>
 #include <charconv>
 
+#include "base/AsciiText.h"
 #include "db/DbError.h"
 
 namespace dsadmin {
 namespace {
 
-std::string trimBlanks(const std::string& s) {
-    std::size_t b = s.find_first_not_of(" \t");
-    if (b == std::string::npos) return {};
-    return s.substr(b, s.find_last_not_of(" \t") - b + 1);
-}
-
-std::string lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
+// Blanks around the parts of a data source; line breaks are not among them.
+std::string trimBlanks(std::string_view s) {
+    return TrimAny(s, " \t");
 }
 
 bool isLocalName(const std::string& host) {
-    std::string h = lower(host);
+    std::string h = AsciiLower(host);
     return h == "(local)" || h == "." || h == "localhost" || h.empty();
 }
 
@@ -39,7 +32,7 @@ int parsePort(const std::string& text) {
 
 ServerAddress ParseDataSource(const std::string& dataSource) {
     std::string s = trimBlanks(dataSource);
-    if (lower(s.substr(0, 4)) == "tcp:") s = trimBlanks(s.substr(4));
+    if (AsciiLower(s.substr(0, 4)) == "tcp:") s = trimBlanks(s.substr(4));
     ServerAddress a;
     std::size_t comma = s.find(',');
     if (comma != std::string::npos) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string>
 
+#include "base/CivilDate.h"
 #include "db/odbc/OdbcText.h"
 
 namespace dsadmin {
@@ -37,17 +38,11 @@ Kind kindOf(SQLSMALLINT type) {
     }
 }
 
-// Days since 1899-12-30 of a civil date (Howard Hinnant's days-from-civil algorithm).
+// Days since 1899-12-30 of a civil date.
 double daysOf(const SQL_TIMESTAMP_STRUCT& t) {
-    long long y = t.year - (t.month <= 2 ? 1 : 0);
-    long long era = (y >= 0 ? y : y - 399) / 400;
-    long long yoe = y - era * 400;
-    long long mp = t.month > 2 ? t.month - 3 : t.month + 9;
-    long long doy = (153 * mp + 2) / 5 + t.day - 1;
-    long long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    long long unixDays = era * 146097 + doe - 719468;
+    const std::int64_t days = DaysFromCivil(t.year, t.month, t.day) + kDays1899To1970;
     double secs = t.hour * 3600.0 + t.minute * 60.0 + t.second + t.fraction / 1e9;
-    return static_cast<double>(unixDays + 25569) + secs / 86400.0;
+    return static_cast<double>(days) + secs / 86400.0;
 }
 
 // Reads a character column as UTF-16 in pieces until the driver has given all of it; a

@@ -2,11 +2,11 @@
 
 #include <exception>
 
+#include "base/AsciiText.h"
 #include "db/Recordset.h"
 #include "db/TableStatements.h"
 #include "db/runs/DatabaseName.h"
 #include "db/runs/SavePath.h"
-#include "db/runs/SqlLiteral.h"
 #include "settings/DBSet.h"
 
 namespace dsadmin {
@@ -57,11 +57,6 @@ bool CreateDatabase(const RunInput& input, const std::string& folder, CreateRunO
 }
 
 }  // namespace
-
-std::string CreateDatabaseStatement(const std::string& name, const std::string& dataFile) {
-    return "CREATE DATABASE " + name + " on (name=" + name + "_dat,FILENAME ='" +
-           DoubleQuotes(dataFile) + "' ,maxsize=unlimited)";
-}
 
 void CreateDatabaseRun(const RunInput& input) {
     const std::string folder = Trim(input.fields.saveFolder);

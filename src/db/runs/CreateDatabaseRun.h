@@ -1,7 +1,7 @@
 #pragma once
-// The create run (button Command1): tests the save path, stores the boxes in the settings
-// file, asks, creates the database with its data file in the save folder, and creates in it
-// every table the structure file describes. Text is UTF-8.
+// The create run (the window's create button): tests the save folder, stores the run fields in
+// the settings file, asks, creates the database with its data file in the save folder, and
+// creates in it every table the structure file describes. Text is UTF-8.
 
 #include <string>
 
@@ -15,19 +15,16 @@ inline constexpr const char* kSavePathInvalidText = "数据库文件保存路径
 inline constexpr const char* kCreateQuestion = "是否真的要创建新的数据库？";
 inline constexpr const char* kCreateDoneText = "数据库创建完成";
 
-// "CREATE DATABASE " name " on (name=" name "_dat,FILENAME ='" dataFile "' ,maxsize=unlimited)",
-// every "'" in dataFile doubled, so that a folder such as "it's" or "x') DROP DATABASE y --"
-// stays inside the literal (the name is a plain identifier and holds none).
-std::string CreateDatabaseStatement(const std::string& name, const std::string& dataFile);
-
 // Runs the whole create run and reports everything through input.msgBox:
-// - Text5 blank after trimming: "数据库文件保存路径不能为空！"; Text5 (untrimmed) naming no
-//   existing file or folder: "数据库文件保存路径无效！" (both "错误提示", 64); nothing changes.
+// - saveFolder blank after trimming: "数据库文件保存路径不能为空！"; saveFolder (untrimmed)
+//   naming no existing file or folder: "数据库文件保存路径无效！" (both "错误提示", 64);
+//   nothing changes.
 // - SaveDBSet, then "是否真的要创建新的数据库？" ("系统提示", 1); Cancel ends silently.
 // - A database name that is not a plain identifier of at most 123 UTF-16 units is refused
 //   here, before the server is contacted (RequirePlainDatabaseName), through the error path
 //   below.
-// - CREATE DATABASE, the switch to it, one CREATE TABLE per described table; the objects are
+// - CREATE DATABASE, the switch to it, one CREATE TABLE per described table (the statements
+//   of db/TableStatements.h); the objects are
 //   closed, then "数据库创建完成" ("系统提示", 64).
 // Any failure from SaveDBSet on shows "系统错误：" + its description ("错误提示", 64); the
 // objects are released after that box. Throws only what is not a std::exception.

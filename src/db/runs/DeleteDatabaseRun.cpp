@@ -2,14 +2,12 @@
 
 #include <exception>
 
+#include "base/AsciiText.h"
+#include "db/TableStatements.h"
 #include "db/runs/DatabaseName.h"
 #include "settings/DBSet.h"
 
 namespace dsadmin {
-
-std::string DropDatabaseStatement(const std::string& name) {
-    return "Drop Database " + name;
-}
 
 void DeleteDatabaseRun(const RunInput& input) {
     if (input.msgBox.show(kDeleteQuestion, kSystemTitle, kOkCancel) == kAnswerCancel) return;

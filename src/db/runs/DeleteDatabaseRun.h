@@ -1,6 +1,7 @@
 #pragma once
-// The delete run (button Command3, shown to super users): asks, then sends
-// "Drop Database " + the trimmed database name on a server connection left in master.
+// The delete run (the window's delete button, shown to super users): asks, then sends
+// DropDatabaseStatement (db/TableStatements.h) of the trimmed database name on a server
+// connection left in master.
 // Writes nothing to the settings file. Text is UTF-8.
 
 #include <string>
@@ -12,9 +13,6 @@ namespace dsadmin {
 inline constexpr const char* kDeleteQuestion = "是否真的要删除数据库？";
 inline constexpr const char* kDeleteDoneText = "数据库删除操作完成！";
 inline constexpr const char* kDeleteErrorPrefix = "删除数据库错误：";
-
-// "Drop Database " + name.
-std::string DropDatabaseStatement(const std::string& name);
 
 // "是否真的要删除数据库？" ("系统提示", 1): Cancel ends the run with nothing else done. Then the
 // name check (a name that is not a plain identifier is refused before the server is

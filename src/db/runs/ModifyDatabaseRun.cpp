@@ -1,9 +1,9 @@
 #include "db/runs/ModifyDatabaseRun.h"
 
+#include "base/AsciiText.h"
 #include "db/Recordset.h"
 #include "db/TableStatements.h"
 #include "db/runs/DatabaseName.h"
-#include "db/runs/SqlLiteral.h"
 #include "settings/DBSet.h"
 
 namespace dsadmin {
@@ -46,10 +46,6 @@ void CreateMissingTables(ModifyRunObjects& o, MsgBox& msgBox) {
 }
 
 }  // namespace
-
-std::string TableExistsQuery(const Value& table) {
-    return "select * from sys.tables where name = N'" + DoubleQuotes(table.text()) + "'";
-}
 
 void ModifyDatabaseRun(const RunInput& input) {
     SaveDBSet(input.fields, input.setupPath);

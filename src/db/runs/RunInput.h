@@ -4,7 +4,7 @@
 #include <string>
 
 #include "db/Connection.h"
-#include "db/MsgBox.h"
+#include "db/runs/MsgBox.h"
 #include "settings/DBSet.h"
 
 namespace dsadmin {

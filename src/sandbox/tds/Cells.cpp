@@ -4,21 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/CivilDate.h"
+
 namespace sandbox::tds {
 namespace {
-
-// Howard Hinnant's civil-from-days, for days since 1970-01-01.
-void civilFromDays(std::int64_t z, int& y, unsigned& m, unsigned& d) {
-    z += 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const auto doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    d = doy - (153 * mp + 2) / 5 + 1;
-    m = mp < 10 ? mp + 3 : mp - 9;
-    y = static_cast<int>(yoe + era * 400 + (m <= 2));
-}
 
 constexpr std::int64_t kDays1900To1970 = 25567;
 constexpr std::int64_t kDays0001To1970 = 719162;
@@ -61,24 +50,21 @@ DateTimeValue cellToDateTime(const Cell& cell) {
 }
 
 std::string formatDateTime(const DateTimeValue& v) {
-    int y;
-    unsigned m, d;
-    civilFromDays(v.days - kDays1900To1970, y, m, d);
+    const dsadmin::CivilDate date = dsadmin::CivilFromDays(v.days - kDays1900To1970);
     // 300 ticks a second; SQL Server rounds the milliseconds to .000/.003/.007.
     std::uint64_t ms = (static_cast<std::uint64_t>(v.ticks) * 10 + 1) / 3;
     char buf[40];
-    std::snprintf(buf, sizeof buf, "%04d-%02u-%02u %02u:%02u:%02u.%03u", y, m, d,
-                  unsigned(ms / 3600000), unsigned(ms / 60000 % 60), unsigned(ms / 1000 % 60),
-                  unsigned(ms % 1000));
+    std::snprintf(buf, sizeof buf, "%04d-%02u-%02u %02u:%02u:%02u.%03u",
+                  static_cast<int>(date.year), date.month, date.day, unsigned(ms / 3600000),
+                  unsigned(ms / 60000 % 60), unsigned(ms / 1000 % 60), unsigned(ms % 1000));
     return buf;
 }
 
 std::string formatDate(std::int64_t daysSince0001) {
-    int y;
-    unsigned m, d;
-    civilFromDays(daysSince0001 - kDays0001To1970, y, m, d);
+    const dsadmin::CivilDate date = dsadmin::CivilFromDays(daysSince0001 - kDays0001To1970);
     char buf[16];
-    std::snprintf(buf, sizeof buf, "%04d-%02u-%02u", y, m, d);
+    std::snprintf(buf, sizeof buf, "%04d-%02u-%02u", static_cast<int>(date.year), date.month,
+                  date.day);
     return buf;
 }
 

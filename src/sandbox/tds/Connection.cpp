@@ -1,8 +1,8 @@
 #include "sandbox/tds/Connection.h"
 
 #include <algorithm>
-#include <cctype>
 
+#include "base/AsciiText.h"
 #include "sandbox/tds/Login7.h"
 #include "sandbox/tds/Packet.h"
 #include "sandbox/tds/PacketWriter.h"
@@ -33,10 +33,8 @@ std::string versionName(std::uint32_t v) {
 // The start of a statement for the log: first line, at most 120 characters; nothing when the
 // text mentions a password.
 std::string statementExcerpt(const std::string& sql) {
-    std::string lowered = sql;
-    std::transform(lowered.begin(), lowered.end(), lowered.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (lowered.find("password") != std::string::npos) return "(statement not shown)";
+    if (dsadmin::AsciiLower(sql).find("password") != std::string::npos)
+        return "(statement not shown)";
     std::size_t start = sql.find_first_not_of(" \t\r\n");
     if (start == std::string::npos) return "";
     std::string line = sql.substr(start, sql.find_first_of("\r\n", start) - start);

@@ -1,22 +1,11 @@
 #include "sandbox/tds/RpcRequest.h"
 
-#include <algorithm>
-#include <cctype>
-
+#include "base/AsciiText.h"
 #include "sandbox/tds/ByteReader.h"
 #include "sandbox/tds/ProtocolError.h"
 #include "sandbox/tds/SqlBatch.h"
 
 namespace sandbox::tds {
-namespace {
-
-std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
-}  // namespace
 
 std::string RpcRequest::displayName() const {
     switch (procId) {
@@ -39,7 +28,7 @@ std::string RpcRequest::displayName() const {
 
 std::uint16_t RpcRequest::wellKnownId() const {
     if (procId != 0) return procId;
-    std::string name = lower(procName);
+    std::string name = dsadmin::AsciiLower(procName);
     for (const char* prefix : {"master.dbo.", "master..", "sys.", "dbo."})
         if (name.rfind(prefix, 0) == 0) name = name.substr(std::string_view(prefix).size());
     static const std::pair<const char*, std::uint16_t> kNames[] = {{"sp_executesql", kSpExecuteSql},

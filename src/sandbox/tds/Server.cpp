@@ -14,27 +14,28 @@ Server::Server(Engine& engine, ServerLog& log, ServerSettings settings)
       log_(log),
       settings_(std::move(settings)),
       listener_(Socket::listen(settings_.host, settings_.port)) {
-    if (::pipe2(stopPipe_, O_CLOEXEC | O_NONBLOCK) != 0)
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0)
         throw std::runtime_error("cannot create the stop pipe");
+    stopRead_.reset(ends[0]);
+    stopWrite_.reset(ends[1]);
 }
 
 Server::~Server() noexcept {
     stop();
     for (auto& w : workers_)
         if (w.thread.joinable()) w.thread.join();
-    ::close(stopPipe_[0]);
-    ::close(stopPipe_[1]);
 }
 
 void Server::stop() noexcept {
     char byte = 1;
     // The pipe is never drained, so one byte keeps it readable for every waiter.
-    [[maybe_unused]] ssize_t n = ::write(stopPipe_[1], &byte, 1);
+    [[maybe_unused]] ssize_t n = ::write(stopWrite_.get(), &byte, 1);
 }
 
 void Server::run() {
     for (;;) {
-        pollfd fds[2] = {{listener_.fd(), POLLIN, 0}, {stopPipe_[0], POLLIN, 0}};
+        pollfd fds[2] = {{listener_.fd(), POLLIN, 0}, {stopRead_.get(), POLLIN, 0}};
         int n = ::poll(fds, 2, 1000);
         if (n < 0 && errno != EINTR) throw std::runtime_error("poll on the listener failed");
         reapFinished();
@@ -58,7 +59,7 @@ void Server::accept() {
     nextSpid_ = nextSpid_ >= 32000 ? 51 : nextSpid_ + 1;
     auto finished = std::make_shared<std::atomic<bool>>(false);
     auto connection = std::make_shared<Connection>(std::move(client), engine_, log_,
-                                                   settings_.connection, spid, stopPipe_[0]);
+                                                   settings_.connection, spid, stopRead_.get());
     try {
         std::thread thread([connection, finished] {
             connection->run();

@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "base/UniqueFd.h"
 #include "sandbox/Engine.h"
 #include "sandbox/tds/Connection.h"
 #include "sandbox/tds/ServerLog.h"
@@ -42,7 +43,7 @@ class Server {
     void run();
     // Asks run() to end. Safe from any thread; async-signal-safe through stopWriteFd().
     void stop() noexcept;
-    int stopWriteFd() const { return stopPipe_[1]; }
+    int stopWriteFd() const { return stopWrite_.get(); }
 
   private:
     struct Worker {
@@ -57,7 +58,8 @@ class Server {
     ServerLog& log_;
     ServerSettings settings_;
     Socket listener_;
-    int stopPipe_[2] = {-1, -1};
+    dsadmin::UniqueFd stopRead_;  // the stop pipe
+    dsadmin::UniqueFd stopWrite_;
     std::list<Worker> workers_;
     std::uint16_t nextSpid_ = 51;
 };

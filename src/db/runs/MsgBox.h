@@ -8,22 +8,22 @@ namespace dsadmin {
 
 // Styles are the Windows message-box flags the runs pass.
 enum MsgBoxStyle : int {
-    kOkOnly = 0,           // OK only, no icon; titled with the application's title
-    kOkCancel = 1,         // OK and Cancel, no icon, OK the default
-    kInformation = 64,     // information icon, OK only
+    kOkOnly = 0,        // OK only, no icon; titled with the application's title
+    kOkCancel = 1,      // OK and Cancel, no icon, OK the default
+    kInformation = 64,  // information icon, OK only
 };
 
 // Answers are the Windows results.
 enum MsgBoxResult : int {
     kAnswerOk = 1,
-    kAnswerCancel = 2,     // also Escape and the close box
+    kAnswerCancel = 2,  // also Escape and the close box
 };
 
 // The application's title; a box shown with an empty title carries it.
 inline constexpr const char* kAppTitle = "数据库管理";
 
 class MsgBox {
-public:
+  public:
     virtual ~MsgBox() = default;
     // Shows a modal box and returns the answer (kAnswerOk or kAnswerCancel).
     virtual int show(const std::string& text, const std::string& title, int style) = 0;

@@ -22,6 +22,11 @@ class UniqueFd {
 
     int get() const noexcept { return fd_; }
     explicit operator bool() const noexcept { return fd_ >= 0; }
+    // Closes now and says whether the close succeeded (a deferred write error shows here);
+    // false also when nothing was held.
+    bool close() noexcept { return ::close(std::exchange(fd_, -1)) == 0; }
+    // Gives the descriptor up without closing it.
+    int release() noexcept { return std::exchange(fd_, -1); }
     void reset(int fd = -1) noexcept {
         if (fd_ >= 0) ::close(fd_);
         fd_ = fd;
