@@ -1,7 +1,12 @@
 #include "app/QtMsgBox.h"
 
+#include <QFontMetrics>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QTextBoundaryFinder>
+#include <climits>
 
 namespace dsadmin {
 namespace {
@@ -21,13 +26,68 @@ QMessageBox::Icon IconOf(int style) {
     }
 }
 
+// Shortens every stretch of the text that cannot be wrapped (a long name, a path without
+// blanks) and is wider than `width` by eliding its middle.
+QString ElideUnbreakable(const QString& text, const QFontMetrics& metrics, int width) {
+    QString out;
+    QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, text);
+    qsizetype start = 0;
+    while (start < text.size()) {
+        qsizetype end = breaks.toNextBoundary();
+        if (end < 0 || end <= start) end = text.size();
+        QString piece = text.mid(start, end - start);
+        QString lineEnd;
+        while (piece.endsWith(QLatin1Char('\n')) || piece.endsWith(QLatin1Char('\r'))) {
+            lineEnd.prepend(piece.back());
+            piece.chop(1);
+        }
+        if (metrics.horizontalAdvance(piece) > width)
+            piece = metrics.elidedText(piece, Qt::ElideMiddle, width);
+        out += piece + lineEnd;
+        start = end;
+    }
+    return out;
+}
+
+int WrappedHeight(const QString& text, const QFontMetrics& metrics, int width) {
+    return metrics.boundingRect(QRect(0, 0, width, INT_MAX), Qt::TextWordWrap, text).height();
+}
+
+// The text as the box shows it: unbreakable stretches elided to `width`, and a text that,
+// wrapped at `width`, is taller than `height` keeps as much of its beginning and its end as
+// fits, with "…" between them.
+QString FitText(const QString& text, const QFontMetrics& metrics, int width, int height) {
+    const QString wrapped = ElideUnbreakable(text, metrics, width);
+    if (WrappedHeight(wrapped, metrics, width) <= height) return wrapped;
+    auto keep = [&](qsizetype n) {
+        qsizetype head = n, tail = n;
+        if (head > 0 && wrapped.at(head - 1).isHighSurrogate()) --head;
+        if (tail > 0 && wrapped.at(wrapped.size() - tail).isLowSurrogate()) --tail;
+        return wrapped.left(head) + QStringLiteral("\n…\n") + wrapped.right(tail);
+    };
+    qsizetype low = 0, high = wrapped.size() / 2;
+    while (low < high) {
+        const qsizetype mid = (low + high + 1) / 2;
+        if (WrappedHeight(keep(mid), metrics, width) <= height)
+            low = mid;
+        else
+            high = mid - 1;
+    }
+    return keep(low);
+}
+
 }  // namespace
 
 int QtMsgBox::show(const std::string& text, const std::string& title, int style) {
     QMessageBox box(parent_);
     box.setWindowTitle(QString::fromStdString(title.empty() ? std::string(kAppTitle) : title));
     box.setTextFormat(Qt::PlainText);
-    box.setText(QString::fromStdString(text));
+    // A box must stay on the screen whatever the text: QMessageBox wraps only at break
+    // opportunities and never limits the height.
+    QScreen* screen = parent_ ? parent_->screen() : QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    box.setText(FitText(QString::fromStdString(text), QFontMetrics(box.font()),
+                        std::min(area.width() / 2, 420), area.height() * 2 / 3));
     box.setIcon(IconOf(style));
     QPushButton* ok = box.addButton(QMessageBox::Ok);
     ok->setText(QStringLiteral("确定"));
