@@ -36,6 +36,7 @@ FolderDialog::FolderDialog(QWidget* parent)
     layout->addWidget(path_);
     layout->addWidget(buttons_);
     resize(420, 460);
+    path_->setFocus();  // what is typed goes to the path, not to the tree's search by name
 
     connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& index) { path_->setText(model_->filePath(index)); });

@@ -102,6 +102,7 @@ TEST_F(FolderPickerDialog, TypedMissingFolderShowsNothingAndTheFolderTypedAfterI
     bool messageShown = false;
     const std::string chosen = Pick([&](QDialog& dialog) {
         QLineEdit& edit = PathField(dialog);
+        EXPECT_EQ(dialog.focusWidget(), &edit);
         TypeSlowly(edit, scratch + QStringLiteral("/missing"));
         QTest::keyClick(&edit, Qt::Key_Return);
         QTest::qWait(100);
