@@ -1,19 +1,19 @@
 #include "app/FolderPicker.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <QAbstractItemView>
 #include <QDialogButtonBox>
-#include <QFile>
 #include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 
 #include "QtApp.h"
@@ -32,43 +32,24 @@ TEST(FolderPicker, FullPathWithoutTrailingSeparatorExceptTheRoot) {
 // close it. Also checks that the picker wrote nothing to Qt's own settings file.
 class FolderPickerDialog : public testing::Test {
   protected:
-    void SetUp() override {
-        test::QtApp();
-        char pattern[] = "/tmp/dsadmin-picker-XXXXXX";
-        ASSERT_TRUE(mkdtemp(pattern));
-        scratch = QString::fromUtf8(pattern);
-        qtSettings = QSettings(QSettings::UserScope, QStringLiteral("QtProject")).fileName();
-        qtSettingsBefore = Contents(qtSettings);
-    }
-    void TearDown() override {
-        std::filesystem::remove_all(scratch.toStdString());
-        EXPECT_EQ(Contents(qtSettings).toStdString(), qtSettingsBefore.toStdString())
-            << "the picker wrote " << qtSettings.toStdString();
-    }
+    void SetUp() override { test::QtApp(); }
+    void TearDown() override { EXPECT_EQ(Contents(qtSettings), qtSettingsBefore) << qtSettings; }
 
     std::string Pick(std::function<void(QDialog&)> act) {
         bool acted = false;
         QTimer::singleShot(0, [&] {
-            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            if (!dialog) return;
-            acted = true;
-            act(*dialog);
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                acted = true;
+                act(*dialog);
+            }
         });
         const std::string chosen = BrowseForFolder();
         EXPECT_TRUE(acted);
         return chosen;
     }
 
-    static QLineEdit& PathField(QDialog& dialog) {
-        for (QLineEdit* edit : dialog.findChildren<QLineEdit*>()) {
-            if (edit->isVisible()) return *edit;
-        }
-        throw std::runtime_error("the picker has no path field");
-    }
-
     // Types as a slow operator does: one key at a time, letting the dialog react between keys.
     static void TypeSlowly(QLineEdit& edit, const QString& text) {
-        edit.setFocus();
         edit.selectAll();
         QTest::keyClick(&edit, Qt::Key_Delete);
         for (QChar c : text) {
@@ -89,19 +70,22 @@ class FolderPickerDialog : public testing::Test {
         return any;
     }
 
-    static QString Contents(const QString& path) {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    static std::string Contents(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
     }
 
-    QString scratch;
-    QString qtSettings, qtSettingsBefore;
+    QTemporaryDir temp{QStringLiteral("/tmp/dsadmin-picker-XXXXXX")};
+    QString scratch = temp.path();
+    std::string qtSettings =
+        QSettings(QSettings::UserScope, QStringLiteral("QtProject")).fileName().toStdString();
+    std::string qtSettingsBefore = Contents(qtSettings);
 };
 
 TEST_F(FolderPickerDialog, TypedMissingFolderShowsNothingAndTheFolderTypedAfterIsReturnedExactly) {
     bool messageShown = false;
     const std::string chosen = Pick([&](QDialog& dialog) {
-        QLineEdit& edit = PathField(dialog);
+        QLineEdit& edit = *dialog.findChild<QLineEdit*>();
         EXPECT_EQ(dialog.focusWidget(), &edit);
         TypeSlowly(edit, scratch + QStringLiteral("/missing"));
         QTest::keyClick(&edit, Qt::Key_Return);

@@ -5,8 +5,6 @@
 #include <unistd.h>
 #include <atomic>
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <thread>
 
 #include "support/SandboxProcess.h"
@@ -228,27 +226,6 @@ TEST(TdsSandboxProcess, StopsCleanlyOnSigtermWithClientsConnected) {
     EXPECT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_NE(sandbox.log().find("stopped"), std::string::npos);
-}
-
-TEST(TdsSandboxProcess, PasswordFromAFileLogsInAndAMissingFileStopsTheStart) {
-    const std::string file = testing::TempDir() + "sandbox-sa-password";
-    { std::ofstream(file) << "f1le pw\n"; }
-    SandboxProcess::Options o;
-    o.extraArgs = {"--sa-password-file", file};
-    SandboxProcess sandbox(o);
-    auto login = [&](const std::string& password) {
-        return runCommand("tsql -H 127.0.0.1 -p " + std::to_string(sandbox.port()) + " -U sa -P " +
-                              shellQuote(password),
-                          "select 1\ngo\nexit\n");
-    };
-    EXPECT_EQ(login("f1le pw").exitCode, 0);
-    EXPECT_NE(login("").exitCode, 0);
-    std::filesystem::remove(file);
-    auto r = runCommand(SandboxProcess::executable() + " --listen 127.0.0.1:0 --data " +
-                        sandbox.dataDir() + " --sa-password-file " + file);
-    EXPECT_EQ(r.exitCode, 1) << r.output;
-    EXPECT_NE(r.output.find("cannot read the password file " + file), std::string::npos)
-        << r.output;
 }
 
 TEST(TdsSandboxProcess, UsageErrorsExitWith2) {

@@ -101,9 +101,8 @@ std::string SandboxProcess::log() const {
 }
 
 void SandboxProcess::start() {
-    std::vector<std::string> args = {executable(), "--listen", "127.0.0.1:0", "--data", dataDir_};
-    if (!options_.saPassword.empty())
-        args.insert(args.end(), {"--sa-password", options_.saPassword});
+    std::vector<std::string> args = {executable(), "--listen",      "127.0.0.1:0",      "--data",
+                                     dataDir_,     "--sa-password", options_.saPassword};
     args.insert(args.end(), options_.extraArgs.begin(), options_.extraArgs.end());
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
