@@ -24,12 +24,13 @@ using test::TempDir;
 std::string writeSample(const TempDir& dir, const std::string& name = "s.DS") {
     using namespace jet;
     JetWriter w({TableDef{"ds", {{"ftable", ColumnType::Text, 64}, {"flong", ColumnType::Long}}},
-                 TableDef{"other", {{"v", ColumnType::YesNo}}}});
+                 TableDef{"other", {{"v", ColumnType::YesNo}}}},
+                dir.file(name), true);
     w.addRow(0, std::vector<Value>{"Person", 1});
     w.addRow(0, std::vector<Value>{"", Value{}});
     w.addRow(0, std::vector<Value>{Value{}, -5});
     w.addRow(1, std::vector<Value>{true});
-    w.write(dir.file(name), true);
+    w.commit();
     return dir.file(name);
 }
 
@@ -150,11 +151,12 @@ TEST(JetReader, SurvivesRandomDamage) {
 TEST(JetReader, LibmdbCrashBecomesAnError) {
     TempDir dir;
     std::string bytes = test::readFile(writeSample(dir));
-    // The last page holds the map rows: 0 MSysObjects, 1 ds, 2 other. Row 1 ends where row 0
-    // starts; giving it that start makes it empty.
+    // The last page holds the map rows, two a table (data pages, long-value pages): 0-7
+    // the four system tables, 8 and 9 ds, 10 and 11 other. Row 8 ends where row 7 starts;
+    // giving it that start makes it empty.
     const std::size_t page = bytes.size() - 4096;
-    bytes[page + 16] = bytes[page + 14];
-    bytes[page + 17] = bytes[page + 15];
+    bytes[page + 14 + 2 * 8] = bytes[page + 14 + 2 * 7];
+    bytes[page + 15 + 2 * 8] = bytes[page + 15 + 2 * 7];
     const std::string path = dir.file("zeromap.DS");
     test::writeFile(path, bytes);
     JetReader r(path);
@@ -205,13 +207,14 @@ TEST(JetReader, ReadsFourHundredThousandRowsQuickly) {
                            {"flb", ColumnType::Text, 64},
                            {"flong", ColumnType::Long},
                            {"fauto", ColumnType::Long},
-                           {"findex", ColumnType::Long}}}});
+                           {"findex", ColumnType::Long}}}},
+                dir.file("big.DS"), false);
     for (int t = 0; t < 20000; ++t)
         for (int c = 0; c < 20; ++c)
             w.addRow(0, std::vector<Value>{"Table" + std::to_string(t),
                                            "Column" + std::to_string(c), c % 3 ? "VarChar" : "Int",
                                            50, c == 0 ? 1 : 0, c == 0 ? 1 : 0});
-    w.write(dir.file("big.DS"), false);
+    w.commit();
     auto start = std::chrono::steady_clock::now();
     JetTable t = JetReader(dir.file("big.DS")).readTable("ds");
     double seconds =

@@ -17,10 +17,10 @@ using test::TempDir;
 // Writes one table with the given rows and reads it back.
 JetTable roundTrip(const TempDir& dir, const TableDef& def,
                    const std::vector<std::vector<Value>>& rows) {
-    JetWriter w({def});
-    for (const auto& r : rows) w.addRow(0, r);
     const std::string path = dir.file("t.DS");
-    w.write(path, true);
+    JetWriter w({def}, path, true);
+    for (const auto& r : rows) w.addRow(0, r);
+    w.commit();
     return JetReader(path).readTable(def.name);
 }
 
@@ -102,7 +102,8 @@ class WriterRejects : public ::testing::TestWithParam<RejectCase> {};
 
 TEST_P(WriterRejects, ValueThatDoesNotFit) {
     const RejectCase& c = GetParam();
-    JetWriter w({TableDef{"t", {c.column}}});
+    TempDir dir;
+    JetWriter w({TableDef{"t", {c.column}}}, dir.file("t.DS"), false);
     try {
         w.addRow(0, std::vector<Value>{c.in});
         FAIL() << "no error";
@@ -159,9 +160,10 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST(JetWriter, RejectsBadDefinitions) {
-    auto message = [](std::vector<TableDef> defs) {
+    TempDir dir;
+    auto message = [&](std::vector<TableDef> defs) {
         try {
-            JetWriter w(std::move(defs));
+            JetWriter w(std::move(defs), dir.file("t.DS"), false);
         } catch (const JetWriteError& e) {
             return std::string(e.what());
         }
@@ -177,20 +179,43 @@ TEST(JetWriter, RejectsBadDefinitions) {
               "table \"t\" has two columns named \"C\"");
     EXPECT_EQ(message({{"t", {{"c", ColumnType::Long}}}, {"T", {{"c", ColumnType::Long}}}}),
               "two tables are named \"T\"");
-    EXPECT_EQ(message({{"msysobjects", {{"c", ColumnType::Long}}}}),
-              "table name \"MSysObjects\" is taken");
+    // Jet ignores letter case in every alphabet.
+    EXPECT_EQ(
+        message({{"UMSÄTZE", {{"c", ColumnType::Long}}}, {"umsätze", {{"c", ColumnType::Long}}}}),
+        "two tables are named \"umsätze\"");
+    EXPECT_EQ(message({{"msysaces", {{"c", ColumnType::Long}}}}),
+              "table name \"msysaces\" is taken by a system table");
     EXPECT_EQ(message({{"t", {{std::string(65, 'n'), ColumnType::Long}}}}),
               "column name \"" + std::string(65, 'n') + "\" is longer than 64 characters");
 }
 
+// Latin-1 text is stored compressed (one byte a character), as Jet stores it; other text
+// takes two bytes a character.
 TEST(JetWriter, RowTooLongForAPage) {
+    TempDir dir;
     std::vector<ColumnDef> cols;
     for (int i = 0; i < 8; ++i) cols.push_back({"c" + std::to_string(i), ColumnType::Text, 255});
-    JetWriter w({TableDef{"t", cols}});
-    std::vector<Value> row(8, Value(std::string(255, 'x')));
-    EXPECT_THROW(w.addRow(0, row), JetWriteError);
+    JetWriter w({TableDef{"t", cols}}, dir.file("t.DS"), false);
+    std::vector<Value> latin(8, Value(std::string(254, 'x') + "\xC3\xA9"));
+    EXPECT_NO_THROW(w.addRow(0, latin));
+    std::string wide;
+    for (int i = 0; i < 255; ++i) wide += "数";
+    std::vector<Value> row(8, Value(wide));
+    try {
+        w.addRow(0, row);
+        ADD_FAILURE() << "no error";
+    } catch (const JetWriteError& e) {
+        EXPECT_EQ(std::string(e.what()).substr(0, 60),
+                  "the row is too long for a Jet page (4103 bytes, at most 4060");
+    }
     row[7] = Value{};
     EXPECT_NO_THROW(w.addRow(0, row));  // 7 x 510 bytes still fit
+    w.commit();
+    JetTable t = JetReader(dir.file("t.DS")).readTable("t");
+    ASSERT_EQ(t.rowCount(), 2u);
+    EXPECT_EQ(t.row(0)[7], latin[7]);
+    EXPECT_EQ(t.row(1)[0], Value(wide));
+    EXPECT_EQ(test::run(dir, "mdb-export t.DS t | head -2 | tail -1 | cut -c1-4").out, "\"xxx\n");
 }
 
 TEST(JetWriter, ManyTablesWideTablesAndEmptyTables) {
@@ -203,10 +228,10 @@ TEST(JetWriter, ManyTablesWideTablesAndEmptyTables) {
         wide.columns.push_back(
             {"column_with_a_long_name_" + std::to_string(i), ColumnType::Text, 1});
     defs.push_back(wide);
-    JetWriter w(defs);
+    JetWriter w(defs, dir.file("m.DS"), false);
     for (int i = 0; i < 300; i += 2) w.addRow(i, std::vector<Value>{i});
     w.addRow(300, std::vector<Value>(200, Value("w")));
-    w.write(dir.file("m.DS"), false);
+    w.commit();
 
     JetReader r(dir.file("m.DS"));
     auto names = r.tableNames();
@@ -229,10 +254,12 @@ TEST(JetWriter, LargeTableAcrossBitmapPagesKeepsOrder) {
                   {"a", ColumnType::Text, 255},
                   {"b", ColumnType::Text, 255},
                   {"c", ColumnType::Text, 255}}};
-    JetWriter w({def});
-    const std::string text(255, 'q');
+    JetWriter w({def}, dir.file("big.DS"), false);
+    std::string text;
+    for (int i = 0; i < 255; ++i) text += "q文";
+    text.resize(255 / 2 * 4);  // 170 characters, 340 bytes
     for (int i = 0; i < 40000; ++i) w.addRow(0, std::vector<Value>{i, text, text, "中文"});
-    w.write(dir.file("big.DS"), false);
+    w.commit();
     JetTable t = JetReader(dir.file("big.DS")).readTable("big");
     ASSERT_EQ(t.rowCount(), 40000u);
     for (std::size_t i = 0; i < t.rowCount(); i += 997) EXPECT_EQ(t.row(i)[0], Value(int(i)));
@@ -243,17 +270,26 @@ TEST(JetWriter, LargeTableAcrossBitmapPagesKeepsOrder) {
 
 TEST(JetWriter, WritesThroughATemporaryFileAndKeepsExistingOnes) {
     TempDir dir;
-    JetWriter w({TableDef{"ds", {{"v", ColumnType::Long}}}});
-    w.addRow(0, std::vector<Value>{1});
+    const std::vector<TableDef> defs{{"ds", {{"v", ColumnType::Long}}}};
     const std::string path = dir.file("s.DS");
     test::writeFile(path, "old");
-    EXPECT_THROW(w.write(path, false), JetWriteError);
+    EXPECT_THROW(JetWriter(defs, path, false), JetWriteError);
     EXPECT_EQ(test::readFile(path), "old");
-    w.write(path, true);
+    {
+        JetWriter w(defs, path, true);
+        w.addRow(0, std::vector<Value>{1});
+        EXPECT_EQ(dir.entries().size(), 2u);  // the temporary file beside the old one
+        EXPECT_EQ(test::readFile(path), "old");
+        w.commit();
+    }
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"s.DS"});
     EXPECT_EQ(JetReader(path).readTable("ds").row(0)[0], Value(1));
-    EXPECT_THROW(w.write(dir.file("no/such/folder.DS"), false), JetWriteError);
+    {
+        JetWriter w(defs, dir.file("t.DS"), false);  // never committed
+        w.addRow(0, std::vector<Value>{2});
+    }
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"s.DS"});
+    EXPECT_THROW(JetWriter(defs, dir.file("no/such/folder.DS"), false), JetWriteError);
 }
 
 }  // namespace
