@@ -80,6 +80,115 @@ TEST(JetReader, NamesTheFileOrTableThatIsWrong) {
     }
 }
 
+// Names beyond U+FFFF come out whole, and every alphabet's letters match without regard to
+// case, as Jet matches names.
+TEST(JetReader, NamesBeyondTheBasicPlaneAndCaseInEveryAlphabet) {
+    TempDir dir;
+    using namespace jet;
+    JetWriter w({TableDef{"T😀", {{"列😀", ColumnType::Long}}},
+                 TableDef{"UMSÄTZE", {{"ÄRGER", ColumnType::Long}}}},
+                dir.file("n.DS"), false);
+    w.addRow(0, std::vector<Value>{1});
+    w.commit();
+    JetReader r(dir.file("n.DS"));
+    EXPECT_EQ(r.tableNames(), (std::vector<std::string>{"T😀", "UMSÄTZE"}));
+    JetTable t = r.readTable("t😀");
+    EXPECT_EQ(t.name, "T😀");
+    EXPECT_EQ(t.columns[0].name, "列😀");
+    EXPECT_EQ(t.row(0)[0], Value(1));
+    EXPECT_EQ(r.readTable("umsätze").columnIndex("ärger"), 0);
+}
+
+// The first data page of the only user table in `bytes`, zeroed: rows lost, as a copy cut
+// short and padded, or a damaged disk, leaves a file. Returns how many rows that page held.
+int zeroFirstDataPage(std::string& bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    auto u32 = [&](std::size_t at) {
+        return p[at] | p[at + 1] << 8 | p[at + 2] << 16 | p[at + 3] << 24;
+    };
+    for (std::size_t page = 6; page < bytes.size() / 4096; ++page) {
+        std::size_t at = page * 4096;
+        if (p[at] == 0x01 && u32(at + 4) == 6) {  // owned by the definition on page 6
+            int rows = p[at + 12] | p[at + 13] << 8;
+            std::fill(bytes.begin() + at, bytes.begin() + at + 4096, '\0');
+            return rows;
+        }
+    }
+    return 0;
+}
+
+TEST(JetReader, TableCutShortIsAnErrorNeverAShorterTable) {
+    TempDir dir;
+    using namespace jet;
+    const std::string path = dir.file("c.DS");
+    {
+        JetWriter w({TableDef{"ds", {{"n", ColumnType::Long}, {"m", ColumnType::Memo}}}}, path,
+                    false);
+        for (int i = 0; i < 600; ++i)
+            w.addRow(0, std::vector<Value>{i, i == 599 ? std::string(3000, 'm') : "x"});
+        w.commit();
+    }
+    const std::string good = test::readFile(path);
+    std::string bytes = good;
+    const int lost = zeroFirstDataPage(bytes);
+    ASSERT_GT(lost, 0);
+    test::writeFile(path, bytes);
+    EXPECT_EQ(errorOf([&] { JetReader(path).readTable("ds"); }),
+              "\"" + path +
+                  "\" is not a valid structure file (table \"ds\" is cut short or "
+                  "damaged: its definition counts 600 rows, " +
+                  std::to_string(600 - lost) + " could be read)");
+    // The memo's second long-value page zeroed: the memo would come back with zeros.
+    bytes = good;
+    const std::size_t lval = bytes.find("LVAL") / 4096 * 4096;
+    std::fill(bytes.begin() + lval, bytes.begin() + lval + 4096, '\0');
+    test::writeFile(path, bytes);
+    EXPECT_EQ(errorOf([&] { JetReader(path).readTable("ds"); }),
+              "\"" + path +
+                  "\" is not a valid structure file (a memo value of column \"m\" is "
+                  "cut short (4000 of 6000 bytes))");
+    // The usage map moved past the end of the file: pages the file does not have.
+    bytes = good;
+    const std::size_t maps = bytes.size() - 4096;
+    const std::size_t row = static_cast<unsigned char>(bytes[maps + 14 + 2 * 8]) |
+                            static_cast<unsigned char>(bytes[maps + 15 + 2 * 8]) << 8;
+    bytes[maps + row + 3] = '\x01';  // start page + 65,536
+    test::writeFile(path, bytes);
+    EXPECT_NE(errorOf([&] {
+                  JetReader(path).readTable("ds");
+              }).find("(table \"ds\" is cut short: page 6"),
+              std::string::npos);
+}
+
+// The catalog is checked the same way: a lost catalog page would hide tables.
+TEST(JetReader, CatalogCutShortIsAnError) {
+    TempDir dir;
+    using namespace jet;
+    std::vector<TableDef> defs;
+    for (int i = 0; i < 200; ++i)
+        defs.push_back({"t" + std::to_string(i), {{"v", ColumnType::Long}}});
+    const std::string path = dir.file("c.DS");
+    JetWriter(defs, path, false).commit();
+    std::string bytes = test::readFile(path);
+    std::size_t page = bytes.size() / 4096;
+    while (--page > 0 && !(bytes[page * 4096] == 1 && bytes[page * 4096 + 4] == 2)) {
+    }
+    ASSERT_GT(page, 6u);  // the catalog's last data page
+    std::fill(bytes.begin() + page * 4096, bytes.begin() + page * 4096 + 4096, '\0');
+    test::writeFile(path, bytes);
+    EXPECT_NE(errorOf([&] { JetReader(path).tableNames(); })
+                  .find("is not a valid structure file (table \"MSysObjects\" is cut short or "
+                        "damaged: its definition counts 208 rows, "),
+              std::string::npos);
+}
+
+TEST(JetReader, TimeOutIsSaidSo) {
+    TempDir dir;
+    const std::string path = writeSample(dir);
+    EXPECT_EQ(errorOf([&] { JetReader(path, std::chrono::milliseconds(1)).readTable("ds"); }),
+              "Reading \"" + path + "\" timed out: no answer within 1 ms");
+}
+
 // Files that are no valid Jet database, made from a good one.
 struct BadFile {
     const char* label;

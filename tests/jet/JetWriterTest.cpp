@@ -3,9 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <ctime>
+
 #include "JetTestFiles.h"
 #include "db/DbError.h"
 #include "db/jet/JetReader.h"
+#include "jet/HeaderPage.h"
 #include "jet/JetWriteError.h"
 #include "jet/JetWriter.h"
 
@@ -266,6 +270,80 @@ TEST(JetWriter, LargeTableAcrossBitmapPagesKeepsOrder) {
     EXPECT_EQ(t.row(39999)[3], Value("中文"));
     auto count = test::run(dir, "mdb-export big.DS big | wc -l");
     EXPECT_EQ(count.out, "40001\n");
+}
+
+std::string hex(const Page& p, std::size_t from, std::size_t to) {
+    static const char digits[] = "0123456789abcdef";
+    std::string s;
+    for (std::size_t i = from; i < to; ++i) s += {digits[p[i] >> 4], digits[p[i] & 15]};
+    return s;
+}
+
+// The header and the system tables hold what the Jet 4 files Access writes hold (the
+// values below are those of ten such files, Access 2000 to 2016; docs/dsfile.md).
+TEST(JetWriter, HeaderAndSystemTablesAsAccessWritesThem) {
+    TempDir dir;
+    JetWriter w({TableDef{"ds", {{"a", ColumnType::Text, 10}}}}, dir.file("h.DS"), false);
+    w.commit();
+    const double now = static_cast<double>(std::time(nullptr)) / 86400.0 + 25569.0;
+    Page p;
+    const std::string bytes = test::readFile(dir.file("h.DS"));
+    std::memcpy(p.data(), bytes.data(), p.size());
+    HeaderPage::toggleRegion(p);
+    EXPECT_EQ(hex(p, 0, 0x30),
+              "000100005374616e64617264204a657420444200010000000001000001010000020000000300000004"
+              "00000005000000");
+    EXPECT_EQ(hex(p, 0x3C, 0x42), "e40400000000");  // code page 1252, no page encryption
+    double created = 0;
+    std::memcpy(&created, &p[HeaderPage::kCreated], sizeof created);
+    EXPECT_NEAR(created, now, 0.001);
+    // The password area decodes to no password: it holds exactly the date's mask.
+    const auto days = static_cast<std::uint32_t>(static_cast<std::int32_t>(std::floor(created)));
+    for (std::size_t i = 0; i < HeaderPage::kPasswordSize; ++i)
+        EXPECT_EQ(p[HeaderPage::kPassword + i] ^ (days >> 8 * (i % 4) & 0xFF), 0) << i;
+    EXPECT_EQ(hex(p, 0x6A, 0x72), "aa21000009040000");  // sort order General (1033)
+    EXPECT_EQ(hex(p, 0x7A, 0x98), std::string(60, '0'));
+    EXPECT_EQ(hex(p, 0x98, 0xA0), "54060000342e3000");  // version stamp, "4.0"
+    EXPECT_EQ(hex(p, 0xE00, 0xE06), "010100010001");
+    EXPECT_EQ(hex(p, 0xFFE, 0x1000), "0001");
+
+    EXPECT_EQ(test::run(dir, "mdb-tables -S -1 h.DS").out,
+              "MSysObjects\nMSysACEs\nMSysQueries\nMSysRelationships\nds\n");
+    // Column for column as mdb-schema prints Access's own (an Access 2000 file).
+    EXPECT_EQ(test::run(dir, "mdb-schema -T MSysACEs h.DS | grep '^\t'").out,
+              "\t[ObjectId]\t\t\tLong Integer, \n\t[SID]\t\t\tBinary, \n\t[ACM]\t\t\tLong Integer, "
+              "\n\t[FInheritable]\t\t\tBoolean NOT NULL\n");
+    EXPECT_EQ(test::run(dir, "mdb-schema -T MSysQueries h.DS | grep -c '^\t'").out, "8\n");
+    EXPECT_EQ(test::run(dir, "mdb-schema -T MSysRelationships h.DS | grep -c '^\t'").out, "8\n");
+}
+
+// The file never passes its limit (2 GB by default; a small one here): the row that would
+// pass it is refused, the rows before it can still be written, and nothing is left behind.
+TEST(JetWriter, RefusesToGrowPastTheSizeLimit) {
+    TempDir dir;
+    const TableDef def{"ds", {{"n", ColumnType::Long}, {"m", ColumnType::Memo}}};
+    const std::vector<Value> row{1, std::string(3000, 'm')};
+    auto fill = [&](JetWriter& w) {
+        try {
+            for (;;) w.addRow(0, row);
+        } catch (const JetWriteError& e) {
+            EXPECT_EQ(std::string(e.what()),
+                      "the file would grow past 262144 bytes, the most a Jet database can hold");
+        }
+    };
+    {
+        JetWriter w({def}, dir.file("l.DS"), false, 64 * 4096);
+        fill(w);
+    }
+    EXPECT_TRUE(dir.entries().empty());
+    JetWriter w({def}, dir.file("l.DS"), false, 64 * 4096);
+    fill(w);
+    const std::uint32_t rows = w.rowCount(0);
+    EXPECT_GT(rows, 20u);
+    w.commit();
+    EXPECT_LE(test::readFile(dir.file("l.DS")).size(), 64u * 4096);
+    EXPECT_EQ(JetReader(dir.file("l.DS")).readTable("ds").rowCount(), rows);
+    EXPECT_EQ(JetWriter::kMaxFileSize, 2147483648u);
 }
 
 TEST(JetWriter, WritesThroughATemporaryFileAndKeepsExistingOnes) {

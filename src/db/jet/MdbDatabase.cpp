@@ -306,9 +306,13 @@ const std::string& MdbDatabase::memoBytes(const MdbColumn& col, const MdbField& 
     void* buf = nullptr;
     int start = 0;
     size_t len = 0;
+    // A long-value row lies on a data page marked "LVAL" (a zeroed page would give zeros).
     auto find = [&](std::int32_t at) {
-        return pageInFile(static_cast<std::uint32_t>(at) >> 8) &&
-               mdb_find_pg_row(mdb, at, &buf, &start, &len) == 0;
+        if (!pageInFile(static_cast<std::uint32_t>(at) >> 8) ||
+            mdb_find_pg_row(mdb, at, &buf, &start, &len) != 0)
+            return false;
+        const auto* page = static_cast<const unsigned char*>(buf);
+        return page[0] == 0x01 && std::memcmp(page + 4, "LVAL", 4) == 0;
     };
     if (flags == 0x40) {
         if (find(pointer))
