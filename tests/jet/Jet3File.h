@@ -27,9 +27,10 @@ class Jet3File {
         header(f);
         page(f, 1)[0] = 1;
         // MSysObjects with the columns libmdb reads: Id, Name, Type, Flags, LvProp.
-        definition(f, 2, 0x53, {{"Id", 4, 4}, {"Name", 10, 255}, {"Type", 3, 2}, {"Flags", 4, 4},
-                                {"LvProp", 11, 0}},
-                   2, 0x600);
+        definition(
+            f, 2, 0x53,
+            {{"Id", 4, 4}, {"Name", 10, 255}, {"Type", 3, 2}, {"Flags", 4, 4}, {"LvProp", 11, 0}},
+            2, 0x600);
         auto catalogRow = [](std::int32_t id, const std::string& name, std::int32_t flags) {
             std::string fixed = le(id, 4) + le(1, 2) + le(flags, 4);
             return row(5, fixed, {name}, 0x0F);  // Id, Type, Flags, Name present; LvProp NULL
@@ -108,7 +109,8 @@ class Jet3File {
             names += static_cast<char>(c.name.size()) + c.name;
         }
         put(f, n * kPage + 43 + 18 * cols.size(), names);
-        put(f, n * kPage + 8, le(static_cast<std::int64_t>(43 + 18 * cols.size() + names.size()), 4));
+        put(f, n * kPage + 8,
+            le(static_cast<std::int64_t>(43 + 18 * cols.size() + names.size()), 4));
         put(f, n * kPage + 12, le(rows, 4));
         p[20] = static_cast<char>(type);
         put(f, n * kPage + 21, le(static_cast<int>(cols.size()), 2));
@@ -120,8 +122,8 @@ class Jet3File {
 
     // A row shorter than 256 bytes: u8 column count, fixed area, variable values, then u8
     // end of data, u8 offsets last first, u8 variable count, the null mask.
-    static std::string row(int count, const std::string& fixed, const std::vector<std::string>& vars,
-                           unsigned mask) {
+    static std::string row(int count, const std::string& fixed,
+                           const std::vector<std::string>& vars, unsigned mask) {
         std::string r = static_cast<char>(count) + fixed;
         std::vector<int> offsets;
         for (const auto& v : vars) offsets.push_back(static_cast<int>(r.size())), r += v;
