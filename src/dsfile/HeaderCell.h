@@ -13,7 +13,7 @@
 #include <string_view>
 
 #include "db/jet/JetReader.h"
-#include "jet/JetSchema.h"
+#include "jetwriter/JetSchema.h"
 
 namespace dsadmin {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "db/Value.h"
-#include "jet/JetSchema.h"
+#include "jetwriter/JetSchema.h"
 
 namespace dsadmin {
 

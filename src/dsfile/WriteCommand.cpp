@@ -7,8 +7,8 @@
 
 #include "dsfile/Commands.h"
 #include "dsfile/RowParser.h"
-#include "jet/JetWriteError.h"
-#include "jet/JetWriter.h"
+#include "jetwriter/JetWriteError.h"
+#include "jetwriter/JetWriter.h"
 
 namespace dsadmin::dsfile {
 namespace {

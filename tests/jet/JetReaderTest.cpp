@@ -13,7 +13,7 @@
 #include "db/DbError.h"
 #include "db/jet/ChildProcess.h"
 #include "db/jet/JetReader.h"
-#include "jet/JetWriter.h"
+#include "jetwriter/JetWriter.h"
 
 namespace dsadmin {
 namespace {

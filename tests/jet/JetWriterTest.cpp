@@ -9,9 +9,9 @@
 #include "JetTestFiles.h"
 #include "db/DbError.h"
 #include "db/jet/JetReader.h"
-#include "jet/HeaderPage.h"
-#include "jet/JetWriteError.h"
-#include "jet/JetWriter.h"
+#include "jetwriter/HeaderPage.h"
+#include "jetwriter/JetWriteError.h"
+#include "jetwriter/JetWriter.h"
 
 namespace dsadmin::jet {
 namespace {

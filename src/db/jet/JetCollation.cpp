@@ -2,32 +2,17 @@
 
 #include <variant>
 
+#include "base/Utf16.h"
 #include "db/jet/JetName.h"
 
 namespace dsadmin {
 namespace {
 
-// Decodes one code point at s[i]; returns false (consuming one byte) on a bad sequence.
-bool decode(std::string_view s, std::size_t& i, char32_t& cp) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    int len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-    if (len == 0 || i + len > s.size()) {
-        cp = c;
-        ++i;
-        return false;
-    }
-    cp = len == 1 ? c : c & (0x7F >> len);
-    for (int k = 1; k < len; ++k) {
-        unsigned char d = static_cast<unsigned char>(s[i + k]);
-        if ((d >> 6) != 2) {
-            cp = c;
-            ++i;
-            return false;
-        }
-        cp = (cp << 6) | (d & 0x3F);
-    }
-    i += len;
-    return true;
+// The code point at s[i], moving i past it; a byte of a malformed sequence weighs as itself.
+char32_t nextCodePoint(std::string_view s, std::size_t& i) {
+    const auto byte = static_cast<unsigned char>(s[i]);
+    const char32_t cp = DecodeUtf8(s, i);
+    return cp == kNotUtf8 ? byte : cp;
 }
 
 // Accented Latin-1 lower-case letters sort with their base letter.
@@ -85,8 +70,7 @@ JetSortKey MakeSortKey(const Value& v) {
     k.rank = 2;
     k.folded = FoldCase(v.text());
     for (std::size_t i = 0; i < k.folded.size();) {
-        char32_t cp = 0;
-        decode(k.folded, i, cp);
+        const char32_t cp = nextCodePoint(k.folded, i);
         if (cp == '-' || cp == '\'') continue;  // only break ties
         k.primary += weightOf(cp);
     }

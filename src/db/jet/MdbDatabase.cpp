@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/Utf16.h"
 #include "db/jet/JetName.h"
 #include "db/jet/JetWire.h"
 
@@ -22,45 +23,12 @@ constexpr int kOffsetMask = 0x1FFF;
 // characters as UTF-8.
 constexpr std::size_t kBindSize = 256 * 1024;
 
-void appendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
-// UTF-16LE code units to UTF-8; surrogate pairs are joined (libmdb's iconv turns them into
-// "??"), a lone surrogate becomes U+FFFD.
-void utf16ToUtf8(const std::vector<std::uint16_t>& units, std::string& out) {
-    out.clear();
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        std::uint32_t u = units[i];
-        if (u >= 0xD800 && u < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-            units[i + 1] < 0xE000) {
-            u = 0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00);
-            ++i;
-        } else if (u >= 0xD800 && u < 0xE000) {
-            u = 0xFFFD;
-        }
-        appendUtf8(out, u);
-    }
-}
-
 // A Jet 4 text value: plain UCS-2LE, or "compressed Unicode" when it starts with FF FE
 // (then a 0 byte toggles between one byte per character and two), as libmdb decodes it.
+// Surrogate pairs are joined (libmdb's iconv turns them into "??"), a lone surrogate becomes
+// U+FFFD.
 void decodeJet4Text(const unsigned char* p, std::size_t n, std::string& out) {
-    std::vector<std::uint16_t> units;
+    std::u16string units;
     units.reserve(n);
     if (n >= 2 && p[0] == 0xFF && p[1] == 0xFE) {
         bool compressed = true;
@@ -71,7 +39,7 @@ void decodeJet4Text(const unsigned char* p, std::size_t n, std::string& out) {
             } else if (compressed) {
                 units.push_back(p[i++]);
             } else if (i + 1 < n) {
-                units.push_back(static_cast<std::uint16_t>(p[i] | (p[i + 1] << 8)));
+                units.push_back(static_cast<char16_t>(p[i] | (p[i + 1] << 8)));
                 i += 2;
             } else {
                 break;
@@ -79,9 +47,9 @@ void decodeJet4Text(const unsigned char* p, std::size_t n, std::string& out) {
         }
     } else {
         for (std::size_t i = 0; i + 1 < n; i += 2)
-            units.push_back(static_cast<std::uint16_t>(p[i] | (p[i + 1] << 8)));
+            units.push_back(static_cast<char16_t>(p[i] | (p[i + 1] << 8)));
     }
-    utf16ToUtf8(units, out);
+    out = Utf16ToUtf8(units);
 }
 
 std::string hexText(const unsigned char* p, std::size_t n) {
@@ -101,10 +69,15 @@ T load(const unsigned char* p) {
     return v;
 }
 
-void writeGlibText(gchar* s, AnswerWriter& out) {
+// Owns a string libmdb allocated with glib.
+struct GlibFree {
+    void operator()(gchar* s) const noexcept { g_free(s); }
+};
+using GlibText = std::unique_ptr<gchar, GlibFree>;
+
+void writeGlibText(GlibText s, AnswerWriter& out) {
     out.u8(jetwire::kText);
-    out.str(s ? s : "");
-    g_free(s);
+    out.str(s ? s.get() : "");
 }
 
 // A GUID in its standard text form {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}: the first three
@@ -383,8 +356,8 @@ void MdbDatabase::writeValue(const MdbColumn& col, const MdbField& f, AnswerWrit
         }
         case MDB_MEMO: {
             if (IS_JET3(mdb))
-                return writeGlibText(mdb_col_to_string(mdb, mdb->pg_buf, f.start, MDB_MEMO, f.siz),
-                                     out);
+                return writeGlibText(
+                    GlibText(mdb_col_to_string(mdb, mdb->pg_buf, f.start, MDB_MEMO, f.siz)), out);
             const std::string& bytes = memoBytes(col, f);
             std::string text;
             decodeJet4Text(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
@@ -396,10 +369,9 @@ void MdbDatabase::writeValue(const MdbColumn& col, const MdbField& f, AnswerWrit
             out.u8(jetwire::kText), out.str(guidText(p));
             return;
         case MDB_NUMERIC: {
-            gchar* s = mdb_numeric_to_string(mdb, f.start, col.col_scale, col.col_prec);
+            const GlibText s(mdb_numeric_to_string(mdb, f.start, col.col_scale, col.col_prec));
             double v = 0.0;
-            if (s) std::from_chars(s, s + std::strlen(s), v);
-            g_free(s);
+            if (s) std::from_chars(s.get(), s.get() + std::strlen(s.get()), v);
             return floating(v);
         }
         default:

@@ -58,8 +58,8 @@ void Server::accept() {
     std::uint16_t spid = nextSpid_;
     nextSpid_ = nextSpid_ >= 32000 ? 51 : nextSpid_ + 1;
     auto finished = std::make_shared<std::atomic<bool>>(false);
-    auto connection = std::make_shared<Connection>(std::move(client), engine_, log_,
-                                                   settings_.connection, spid, stopRead_.get());
+    auto connection = std::make_shared<ClientConnection>(
+        std::move(client), engine_, log_, settings_.connection, spid, stopRead_.get());
     try {
         std::thread thread([connection, finished] {
             connection->run();

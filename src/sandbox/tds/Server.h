@@ -13,7 +13,7 @@
 
 #include "base/UniqueFd.h"
 #include "sandbox/Engine.h"
-#include "sandbox/tds/Connection.h"
+#include "sandbox/tds/ClientConnection.h"
 #include "sandbox/tds/ServerLog.h"
 #include "sandbox/tds/Socket.h"
 

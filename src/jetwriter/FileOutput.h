@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "jet/Page.h"
+#include "base/UniqueFd.h"
+#include "jetwriter/Page.h"
 
 namespace dsadmin::jet {
 
@@ -33,7 +34,7 @@ class FileOutput {
     std::string path_;
     std::string temp_;
     bool overwrite_;
-    int fd_ = -1;
+    UniqueFd fd_;
     std::string buffer_;
     std::uint64_t bufferAt_ = 0;  // file offset of buffer_'s first byte
 };

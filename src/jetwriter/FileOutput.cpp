@@ -1,4 +1,4 @@
-#include "jet/FileOutput.h"
+#include "jetwriter/FileOutput.h"
 
 #include <fcntl.h>
 #include <stdio.h>
@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "jet/JetWriteError.h"
+#include "jetwriter/JetWriteError.h"
 
 namespace dsadmin::jet {
 namespace {
@@ -21,19 +21,19 @@ FileOutput::FileOutput(std::string path, bool overwrite)
     if (!overwrite_ && ::lstat(path_.c_str(), &st) == 0)
         throw JetWriteError("\"" + path_ + "\" exists already");
     temp_ = path_ + ".tmp-XXXXXX";
-    fd_ = ::mkostemp(temp_.data(), O_CLOEXEC);
-    if (fd_ < 0) {
+    fd_.reset(::mkostemp(temp_.data(), O_CLOEXEC));
+    if (!fd_) {
         temp_.clear();
         fail("cannot create a file beside it");
     }
     mode_t mask = ::umask(0);
     ::umask(mask);
-    ::fchmod(fd_, 0666 & ~mask);
+    ::fchmod(fd_.get(), 0666 & ~mask);
     buffer_.reserve(kBuffer);
 }
 
 FileOutput::~FileOutput() {
-    if (fd_ >= 0) ::close(fd_);
+    fd_.reset();
     if (!temp_.empty()) ::unlink(temp_.c_str());
 }
 
@@ -55,7 +55,7 @@ void FileOutput::flush() {
     std::size_t left = buffer_.size();
     auto at = static_cast<off_t>(bufferAt_);
     while (left > 0) {
-        ssize_t n = ::pwrite(fd_, p, left, at);
+        ssize_t n = ::pwrite(fd_.get(), p, left, at);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) fail("write failed");
         p += n;
@@ -67,10 +67,8 @@ void FileOutput::flush() {
 
 void FileOutput::commit() {
     flush();
-    if (::fsync(fd_) != 0) fail("sync failed");
-    int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0) fail("close failed");
+    if (::fsync(fd_.get()) != 0) fail("sync failed");
+    if (!fd_.close()) fail("close failed");
     int r = overwrite_
                 ? ::rename(temp_.c_str(), path_.c_str())
                 : ::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, path_.c_str(), RENAME_NOREPLACE);

@@ -1,4 +1,4 @@
-#include "sandbox/tds/Connection.h"
+#include "sandbox/tds/ClientConnection.h"
 
 #include <algorithm>
 
@@ -44,8 +44,8 @@ std::string statementExcerpt(const std::string& sql) {
 
 }  // namespace
 
-Connection::Connection(Socket socket, Engine& engine, ServerLog& log, ConnectionSettings settings,
-                       std::uint16_t spid, int stopFd)
+ClientConnection::ClientConnection(Socket socket, Engine& engine, ServerLog& log,
+                                   ConnectionSettings settings, std::uint16_t spid, int stopFd)
     : socket_(std::move(socket)),
       engine_(engine),
       log_(log),
@@ -55,11 +55,11 @@ Connection::Connection(Socket socket, Engine& engine, ServerLog& log, Connection
       peer_(socket_.peerAddress()),
       version_(kTds74) {}
 
-void Connection::log(const std::string& text) {
+void ClientConnection::log(const std::string& text) {
     log_.write("spid " + std::to_string(spid_) + " from " + peer_ + ": " + text);
 }
 
-void Connection::run() noexcept {
+void ClientConnection::run() noexcept {
     try {
         socket_.configureConnection(settings_.readTimeoutMs);
         while (!closing_) dispatch(readMessage());
@@ -76,7 +76,7 @@ void Connection::run() noexcept {
     socket_.close();
 }
 
-PacketMessage Connection::readMessage() {
+PacketMessage ClientConnection::readMessage() {
     const bool loggedIn = state_ == State::LoggedIn;
     MessageAssembler assembler(loggedIn ? settings_.maxMessageBytes
                                         : settings_.maxLoginMessageBytes);
@@ -93,11 +93,11 @@ PacketMessage Connection::readMessage() {
     }
 }
 
-void Connection::send(const std::string& payload) {
+void ClientConnection::send(const std::string& payload) {
     socket_.writeAll(frameMessage(kTabularResult, payload, packetSize_, spid_));
 }
 
-void Connection::dispatch(const PacketMessage& m) {
+void ClientConnection::dispatch(const PacketMessage& m) {
     if (state_ != State::LoggedIn) {
         if (m.type == kPrelogin && state_ == State::Prelogin) return onPrelogin(m);
         if (m.type == kLogin7) return onLogin7(m);
@@ -127,13 +127,13 @@ void Connection::dispatch(const PacketMessage& m) {
     }
 }
 
-void Connection::onPrelogin(const PacketMessage& m) {
+void ClientConnection::onPrelogin(const PacketMessage& m) {
     parsePrelogin(m.payload);  // validates; whatever the client asked, TLS stays off
     state_ = State::Login;
     send(encodePreloginReply());
 }
 
-void Connection::onLogin7(const PacketMessage& m) {
+void ClientConnection::onLogin7(const PacketMessage& m) {
     Login7 login = parseLogin7(m.payload);
     if (login.tdsVersion < kTds70) throw ProtocolError("TDS version below 7.0");
     version_ = negotiateVersion(login.tdsVersion);
@@ -165,7 +165,7 @@ void Connection::onLogin7(const PacketMessage& m) {
         versionName(version_) + ", packet " + size + ", app '" + login.appName + "')");
 }
 
-void Connection::refuseLogin(const std::string& user, const Message& error) {
+void ClientConnection::refuseLogin(const std::string& user, const Message& error) {
     TokenWriter out = tokens();
     Message failed{18456, 1, 14, "Login failed for user '" + user + "'.", 1};
     // A missing initial database is reported first, then the login failure itself (tedious
@@ -178,7 +178,7 @@ void Connection::refuseLogin(const std::string& user, const Message& error) {
     closing_ = true;
 }
 
-void Connection::resetIfAsked(const PacketMessage& m, TokenWriter& out) {
+void ClientConnection::resetIfAsked(const PacketMessage& m, TokenWriter& out) {
     if (!(m.status & (kResetConnection | kResetConnectionSkipTran))) return;
     if (session_->database() != loginDb_) {
         StatementResult r = session_->useDatabase(loginDb_);
@@ -190,8 +190,8 @@ void Connection::resetIfAsked(const PacketMessage& m, TokenWriter& out) {
     out.envChangeResetAck();
 }
 
-std::vector<StatementResult> Connection::execute(const std::string& sql,
-                                                 const std::vector<Param>& params) {
+std::vector<StatementResult> ClientConnection::execute(const std::string& sql,
+                                                       const std::vector<Param>& params) {
     try {
         return session_->execute(sql, params);
     } catch (const std::exception& e) {
@@ -202,7 +202,7 @@ std::vector<StatementResult> Connection::execute(const std::string& sql,
     }
 }
 
-void Connection::onSqlBatch(const PacketMessage& m) {
+void ClientConnection::onSqlBatch(const PacketMessage& m) {
     std::string sql = parseSqlBatch(m.payload, version_);
     TokenWriter out = tokens();
     resetIfAsked(m, out);
@@ -212,7 +212,7 @@ void Connection::onSqlBatch(const PacketMessage& m) {
     logRefused(results, sql);
 }
 
-void Connection::onRpc(const PacketMessage& m) {
+void ClientConnection::onRpc(const PacketMessage& m) {
     TokenWriter out = tokens();
     resetIfAsked(m, out);
     const std::string before = currentDb_;
@@ -234,14 +234,15 @@ void Connection::onRpc(const PacketMessage& m) {
     logRefused(run.results, run.sql);
 }
 
-void Connection::onUnsupported(const std::string& what, std::int32_t number) {
+void ClientConnection::onUnsupported(const std::string& what, std::int32_t number) {
     TokenWriter out = tokens();
     ResultEncoder(out).error(Message{number, 1, 16, what, 1});
     send(out.take());
     log("refused: " + what);
 }
 
-void Connection::logRefused(const std::vector<StatementResult>& results, const std::string& sql) {
+void ClientConnection::logRefused(const std::vector<StatementResult>& results,
+                                  const std::string& sql) {
     for (const auto& r : results) {
         if (!r.error || r.error->severity <= 10) continue;
         log("refused (error " + std::to_string(r.error->number) + "): " + r.error->text + " | " +

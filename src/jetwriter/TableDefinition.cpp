@@ -1,8 +1,8 @@
-#include "jet/TableDefinition.h"
+#include "jetwriter/TableDefinition.h"
 
 #include <algorithm>
 
-#include "jet/Utf16.h"
+#include "jetwriter/Utf16.h"
 
 namespace dsadmin::jet {
 namespace {

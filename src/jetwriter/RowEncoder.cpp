@@ -1,11 +1,11 @@
-#include "jet/RowEncoder.h"
+#include "jetwriter/RowEncoder.h"
 
 #include <limits>
 #include <variant>
 
-#include "jet/JetWriteError.h"
-#include "jet/Page.h"
-#include "jet/Utf16.h"
+#include "jetwriter/JetWriteError.h"
+#include "jetwriter/Page.h"
+#include "jetwriter/Utf16.h"
 
 namespace dsadmin::jet {
 namespace {

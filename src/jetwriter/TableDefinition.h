@@ -13,8 +13,8 @@
 #include <span>
 #include <vector>
 
-#include "jet/Page.h"
-#include "jet/RowEncoder.h"
+#include "jetwriter/Page.h"
+#include "jetwriter/RowEncoder.h"
 
 namespace dsadmin::jet {
 

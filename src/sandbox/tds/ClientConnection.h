@@ -30,12 +30,12 @@ struct ConnectionSettings {
     std::string serverName = "DSADMIN-SANDBOX";    // in INFO/ERROR tokens
 };
 
-class Connection {
+class ClientConnection {
   public:
     // `engine` and `log` are borrowed and must outlive the connection. `stopFd` becomes
     // readable when the server stops; the connection then ends after its current request.
-    Connection(Socket socket, Engine& engine, ServerLog& log, ConnectionSettings settings,
-               std::uint16_t spid, int stopFd);
+    ClientConnection(Socket socket, Engine& engine, ServerLog& log, ConnectionSettings settings,
+                     std::uint16_t spid, int stopFd);
 
     // Serves the client until it leaves, breaks the protocol, stays silent too long, or the
     // server stops. Never throws. The engine session is closed before it returns.

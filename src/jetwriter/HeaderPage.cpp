@@ -1,4 +1,4 @@
-#include "jet/HeaderPage.h"
+#include "jetwriter/HeaderPage.h"
 
 #include <cmath>
 #include <utility>

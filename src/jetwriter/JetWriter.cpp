@@ -1,4 +1,4 @@
-#include "jet/JetWriter.h"
+#include "jetwriter/JetWriter.h"
 
 #include <unicode/uchar.h>
 #include <unicode/ustring.h>
@@ -8,12 +8,13 @@
 #include <ctime>
 #include <map>
 
-#include "jet/DataPage.h"
-#include "jet/FileOutput.h"
-#include "jet/HeaderPage.h"
-#include "jet/JetWriteError.h"
-#include "jet/TableDefinition.h"
-#include "jet/Utf16.h"
+#include "base/Utf16.h"
+#include "jetwriter/DataPage.h"
+#include "jetwriter/FileOutput.h"
+#include "jetwriter/HeaderPage.h"
+#include "jetwriter/JetWriteError.h"
+#include "jetwriter/TableDefinition.h"
+#include "jetwriter/Utf16.h"
 
 namespace dsadmin::jet {
 namespace {
@@ -50,12 +51,7 @@ void checkName(const std::string& what, const std::string& name) {
 
 // Jet tells names apart without regard to letter case, in every alphabet.
 bool sameName(const std::string& a, const std::string& b) {
-    std::vector<std::uint8_t> ua, ub;
-    Utf16::append(a, ua);
-    Utf16::append(b, ub);
-    std::vector<UChar> wa(ua.size() / 2), wb(ub.size() / 2);
-    for (std::size_t i = 0; i < wa.size(); ++i) wa[i] = static_cast<UChar>(get16(&ua[2 * i]));
-    for (std::size_t i = 0; i < wb.size(); ++i) wb[i] = static_cast<UChar>(get16(&ub[2 * i]));
+    const std::u16string wa = Utf8ToUtf16(a), wb = Utf8ToUtf16(b);
     UErrorCode error = U_ZERO_ERROR;
     return u_strCaseCompare(wa.data(), static_cast<std::int32_t>(wa.size()), wb.data(),
                             static_cast<std::int32_t>(wb.size()), U_FOLD_CASE_DEFAULT,

@@ -1,4 +1,4 @@
-#include "jet/DataPage.h"
+#include "jetwriter/DataPage.h"
 
 namespace dsadmin::jet {
 namespace {

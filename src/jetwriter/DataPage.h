@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <span>
 
-#include "jet/Page.h"
+#include "jetwriter/Page.h"
 
 namespace dsadmin::jet {
 

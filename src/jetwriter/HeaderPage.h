@@ -10,7 +10,7 @@
 
 #include <cstddef>
 
-#include "jet/Page.h"
+#include "jetwriter/Page.h"
 
 namespace dsadmin::jet {
 

@@ -23,9 +23,9 @@
 #include <vector>
 
 #include "db/Value.h"
-#include "jet/JetSchema.h"
-#include "jet/Page.h"
-#include "jet/RowEncoder.h"
+#include "jetwriter/JetSchema.h"
+#include "jetwriter/Page.h"
+#include "jetwriter/RowEncoder.h"
 
 namespace dsadmin::jet {
 

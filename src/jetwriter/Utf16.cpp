@@ -1,4 +1,4 @@
-#include "jet/Utf16.h"
+#include "jetwriter/Utf16.h"
 
 #include "base/Utf16.h"
 
