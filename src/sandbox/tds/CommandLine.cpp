@@ -21,6 +21,7 @@ long parseNumber(const std::string& text, long min, long max, const std::string&
 const char* const kUsage =
     "usage: dsadmin-sandbox [--listen HOST:PORT] [--data DIR] [--sa-password PW]\n"
     "                       [--read-timeout SECONDS] [--max-connections N]\n"
+    "       dsadmin-sandbox --help | --version\n"
     "A local stand-in for SQL Server, for trials and tests. Defaults: --listen 127.0.0.1:1433,\n"
     "--data $XDG_STATE_HOME/dsadmin-sandbox (or ~/.local/state/dsadmin-sandbox), login sa with\n"
     "an empty password. Port 0 picks a free port. Prints 'listening on HOST:PORT' when ready.\n";
@@ -48,6 +49,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         const std::string& arg = args[i];
         if (arg == "-h" || arg == "--help") {
             cl.help = true;
+            continue;
+        }
+        if (arg == "-v" || arg == "--version") {
+            cl.version = true;
             continue;
         }
         std::string name = arg, value;

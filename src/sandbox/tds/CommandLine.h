@@ -2,6 +2,7 @@
 // The dsadmin-sandbox command line:
 //   dsadmin-sandbox [--listen HOST:PORT] [--data DIR] [--sa-password PW]
 //                   [--read-timeout SECONDS] [--max-connections N]
+//   dsadmin-sandbox --help | --version
 
 #include <cstdint>
 #include <optional>
@@ -18,6 +19,7 @@ struct CommandLine {
     int readTimeoutSeconds = 30;
     std::size_t maxConnections = 64;
     bool help = false;
+    bool version = false;  // --version / -v
 };
 
 // Parses the arguments (without the program name). Throws std::invalid_argument with a
