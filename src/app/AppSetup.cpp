@@ -55,7 +55,7 @@ void SetUpApplication(QApplication& app) {
     InstallFontSubstitutions();
     app.setApplicationName(QStringLiteral("dsadmin"));
     app.setApplicationVersion(QString::fromLatin1(kVersion));
-    app.setDesktopFileName(QStringLiteral("dsadmin"));
+    app.setDesktopFileName(QStringLiteral("org.dsadmin.dsadmin"));
     app.setWindowIcon(AppIcon());
 }
 

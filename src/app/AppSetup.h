@@ -19,7 +19,8 @@ void InstallFontSubstitutions();
 void LoadQtTranslations(QCoreApplication& app);
 
 // Loads Qt's translations, installs the font substitutions and sets the application's name,
-// version, desktop file name ("dsadmin", which also names the window's class) and icon.
+// version, desktop file name (org.dsadmin.dsadmin: Wayland matches the window to its desktop
+// entry by it; on X11 the entry names the window class, "dsadmin") and icon.
 void SetUpApplication(QApplication& app);
 
 // On X11, keeps the top-level `window` out of the task bar (_NET_WM_STATE_SKIP_TASKBAR).
