@@ -6,6 +6,7 @@
 #include "db/TableStatements.h"
 #include "db/runs/DatabaseName.h"
 #include "db/runs/SavePath.h"
+#include "db/runs/SqlLiteral.h"
 #include "settings/DBSet.h"
 
 namespace dsadmin {
@@ -47,7 +48,7 @@ bool CreateDatabase(const RunInput& input, const std::string& folder, CreateRunO
         return false;
     }
     const std::string name = Trim(input.fields.databaseName);
-    RequirePlainDatabaseName(name);
+    RequirePlainDatabaseName(name, kMaxCreatedDatabaseNameUnits);
     ReportStep(input, {RunStep::Kind::Connecting});
     OpenServerConnection(o.server, input.fields);
     ReportStep(input, {RunStep::Kind::CreatingDatabase});
@@ -65,8 +66,8 @@ bool CreateDatabase(const RunInput& input, const std::string& folder, CreateRunO
 }  // namespace
 
 std::string CreateDatabaseStatement(const std::string& name, const std::string& dataFile) {
-    return "CREATE DATABASE " + name + " on (name=" + name + "_dat,FILENAME ='" + dataFile +
-           "' ,maxsize=unlimited)";
+    return "CREATE DATABASE " + name + " on (name=" + name + "_dat,FILENAME ='" +
+           DoubleQuotes(dataFile) + "' ,maxsize=unlimited)";
 }
 
 void CreateDatabaseRun(const RunInput& input) {
