@@ -22,12 +22,16 @@ struct CreateRunObjects {
     Recordset tableRows;
 };
 
-void CreateTables(CreateRunObjects& o) {
+void CreateTables(const RunInput& input, CreateRunObjects& o) {
     o.tableList.Open(kTableListQuery, o.structure, kOpenKeyset, kLockReadOnly);
     if (o.tableList.Eof()) return;
     o.tableList.MoveFirst();
+    RunStep step{RunStep::Kind::CreatingTable, 0, o.tableList.RecordCount(), {}};
     while (!o.tableList.Eof()) {
         const Value& table = o.tableList.Fields("ftable");
+        ++step.index;
+        step.table = table.text();
+        ReportStep(input, step);
         o.tableRows.Open(TableRowsQuery(table), o.structure, kOpenKeyset, kLockReadOnly);
         if (!o.tableRows.Eof()) {
             o.statement.Open(GetCreateTableStr(table, o.tableRows), o.server);
@@ -45,11 +49,14 @@ bool CreateDatabase(const RunInput& input, const std::string& folder, CreateRunO
     }
     const std::string name = Trim(input.fields.databaseName);
     RequirePlainDatabaseName(name, kMaxCreatedDatabaseNameUnits);
+    ReportStep(input, {RunStep::Kind::Connecting});
     OpenServerConnection(o.server, input.fields);
+    ReportStep(input, {RunStep::Kind::CreatingDatabase});
     o.server.Execute(CreateDatabaseStatement(name, DataFilePath(folder, name)));
     o.server.DefaultDatabase(Trim(input.fields.databaseName));
+    ReportStep(input, {RunStep::Kind::ReadingStructure});
     OpenStructureConnection(o.structure, input);
-    CreateTables(o);
+    CreateTables(input, o);
     o.tableList.Close();
     o.structure.Close();
     o.server.Close();

@@ -15,7 +15,9 @@ void DeleteDatabaseRun(const RunInput& input) {
     try {
         const std::string name = Trim(input.fields.databaseName);
         RequirePlainDatabaseName(name);
+        ReportStep(input, {RunStep::Kind::Connecting});
         OpenServerConnection(server, input.fields);
+        ReportStep(input, {RunStep::Kind::DroppingDatabase});
         server.Execute(DropDatabaseStatement(name));
     } catch (const std::exception& e) {
         input.msgBox.show(kDeleteErrorPrefix + std::string(e.what()), kSystemTitle, kInformation);

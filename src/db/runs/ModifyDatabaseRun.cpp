@@ -34,13 +34,22 @@ void CreateMissingTable(ModifyRunObjects& o, const Value& table, MsgBox& msgBox)
     o.working.Close();
 }
 
-void CreateMissingTables(ModifyRunObjects& o, MsgBox& msgBox) {
+void CreateMissingTables(ModifyRunObjects& o, const RunInput& input) {
     o.tableList.Open(kTableListQuery, o.structure, kOpenKeyset, kLockReadOnly);
     if (o.tableList.Eof()) return;
     o.tableList.MoveFirst();
+    RunStep step{RunStep::Kind::CheckingTable, 0, o.tableList.RecordCount(), {}};
     while (!o.tableList.Eof()) {
         const Value& table = o.tableList.Fields("ftable");
-        if (!TableIsPresent(o, table)) CreateMissingTable(o, table, msgBox);
+        ++step.index;
+        step.table = table.text();
+        step.kind = RunStep::Kind::CheckingTable;
+        ReportStep(input, step);
+        if (!TableIsPresent(o, table)) {
+            step.kind = RunStep::Kind::CreatingTable;
+            ReportStep(input, step);
+            CreateMissingTable(o, table, input.msgBox);
+        }
         o.tableList.MoveNext();
     }
 }
@@ -53,10 +62,12 @@ void ModifyDatabaseRun(const RunInput& input) {
     const std::string name = Trim(input.fields.databaseName);
     RequirePlainDatabaseName(name);
     ModifyRunObjects o;
+    ReportStep(input, {RunStep::Kind::Connecting});
     OpenServerConnection(o.server, input.fields);
     o.server.DefaultDatabase(name);
+    ReportStep(input, {RunStep::Kind::ReadingStructure});
     OpenStructureConnection(o.structure, input);
-    CreateMissingTables(o, input.msgBox);
+    CreateMissingTables(o, input);
     o.tableList.Close();
     o.structure.Close();
     o.server.Close();

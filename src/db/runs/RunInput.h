@@ -5,16 +5,21 @@
 
 #include "db/Connection.h"
 #include "db/runs/MsgBox.h"
+#include "db/runs/RunProgress.h"
 #include "settings/DBSet.h"
 
 namespace dsadmin {
 
 struct RunInput {
-    RunFields fields;       // what the operator typed, untrimmed
-    std::string setupPath;  // SetupPath: the settings file
-    std::string appFolder;  // the executable's folder: where the structure file lies
-    MsgBox& msgBox;         // not owned; every box of the run goes through it
+    RunFields fields;                 // what the operator typed, untrimmed
+    std::string setupPath;            // SetupPath: the settings file
+    std::string appFolder;            // the executable's folder: where the structure file lies
+    MsgBox& msgBox;                   // not owned; every box of the run goes through it
+    RunProgress* progress = nullptr;  // not owned; told of each step when given
 };
+
+// Tells input.progress, when there is one, that `step` starts.
+void ReportStep(const RunInput& input, RunStep step);
 
 // Titles and the error prefix the runs show.
 inline constexpr const char* kErrorTitle = "错误提示";
