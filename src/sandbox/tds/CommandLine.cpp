@@ -19,11 +19,12 @@ long parseNumber(const std::string& text, long min, long max, const std::string&
 }  // namespace
 
 const char* const kUsage =
-    "usage: dsadmin-sandbox [--listen HOST:PORT] [--data DIR] [--sa-password PW]\n"
+    "usage: dsadmin-sandbox [--listen HOST:PORT] [--data DIR] [--log-dir DIR] [--sa-password PW]\n"
     "                       [--read-timeout SECONDS] [--max-connections N]\n"
     "A local stand-in for SQL Server, for trials and tests. Defaults: --listen 127.0.0.1:1433,\n"
-    "--data $XDG_STATE_HOME/dsadmin-sandbox (or ~/.local/state/dsadmin-sandbox), login sa with\n"
-    "an empty password. Port 0 picks a free port. Prints 'listening on HOST:PORT' when ready.\n";
+    "--data $XDG_STATE_HOME/dsadmin-sandbox (or ~/.local/state/dsadmin-sandbox), --log-dir\n"
+    "<data>/log (where log files go when CREATE DATABASE names none), login sa with an empty\n"
+    "password. Port 0 picks a free port. Prints 'listening on HOST:PORT' when ready.\n";
 
 std::string defaultDataDir() {
     if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state)
@@ -57,8 +58,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             value = arg.substr(eq + 1);
             inlineValue = true;
         }
-        if (name != "--listen" && name != "--data" && name != "--sa-password" &&
-            name != "--read-timeout" && name != "--max-connections")
+        if (name != "--listen" && name != "--data" && name != "--log-dir" &&
+            name != "--sa-password" && name != "--read-timeout" && name != "--max-connections")
             throw std::invalid_argument("unknown option '" + name + "'");
         if (!inlineValue) {
             if (i + 1 >= args.size()) throw std::invalid_argument(name + " needs a value");
@@ -68,6 +69,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             parseListenAddress(value, cl.host, cl.port);
         else if (name == "--data")
             cl.dataDir = value;
+        else if (name == "--log-dir")
+            cl.logDir = value;
         else if (name == "--sa-password")
             cl.saPassword = value;
         else if (name == "--read-timeout")
@@ -76,6 +79,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             cl.maxConnections = static_cast<std::size_t>(parseNumber(value, 1, 10000, name));
     }
     if (cl.dataDir.empty()) cl.dataDir = defaultDataDir();
+    if (cl.logDir.empty()) cl.logDir = cl.dataDir + "/log";
     return cl;
 }
 

@@ -47,7 +47,11 @@ int main(int argc, char** argv) {
     try {
         std::error_code ec;
         std::filesystem::create_directories(cl.dataDir, ec);
-        auto engine = sandbox::openEngine({cl.dataDir, cl.saPassword});
+        sandbox::EngineOptions options;
+        options.dataDir = cl.dataDir;
+        options.logDir = cl.logDir;
+        options.saPassword = cl.saPassword;
+        auto engine = sandbox::openEngine(options);
         ServerSettings settings;
         settings.host = cl.host;
         settings.port = cl.port;
@@ -58,7 +62,8 @@ int main(int argc, char** argv) {
             gStopFd = server.stopWriteFd();
             installSignalHandlers();
             std::cout << "listening on " << server.address() << std::endl;
-            log.write("listening on " + server.address() + ", data in " + cl.dataDir);
+            log.write("listening on " + server.address() + ", data in " + cl.dataDir +
+                      ", logs in " + cl.logDir);
             server.run();
         }
         engine.reset();
