@@ -90,6 +90,7 @@ struct Expr {
     std::vector<Expr> args;             // Function arguments, operands
     std::string written;                // the operator as written, for messages
     std::int32_t line = 1;
+    int height = 1;  // levels of the tree below and including this node
 
     // True for conditions (comparisons, AND, OR, NOT, IS NULL), which only WHERE takes.
     bool isCondition() const {

@@ -1,5 +1,6 @@
 #include "sandbox/sql/SelectParser.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <limits>
@@ -137,6 +138,15 @@ bool isComparison(const Token& t) {
     return false;
 }
 
+// Long operator chains (1+1+1...) build deep trees without deep parsing; their height is
+// bounded so that evaluating or destroying a tree never exhausts the stack.
+constexpr int kMaxHeight = 256;
+
+void setHeight(Expr& e) {
+    for (const Expr& a : e.args) e.height = std::max(e.height, a.height + 1);
+    if (e.height > kMaxHeight) throw SqlError(msg::nestedTooDeeply(e.line));
+}
+
 Expr node(Expr::Kind kind, std::string name, const Token& op, std::vector<Expr> args) {
     Expr e;
     e.kind = kind;
@@ -144,6 +154,7 @@ Expr node(Expr::Kind kind, std::string name, const Token& op, std::vector<Expr> 
     e.written = op.text;
     e.line = op.line;
     e.args = std::move(args);
+    setHeight(e);
     return e;
 }
 
@@ -412,6 +423,7 @@ Expr SelectParser::call(const Token& function, int depth) {
         } while (c_.acceptSymbol(","));
     }
     c_.expectSymbol(")");
+    setHeight(e);
     return e;
 }
 
