@@ -20,10 +20,12 @@ namespace runs_test {
 using namespace dsadmin;
 
 std::unique_ptr<testsupport::SandboxProcess> ServerFixture::sandbox;
+std::string ServerFixture::saPassword;
 
-void ServerFixture::SetUpTestSuite() {
+void ServerFixture::StartSandbox(const std::string& password) {
+    saPassword = password;
     testsupport::SandboxProcess::Options options;
-    options.saPassword = kSaPassword;
+    options.saPassword = password;
     sandbox = std::make_unique<testsupport::SandboxProcess>(options);
     setenv("TDSPORT", std::to_string(sandbox->port()).c_str(), 1);
 }
@@ -37,7 +39,7 @@ void ServerFixture::SetUp() {
     db = "RunT" + std::to_string(getpid()) + "_" + std::to_string(++counter);
     std::filesystem::create_directory(app / "data");
     std::ofstream(app / "Setup.ini") << "[DataBase]\nDSName=T\n[Setup]\nSupperUser=1\n";
-    texts = {"SQL Server", "(local)", "sa", kSaPassword, db, app / "data"};
+    texts = {"SQL Server", "(local)", "sa", saPassword, db, app / "data"};
     dropIfExists(db);
     logStart = sandbox->log().size();
 }
@@ -63,7 +65,7 @@ std::string ServerFixture::setting(const std::string& key) const {
 Connection ServerFixture::admin(const std::string& database) {
     Connection c;
     c.Provider(kServerProvider);
-    c.ConnectionString(ServerConnectionString("sa", kSaPassword, "(local)"));
+    c.ConnectionString(ServerConnectionString("sa", saPassword, "(local)"));
     c.Open();
     if (database != "master") c.DefaultDatabase(database);
     return c;

@@ -21,7 +21,10 @@ inline constexpr const char* kSaPassword = "Sandbox#1";
 
 class ServerFixture : public testing::Test {
   protected:
-    static void SetUpTestSuite();
+    // Starts the suite's sandbox with sa's password `password` (kSaPassword by default) and
+    // points FreeTDS at it.
+    static void StartSandbox(const std::string& password);
+    static void SetUpTestSuite() { StartSandbox(kSaPassword); }
     static void TearDownTestSuite();
     void SetUp() override;
     void TearDown() override;
@@ -52,6 +55,7 @@ class ServerFixture : public testing::Test {
     std::string transcript(const dsadmin::test::ScriptedMsgBox& boxes);
 
     static std::unique_ptr<testsupport::SandboxProcess> sandbox;
+    static std::string saPassword;  // sa's password on the suite's sandbox
     TempFolder app;
     std::string db;  // this test's database name
     dsadmin::RunFields texts;

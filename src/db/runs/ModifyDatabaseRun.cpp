@@ -3,6 +3,7 @@
 #include "db/Recordset.h"
 #include "db/TableStatements.h"
 #include "db/runs/DatabaseName.h"
+#include "db/runs/SqlLiteral.h"
 #include "settings/DBSet.h"
 
 namespace dsadmin {
@@ -47,9 +48,7 @@ void CreateMissingTables(ModifyRunObjects& o, MsgBox& msgBox) {
 }  // namespace
 
 std::string TableExistsQuery(const Value& table) {
-    std::string sql = "select * from sys.tables where name = '";
-    table.appendTo(sql);
-    return sql + "'";
+    return "select * from sys.tables where name = N'" + DoubleQuotes(table.text()) + "'";
 }
 
 void ModifyDatabaseRun(const RunInput& input) {

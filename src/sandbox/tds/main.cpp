@@ -45,12 +45,13 @@ int main(int argc, char** argv) {
     }
     ServerLog log;
     try {
+        const std::string password = saPassword(cl);
         std::error_code ec;
         std::filesystem::create_directories(cl.dataDir, ec);
         sandbox::EngineOptions options;
         options.dataDir = cl.dataDir;
         options.logDir = cl.logDir;
-        options.saPassword = cl.saPassword;
+        options.saPassword = password;
         auto engine = sandbox::openEngine(options);
         ServerSettings settings;
         settings.host = cl.host;
@@ -63,7 +64,7 @@ int main(int argc, char** argv) {
             installSignalHandlers();
             std::cout << "listening on " << server.address() << std::endl;
             log.write("listening on " + server.address() + ", data in " + cl.dataDir +
-                      ", logs in " + cl.logDir);
+                      ", transaction logs in " + cl.logDir);
             server.run();
         }
         engine.reset();
