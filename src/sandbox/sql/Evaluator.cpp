@@ -496,8 +496,10 @@ Value Evaluator::textFunction(const std::string& name, const std::vector<Value>&
             count = size - first + 1;
         }
         const std::int64_t begin = std::max<std::int64_t>(first, 1);
-        const std::int64_t end =
-            std::min(size + 1, first + std::min<std::int64_t>(count, size + 1));
+        std::int64_t end = 0;  // one past the last position, saturating on overflow
+        if (__builtin_add_overflow(first, count, &end))
+            end = std::numeric_limits<std::int64_t>::max();
+        end = std::min(end, size + 1);
         v.cell = end > begin ? utf8(cps.substr(static_cast<std::size_t>(begin - 1),
                                                static_cast<std::size_t>(end - begin)))
                              : std::string();
