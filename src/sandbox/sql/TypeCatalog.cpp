@@ -141,6 +141,9 @@ void applyArgs(const TypeRow& row, const TypeName& type, int column, const std::
 }  // namespace
 
 ResolvedType TypeCatalog::resolve(const TypeName& type, int column, const std::string& columnName) {
+    // The built-in types live in the sys schema; any other schema holds no types here.
+    if (!type.schema.empty() && !equalsName(type.schema, "sys"))
+        throw SqlError(msg::unknownType(column, type.schema + "." + type.name));
     for (const TypeRow& row : kTypes) {
         if (!equalsName(type.name, row.name)) continue;
         ResolvedType t{row.name,      row.systemTypeId, row.systemTypeId, row.maxLength,
