@@ -3,7 +3,6 @@
 #include <variant>
 
 #include "base/Utf16.h"
-#include "db/jet/JetName.h"
 
 namespace dsadmin {
 namespace {
@@ -43,10 +42,6 @@ double numberOf(const Value& v, bool& isNumber) {
 }
 
 }  // namespace
-
-std::string FoldCase(std::string_view utf8) {
-    return JetName::fold(utf8);
-}
 
 bool JetSame(const Value& a, const Value& b) {
     if (a.isNull() || b.isNull()) return a.isNull() && b.isNull();

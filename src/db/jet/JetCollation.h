@@ -6,13 +6,10 @@
 #include <string>
 #include <string_view>
 
+#include "base/CaseFolding.h"  // FoldCase: how Jet folds text
 #include "db/Value.h"
 
 namespace dsadmin {
-
-// utf8 with every letter case-folded (JetName::fold). Bytes that are no valid UTF-8 stay
-// as they are.
-std::string FoldCase(std::string_view utf8);
 
 // Whether two values are the same to Jet: both Null, texts equal without regard to case,
 // numbers (yes/no as -1/0, dates by day count) equal in value.

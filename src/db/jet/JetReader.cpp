@@ -8,6 +8,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "base/UniqueFd.h"
 #include "db/DbError.h"
 #include "db/jet/AnswerReader.h"
 #include "db/jet/AnswerWriter.h"
@@ -85,11 +86,9 @@ JetReader::JetReader(std::string path, std::chrono::milliseconds timeout)
     struct stat st {};
     if (::stat(path_.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         throw DbError("Structure file " + quoted(path_) + " does not exist");
-    int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    if (!UniqueFd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC)))
         throw DbError("Structure file " + quoted(path_) +
                       " cannot be read: " + std::strerror(errno));
-    ::close(fd);
 }
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "base/CivilDate.h"
 #include "sandbox/sql/Names.h"
 
 namespace sandbox::sql {
@@ -290,14 +291,9 @@ bool CatalogViews::has(const std::string& schema, const std::string& view) {
 DateTimeValue CatalogViews::toDateTime(const std::string& text) {
     int y = 1900, mo = 1, d = 1, h = 0, mi = 0, s = 0, ms = 0;
     std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d.%d", &y, &mo, &d, &h, &mi, &s, &ms);
-    // Days from civil (proleptic Gregorian), then relative to 1900-01-01.
-    y -= mo <= 2;
-    const int era = (y >= 0 ? y : y - 399) / 400;
-    const int yoe = y - era * 400;
-    const int doy = (153 * (mo + (mo > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    const int days = era * 146097 + doe - 719468;  // since 1970-01-01
-    const int since1900 = days + 25567;
+    // Relative to 1900-01-01.
+    const auto since1900 = static_cast<int>(
+        dsadmin::DaysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) + 25567);
     const auto ticks =
         static_cast<std::uint32_t>((h * 3600 + mi * 60 + s) * 300 + (ms * 3 + 5) / 10);
     return DateTimeValue{since1900, ticks};

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "base/UniqueFd.h"
 #include "sandbox/sql/Names.h"
 #include "sandbox/sql/ServerMessages.h"
 #include "sandbox/sql/SqlError.h"
@@ -41,12 +42,10 @@ bool usableName(const std::string& name) {
 
 // Creates a small placeholder file for a log or secondary file; false with errno set.
 bool createPlaceholder(const std::string& path, const std::string& database) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
+    const dsadmin::UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    if (!fd) return false;
     const std::string text = "dsadmin-sandbox: file of database " + database + "\n";
-    const bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-    ::close(fd);
-    return ok;
+    return ::write(fd.get(), text.data(), text.size()) == static_cast<ssize_t>(text.size());
 }
 
 void removeFiles(const std::vector<std::string>& paths) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <unordered_set>
 
+#include "base/Utf16.h"
 #include "sandbox/sql/Names.h"
 #include "sandbox/sql/ServerMessages.h"
 #include "sandbox/sql/SqlError.h"
@@ -202,21 +203,11 @@ const std::unordered_set<std::string>& reservedWords() {
     return words;
 }
 
-// Length of the UTF-8 sequence starting at s[i], or 0 when it is not valid.
+// Length of the UTF-8 sequence starting at s[i], or 0 when it is not valid (NUL included).
 std::size_t utf8Length(const std::string& s, std::size_t i) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    if (c < 0x80) return c == 0 ? 0 : 1;
-    std::size_t n = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
-    if (n == 0 || i + n > s.size()) return 0;
-    std::uint32_t cp = c & (0x7F >> n);
-    for (std::size_t k = 1; k < n; ++k) {
-        const auto d = static_cast<unsigned char>(s[i + k]);
-        if ((d & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (d & 0x3F);
-    }
-    const std::uint32_t minimum[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < minimum[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-    return n;
+    if (s[i] == '\0') return 0;
+    std::size_t end = i;
+    return dsadmin::DecodeUtf8(s, end) == dsadmin::kNotUtf8 ? 0 : end - i;
 }
 
 bool isWordStart(char c) {

@@ -2,10 +2,10 @@
 
 #include "sandbox/sql/Names.h"
 #include "sandbox/sql/Parser.h"
+#include "sandbox/sql/SchemaChanges.h"
 #include "sandbox/sql/SelectRunner.h"
 #include "sandbox/sql/ServerMessages.h"
 #include "sandbox/sql/SqlError.h"
-#include "sandbox/sql/TableStatements.h"
 
 namespace sandbox::sql {
 
@@ -86,14 +86,14 @@ StatementResult SandboxSession::run(const Statement& statement) {
 }
 
 void SandboxSession::runBody(const Statement& statement, StatementResult& result) {
-    TableStatements tables(*instance_, facts_);
+    SchemaChanges changes(*instance_, facts_);
     std::visit(Visitor{
                    [&](const CreateDatabase& s) { instance_->createDatabase(s); },
                    [&](const DropDatabase& s) { dropDatabases(s); },
                    [&](const UseDatabase& s) { use(s.name, result); },
-                   [&](const CreateTable& s) { tables.createTable(s); },
+                   [&](const CreateTable& s) { changes.createTable(s); },
                    [&](const DropTable& s) { dropTables(s); },
-                   [&](const CreateSchema& s) { tables.createSchema(s); },
+                   [&](const CreateSchema& s) { changes.createSchema(s); },
                    [&](const SetOption& s) { set(s, result); },
                    [&](const Select& s) {
                        result.rows = SelectRunner(*instance_, facts_).run(s);
@@ -132,11 +132,11 @@ void SandboxSession::dropDatabases(const DropDatabase& s) {
 }
 
 void SandboxSession::dropTables(const DropTable& s) {
-    TableStatements tables(*instance_, facts_);
+    SchemaChanges changes(*instance_, facts_);
     std::vector<Message> errors;
     for (const ObjectName& name : s.tables) {
         try {
-            tables.dropTable(name, s.ifExists);
+            changes.dropTable(name, s.ifExists);
         } catch (const SqlError& e) {
             errors.push_back(e.last());
         }

@@ -34,20 +34,6 @@ std::string errnoText(const char* what) {
 
 }  // namespace
 
-Socket& Socket::operator=(Socket&& other) noexcept {
-    if (this != &other) {
-        close();
-        fd_ = other.fd_;
-        other.fd_ = -1;
-    }
-    return *this;
-}
-
-void Socket::close() noexcept {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-}
-
 Socket Socket::listen(const std::string& host, std::uint16_t port) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
@@ -79,14 +65,14 @@ Socket Socket::listen(const std::string& host, std::uint16_t port) {
 std::string Socket::localAddress() const {
     sockaddr_storage addr{};
     socklen_t len = sizeof addr;
-    if (getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) return "?";
+    if (getsockname(fd_.get(), reinterpret_cast<sockaddr*>(&addr), &len) != 0) return "?";
     return formatAddress(addr);
 }
 
 std::uint16_t Socket::localPort() const {
     sockaddr_storage addr{};
     socklen_t len = sizeof addr;
-    if (getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) return 0;
+    if (getsockname(fd_.get(), reinterpret_cast<sockaddr*>(&addr), &len) != 0) return 0;
     if (addr.ss_family == AF_INET) return ntohs(reinterpret_cast<sockaddr_in*>(&addr)->sin_port);
     return ntohs(reinterpret_cast<sockaddr_in6*>(&addr)->sin6_port);
 }
@@ -94,12 +80,12 @@ std::uint16_t Socket::localPort() const {
 std::string Socket::peerAddress() const {
     sockaddr_storage addr{};
     socklen_t len = sizeof addr;
-    if (getpeername(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) return "?";
+    if (getpeername(fd_.get(), reinterpret_cast<sockaddr*>(&addr), &len) != 0) return "?";
     return formatAddress(addr);
 }
 
 void Socket::waitReadable(int timeoutMs, int stopFd) const {
-    pollfd fds[2] = {{fd_, POLLIN, 0}, {stopFd, POLLIN, 0}};
+    pollfd fds[2] = {{fd_.get(), POLLIN, 0}, {stopFd, POLLIN, 0}};
     for (;;) {
         int n = ::poll(fds, stopFd >= 0 ? 2 : 1, timeoutMs);
         if (n < 0 && errno == EINTR) continue;
@@ -113,7 +99,7 @@ void Socket::waitReadable(int timeoutMs, int stopFd) const {
 void Socket::readExact(char* out, std::size_t n, int timeoutMs, int stopFd) const {
     while (n > 0) {
         waitReadable(timeoutMs, stopFd);
-        ssize_t got = ::recv(fd_, out, n, 0);
+        ssize_t got = ::recv(fd_.get(), out, n, 0);
         if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         if (got < 0) throw SocketClosed(errnoText("recv"));
         if (got == 0) throw SocketClosed("client closed the connection");
@@ -124,7 +110,7 @@ void Socket::readExact(char* out, std::size_t n, int timeoutMs, int stopFd) cons
 
 void Socket::writeAll(std::string_view data) const {
     while (!data.empty()) {
-        ssize_t sent = ::send(fd_, data.data(), data.size(), MSG_NOSIGNAL);
+        ssize_t sent = ::send(fd_.get(), data.data(), data.size(), MSG_NOSIGNAL);
         if (sent < 0 && errno == EINTR) continue;
         if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
             throw SocketClosed("write timed out");
@@ -135,10 +121,10 @@ void Socket::writeAll(std::string_view data) const {
 
 void Socket::configureConnection(int sendTimeoutMs) const {
     int one = 1;
-    setsockopt(fd_, SOL_SOCKET, SO_KEEPALIVE, &one, sizeof one);
-    setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    setsockopt(fd_.get(), SOL_SOCKET, SO_KEEPALIVE, &one, sizeof one);
+    setsockopt(fd_.get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     timeval tv{sendTimeoutMs / 1000, (sendTimeoutMs % 1000) * 1000};
-    setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+    setsockopt(fd_.get(), SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
 }
 
 }  // namespace sandbox::tds

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/UniqueFd.h"
+
 namespace sandbox::tds {
 
 // Why a read or write ended early: the peer closed, the timeout passed, the server is
@@ -20,19 +22,14 @@ class Socket {
   public:
     Socket() = default;
     explicit Socket(int fd) : fd_(fd) {}
-    ~Socket() noexcept { close(); }
-    Socket(Socket&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    Socket& operator=(Socket&& other) noexcept;
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
 
     // Binds and listens on host:port (IPv4 or IPv6 literal, or a name). Port 0 picks a free
     // port. Throws std::runtime_error with the reason.
     static Socket listen(const std::string& host, std::uint16_t port);
 
-    int fd() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    void close() noexcept;
+    int fd() const { return fd_.get(); }
+    bool valid() const { return static_cast<bool>(fd_); }
+    void close() noexcept { fd_.reset(); }
 
     // The bound address as "HOST:PORT" (IPv6 as "[addr]:port") and the port alone.
     std::string localAddress() const;
@@ -51,7 +48,7 @@ class Socket {
     void configureConnection(int sendTimeoutMs) const;
 
   private:
-    int fd_ = -1;
+    dsadmin::UniqueFd fd_;  // move-only: so is the socket
 };
 
 }  // namespace sandbox::tds

@@ -10,9 +10,9 @@
 
 namespace sandbox::sql {
 
-class TableStatements {
+class SchemaChanges {
   public:
-    TableStatements(Instance& instance, const SessionFacts& session)
+    SchemaChanges(Instance& instance, const SessionFacts& session)
         : instance_(instance), session_(session) {}
 
     void createTable(const CreateTable& statement);

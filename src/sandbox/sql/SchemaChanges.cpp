@@ -1,4 +1,4 @@
-#include "sandbox/sql/TableStatements.h"
+#include "sandbox/sql/SchemaChanges.h"
 
 #include "sandbox/sql/Names.h"
 #include "sandbox/sql/ServerMessages.h"
@@ -14,7 +14,7 @@ bool builtInOnly(const std::string& schema) {
 }
 }  // namespace
 
-DatabaseInfo TableStatements::database(const ObjectName& name, bool forDrop) {
+DatabaseInfo SchemaChanges::database(const ObjectName& name, bool forDrop) {
     const std::string db = name.database().empty() ? session_.database : name.database();
     const std::optional<DatabaseInfo> info = instance_.findDatabase(db);
     if (!info)
@@ -22,7 +22,7 @@ DatabaseInfo TableStatements::database(const ObjectName& name, bool forDrop) {
     return *info;
 }
 
-void TableStatements::createTable(const CreateTable& s) {
+void SchemaChanges::createTable(const CreateTable& s) {
     const std::string& name = s.table.name();
     if (name[0] == '#') throw SqlError(msg::notSupported("A temporary table"));
     const DatabaseInfo db = database(s.table, false);
@@ -44,7 +44,7 @@ void TableStatements::createTable(const CreateTable& s) {
     file.createTable(std::move(table), keyName);
 }
 
-std::vector<ColumnInfo> TableStatements::columns(const CreateTable& s) {
+std::vector<ColumnInfo> SchemaChanges::columns(const CreateTable& s) {
     const std::string& table = s.table.name();
     std::vector<ColumnInfo> result;
     bool identitySeen = false;
@@ -76,7 +76,7 @@ std::vector<ColumnInfo> TableStatements::columns(const CreateTable& s) {
     return result;
 }
 
-void TableStatements::keys(const CreateTable& s, std::vector<ColumnInfo>& columns) {
+void SchemaChanges::keys(const CreateTable& s, std::vector<ColumnInfo>& columns) {
     const std::string& table = s.table.name();
     std::size_t keyCount = s.tableKeys.size();
     for (const ColumnDef& def : s.columns) keyCount += def.primaryKey ? 1 : 0;
@@ -98,7 +98,7 @@ void TableStatements::keys(const CreateTable& s, std::vector<ColumnInfo>& column
     }
 }
 
-void TableStatements::dropTable(const ObjectName& name, bool ifExists) {
+void SchemaChanges::dropTable(const ObjectName& name, bool ifExists) {
     const std::optional<DatabaseInfo> db =
         instance_.findDatabase(name.database().empty() ? session_.database : name.database());
     std::optional<TableInfo> table;
@@ -115,7 +115,7 @@ void TableStatements::dropTable(const ObjectName& name, bool ifExists) {
     if (!ifExists) throw SqlError(msg::cannotDropTable(name.text));
 }
 
-void TableStatements::createSchema(const CreateSchema& s) {
+void SchemaChanges::createSchema(const CreateSchema& s) {
     const std::optional<DatabaseInfo> db = instance_.findDatabase(session_.database);
     if (!db) throw SqlError(msg::databaseMissing(session_.database));
     DatabaseFile& file = instance_.open(*db);

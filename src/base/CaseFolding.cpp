@@ -1,11 +1,18 @@
-#include "db/jet/JetName.h"
+#include "base/CaseFolding.h"
 
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
+#include <algorithm>
+
+#include "base/AsciiText.h"
+
 namespace dsadmin {
 
-std::string JetName::fold(std::string_view utf8) {
+std::string FoldCase(std::string_view utf8) {
+    // The common case, without ICU: folding ASCII is lowering it.
+    if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return (c & 0x80) == 0; }))
+        return AsciiLower(utf8);
     std::string out;
     out.reserve(utf8.size());
     const auto* s = reinterpret_cast<const std::uint8_t*>(utf8.data());
