@@ -68,6 +68,19 @@ std::size_t Utf8CharLength(std::string_view text, std::size_t pos) {
     return n;
 }
 
+// The longest prefix of at most maxBytes that ends where a character (as charLength measures
+// it) ends.
+std::string_view WholeCharPrefix(std::string_view text, std::size_t maxBytes,
+                                 std::size_t (*charLength)(std::string_view, std::size_t)) {
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t n = charLength(text, pos);
+        if (pos + n > maxBytes) break;
+        pos += n;
+    }
+    return text.substr(0, pos);
+}
+
 }  // namespace
 
 std::string GbkToUtf8(std::string_view gbk) {
@@ -86,23 +99,11 @@ std::string ValidUtf8(std::string_view utf8) {
 }
 
 std::string_view Utf8Prefix(std::string_view utf8, std::size_t maxBytes) {
-    std::size_t pos = 0;
-    while (pos < utf8.size()) {
-        const std::size_t n = Utf8CharLength(utf8, pos);
-        if (pos + n > maxBytes) break;
-        pos += n;
-    }
-    return utf8.substr(0, pos);
+    return WholeCharPrefix(utf8, maxBytes, Utf8CharLength);
 }
 
 std::string_view GbkPrefix(std::string_view gbk, std::size_t maxBytes) {
-    std::size_t pos = 0;
-    while (pos < gbk.size()) {
-        const std::size_t n = GbkCharLength(gbk, pos);
-        if (pos + n > maxBytes) break;
-        pos += n;
-    }
-    return gbk.substr(0, pos);
+    return WholeCharPrefix(gbk, maxBytes, GbkCharLength);
 }
 
 }  // namespace dsadmin

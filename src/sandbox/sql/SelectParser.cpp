@@ -310,22 +310,22 @@ Expr SelectParser::additive(int depth) {
     Expr left = term(depth);
     while (c_.peek().isSymbol("+") || c_.peek().isSymbol("-")) {
         const Token& op = c_.take();
-        Expr right = term(depth + 1);
-        for (const Expr* operand : {&left, &right})
-            if (operand->isCondition()) throw SqlError(msg::syntaxNear(op.text, op.line));
-        left = node(Expr::Kind::Binary, op.text, op, {std::move(left), std::move(right)});
+        left = arithmetic(std::move(left), op, term(depth + 1));
     }
     return left;
+}
+
+Expr SelectParser::arithmetic(Expr left, const Token& op, Expr right) {
+    for (const Expr* operand : {&left, &right})
+        if (operand->isCondition()) throw SqlError(msg::syntaxNear(op.text, op.line));
+    return node(Expr::Kind::Binary, op.text, op, {std::move(left), std::move(right)});
 }
 
 Expr SelectParser::term(int depth) {
     Expr left = unary(depth);
     while (c_.peek().isSymbol("*") || c_.peek().isSymbol("/") || c_.peek().isSymbol("%")) {
         const Token& op = c_.take();
-        Expr right = unary(depth + 1);
-        for (const Expr* operand : {&left, &right})
-            if (operand->isCondition()) throw SqlError(msg::syntaxNear(op.text, op.line));
-        left = node(Expr::Kind::Binary, op.text, op, {std::move(left), std::move(right)});
+        left = arithmetic(std::move(left), op, unary(depth + 1));
     }
     return left;
 }

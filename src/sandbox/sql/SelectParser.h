@@ -31,6 +31,8 @@ class SelectParser {
     Expr scalar(int depth);  // a scalar expression: no comparison outside parentheses
     Expr additive(int depth);
     Expr term(int depth);
+    // `left op right` for an arithmetic operator; a condition on either side is refused.
+    Expr arithmetic(Expr left, const Token& op, Expr right);
     Expr unary(int depth);
     Expr primary(int depth);
     Expr literal(bool negative);
