@@ -21,7 +21,7 @@ struct CreateRunObjects {
     Recordset tableRows;
 };
 
-void CreateTables(CreateRunObjects& o) {
+void CreateTables(const RunInput& input, CreateRunObjects& o) {
     o.tableList.Open(kTableListQuery, o.structure, kOpenKeyset, kLockReadOnly);
     if (o.tableList.Eof()) return;
     o.tableList.MoveFirst();
@@ -29,7 +29,9 @@ void CreateTables(CreateRunObjects& o) {
         const Value& table = o.tableList.Fields("ftable");
         o.tableRows.Open(TableRowsQuery(table), o.structure, kOpenKeyset, kLockReadOnly);
         if (!o.tableRows.Eof()) {
-            o.statement.Open(GetCreateTableStr(table, o.tableRows), o.server);
+            const std::string sql = GetCreateTableStr(table, o.tableRows);
+            SendChange(input, sql, [&] { o.statement.Open(sql, o.server); });
+            if (input.watch) input.watch->table(table.text(), TableFate::Created);
         }
         o.tableRows.Close();
         o.tableList.MoveNext();
@@ -38,17 +40,19 @@ void CreateTables(CreateRunObjects& o) {
 
 // The steps from SaveDBSet to the closing of the objects. False when the operator cancelled.
 bool CreateDatabase(const RunInput& input, const std::string& folder, CreateRunObjects& o) {
-    SaveDBSet(input.fields, input.setupPath);
+    SaveRunSettings(input);
     if (input.msgBox.show(kCreateQuestion, kSystemTitle, kOkCancel) == kAnswerCancel) {
         return false;
     }
     const std::string name = Trim(input.fields.databaseName);
     RequirePlainDatabaseName(name);
     OpenServerConnection(o.server, input.fields);
-    o.server.Execute(CreateDatabaseStatement(name, DataFilePath(folder, name)));
-    o.server.DefaultDatabase(Trim(input.fields.databaseName));
+    const std::string create = CreateDatabaseStatement(name, DataFilePath(folder, name));
+    if (SendChange(input, create, [&] { o.server.Execute(create); })) {
+        o.server.DefaultDatabase(Trim(input.fields.databaseName));
+    }
     OpenStructureConnection(o.structure, input);
-    CreateTables(o);
+    CreateTables(input, o);
     o.tableList.Close();
     o.structure.Close();
     o.server.Close();
@@ -76,6 +80,7 @@ void CreateDatabaseRun(const RunInput& input) {
     try {
         if (!CreateDatabase(input, folder, objects)) return;
     } catch (const std::exception& e) {
+        if (input.watch) input.watch->failed(e);
         input.msgBox.show(std::string(kSystemErrorPrefix) + e.what(), kErrorTitle, kInformation);
         return;
     }

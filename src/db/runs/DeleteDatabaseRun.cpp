@@ -18,8 +18,10 @@ void DeleteDatabaseRun(const RunInput& input) {
         const std::string name = Trim(input.fields.databaseName);
         RequirePlainDatabaseName(name);
         OpenServerConnection(server, input.fields);
-        server.Execute(DropDatabaseStatement(name));
+        const std::string drop = DropDatabaseStatement(name);
+        SendChange(input, drop, [&] { server.Execute(drop); });
     } catch (const std::exception& e) {
+        if (input.watch) input.watch->failed(e);
         input.msgBox.show(kDeleteErrorPrefix + std::string(e.what()), kSystemTitle, kInformation);
         return;
     }

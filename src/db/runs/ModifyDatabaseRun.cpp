@@ -16,30 +16,37 @@ struct ModifyRunObjects {
     Recordset working;  // the existence query, then the table's rows
 };
 
-bool TableIsPresent(ModifyRunObjects& o, const Value& table) {
-    o.working.Open(TableExistsQuery(table), o.server, kOpenKeyset, kLockReadOnly);
+bool TableIsPresent(const RunInput& input, ModifyRunObjects& o, const Value& table) {
+    const std::string query = TableExistsQuery(table);
+    SendToServer(input, query,
+                 [&] { o.working.Open(query, o.server, kOpenKeyset, kLockReadOnly); });
     const bool present = !o.working.Eof();
     o.working.Close();
     return present;
 }
 
-void CreateMissingTable(ModifyRunObjects& o, const Value& table, MsgBox& msgBox) {
+void CreateMissingTable(const RunInput& input, ModifyRunObjects& o, const Value& table) {
     o.working.Open(TableRowsQuery(table), o.structure, kOpenKeyset, kLockReadOnly);
     if (!o.working.Eof()) {
         const std::string statement = GetCreateTableStr(table, o.working);
-        msgBox.show(statement, "", kOkOnly);
-        o.statement.Open(statement, o.server);
+        input.msgBox.show(statement, "", kOkOnly);
+        SendChange(input, statement, [&] { o.statement.Open(statement, o.server); });
+        if (input.watch) input.watch->table(table.text(), TableFate::Created);
     }
     o.working.Close();
 }
 
-void CreateMissingTables(ModifyRunObjects& o, MsgBox& msgBox) {
+void CreateMissingTables(const RunInput& input, ModifyRunObjects& o) {
     o.tableList.Open(kTableListQuery, o.structure, kOpenKeyset, kLockReadOnly);
     if (o.tableList.Eof()) return;
     o.tableList.MoveFirst();
     while (!o.tableList.Eof()) {
         const Value& table = o.tableList.Fields("ftable");
-        if (!TableIsPresent(o, table)) CreateMissingTable(o, table, msgBox);
+        if (!TableIsPresent(input, o, table)) {
+            CreateMissingTable(input, o, table);
+        } else if (input.watch) {
+            input.watch->table(table.text(), TableFate::Present);
+        }
         o.tableList.MoveNext();
     }
 }
@@ -53,7 +60,7 @@ std::string TableExistsQuery(const Value& table) {
 }
 
 void ModifyDatabaseRun(const RunInput& input) {
-    SaveDBSet(input.fields, input.setupPath);
+    SaveRunSettings(input);
     if (input.msgBox.show(kModifyQuestion, kSystemTitle, kOkCancel) == kAnswerCancel) return;
     const std::string name = Trim(input.fields.databaseName);
     RequirePlainDatabaseName(name);
@@ -61,7 +68,7 @@ void ModifyDatabaseRun(const RunInput& input) {
     OpenServerConnection(o.server, input.fields);
     o.server.DefaultDatabase(name);
     OpenStructureConnection(o.structure, input);
-    CreateMissingTables(o, input.msgBox);
+    CreateMissingTables(input, o);
     o.tableList.Close();
     o.structure.Close();
     o.server.Close();

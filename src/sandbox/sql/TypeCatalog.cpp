@@ -155,4 +155,12 @@ ResolvedType TypeCatalog::resolve(const TypeName& type, int column, const std::s
     throw SqlError(msg::unknownType(column, type.name));
 }
 
+std::vector<ResolvedType> TypeCatalog::builtIn() {
+    std::vector<ResolvedType> types;
+    for (const TypeRow& row : kTypes) {
+        if (std::string(row.name) != "rowversion") types.push_back(resolve({row.name, {}}, 1, ""));
+    }
+    return types;
+}
+
 }  // namespace sandbox::sql
