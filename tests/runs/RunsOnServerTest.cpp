@@ -32,6 +32,7 @@ const char* const kThreeTables =
 using RunsOnServer = ServerFixture;
 
 TEST_F(RunsOnServer, CreateMakesTheDatabaseFileAndEveryTable) {
+    SANDBOX_ONLY();
     writeStructure(kThreeTables);
     ScriptedMsgBox boxes;
     texts.login = " sa ";
@@ -67,6 +68,7 @@ struct FolderCase {
 class CreateSaveFolder : public ServerFixture, public testing::WithParamInterface<FolderCase> {};
 
 TEST_P(CreateSaveFolder, DataFileGoesToTheTrimmedFolder) {
+    SANDBOX_ONLY();
     writeStructure("Stock\tQty\tInt\t0\t0\t0\n");
     for (const auto& f : GetParam().folders) fs::create_directories(app / f);
     texts.saveFolder = app.path() + "/" + GetParam().saveFolder;
@@ -86,6 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RunsOnServer, SavePathNamingAFilePassesTheTestsAndTheServerRefuses) {
+    SANDBOX_ONLY();
     writeStructure("Stock\tQty\tInt\t0\t0\t0\n");
     std::ofstream(app / "file.txt") << "x";
     texts.saveFolder = app / "file.txt";
@@ -96,6 +99,7 @@ TEST_F(RunsOnServer, SavePathNamingAFilePassesTheTestsAndTheServerRefuses) {
 }
 
 TEST_F(RunsOnServer, CreateOfAnExistingDatabaseSendsNoTable) {
+    SANDBOX_ONLY();
     writeStructure(kThreeTables);
     admin().Execute("CREATE DATABASE " + db);
     ScriptedMsgBox boxes;
@@ -105,6 +109,7 @@ TEST_F(RunsOnServer, CreateOfAnExistingDatabaseSendsNoTable) {
 }
 
 TEST_F(RunsOnServer, FailingSecondTableKeepsTheFirstAndStops) {
+    SANDBOX_ONLY();
     writeStructure("A1\tx\tInt\t0\t0\t0\nB2\ty\tNoSuchType\t0\t0\t0\nC3\tz\tInt\t0\t0\t0\n");
     ScriptedMsgBox boxes;
     CreateDatabaseRun(input(boxes));
@@ -121,6 +126,7 @@ TEST_F(RunsOnServer, FailingSecondTableKeepsTheFirstAndStops) {
 }
 
 TEST_F(RunsOnServer, ModifyLeavesPresentTablesAloneInAnySchema) {
+    SANDBOX_ONLY();
     writeStructure(kThreeTables);
     admin().Execute("CREATE DATABASE " + db);
     {
@@ -156,6 +162,7 @@ TEST_F(RunsOnServer, ModifyOfAMissingDatabaseEndsAtTheSwitch) {
 }
 
 TEST_F(RunsOnServer, WrongPasswordIsReportedAndNothingIsSent) {
+    SANDBOX_ONLY();
     writeStructure(kThreeTables);
     texts.password = "wrong-pw";
     ScriptedMsgBox create, remove, modify;
@@ -180,6 +187,7 @@ TEST_F(RunsOnServer, DeleteDropsTheNamedDatabaseAndSavesNothing) {
 }
 
 TEST_F(RunsOnServer, ServerRefusalsOfDeleteAreShown) {
+    SANDBOX_ONLY();
     ScriptedMsgBox boxes;
     for (const std::string& name :
          std::vector<std::string>{"master", "", db}) {  // db does not exist
@@ -201,6 +209,7 @@ TEST_F(RunsOnServer, CreateOfMasterIsRefusedByTheServer) {
 }
 
 TEST_F(RunsOnServer, NamesCarryingMoreThanOneNameReachNoServer) {
+    SANDBOX_ONLY();
     writeStructure(kThreeTables);
     admin().Execute("CREATE DATABASE " + db);
     for (const std::string& name :
