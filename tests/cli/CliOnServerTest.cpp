@@ -151,6 +151,22 @@ TEST_F(Cli, CreateChecksCleanAndPlanModifyListsOnlyWhatWasDroppedByHand) {
     EXPECT_EQ(Read(app / "Setup.ini"), setup);  // the command line never writes it
 }
 
+TEST_F(Cli, EveryTypeACreateMakesChecksClean) {
+    writeStructure(
+        "T\ta\tVarChar\t8000\t0\t0\nT\tb\tChar\t\\N\t0\t0\nT\tc\tNChar(10)\t0\t0\t0\n"
+        "T\td\tNVarChar(max)\t0\t0\t0\nT\te\tVarBinary(16)\t0\t0\t0\nT\tf\tBinary\t0\t0\t0\n"
+        "T\tg\tDecimal\t0\t0\t0\nT\th\tNumeric(5)\t0\t0\t0\nT\ti\tFloat(10)\t0\t0\t0\n"
+        "T\tj\tReal\t0\t0\t0\nT\tk\tDateTime2(3)\t0\t0\t0\nT\tl\tTime\t0\t0\t0\n"
+        "T\tm\tMoney\t0\t0\t0\nT\tn\tBit\t0\t0\t0\nT\to\tBigInt\t0\t1\t1\n"
+        "T\tp\tInt\t0\t0\t0\nT\tq\tDecimal(8,3)\t0\t0\t0\nT\tr\tUniqueIdentifier\t0\t0\t0\n"
+        "T\ts\tText\t0\t0\t0\nT\tt\tFloat\t0\t0\t0\nT\tu\tDateTimeOffset\t0\t0\t0\n"
+        "T\tv\tvarchar\t20\t0\t0\n");
+    Result create = run("create --yes --save-folder " + Quote(texts.saveFolder) + common());
+    ASSERT_EQ(create.code, 0) << create.err;
+    Result check = run("check" + common());
+    EXPECT_EQ(check.code, 0) << check.out;
+}
+
 TEST_F(Cli, CheckReportsMissingExtraAndChangedColumns) {
     admin().Execute("CREATE DATABASE " + db);
     admin(db).Execute("CREATE TABLE Person (ID Int PRIMARY KEY, Name VarChar(30), Extra Int)");

@@ -178,7 +178,8 @@ TEST_P(TdsTedious, Scenario) {
 }
 INSTANTIATE_TEST_SUITE_P(Node, TdsTedious,
                          testing::Values("loginRefused", "lifecycleBatch", "lifecycleExecSql",
-                                         "smallPackets", "twoClients", "cancel", "versions"));
+                                         "keyAndTypeViews", "smallPackets", "twoClients", "cancel",
+                                         "versions"));
 
 class TdsBrokenPacketsAgainstServer : public TdsSession,
                                       public testing::WithParamInterface<tdstest::BrokenCase> {};

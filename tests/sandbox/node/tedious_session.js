@@ -75,6 +75,44 @@ async function expectError(promise, number, message) {
 }
 
 const scenarios = {
+  // The views a structure check reads: a table's types from sys.columns and sys.types, its
+  // identity column, and its primary key through sys.indexes and sys.index_columns.
+  async keyAndTypeViews() {
+    const db = `kv_${suffix}`;
+    const c = await connect();
+    try {
+      await batch(c, `CREATE DATABASE ${db}`);
+      await batch(c, `USE ${db}`);
+      await batch(c, 'CREATE TABLE Person (ID int IDENTITY(1,1), Code char(4) PRIMARY KEY, ' +
+                     'Name nvarchar(20), Price decimal(10,2))');
+      await batch(c, 'CREATE TABLE Heap (x varchar(max))');
+      const tables = await batch(c, 'select object_id, name from sys.tables order by name');
+      const [heap, person] = tables.rows.map((r) => r[0]);
+      const types = new Map((await batch(c, 'select user_type_id, name from sys.types')).rows);
+      assert.equal(types.get(231), 'nvarchar');
+      assert.equal(types.get(106), 'decimal');
+      const columns = await batch(c, 'select object_id, column_id, name, user_type_id, ' +
+        'max_length, [precision], [scale], is_identity from sys.columns order by column_id');
+      const own = columns.rows.filter((r) => r[0] === person)
+        .map((r) => [r[2], types.get(r[3]), r[4], r[5], r[6], r[7]]);
+      assert.deepEqual(own, [['ID', 'int', 4, 10, 0, true], ['Code', 'char', 4, 0, 0, false],
+                             ['Name', 'nvarchar', 40, 0, 0, false],
+                             ['Price', 'decimal', 9, 10, 2, false]]);
+      const keys = await batch(c, 'select object_id, index_id, type_desc, is_unique ' +
+                                  'from sys.indexes where is_primary_key = 1');
+      assert.deepEqual(keys.rows, [[person, 1, 'CLUSTERED', true]]);
+      const heaps = await batch(c, `select index_id, type_desc from sys.indexes where object_id = ${heap}`);
+      assert.deepEqual(heaps.rows, [[0, 'HEAP']]);
+      const keyColumns = await batch(c, 'select object_id, index_id, column_id, key_ordinal ' +
+                                        'from sys.index_columns');
+      assert.deepEqual(keyColumns.rows, [[person, 1, 2, 1]]);
+      await batch(c, 'USE master');
+      await dropDatabase(c, db);
+    } finally {
+      c.close();
+    }
+  },
+
   // A wrong password and an unknown login are refused with SQL Server's own text.
   async loginRefused() {
     await assert.rejects(connect({ pass: password + 'x' }), (err) => {
