@@ -221,6 +221,7 @@ TEST_F(Cli, ExitCodesForUsageRefusalsAndFailures) {
     EXPECT_EQ(exists.json["statements.0.outcome"], "refused");
     EXPECT_EQ(exists.json["statements.0.error.number"], "1801");
     EXPECT_EQ(exists.json["error.number"], "1801");
+    EXPECT_EQ(exists.json["error.state"], "3");
     EXPECT_EQ(exists.json["error.sqlState"], "42000");
 
     std::ofstream(app / "Bad.DS") << "not a Jet file";
