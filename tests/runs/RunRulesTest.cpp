@@ -62,10 +62,27 @@ TEST(DatabaseNameRule, RefusalNamesTheNameAndTheRule) {
     } catch (const DbError& e) {
         EXPECT_STREQ(e.what(),
                      "数据库名“Sales,master”无效：只能包含字母、数字、_、@、# 和 $，"
-                     "不能以数字或 $ 开头，最长 128 个字符。");
+                     "不能以数字或 $ 开头，最长 128 个字符（表情符号等补充平面字符每个算两个）。");
     }
     EXPECT_NO_THROW(RequirePlainDatabaseName(""));  // the server answers the empty name itself
     EXPECT_NO_THROW(RequirePlainDatabaseName("Sales"));
+}
+
+// The server counts UTF-16 units, and the log it names "<name>_log" for a created database
+// must fit in 128 of them.
+TEST(DatabaseNameRule, LengthIsCountedInUtf16UnitsAndCreateLeavesRoomForTheLogName) {
+    const std::string emoji = "\U0001F600";  // one character, two units
+    EXPECT_TRUE(IsPlainIdentifier(Repeat("库", 127) + "a"));
+    EXPECT_TRUE(IsPlainIdentifier(Repeat("𠀀", 64)));  // U+20000: 128 units
+    EXPECT_FALSE(IsPlainIdentifier(Repeat("𠀀", 64) + "a"));
+    EXPECT_FALSE(IsPlainIdentifier(Repeat("𠀀", 70)));  // 70 characters, 140 units
+    EXPECT_FALSE(IsPlainIdentifier("a" + emoji));       // a symbol, not a letter
+    EXPECT_TRUE(IsPlainIdentifier(Repeat("a", 123), kMaxCreatedDatabaseNameUnits));
+    EXPECT_FALSE(IsPlainIdentifier(Repeat("a", 124), kMaxCreatedDatabaseNameUnits));
+    EXPECT_TRUE(IsPlainIdentifier("a" + Repeat("𠀀", 61), kMaxCreatedDatabaseNameUnits));
+    EXPECT_FALSE(IsPlainIdentifier(Repeat("𠀀", 62), kMaxCreatedDatabaseNameUnits));
+    EXPECT_NE(InvalidDatabaseNameText("x", kMaxCreatedDatabaseNameUnits).find("最长 123 个字符"),
+              std::string::npos);
 }
 
 class SavePathTest : public testing::Test {
@@ -112,8 +129,19 @@ TEST(RunStatements, TextsToTheCharacter) {
     EXPECT_EQ(CreateDatabaseStatement("Sales", "/srv/data/Sales_dat.mdf"),
               "CREATE DATABASE Sales on (name=Sales_dat,FILENAME ='/srv/data/Sales_dat.mdf' "
               ",maxsize=unlimited)");
-    EXPECT_EQ(TableExistsQuery(Value("Person")), "select * from sys.tables where name = 'Person'");
-    EXPECT_EQ(TableExistsQuery(Value()), "select * from sys.tables where name = ''");
+    EXPECT_EQ(TableExistsQuery(Value("Person")), "select * from sys.tables where name = N'Person'");
+    EXPECT_EQ(TableExistsQuery(Value()), "select * from sys.tables where name = N''");
+    EXPECT_EQ(DropDatabaseStatement("Sales"), "Drop Database Sales");
+}
+
+// A quote ends a literal in T-SQL: doubled, the text stays one value whatever follows it.
+TEST(RunStatements, QuotesInsideLiteralsAreDoubled) {
+    EXPECT_EQ(CreateDatabaseStatement("X", "/tmp/pick') DROP DATABASE V --/X_dat.mdf"),
+              "CREATE DATABASE X on (name=X_dat,FILENAME ='/tmp/pick'') DROP DATABASE V "
+              "--/X_dat.mdf' ,maxsize=unlimited)");
+    EXPECT_EQ(TableExistsQuery(Value("x' drop database V --")),
+              "select * from sys.tables where name = N'x'' drop database V --'");
+    EXPECT_EQ(TableExistsQuery(Value("''")), "select * from sys.tables where name = N''''''");
     EXPECT_EQ(DropDatabaseStatement("Sales"), "Drop Database Sales");
 }
 

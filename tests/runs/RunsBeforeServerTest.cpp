@@ -100,8 +100,9 @@ TEST_P(RefusedName, CreateRefusesThroughItsErrorBox) {
     ScriptedMsgBox boxes;
     texts.databaseName = " " + GetParam() + " ";
     CreateDatabaseRun(input(boxes));
-    EXPECT_EQ(boxes.transcript(), kCreateOk + "64|错误提示|系统错误：" +
-                                      InvalidDatabaseNameText(GetParam()) + " -> 1\n");
+    EXPECT_EQ(boxes.transcript(),
+              kCreateOk + "64|错误提示|系统错误：" +
+                  InvalidDatabaseNameText(GetParam(), kMaxCreatedDatabaseNameUnits) + " -> 1\n");
     EXPECT_EQ(setting("DBName"), GetParam());  // saved before the question, as always
 }
 

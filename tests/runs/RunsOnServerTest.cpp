@@ -221,7 +221,8 @@ TEST_F(RunsOnServer, NamesCarryingMoreThanOneNameReachNoServer) {
         CreateDatabaseRun(input(create));
         EXPECT_THROW(ModifyDatabaseRun(input(modify)), DbError);
         EXPECT_EQ(remove.boxes().back().text, "删除数据库错误：" + InvalidDatabaseNameText(name));
-        EXPECT_EQ(create.boxes().back().text, "系统错误：" + InvalidDatabaseNameText(name));
+        EXPECT_EQ(create.boxes().back().text,
+                  "系统错误：" + InvalidDatabaseNameText(name, kMaxCreatedDatabaseNameUnits));
     }
     EXPECT_TRUE(databaseExists(db));
     EXPECT_TRUE(databaseExists("master"));

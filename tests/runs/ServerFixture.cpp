@@ -29,7 +29,7 @@ std::string Env(const char* name, const char* fallback) {
 }
 }  // namespace
 
-void ServerFixture::SetUpTestSuite() {
+void ServerFixture::StartSandbox(const std::string& saPassword) {
     if (const std::string real = Env("DSADMIN_TEST_SERVER", ""); !real.empty()) {
         serverName = real;
         login = Env("DSADMIN_TEST_LOGIN", "sa");
@@ -38,9 +38,9 @@ void ServerFixture::SetUpTestSuite() {
     }
     serverName = "(local)";
     login = "sa";
-    password = kSaPassword;
+    password = saPassword;
     testsupport::SandboxProcess::Options options;
-    options.saPassword = kSaPassword;
+    options.saPassword = saPassword;
     sandbox = std::make_unique<testsupport::SandboxProcess>(options);
     setenv("TDSPORT", std::to_string(sandbox->port()).c_str(), 1);
 }
@@ -57,7 +57,7 @@ void ServerFixture::SetUp() {
     texts = {"SQL Server", serverName, login,
              password,     db,         Env("DSADMIN_TEST_SAVE_FOLDER", (app / "data").c_str())};
     dropIfExists(db);
-    logStart = sandbox->log().size();
+    logStart = sandbox ? sandbox->log().size() : 0;
 }
 
 void ServerFixture::TearDown() {

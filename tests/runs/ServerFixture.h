@@ -32,7 +32,10 @@ inline constexpr const char* kSaPassword = "Sandbox#1";
 
 class ServerFixture : public testing::Test {
   protected:
-    static void SetUpTestSuite();
+    // Starts the suite's sandbox with sa's password `password` (kSaPassword by default) and
+    // points FreeTDS at it; with DSADMIN_TEST_SERVER set, takes that server instead.
+    static void StartSandbox(const std::string& password);
+    static void SetUpTestSuite() { StartSandbox(kSaPassword); }
     static bool onSandbox() { return sandbox != nullptr; }
     static void TearDownTestSuite();
     void SetUp() override;

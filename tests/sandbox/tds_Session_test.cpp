@@ -204,6 +204,17 @@ INSTANTIATE_TEST_SUITE_P(Cases, TdsBrokenPacketsAgainstServer,
                          testing::ValuesIn(tdstest::brokenCases()),
                          [](const auto& info) { return info.param.name; });
 
+TEST(TdsSandboxProcess, TediousLogsInWithAChinesePasswordAndNamesAChineseLogin) {
+    SandboxProcess::Options o;
+    o.saPassword = "中文密码";
+    SandboxProcess sandbox(o);
+    std::string script = std::string(DSADMIN_SOURCE_DIR) + "/tests/sandbox/node/tedious_session.js";
+    auto r = runCommand("node " + shellQuote(script) + " unicodeLogin " +
+                        std::to_string(sandbox.port()) + " " + shellQuote(o.saPassword) + " " +
+                        uniqueName("u"));
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+}
+
 TEST(TdsSandboxProcess, RestartKeepsDatabases) {
     SandboxProcess sandbox;
     std::string db = uniqueName("keep_");

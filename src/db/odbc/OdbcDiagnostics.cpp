@@ -1,9 +1,12 @@
 #include "db/odbc/OdbcDiagnostics.h"
 
 #include <sqlext.h>
+#include <sqlucode.h>
 
 #include <array>
 #include <string>
+
+#include "db/odbc/OdbcText.h"
 
 namespace dsadmin {
 
@@ -27,25 +30,23 @@ std::string StripDriverPrefixes(const std::string& text) {
 std::vector<ServerMessage> ReadDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
     std::vector<ServerMessage> out;
     for (SQLSMALLINT i = 1;; ++i) {
-        SQLCHAR state[6] = {};
+        SQLWCHAR state[6] = {};
         SQLINTEGER native = 0;
         SQLSMALLINT length = 0;
-        std::string text(1024, '\0');
-        SQLRETURN rc = SQLGetDiagRec(handleType, handle, i, state, &native,
-                                     reinterpret_cast<SQLCHAR*>(text.data()),
-                                     static_cast<SQLSMALLINT>(text.size()), &length);
+        SqlWideString text(1024, 0);
+        SQLRETURN rc = SQLGetDiagRecW(handleType, handle, i, state, &native, text.data(),
+                                      static_cast<SQLSMALLINT>(text.size()), &length);
         if (rc == SQL_SUCCESS_WITH_INFO && length >= static_cast<SQLSMALLINT>(text.size())) {
-            text.assign(static_cast<std::size_t>(length) + 1, '\0');  // text was cut: read again
-            rc = SQLGetDiagRec(handleType, handle, i, state, &native,
-                               reinterpret_cast<SQLCHAR*>(text.data()),
-                               static_cast<SQLSMALLINT>(text.size()), &length);
+            text.assign(static_cast<std::size_t>(length) + 1, 0);  // text was cut: read again
+            rc = SQLGetDiagRecW(handleType, handle, i, state, &native, text.data(),
+                                static_cast<SQLSMALLINT>(text.size()), &length);
         }
         if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) break;  // SQL_NO_DATA ends it
         text.resize(std::min<std::size_t>(static_cast<std::size_t>(length), text.size() - 1));
         ServerMessage m;
         m.number = native;
-        m.sqlState = reinterpret_cast<char*>(state);
-        m.text = StripDriverPrefixes(text);
+        m.sqlState = FromSqlWide(state, SqlWideLength(state, 5));
+        m.text = StripDriverPrefixes(FromSqlWide(text.data(), text.size()));
         out.push_back(std::move(m));
     }
     return out;
@@ -67,6 +68,19 @@ DbError MakeDbError(std::vector<ServerMessage> messages, const std::string& fall
     std::string text = chosen->text, state = chosen->sqlState;
     int number = chosen->number;
     return DbError(text, state, number, std::move(messages));
+}
+
+DbError MakeConnectionLostError(std::vector<ServerMessage> messages) {
+    std::string text = kConnectionLostText;
+    const DbError driver = MakeDbError(messages, "");
+    if (*driver.what() != '\0') text += std::string("驱动程序报告：") + driver.what();
+    return DbError(text, "08S01", driver.number(), std::move(messages));
+}
+
+bool ReportsLinkFailure(const std::vector<ServerMessage>& messages) {
+    for (const auto& m : messages)
+        if (m.sqlState == "08S01") return true;
+    return false;
 }
 
 }  // namespace dsadmin

@@ -17,6 +17,18 @@ std::vector<ServerMessage> ReadDiagnostics(SQLSMALLINT handleType, SQLHANDLE han
 // Removes the leading bracketed tags the driver manager and driver put before a text.
 std::string StripDriverPrefixes(const std::string& text);
 
+// The description of a connection the server or the network ended while a run was using it;
+// the driver's own text, when it gives one, follows it.
+inline constexpr const char* kConnectionLostText =
+    "与数据库服务器的连接已断开（服务器可能已停止或网络中断）。";
+
+// The error for a connection that is lost: what() is kConnectionLostText, followed by
+// "驱动程序报告：" and the driver's text when it has one; SQLSTATE 08S01; all records kept.
+DbError MakeConnectionLostError(std::vector<ServerMessage> messages);
+
+// Whether one of messages reports a broken link (SQLSTATE 08S01).
+bool ReportsLinkFailure(const std::vector<ServerMessage>& messages);
+
 // The error to throw for messages: what() is the text of the first record that is an error
 // (not a 01xxx warning), preferring one the server numbered; all records are kept. fallback
 // is the description when there are no records at all.

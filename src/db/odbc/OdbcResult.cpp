@@ -5,6 +5,8 @@
 #include <cmath>
 #include <string>
 
+#include "db/odbc/OdbcText.h"
+
 namespace dsadmin {
 namespace {
 
@@ -48,25 +50,27 @@ double daysOf(const SQL_TIMESTAMP_STRUCT& t) {
     return static_cast<double>(unixDays + 25569) + secs / 86400.0;
 }
 
-// Reads a character column in pieces until the driver has given all of it.
+// Reads a character column as UTF-16 in pieces until the driver has given all of it; a
+// surrogate pair split between two pieces is joined before the text is decoded.
 bool readText(SQLHSTMT stmt, SQLUSMALLINT col, Value& out) {
-    std::string text;
-    char buf[4096];
+    SqlWideString text;
+    SQLWCHAR buf[2048];
+    constexpr std::size_t kUnits = sizeof buf / sizeof buf[0] - 1;  // one for the terminator
     for (;;) {
         SQLLEN ind = 0;
-        SQLRETURN rc = SQLGetData(stmt, col, SQL_C_CHAR, buf, sizeof buf, &ind);
+        SQLRETURN rc = SQLGetData(stmt, col, SQL_C_WCHAR, buf, sizeof buf, &ind);
         if (rc == SQL_NO_DATA) break;
         if (!SQL_SUCCEEDED(rc)) return false;
         if (ind == SQL_NULL_DATA) {
             out = Value();
             return true;
         }
-        bool more =
-            rc == SQL_SUCCESS_WITH_INFO && (ind == SQL_NO_TOTAL || ind >= SQLLEN(sizeof buf));
-        text.append(buf, more ? sizeof buf - 1 : static_cast<std::size_t>(ind));
+        const bool more = rc == SQL_SUCCESS_WITH_INFO &&
+                          (ind == SQL_NO_TOTAL || ind >= static_cast<SQLLEN>(sizeof buf));
+        text.append(buf, more ? kUnits : static_cast<std::size_t>(ind) / sizeof(SQLWCHAR));
         if (!more) break;
     }
-    out = Value(std::move(text));
+    out = Value(FromSqlWide(text.data(), text.size()));
     return true;
 }
 
@@ -113,13 +117,13 @@ bool FetchRows(SQLHSTMT stmt, RowSet& out) {
     if (!SQL_SUCCEEDED(SQLNumResultCols(stmt, &count))) return false;
     std::vector<Kind> kinds;
     for (SQLUSMALLINT c = 1; c <= count; ++c) {
-        SQLCHAR name[512] = {};
+        SQLWCHAR name[512] = {};  // a column name has at most 128 units
         SQLSMALLINT nameLen = 0, type = 0, digits = 0, nullable = 0;
         SQLULEN size = 0;
-        if (!SQL_SUCCEEDED(SQLDescribeCol(stmt, c, name, sizeof name, &nameLen, &type, &size,
-                                          &digits, &nullable)))
+        if (!SQL_SUCCEEDED(
+                SQLDescribeColW(stmt, c, name, 511, &nameLen, &type, &size, &digits, &nullable)))
             return false;
-        out.columns.emplace_back(reinterpret_cast<char*>(name));
+        out.columns.push_back(FromSqlWide(name, SqlWideLength(name, 511)));
         kinds.push_back(kindOf(type));
     }
     for (;;) {

@@ -8,6 +8,7 @@
 #include "db/odbc/OdbcConnectionString.h"
 #include "db/odbc/OdbcDiagnostics.h"
 #include "db/odbc/OdbcResult.h"
+#include "db/odbc/OdbcText.h"
 
 namespace dsadmin {
 namespace {
@@ -27,9 +28,9 @@ OdbcHandle allocate(SQLSMALLINT type, SQLHANDLE parent) {
 // Connects dbc with the ODBC string; returns the diagnostics on failure, empty on success.
 std::optional<std::vector<ServerMessage>> connect(OdbcHandle& dbc, const std::string& odbc) {
     SQLSMALLINT outLen = 0;
-    SQLRETURN rc = SQLDriverConnect(dbc.get(), nullptr,
-                                    reinterpret_cast<SQLCHAR*>(const_cast<char*>(odbc.c_str())),
-                                    SQL_NTS, nullptr, 0, &outLen, SQL_DRIVER_NOPROMPT);
+    SqlWideString wide = ToSqlWide(odbc);
+    SQLRETURN rc = SQLDriverConnectW(dbc.get(), nullptr, wide.data(), SQL_NTS, nullptr, 0, &outLen,
+                                     SQL_DRIVER_NOPROMPT);
     if (SQL_SUCCEEDED(rc)) {
         dbc.setConnected(true);
         return std::nullopt;
@@ -68,9 +69,8 @@ std::optional<RowSet> OdbcSession::run(const std::string& text) {
     };
     std::optional<RowSet> rows;
     bool failed = false;
-    SQLRETURN rc =
-        SQLExecDirect(stmt.get(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.c_str())),
-                      static_cast<SQLINTEGER>(text.size()));
+    SqlWideString wide = ToSqlWide(text);
+    SQLRETURN rc = SQLExecDirectW(stmt.get(), wide.data(), static_cast<SQLINTEGER>(wide.size()));
     // Each pass handles one result; SQLMoreResults moves on and reports a later error.
     for (int pass = 0; pass < 100000; ++pass) {
         if ((rc == SQL_NO_DATA && pass > 0) || rc == SQL_INVALID_HANDLE) break;
@@ -92,27 +92,37 @@ std::optional<RowSet> OdbcSession::run(const std::string& text) {
         }
         rc = SQLMoreResults(stmt.get());
     }
-    if (failed) throw MakeDbError(std::move(errors), "The statement failed.");
+    if (failed) throw failure(std::move(errors), "The statement failed.");
     return rows;
 }
 
 void OdbcSession::setDefaultDatabase(const std::string& name) {
-    SQLRETURN rc = SQLSetConnectAttr(dbc_.get(), SQL_ATTR_CURRENT_CATALOG,
-                                     reinterpret_cast<SQLPOINTER>(const_cast<char*>(name.c_str())),
-                                     static_cast<SQLINTEGER>(name.size()));
+    SqlWideString wide = ToSqlWide(name);
+    SQLRETURN rc = SQLSetConnectAttrW(dbc_.get(), SQL_ATTR_CURRENT_CATALOG, wide.data(),
+                                      static_cast<SQLINTEGER>(wide.size() * sizeof(SQLWCHAR)));
     if (!SQL_SUCCEEDED(rc))
-        throw MakeDbError(ReadDiagnostics(SQL_HANDLE_DBC, dbc_.get()),
-                          "The database could not be changed.");
+        throw failure(ReadDiagnostics(SQL_HANDLE_DBC, dbc_.get()),
+                      "The database could not be changed.");
 }
 
 std::string OdbcSession::defaultDatabase() {
-    char buf[512] = {};
+    SQLWCHAR buf[512] = {};  // a name has at most 128 units
     SQLINTEGER len = 0;
-    if (!SQL_SUCCEEDED(
-            SQLGetConnectAttr(dbc_.get(), SQL_ATTR_CURRENT_CATALOG, buf, sizeof buf, &len)))
+    if (!SQL_SUCCEEDED(SQLGetConnectAttrW(dbc_.get(), SQL_ATTR_CURRENT_CATALOG, buf,
+                                          sizeof buf - sizeof(SQLWCHAR), &len)))
         throw MakeDbError(ReadDiagnostics(SQL_HANDLE_DBC, dbc_.get()),
                           "The current database could not be read.");
-    return std::string(buf);
+    return FromSqlWide(buf, SqlWideLength(buf, 511));
+}
+
+DbError OdbcSession::failure(std::vector<ServerMessage> messages, const std::string& fallback) {
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    const bool lost = (SQL_SUCCEEDED(SQLGetConnectAttrW(dbc_.get(), SQL_ATTR_CONNECTION_DEAD, &dead,
+                                                        0, nullptr)) &&
+                       dead == SQL_CD_TRUE) ||
+                      ReportsLinkFailure(messages);
+    return lost ? MakeConnectionLostError(std::move(messages))
+                : MakeDbError(std::move(messages), fallback);
 }
 
 void OdbcSession::close() {

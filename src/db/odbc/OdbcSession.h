@@ -5,7 +5,9 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "db/DbError.h"
 #include "db/OleDbString.h"
 #include "db/ProviderSession.h"
 #include "db/odbc/OdbcHandle.h"
@@ -22,7 +24,8 @@ class OdbcSession : public ProviderSession {
 
     // Runs text as one batch and drains every result (SQLMoreResults until SQL_NO_DATA), so
     // an error in a later result is reported. Throws DbError with the first error's text
-    // and every message of the batch.
+    // and every message of the batch; when the connection was lost, with kConnectionLostText
+    // first (the operator reads "Unknown error" otherwise, all FreeTDS says).
     std::optional<RowSet> run(const std::string& text) override;
     // Sets the current catalog; a failure carries the server's 911 text.
     void setDefaultDatabase(const std::string& name) override;
@@ -31,6 +34,9 @@ class OdbcSession : public ProviderSession {
 
   private:
     OdbcSession() = default;
+    // The error for a failed call on the open connection: MakeConnectionLostError when the
+    // driver reports the connection dead (the server went away), else MakeDbError.
+    DbError failure(std::vector<ServerMessage> messages, const std::string& fallback);
 
     OdbcHandle env_;
     OdbcHandle dbc_;

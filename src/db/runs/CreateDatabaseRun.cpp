@@ -6,6 +6,7 @@
 #include "db/TableStatements.h"
 #include "db/runs/DatabaseName.h"
 #include "db/runs/SavePath.h"
+#include "db/runs/SqlLiteral.h"
 #include "settings/DBSet.h"
 
 namespace dsadmin {
@@ -45,7 +46,7 @@ bool CreateDatabase(const RunInput& input, const std::string& folder, CreateRunO
         return false;
     }
     const std::string name = Trim(input.fields.databaseName);
-    RequirePlainDatabaseName(name);
+    RequirePlainDatabaseName(name, kMaxCreatedDatabaseNameUnits);
     OpenServerConnection(o.server, input.fields);
     const std::string create = CreateDatabaseStatement(name, DataFilePath(folder, name));
     if (SendChange(input, create, [&] { o.server.Execute(create); })) {
@@ -62,8 +63,8 @@ bool CreateDatabase(const RunInput& input, const std::string& folder, CreateRunO
 }  // namespace
 
 std::string CreateDatabaseStatement(const std::string& name, const std::string& dataFile) {
-    return "CREATE DATABASE " + name + " on (name=" + name + "_dat,FILENAME ='" + dataFile +
-           "' ,maxsize=unlimited)";
+    return "CREATE DATABASE " + name + " on (name=" + name + "_dat,FILENAME ='" +
+           DoubleQuotes(dataFile) + "' ,maxsize=unlimited)";
 }
 
 void CreateDatabaseRun(const RunInput& input) {

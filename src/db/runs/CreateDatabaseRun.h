@@ -15,15 +15,18 @@ inline constexpr const char* kSavePathInvalidText = "数据库文件保存路径
 inline constexpr const char* kCreateQuestion = "是否真的要创建新的数据库？";
 inline constexpr const char* kCreateDoneText = "数据库创建完成";
 
-// "CREATE DATABASE " name " on (name=" name "_dat,FILENAME ='" dataFile "' ,maxsize=unlimited)"
+// "CREATE DATABASE " name " on (name=" name "_dat,FILENAME ='" dataFile "' ,maxsize=unlimited)",
+// every "'" in dataFile doubled, so that a folder such as "it's" or "x') DROP DATABASE y --"
+// stays inside the literal (the name is a plain identifier and holds none).
 std::string CreateDatabaseStatement(const std::string& name, const std::string& dataFile);
 
 // Runs the whole create run and reports everything through input.msgBox:
 // - Text5 blank after trimming: "数据库文件保存路径不能为空！"; Text5 (untrimmed) naming no
 //   existing file or folder: "数据库文件保存路径无效！" (both "错误提示", 64); nothing changes.
 // - SaveDBSet, then "是否真的要创建新的数据库？" ("系统提示", 1); Cancel ends silently.
-// - A database name that is not a plain identifier is refused here, before the server is
-//   contacted (RequirePlainDatabaseName), through the error path below.
+// - A database name that is not a plain identifier of at most 123 UTF-16 units is refused
+//   here, before the server is contacted (RequirePlainDatabaseName), through the error path
+//   below.
 // - CREATE DATABASE, the switch to it, one CREATE TABLE per described table; the objects are
 //   closed, then "数据库创建完成" ("系统提示", 64).
 // Any failure from SaveDBSet on shows "系统错误：" + its description ("错误提示", 64); the

@@ -3,6 +3,7 @@
 #include "db/Recordset.h"
 #include "db/TableStatements.h"
 #include "db/runs/DatabaseName.h"
+#include "db/runs/SqlLiteral.h"
 #include "settings/DBSet.h"
 
 namespace dsadmin {
@@ -54,9 +55,7 @@ void CreateMissingTables(const RunInput& input, ModifyRunObjects& o) {
 }  // namespace
 
 std::string TableExistsQuery(const Value& table) {
-    std::string sql = "select * from sys.tables where name = '";
-    table.appendTo(sql);
-    return sql + "'";
+    return "select * from sys.tables where name = N'" + DoubleQuotes(table.text()) + "'";
 }
 
 void ModifyDatabaseRun(const RunInput& input) {

@@ -13,7 +13,9 @@ namespace dsadmin {
 inline constexpr const char* kModifyQuestion = "是否真的要修改数据库？";
 inline constexpr const char* kModifyDoneText = "数据库修改完成";
 
-// "select * from sys.tables where name = '" + table + "'", the name appended as it stands.
+// "select * from sys.tables where name = N'" + table + "'", every "'" of the name doubled: the
+// query only ever looks the name up, and as a Unicode literal a name outside the server's
+// code page (a Chinese name on a Latin collation) still matches.
 std::string TableExistsQuery(const Value& table);
 
 // Runs the whole modify run: SaveDBSet first; "是否真的要修改数据库？" ("系统提示", 1), Cancel

@@ -109,8 +109,25 @@ const scenarios = {
       await batch(c, 'USE master');
       await dropDatabase(c, db);
     } finally {
-      c.close();
+      await closeAndWait(c);
     }
+  },
+
+  // Run against a sandbox whose sa password is not ASCII: tedious writes LOGIN7 in UCS-2
+  // itself, so this checks the server's decoding independently of FreeTDS and unixODBC.
+  async unicodeLogin() {
+    const c = await connect();
+    try {
+      const db = `库${suffix}`;
+      await batch(c, `CREATE DATABASE ${db}`);
+      const listed = await batch(c, `select name from sys.databases where name = N'${db}'`);
+      assert.deepEqual(listed.rows, [[db]]);
+      await dropDatabase(c, db);
+    } finally {
+      await closeAndWait(c);
+    }
+    await assert.rejects(connect({ user: '用户' }), { message: "Login failed for user '用户'." });
+    await assert.rejects(connect({ pass: '中文' }), { message: "Login failed for user 'sa'." });
   },
 
   // A wrong password and an unknown login are refused with SQL Server's own text.
