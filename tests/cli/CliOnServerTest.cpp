@@ -253,7 +253,6 @@ TEST_F(Cli, PasswordSourcesAndThePasswordNeverShown) {
 }
 
 TEST_F(Cli, AnsweringNoOnATerminalSendsNothing) {
-    SANDBOX_ONLY();  // needs script(1) for a terminal and a known password
     admin().Execute("CREATE DATABASE " + db);
     // script(1) gives the program a terminal; the answers come through it.
     auto onTerminal = [&](const std::string& args, const std::string& answers) {
