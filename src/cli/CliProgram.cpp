@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 
 #include "cli/CliOptions.h"
 #include "cli/Json.h"
@@ -25,9 +26,10 @@ namespace {
 
 const char* const kProgram = "dsadmin-cli：";
 
-std::string FirstLine(std::istream& in) {
+// The first line of `in` without its line end; nullopt when `in` holds no line at all.
+std::optional<std::string> FirstLine(std::istream& in) {
     std::string line;
-    std::getline(in, line);
+    if (!std::getline(in, line)) return std::nullopt;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return line;
 }
@@ -44,12 +46,14 @@ std::string ReadPassword(const CliOptions& o, const LoadedDBSet& set, std::istre
         }
         case PasswordFrom::File: {
             std::ifstream file(o.passwordSource);
-            if (!file) throw UsageError("无法读取密码文件 " + o.passwordSource);
-            return FirstLine(file);
+            std::optional<std::string> line;
+            if (!file || !(line = FirstLine(file)))
+                throw UsageError("无法读取密码文件 " + o.passwordSource);
+            return *line;
         }
         case PasswordFrom::Stdin:
-            if (!in) throw UsageError("标准输入没有密码（--password-stdin）");
-            return FirstLine(in);
+            if (const std::optional<std::string> line = FirstLine(in)) return *line;
+            throw UsageError("标准输入没有密码（--password-stdin）");
     }
     return {};
 }

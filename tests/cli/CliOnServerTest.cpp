@@ -243,6 +243,7 @@ TEST_F(Cli, PasswordSourcesAndThePasswordNeverShown) {
     admin().Execute("CREATE DATABASE " + db);
     EXPECT_EQ(run("check --password-file " + Quote(app / "pw") + common()).code, 3);
     EXPECT_EQ(run("check --password-stdin" + common(), password + "\n").code, 3);
+    EXPECT_EQ(run("check --password-stdin" + common(), "").code, 2);  // no line: no password
 
     setenv("CLI_WRONG_PW", "Wr0ng;Secret\"pw", 1);
     Result wrong = run("check --json --password-env CLI_WRONG_PW" + common());
