@@ -1,12 +1,50 @@
-# What scripts/run prepares before it opens the window. Sourced, not run.
+# What scripts/run prepares before it opens the window. Sourced, not run; needs say, $root
+# and $build from common.sh. The sandbox's state folder is $XDG_STATE_HOME/dsadmin-sandbox, else
+# ~/.local/state/dsadmin-sandbox.
 
-# Setup.ini (structure file Sample, delete button shown) and Sample.DS in the application
-# folder, each only when that folder has none: the operator's files are never replaced.
+sandbox_state="${XDG_STATE_HOME:-$HOME/.local/state}/dsadmin-sandbox"
+sandbox_password_file="$sandbox_state/sa-password"
+
+# Exits with a hint unless an X display can be opened (the window needs one). Without
+# xdpyinfo (not yet installed) only DISPLAY is checked.
+require_display() {
+  local why=""
+  if [ -z "${DISPLAY:-}" ]; then
+    why="no display: DISPLAY is not set"
+    [ -n "${WAYLAND_DISPLAY:-}" ] &&
+      why="Wayland without XWayland: set DISPLAY to the XWayland display (usually :0)"
+  elif command -v xdpyinfo >/dev/null && ! xdpyinfo >/dev/null 2>&1; then
+    why="no display: cannot open DISPLAY=$DISPLAY"
+  fi
+  [ -z "$why" ] && return 0
+  say "$why"
+  say "to see the window, run this from a desktop session, or over ssh -X / ssh -Y;"
+  say "with no screen at all, scripts/screenshot draws it under Xvfb into docs/screenshot.png"
+  exit 1
+}
+
+# The sandbox's sa password: made on first use (32 hex digits from /dev/urandom) and kept in
+# $sandbox_password_file, readable by its owner only, in a state folder only the owner can enter.
+ensure_sandbox_password() {
+  mkdir -p "$sandbox_state"
+  chmod 700 "$sandbox_state"
+  if [ ! -s "$sandbox_password_file" ]; then
+    (umask 077 && od -An -N16 -tx1 /dev/urandom | tr -d ' \n' >"$sandbox_password_file.tmp" &&
+      mv -f "$sandbox_password_file.tmp" "$sandbox_password_file")
+    say "made the sandbox's sa password: $sandbox_password_file"
+  fi
+  chmod 600 "$sandbox_password_file"
+}
+
+# Setup.ini (login sa with the sandbox's password, structure file Sample, delete button shown;
+# mode 0600 as it holds the password) and Sample.DS in the application folder, each only when
+# that folder has none: the operator's files are never replaced.
 put_sample_files() {
   local bin="$1"
   if [ ! -e "$bin/Setup.ini" ]; then
-    printf '[DataBase]\nDSName=Sample\n[Setup]\nSupperUser=1\n' >"$bin/Setup.ini"
-    say "wrote ${bin#$root/}/Setup.ini (DSName=Sample, SupperUser=1)"
+    (umask 077 && printf '[DataBase]\r\nUserName=sa\r\nPassWord=%s\r\nDSName=Sample\r\n[Setup]\r\nSupperUser=1\r\n' \
+      "$(cat "$sandbox_password_file")" >"$bin/Setup.ini")
+    say "wrote ${bin#$root/}/Setup.ini (login sa with the sandbox's password, DSName=Sample, SupperUser=1)"
   fi
   if [ ! -e "$bin/Sample.DS" ] && [ -f "$root/samples/Sample.tsv" ]; then
     "$bin/dsfile" write "$bin/Sample.DS" <"$root/samples/Sample.tsv"
@@ -16,28 +54,35 @@ put_sample_files() {
 
 port_answers() { (exec 3<>"/dev/tcp/$1/$2") 2>/dev/null; }
 
-# "(local)" is 127.0.0.1:1433. When a SQL Server answers there the window talks to it; else
-# dsadmin-sandbox is started there in the background and keeps running after the window closes
-# (its data and log in the user's state folder), so the next start finds it again.
+# "(local)" is 127.0.0.1:1433 (a test may pass another port). When a server answers there the
+# window talks to it; else dsadmin-sandbox is started there, with the password of
+# ensure_sandbox_password, detached from this shell and from the window that replaces it (its
+# own session; the subshell that starts it exits at once, so it is nobody's child and never a
+# zombie), and keeps running after the window closes. Its pid goes to sandbox.pid in the state
+# folder, its log to sandbox.log.
 start_sandbox_unless_a_server_answers() {
-  if port_answers 127.0.0.1 1433; then
-    say "a server answers on 127.0.0.1:1433: the window talks to it"
+  local port="${1:-1433}"
+  if port_answers 127.0.0.1 "$port"; then
+    say "a server answers on 127.0.0.1:$port: the window talks to it"
     return
   fi
-  local state="${XDG_STATE_HOME:-$HOME/.local/state}/dsadmin-sandbox"
-  mkdir -p "$state"
-  setsid "$build/bin/dsadmin-sandbox" --listen 127.0.0.1:1433 --data "$state" \
-    </dev/null >>"$state/sandbox.log" 2>&1 &
-  local pid=$! i
+  (
+    setsid "$build/bin/dsadmin-sandbox" --listen "127.0.0.1:$port" --data "$sandbox_state" \
+      --sa-password-file "$sandbox_password_file" </dev/null >>"$sandbox_state/sandbox.log" 2>&1 &
+    echo $! >"$sandbox_state/sandbox.pid"
+  )
+  local pid i
+  pid=$(cat "$sandbox_state/sandbox.pid")
   for i in $(seq 50); do
-    port_answers 127.0.0.1 1433 && break
+    port_answers 127.0.0.1 "$port" && break
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.1
   done
-  if ! port_answers 127.0.0.1 1433; then
-    say "dsadmin-sandbox did not start; its log, $state/sandbox.log, ends with:"
-    tail -n 5 "$state/sandbox.log" >&2
+  if ! port_answers 127.0.0.1 "$port"; then
+    say "dsadmin-sandbox did not start; its log, $sandbox_state/sandbox.log, ends with:"
+    tail -n 5 "$sandbox_state/sandbox.log" >&2
     exit 1
   fi
-  say "no SQL Server on 127.0.0.1:1433: started dsadmin-sandbox there (pid $pid, data and log in $state; login sa, empty password)"
+  say "no SQL Server on 127.0.0.1:$port: started dsadmin-sandbox there (pid $pid, data and log in $sandbox_state)"
+  say "its login: sa, password in $sandbox_password_file; stop it with: kill \$(cat $sandbox_state/sandbox.pid)"
 }

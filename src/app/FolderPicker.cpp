@@ -1,12 +1,12 @@
 #include "app/FolderPicker.h"
 
-#include <QFileDialog>
+#include "app/FolderDialog.h"
 
 namespace dsadmin {
 
 std::string BrowseForFolder() {
-    return FolderPath(QFileDialog::getExistingDirectory(nullptr, QString(), QStringLiteral("/"),
-                                                        QFileDialog::ShowDirsOnly));
+    FolderDialog dialog;
+    return dialog.exec() == QDialog::Accepted ? FolderPath(dialog.folder()) : std::string();
 }
 
 std::string FolderPath(const QString& chosen) {

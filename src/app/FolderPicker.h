@@ -6,8 +6,9 @@
 
 namespace dsadmin {
 
-// Opens QFileDialog's folder chooser (folders only, starting at "/", no owner window) and
-// returns the chosen folder as FolderPath gives it, or "" when the operator cancels.
+// Opens the folder dialog (FolderDialog: folders only, the tree from "/", no owner window) and
+// returns the chosen folder as FolderPath gives it, or "" when the operator cancels. Shows no
+// message and writes nothing.
 std::string BrowseForFolder();
 
 // A chosen folder as the window stores it: UTF-8, the full path without a trailing "/"

@@ -17,7 +17,9 @@ class QtMsgBox : public MsgBox {
     // answering Cancel (2); any other value gives OK alone (Escape answers OK, 1).
     // style & 0xF0: 16 error, 32 question, 48 warning, 64 information icon; 0 no icon.
     // An empty title shows the application's title "数据库管理". The text is shown as plain text
-    // (a server message holding '<' is never read as markup).
+    // (a server message holding '<' is never read as markup). The box fits the screen whatever
+    // the text: a stretch that cannot wrap (a long name) loses its middle to "…", and a text
+    // too tall for the screen keeps its beginning and its end with "…" between them.
     int show(const std::string& text, const std::string& title, int style) override;
 
   private:

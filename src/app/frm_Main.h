@@ -30,7 +30,7 @@ class frm_Main : public QWidget {
     // What the window works with; an empty member takes the default.
     struct Environment {
         MsgBox* msgBox = nullptr;  // not owned; default: Qt message boxes over this window
-        FolderPicker pickFolder;   // default: BrowseForFolder (QFileDialog)
+        FolderPicker pickFolder;   // default: BrowseForFolder (FolderDialog)
         std::string appFolder;     // folder of Setup.ini; default: the executable's folder
     };
 

@@ -60,7 +60,7 @@ int runWrite(std::span<const std::string> args, Streams io) {
     auto columns = RowParser::header(line, error);
     if (!columns) return refuse(io, 1, error);
     try {
-        jet::JetWriter writer({jet::TableDef{a.table, *columns}});
+        jet::JetWriter writer({jet::TableDef{a.table, *columns}}, a.file, a.force);
         for (std::size_t lineNo = 2; readLine(io.in, line); ++lineNo) {
             auto row = RowParser::row(line, *columns, error);
             if (!row) return refuse(io, lineNo, error);
@@ -70,7 +70,7 @@ int runWrite(std::span<const std::string> args, Streams io) {
                 return refuse(io, lineNo, e.what());
             }
         }
-        writer.write(a.file, a.force);
+        writer.commit();
     } catch (const jet::JetWriteError& e) {
         return refuse(io, 0, e.what());
     }

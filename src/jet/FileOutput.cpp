@@ -42,7 +42,10 @@ void FileOutput::fail(const std::string& what) const {
                         ")");
 }
 
-void FileOutput::append(const Page& page) {
+void FileOutput::put(std::uint32_t number, const Page& page) {
+    const std::uint64_t at = std::uint64_t{number} * kPageSize;
+    if (!buffer_.empty() && at != bufferAt_ + buffer_.size()) flush();
+    if (buffer_.empty()) bufferAt_ = at;
     buffer_.append(reinterpret_cast<const char*>(page.data()), page.size());
     if (buffer_.size() >= kBuffer) flush();
 }
@@ -50,11 +53,13 @@ void FileOutput::append(const Page& page) {
 void FileOutput::flush() {
     const char* p = buffer_.data();
     std::size_t left = buffer_.size();
+    auto at = static_cast<off_t>(bufferAt_);
     while (left > 0) {
-        ssize_t n = ::write(fd_, p, left);
+        ssize_t n = ::pwrite(fd_, p, left, at);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) fail("write failed");
         p += n;
+        at += n;
         left -= static_cast<std::size_t>(n);
     }
     buffer_.clear();

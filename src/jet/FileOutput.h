@@ -3,6 +3,7 @@
 // commit(). Until then the target is untouched; the destructor removes an uncommitted
 // temporary file.
 
+#include <cstdint>
 #include <string>
 
 #include "jet/Page.h"
@@ -18,8 +19,9 @@ class FileOutput {
     FileOutput& operator=(const FileOutput&) = delete;
     ~FileOutput();
 
-    // Throws JetWriteError when the data cannot be written.
-    void append(const Page& page);
+    // Writes page number `number` (at offset number x 4096). Runs of consecutive pages are
+    // gathered into large writes. Throws JetWriteError when the data cannot be written.
+    void put(std::uint32_t number, const Page& page);
     // Flushes, syncs and renames the temporary file to the target (without `overwrite`,
     // refusing to replace a file that appeared meanwhile). Throws JetWriteError.
     void commit();
@@ -33,6 +35,7 @@ class FileOutput {
     bool overwrite_;
     int fd_ = -1;
     std::string buffer_;
+    std::uint64_t bufferAt_ = 0;  // file offset of buffer_'s first byte
 };
 
 }  // namespace dsadmin::jet

@@ -1,6 +1,7 @@
 #include "jet/JetWriter.h"
 
-#include <strings.h>
+#include <unicode/uchar.h>
+#include <unicode/ustring.h>
 
 #include <array>
 #include <cstdint>
@@ -18,6 +19,7 @@ namespace dsadmin::jet {
 namespace {
 
 constexpr std::uint32_t kCatalogPage = 2;  // both readers start from the catalog here
+constexpr std::uint32_t kPageMapPage = 1;  // Access's global page map; an empty data page here
 constexpr std::size_t kMaxColumns = 255;
 constexpr std::size_t kMaxNameUnits = 64;
 // A usage map lists a table's data pages inline (start page + bitmap) while the bitmap
@@ -46,8 +48,19 @@ void checkName(const std::string& what, const std::string& name) {
     if (!why.empty()) throw JetWriteError(what + " \"" + name + "\" " + why);
 }
 
+// Jet tells names apart without regard to letter case, in every alphabet.
 bool sameName(const std::string& a, const std::string& b) {
-    return ::strcasecmp(a.c_str(), b.c_str()) == 0;
+    std::vector<std::uint8_t> ua, ub;
+    Utf16::append(a, ua);
+    Utf16::append(b, ub);
+    std::vector<UChar> wa(ua.size() / 2), wb(ub.size() / 2);
+    for (std::size_t i = 0; i < wa.size(); ++i) wa[i] = static_cast<UChar>(get16(&ua[2 * i]));
+    for (std::size_t i = 0; i < wb.size(); ++i) wb[i] = static_cast<UChar>(get16(&ub[2 * i]));
+    UErrorCode error = U_ZERO_ERROR;
+    return u_strCaseCompare(wa.data(), static_cast<std::int32_t>(wa.size()), wb.data(),
+                            static_cast<std::int32_t>(wb.size()), U_FOLD_CASE_DEFAULT,
+                            &error) == 0 &&
+           U_SUCCESS(error);
 }
 
 ColumnSpec toSpec(const ColumnDef& c) {
@@ -74,7 +87,9 @@ ColumnSpec toSpec(const ColumnDef& c) {
 
 RowEncoder checkedLayout(const TableDef& t) {
     checkName("table name", t.name);
-    if (sameName(t.name, "MSysObjects")) throw JetWriteError("table name \"MSysObjects\" is taken");
+    for (const char* system : {"MSysObjects", "MSysACEs", "MSysQueries", "MSysRelationships"})
+        if (sameName(t.name, system))
+            throw JetWriteError("table name \"" + t.name + "\" is taken by a system table");
     if (t.columns.empty() || t.columns.size() > kMaxColumns)
         throw JetWriteError("table \"" + t.name + "\" needs 1 to 255 columns");
     std::vector<ColumnSpec> specs;
@@ -88,7 +103,7 @@ RowEncoder checkedLayout(const TableDef& t) {
             throw JetWriteError("column \"" + c.name + "\": a text length must be 1 to 255");
         specs.push_back(toSpec(c));
     }
-    return RowEncoder(std::move(specs));
+    return RowEncoder(std::move(specs), true);
 }
 
 // The 17 columns of Access's MSysObjects, in its column order.
@@ -112,88 +127,180 @@ std::vector<ColumnSpec> catalogColumns() {
             {"LvExtra", kOle, 0}};
 }
 
+// The empty system tables every Jet 4 file has beside MSysObjects, with Access's columns in
+// its column-number order.
+struct SystemTable {
+    const char* name;
+    std::vector<ColumnSpec> columns;
+};
+std::vector<SystemTable> systemTables() {
+    return {{"MSysACEs",
+             {{"ObjectId", kLong, 4},
+              {"SID", kBinary, 510},
+              {"ACM", kLong, 4},
+              {"FInheritable", kBool, 0}}},
+            {"MSysQueries",
+             {{"ObjectId", kLong, 4},
+              {"Attribute", kByte, 1},
+              {"Order", kBinary, 510},
+              {"Name1", kText, 510},
+              {"Name2", kText, 510},
+              {"Expression", kMemo, 0},
+              {"Flag", kInt, 2},
+              {"LvExtra", kLong, 4}}},
+            {"MSysRelationships",
+             {{"szRelationship", kText, 510},
+              {"grbit", kLong, 4},
+              {"ccolumn", kLong, 4},
+              {"icolumn", kLong, 4},
+              {"szObject", kText, 510},
+              {"szColumn", kText, 510},
+              {"szReferencedObject", kText, 510},
+              {"szReferencedColumn", kText, 510}}}};
+}
+
 void setBit(std::uint8_t* bitmap, std::uint32_t bit) {
     bitmap[bit / 8] |= 1 << (bit % 8);
 }
 
 }  // namespace
 
-JetWriter::JetWriter(std::vector<TableDef> tables) {
+JetWriter::JetWriter(std::vector<TableDef> tables, const std::string& path, bool overwrite,
+                     std::uint64_t maxFileSize)
+    : maxPages_(maxFileSize / kPageSize) {
     if (tables.empty()) throw JetWriteError("a database needs at least one table");
-    created_ = static_cast<double>(std::time(nullptr)) / 86400.0 + 25569.0;
-    for (std::uint32_t i = 0; i <= kCatalogPage; ++i) newPage();
-    for (auto& def : tables) {
-        for (const auto& t : tables_)
-            if (sameName(t.def.name, def.name))
-                throw JetWriteError("two tables are named \"" + def.name + "\"");
-        RowEncoder layout = checkedLayout(def);
-        Table t{std::move(def), std::move(layout), {}, {}, 0, 0};
-        std::size_t n = TableDefinition(t.layout, TableDefinition::kUserTable).pageCount();
-        for (std::size_t k = 0; k < n; ++k) t.definitionPages.push_back(newPage());
-        tables_.push_back(std::move(t));
+    std::vector<RowEncoder> layouts;
+    for (std::size_t i = 0; i < tables.size(); ++i) {
+        for (std::size_t k = 0; k < i; ++k)
+            if (sameName(tables[k].name, tables[i].name))
+                throw JetWriteError("two tables are named \"" + tables[i].name + "\"");
+        layouts.push_back(checkedLayout(tables[i]));
     }
-    DataPage::init(page(1), 0);
+    created_ = static_cast<double>(std::time(nullptr)) / 86400.0 + 25569.0;
+    out_ = std::make_unique<FileOutput>(path, overwrite);
+    pageCount_ = kCatalogPage;
+    Page pageMap;
+    DataPage::init(pageMap, 0);
+    out_->put(kPageMapPage, pageMap);
+    addTable({"MSysObjects", {}}, catalogColumns(), TableDefinition::kSystemTable);
+    for (auto& s : systemTables())
+        addTable({s.name, {}}, std::move(s.columns), TableDefinition::kSystemTable);
+    firstUser_ = tables_.size();
+    for (std::size_t i = 0; i < tables.size(); ++i) {
+        Table t{std::move(tables[i]),
+                std::move(layouts[i]),
+                TableDefinition::kUserTable,
+                {},
+                {},
+                {},
+                0};
+        tables_.push_back(std::move(t));
+        std::size_t n =
+            TableDefinition(tables_.back().layout, TableDefinition::kUserTable).pageCount();
+        for (std::size_t k = 0; k < n; ++k) tables_.back().definitionPages.push_back(pageCount_++);
+    }
+    if (pageCount_ + spareForMaps() > maxPages_)
+        throw JetWriteError("the tables' definitions alone pass the file size limit");
     addCatalog();
 }
 
 JetWriter::~JetWriter() = default;
 
-std::uint32_t JetWriter::newPage() {
-    pages_.push_back(std::make_unique<Page>());
-    pages_.back()->fill(0);
-    return static_cast<std::uint32_t>(pages_.size() - 1);
+void JetWriter::addTable(TableDef def, std::vector<ColumnSpec> columns, std::uint8_t type) {
+    Table t{std::move(def), RowEncoder(std::move(columns)), type, {}, {}, {}, 0};
+    std::size_t n = TableDefinition(t.layout, type).pageCount();
+    for (std::size_t k = 0; k < n; ++k) t.definitionPages.push_back(pageCount_++);
+    tables_.push_back(std::move(t));
+}
+
+// Pages commit() adds for the usage maps, at most: the pages holding the map rows (each
+// row at most 1,029 bytes, so three a page) and the bitmap pages of maps too wide to be
+// inline, for a file grown to the limit.
+std::size_t JetWriter::spareForMaps() const {
+    const std::size_t maps = 2 * tables_.size();
+    std::size_t spare = maps / 3 + 1;
+    const std::size_t perMap = maxPages_ / kPagesPerBitmapPage + 1;
+    for (const auto& t : tables_)
+        for (const auto* owned : {&t.dataPages, &t.longValuePages})
+            if (owned->size() > 1 && owned->back() - owned->front() + 64 >= kInlineMapBytes * 8)
+                spare += perMap;
+    return spare;
+}
+
+std::uint32_t JetWriter::newPage(std::uint32_t owner, std::size_t reserve) {
+    if (pageCount_ + 1 + reserve + spareForMaps() > maxPages_)
+        throw JetWriteError("the file would grow past " + std::to_string(maxPages_ * kPageSize) +
+                            " bytes, the most a Jet database can hold");
+    auto page = std::make_unique<Page>();
+    DataPage::init(*page, owner);
+    open_[pageCount_] = std::move(page);
+    return pageCount_++;
+}
+
+void JetWriter::finish(std::uint32_t number) {
+    auto it = open_.find(number);
+    if (it == open_.end()) return;
+    out_->put(number, *it->second);
+    open_.erase(it);
 }
 
 void JetWriter::addCatalog() {
-    catalogLayout_ = std::make_unique<RowEncoder>(catalogColumns());
+    Table& catalog = tables_.front();
     auto row = [&](std::int64_t id, std::int64_t parent, std::string name, std::int64_t type,
                    std::int64_t flags) {
         std::vector<Value> v(17);
         v[0] = id, v[1] = parent, v[2] = std::move(name), v[3] = type;
         v[4] = Date{created_}, v[5] = Date{created_}, v[7] = flags;
         std::vector<std::uint8_t> bytes;
-        catalogLayout_->encode(v, {}, bytes);
-        if (catalogPages_.empty() || !DataPage::fits(page(catalogPages_.back()), bytes.size())) {
-            catalogPages_.push_back(newPage());
-            DataPage::init(page(catalogPages_.back()), kCatalogPage);
+        catalog.layout.encode(v, {}, bytes);
+        if (catalog.dataPages.empty() ||
+            !DataPage::fits(open(catalog.dataPages.back()), bytes.size())) {
+            if (!catalog.dataPages.empty()) finish(catalog.dataPages.back());
+            catalog.dataPages.push_back(newPage(kCatalogPage, 0));
         }
-        DataPage::add(page(catalogPages_.back()), bytes);
-        ++catalogRows_;
+        DataPage::add(open(catalog.dataPages.back()), bytes);
+        ++catalog.rows;
     };
     row(kTablesId, 0x0F000000, "Tables", 3, kSystemFlags);
     row(0x0F000002, 0x0F000000, "Databases", 3, kSystemFlags);
     row(0x0F000003, 0x0F000000, "Relationships", 3, kSystemFlags);
-    row(kCatalogPage, kTablesId, "MSysObjects", 1, kSystemFlags);
-    for (const auto& t : tables_) row(t.definitionPages.front(), kTablesId, t.def.name, 1, 0);
+    row(0x10000000, 0x0F000002, "MSysDb", 2, kSystemFlags);
+    for (std::size_t i = 0; i < tables_.size(); ++i) {
+        const Table& t = tables_[i];
+        row(t.definitionPages.front(), kTablesId, t.def.name, 1, i < firstUser_ ? kSystemFlags : 0);
+    }
 }
 
 std::uint32_t JetWriter::addLongValue(Table& t, std::span<const std::uint8_t> row) {
-    if (t.longValuePage == 0 || !DataPage::fits(page(t.longValuePage), row.size())) {
-        t.longValuePage = newPage();
-        DataPage::init(page(t.longValuePage), DataPage::kLongValueOwner);
+    if (t.longValuePages.empty() || !DataPage::fits(open(t.longValuePages.back()), row.size())) {
+        if (!t.longValuePages.empty()) finish(t.longValuePages.back());
+        t.longValuePages.push_back(newPage(DataPage::kLongValueOwner, 1));
     }
-    int r = DataPage::add(page(t.longValuePage), row);
-    return t.longValuePage << 8 | static_cast<std::uint32_t>(r);
+    int r = DataPage::add(open(t.longValuePages.back()), row);
+    return t.longValuePages.back() << 8 | static_cast<std::uint32_t>(r);
 }
 
 void JetWriter::addRow(std::size_t index, std::span<const Value> values) {
-    Table& t = tables_.at(index);
+    if (committed_ || index >= tables_.size() - firstUser_)
+        throw JetWriteError("no table number " + std::to_string(index) + " to add a row to");
+    Table& t = tables_[firstUser_ + index];
     std::vector<std::uint8_t> bytes;
+    // Long values of a row refused later stay on their page unreferenced: harmless.
     t.layout.encode(
         values, [&](auto row) { return addLongValue(t, row); }, bytes);
-    if (t.dataPages.empty() || !DataPage::fits(page(t.dataPages.back()), bytes.size())) {
-        t.dataPages.push_back(newPage());
-        DataPage::init(page(t.dataPages.back()), t.definitionPages.front());
+    if (t.dataPages.empty() || !DataPage::fits(open(t.dataPages.back()), bytes.size())) {
+        std::uint32_t n = newPage(t.definitionPages.front(), 0);
+        if (!t.dataPages.empty()) finish(t.dataPages.back());
+        t.dataPages.push_back(n);
     }
-    DataPage::add(page(t.dataPages.back()), bytes);
+    DataPage::add(open(t.dataPages.back()), bytes);
     ++t.rows;
 }
 
 // The usage-map row for a table owning `owned` (ascending). Bitmap pages it needs are
-// appended to `extra` and numbered from `next` on.
+// written and numbered from `next` on.
 JetWriter::MapRow JetWriter::usageMap(const std::vector<std::uint32_t>& owned,
-                                      std::vector<std::unique_ptr<Page>>& extra,
-                                      std::uint32_t& next) const {
+                                      std::uint32_t& next) {
     MapRow m;
     std::uint32_t first = owned.empty() ? 0 : owned.front();
     std::uint32_t span = owned.empty() ? 1 : owned.back() - first + 1;
@@ -206,63 +313,58 @@ JetWriter::MapRow JetWriter::usageMap(const std::vector<std::uint32_t>& owned,
     std::uint32_t slots = owned.back() / kPagesPerBitmapPage + 1;
     m.bytes.assign(1 + 4 * slots, 0);
     m.bytes[0] = 0x01;
-    std::map<std::uint32_t, Page*> bitmaps;
+    std::map<std::uint32_t, Page> bitmaps;  // by slot; at most 17 for 2 GB
     for (auto p : owned) {
         std::uint32_t slot = p / kPagesPerBitmapPage;
-        if (!bitmaps.count(slot)) {
-            extra.push_back(std::make_unique<Page>());
-            Page& b = *extra.back();
-            b.fill(0);
-            b[0] = 0x05, b[1] = 0x01;
+        auto [it, added] = bitmaps.try_emplace(slot);
+        if (added) {
+            it->second.fill(0);
+            it->second[0] = 0x05, it->second[1] = 0x01;
             put32(&m.bytes[1 + 4 * slot], next++);
-            bitmaps[slot] = &b;
         }
-        setBit(&(*bitmaps[slot])[4], p % kPagesPerBitmapPage);
+        setBit(&it->second[4], p % kPagesPerBitmapPage);
     }
+    for (const auto& [slot, page] : bitmaps) out_->put(get32(&m.bytes[1 + 4 * slot]), page);
     return m;
 }
 
-void JetWriter::write(const std::string& path, bool overwrite) const {
-    // Pages after the last row page: bitmap pages, then the pages holding the map rows.
-    std::vector<std::unique_ptr<Page>> extra;
-    std::uint32_t next = static_cast<std::uint32_t>(pages_.size());
+void JetWriter::commit() {
+    if (committed_) throw JetWriteError("the file is written already");
+    while (!open_.empty()) finish(open_.begin()->first);
+    // After the last row page: bitmap pages, then the pages holding the map rows.
+    std::uint32_t next = pageCount_;
     std::vector<MapRow> maps;
-    maps.push_back(usageMap(catalogPages_, extra, next));
-    for (const auto& t : tables_) maps.push_back(usageMap(t.dataPages, extra, next));
-    std::size_t mapPage = SIZE_MAX;
+    for (const auto& t : tables_) {
+        maps.push_back(usageMap(t.dataPages, next));
+        maps.push_back(usageMap(t.longValuePages, next));
+    }
+    Page mapPage;
+    std::uint32_t mapNumber = 0;
     for (auto& m : maps) {
-        if (mapPage == SIZE_MAX || !DataPage::fits(*extra[mapPage], m.bytes.size())) {
-            extra.push_back(std::make_unique<Page>());
-            DataPage::init(*extra.back(), 0);
-            mapPage = extra.size() - 1;
+        if (mapNumber == 0 || !DataPage::fits(mapPage, m.bytes.size())) {
+            if (mapNumber) out_->put(mapNumber, mapPage);
+            DataPage::init(mapPage, 0);
+            mapNumber = next++;
         }
-        std::uint32_t number = static_cast<std::uint32_t>(pages_.size() + mapPage);
-        m.pointer =
-            number << 8 | static_cast<std::uint32_t>(DataPage::add(*extra[mapPage], m.bytes));
+        m.pointer = mapNumber << 8 | static_cast<std::uint32_t>(DataPage::add(mapPage, m.bytes));
     }
-    // Definition pages and the header, written over the reserved pages.
-    std::map<std::uint32_t, std::unique_ptr<Page>> over;
-    auto define = [&](const RowEncoder& layout, std::uint8_t type,
-                      const std::vector<std::uint32_t>& numbers, std::uint32_t rows,
-                      std::uint32_t map) {
+    out_->put(mapNumber, mapPage);
+    if (next > maxPages_)
+        throw JetWriteError("the file would grow past " + std::to_string(maxPages_ * kPageSize) +
+                            " bytes, the most a Jet database can hold");
+    for (std::size_t i = 0; i < tables_.size(); ++i) {
+        const Table& t = tables_[i];
+        std::vector<Page> pages(t.definitionPages.size());
         std::vector<Page*> targets;
-        for (auto n : numbers) targets.push_back((over[n] = std::make_unique<Page>()).get());
-        TableDefinition(layout, type).place(targets, numbers, rows, map);
-    };
-    define(*catalogLayout_, TableDefinition::kSystemTable, {kCatalogPage}, catalogRows_,
-           maps[0].pointer);
-    for (std::size_t i = 0; i < tables_.size(); ++i)
-        define(tables_[i].layout, TableDefinition::kUserTable, tables_[i].definitionPages,
-               tables_[i].rows, maps[i + 1].pointer);
-    over[0] = std::make_unique<Page>(HeaderPage::make(created_));
-
-    FileOutput out(path, overwrite);
-    for (std::uint32_t n = 0; n < pages_.size(); ++n) {
-        auto it = over.find(n);
-        out.append(it != over.end() ? *it->second : *pages_[n]);
+        for (auto& p : pages) targets.push_back(&p);
+        TableDefinition(t.layout, t.type)
+            .place(targets, t.definitionPages, t.rows, maps[2 * i].pointer,
+                   maps[2 * i + 1].pointer);
+        for (std::size_t k = 0; k < pages.size(); ++k) out_->put(t.definitionPages[k], pages[k]);
     }
-    for (const auto& p : extra) out.append(*p);
-    out.commit();
+    out_->put(0, HeaderPage::make(created_));
+    out_->commit();
+    committed_ = true;
 }
 
 }  // namespace dsadmin::jet

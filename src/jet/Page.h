@@ -28,5 +28,8 @@ inline void putDouble(std::uint8_t* p, double v) {
 inline std::uint16_t get16(const std::uint8_t* p) {
     return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
 }
+inline std::uint32_t get32(const std::uint8_t* p) {
+    return get16(p) | static_cast<std::uint32_t>(get16(p + 2)) << 16;
+}
 
 }  // namespace dsadmin::jet

@@ -7,6 +7,9 @@
 //   variable column, last first | u16 variable column count | null mask, one bit per column
 //   number, set = present (for Yes/No: set = Yes)
 // The trailer from "u16 end" on is written only when the table has variable columns.
+// With `compressText`, text values are stored compressed (FF FE, one byte a character) when
+// every character is U+0001..U+00FF and that saves room; else text as plain UTF-16LE, as
+// memo values always are.
 
 #include <cstdint>
 #include <functional>
@@ -52,7 +55,7 @@ class RowEncoder {
     using LongValueSink = std::function<std::uint32_t(std::span<const std::uint8_t>)>;
 
     // Numbers the columns in the given order and lays out the fixed area.
-    explicit RowEncoder(std::vector<ColumnSpec> columns);
+    explicit RowEncoder(std::vector<ColumnSpec> columns, bool compressText = false);
 
     const std::vector<ColumnSpec>& columns() const { return columns_; }
     std::uint16_t varCount() const { return varCount_; }
@@ -72,6 +75,7 @@ class RowEncoder {
     std::vector<ColumnSpec> columns_;
     std::uint16_t varCount_ = 0;
     std::size_t fixedSize_ = 0;
+    bool compressText_ = false;
 };
 
 }  // namespace dsadmin::jet

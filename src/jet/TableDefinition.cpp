@@ -14,19 +14,28 @@ constexpr std::uint16_t kGeneralSortOrder = 1033;
 constexpr std::uint32_t kMagic1625 = 1625;
 constexpr std::uint8_t kFixedFlag = 0x01;
 constexpr std::uint8_t kUpdatableFlag = 0x02;
+constexpr std::uint8_t kSystemColumnFlag = 0x10;  // every column of Access's system tables
+constexpr std::uint8_t kSystemBinaryFlag = 0x20;  // their Owner and SID columns besides
+constexpr std::uint8_t kCompressedTextFlag = 0x01;
+constexpr std::size_t kMemoMapEntry = 10;
 constexpr std::size_t kRowsAt = 16;
 constexpr std::size_t kMapAt = 55;
 
-void descriptor(const ColumnSpec& c, std::uint8_t* d) {
+// One column descriptor as Access writes it: the sort order on every column; system
+// columns flagged; user text columns marked for compressed text (RowEncoder stores it so).
+void descriptor(const ColumnSpec& c, bool system, std::uint8_t* d) {
     d[0] = c.type;
     put32(d + 1, kMagic1625);
     put16(d + 5, c.number);
     put16(d + 7, c.varIndex);
-    put16(d + 9, c.number);
-    if (c.type == kText || c.type == kMemo) put16(d + 11, kGeneralSortOrder);
+    put16(d + 9, system ? 0 : c.number);
+    put16(d + 11, kGeneralSortOrder);
     d[15] = c.fixed ? kFixedFlag | kUpdatableFlag : kUpdatableFlag;
+    if (system) d[15] |= kSystemColumnFlag;
+    if (system && (c.name == "Owner" || c.name == "SID")) d[15] |= kSystemBinaryFlag;
+    if (!system && c.type == kText) d[16] = kCompressedTextFlag;
     put16(d + 21, c.fixedOffset);
-    put16(d + 23, c.size);
+    put16(d + 23, c.type == kBool ? 1 : c.size);
 }
 
 }  // namespace
@@ -44,13 +53,22 @@ TableDefinition::TableDefinition(const RowEncoder& layout, std::uint8_t tableTyp
     put16(h + 43, layout.varCount());
     put16(h + 45, static_cast<std::uint16_t>(cols.size()));
     for (std::size_t i = 0; i < cols.size(); ++i)
-        descriptor(cols[i], &bytes_[kDescriptorsAt + kDescriptor * i]);
+        descriptor(cols[i], tableType == kSystemTable, &bytes_[kDescriptorsAt + kDescriptor * i]);
     for (const auto& c : cols) {
         std::size_t at = bytes_.size();
         bytes_.resize(at + 2);
         Utf16::append(c.name, bytes_);
         put16(&bytes_[at], static_cast<std::uint16_t>(bytes_.size() - at - 2));
     }
+    // Per memo column of a user table: its number and the two long-value usage-map pointers,
+    // filled in by place().
+    memoMapsAt_ = bytes_.size();
+    for (const auto& c : cols)
+        if (c.type == kMemo && tableType == kUserTable) {
+            std::size_t at = bytes_.size();
+            bytes_.resize(at + kMemoMapEntry);
+            put16(&bytes_[at], c.number);
+        }
     bytes_.push_back(0xFF);
     bytes_.push_back(0xFF);
     put32(&bytes_[8], static_cast<std::uint32_t>(bytes_.size()));
@@ -62,12 +80,20 @@ std::size_t TableDefinition::pageCount() const {
     return 1 + (bytes_.size() - kPageSize + perPage - 1) / perPage;
 }
 
+bool TableDefinition::hasMemo() const {
+    return bytes_.size() - 2 > memoMapsAt_;
+}
+
 void TableDefinition::place(std::span<Page* const> pages, std::span<const std::uint32_t> numbers,
-                            std::uint32_t rows, std::uint32_t map) const {
+                            std::uint32_t rows, std::uint32_t map, std::uint32_t memoMap) const {
     std::vector<std::uint8_t> def = bytes_;
     put32(&def[kRowsAt], rows);
     put32(&def[kMapAt], map);
     put32(&def[kMapAt + 4], map);
+    for (std::size_t at = memoMapsAt_; at + 2 < def.size(); at += kMemoMapEntry) {
+        put32(&def[at + 2], memoMap);
+        put32(&def[at + 6], memoMap);
+    }
     std::size_t from = kHeader;
     for (std::size_t p = 0; p < pages.size(); ++p) {
         Page& page = *pages[p];

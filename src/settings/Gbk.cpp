@@ -80,6 +80,21 @@ std::string Utf8ToGbk(std::string_view utf8) {
     return encoder.convert(utf8, "?", Utf8CharLength);
 }
 
+std::string ValidUtf8(std::string_view utf8) {
+    thread_local Iconv checker("UTF-8", "UTF-8");
+    return checker.convert(utf8, "\xEF\xBF\xBD", OneByte);
+}
+
+std::string_view Utf8Prefix(std::string_view utf8, std::size_t maxBytes) {
+    std::size_t pos = 0;
+    while (pos < utf8.size()) {
+        const std::size_t n = Utf8CharLength(utf8, pos);
+        if (pos + n > maxBytes) break;
+        pos += n;
+    }
+    return utf8.substr(0, pos);
+}
+
 std::string_view GbkPrefix(std::string_view gbk, std::size_t maxBytes) {
     std::size_t pos = 0;
     while (pos < gbk.size()) {

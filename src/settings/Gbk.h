@@ -1,6 +1,7 @@
 #pragma once
-// The settings file's character encoding: GBK (code page 936) on disk, UTF-8 in the program.
-// Conversions go through glibc's iconv.
+// The settings file's character encoding: GBK (code page 936) on disk, UTF-8 in the program;
+// and for a file that starts with a UTF-8 byte-order mark, UTF-8 on disk too. Conversions go
+// through glibc's iconv.
 
 #include <cstddef>
 #include <string>
@@ -27,5 +28,12 @@ inline std::size_t GbkCharLength(std::string_view text, std::size_t pos) {
 // The longest prefix of a GBK text that is at most maxBytes long and does not end in the first
 // half of a double-byte character.
 std::string_view GbkPrefix(std::string_view gbk, std::size_t maxBytes);
+
+// The UTF-8 text with every byte that starts no valid UTF-8 character replaced by U+FFFD.
+std::string ValidUtf8(std::string_view utf8);
+
+// The longest prefix of a UTF-8 text that is at most maxBytes long and does not end inside a
+// character.
+std::string_view Utf8Prefix(std::string_view utf8, std::size_t maxBytes);
 
 }  // namespace dsadmin

@@ -5,6 +5,19 @@
 namespace dsadmin {
 namespace {
 
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
+using CharLength = std::size_t (*)(std::string_view, std::size_t);
+
+// In UTF-8 no ASCII byte is ever part of a longer character, so bytes can be taken one by one.
+std::size_t SingleByte(std::string_view, std::size_t) {
+    return 1;
+}
+
+CharLength LengthRule(bool utf8) {
+    return utf8 ? SingleByte : GbkCharLength;
+}
+
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
@@ -21,10 +34,10 @@ char AsciiLower(char c) {
 
 // Compares two GBK names ignoring ASCII case; both bytes of a double-byte character must be
 // equal as they are.
-bool SameName(std::string_view a, std::string_view b) {
+bool SameName(std::string_view a, std::string_view b, CharLength length) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size();) {
-        const std::size_t n = GbkCharLength(a, i);
+        const std::size_t n = length(a, i);
         if (n == 2) {
             if (a.substr(i, 2) != b.substr(i, 2)) return false;
         } else if (AsciiLower(a[i]) != AsciiLower(b[i])) {
@@ -37,11 +50,11 @@ bool SameName(std::string_view a, std::string_view b) {
 
 // The section name of a header line, or nullopt when the line is no header. The closing ']'
 // is found GBK-aware, since ']' (0x5D) can be the second byte of a double-byte character.
-std::optional<std::string_view> SectionName(std::string_view line) {
+std::optional<std::string_view> SectionName(std::string_view line, CharLength length) {
     const std::string_view t = TrimBlanksAndTabs(line);
     if (t.empty() || t.front() != '[') return std::nullopt;
     std::optional<std::size_t> close;
-    for (std::size_t i = 1; i < t.size(); i += GbkCharLength(t, i)) {
+    for (std::size_t i = 1; i < t.size(); i += length(t, i)) {
         if (t[i] == ']') close = i;
     }
     if (!close) return std::nullopt;
@@ -55,9 +68,9 @@ struct KeyLine {
     std::string_view value;
 };
 
-std::optional<KeyLine> ParseKeyLine(std::string_view line) {
+std::optional<KeyLine> ParseKeyLine(std::string_view line, CharLength length) {
     const std::string_view t = TrimBlanksAndTabs(line);
-    if (t.empty() || t.front() == ';' || SectionName(line)) return std::nullopt;
+    if (t.empty() || t.front() == ';' || SectionName(line, length)) return std::nullopt;
     const std::size_t eq = t.find('=');
     if (eq == std::string_view::npos) return std::nullopt;
     return KeyLine{TrimBlanksAndTabs(t.substr(0, eq)), TrimBlanksAndTabs(t.substr(eq + 1))};
@@ -74,6 +87,10 @@ std::string_view Unquote(std::string_view v) {
 
 IniFile IniFile::parse(std::string_view bytes) {
     IniFile file;
+    if (bytes.substr(0, kUtf8Mark.size()) == kUtf8Mark) {
+        file.utf8_ = true;
+        bytes.remove_prefix(kUtf8Mark.size());
+    }
     while (!bytes.empty()) {
         const std::size_t lf = bytes.find('\n');
         Line line;
@@ -92,26 +109,28 @@ IniFile IniFile::parse(std::string_view bytes) {
 }
 
 std::string IniFile::bytes() const {
-    std::string out;
+    std::string out(utf8_ ? kUtf8Mark : std::string_view());
     for (const Line& line : lines_) out += line.text + line.end;
     return out;
 }
 
 std::optional<IniFile::Span> IniFile::findSection(std::string_view section) const {
+    const CharLength length = LengthRule(utf8_);
     for (std::size_t i = 0; i < lines_.size(); ++i) {
-        const auto name = SectionName(lines_[i].text);
-        if (!name || !SameName(*name, section)) continue;
+        const auto name = SectionName(lines_[i].text, length);
+        if (!name || !SameName(*name, section, length)) continue;
         std::size_t end = i + 1;
-        while (end < lines_.size() && !SectionName(lines_[end].text)) ++end;
+        while (end < lines_.size() && !SectionName(lines_[end].text, length)) ++end;
         return Span{i, end};
     }
     return std::nullopt;
 }
 
 std::optional<std::size_t> IniFile::findKey(const Span& span, std::string_view key) const {
+    const CharLength length = LengthRule(utf8_);
     for (std::size_t i = span.header + 1; i < span.end; ++i) {
-        const auto line = ParseKeyLine(lines_[i].text);
-        if (line && SameName(line->name, key)) return i;
+        const auto line = ParseKeyLine(lines_[i].text, length);
+        if (line && SameName(line->name, key, length)) return i;
     }
     return std::nullopt;
 }
@@ -121,7 +140,7 @@ std::optional<std::string> IniFile::value(std::string_view section, std::string_
     if (!span) return std::nullopt;
     const auto at = findKey(*span, key);
     if (!at) return std::nullopt;
-    return std::string(Unquote(ParseKeyLine(lines_[*at].text)->value));
+    return std::string(Unquote(ParseKeyLine(lines_[*at].text, LengthRule(utf8_))->value));
 }
 
 std::string IniFile::newline() const {

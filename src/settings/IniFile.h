@@ -3,7 +3,8 @@
 // the Windows private-profile functions. A plain value: parse it from a byte buffer, ask it,
 // change it, take its bytes back; no file access here.
 //
-// Every string this class takes or returns is in the file's encoding (GBK); names are
+// Every string this class takes or returns is in the file's encoding: GBK, or UTF-8 when the
+// file starts with a UTF-8 byte-order mark (an editor's "UTF-8 with BOM"). GBK names are
 // compared GBK-aware, so a double-byte character's second byte is never case-folded.
 //
 // Rules:
@@ -15,6 +16,7 @@
 // - Section and key names match without regard to ASCII letter case; the first matching
 //   section, and in it the first matching key, is the one read and written.
 // - Lines end in CR LF or LF; a line ending is never part of a name or value.
+// - A leading byte-order mark (EF BB BF) belongs to no line; it is kept in bytes().
 
 #include <optional>
 #include <string>
@@ -28,6 +30,9 @@ class IniFile {
     IniFile() = default;
     // Takes the file's bytes as they are; any bytes are accepted.
     static IniFile parse(std::string_view bytes);
+
+    // Whether the file is UTF-8: it starts with the byte-order mark. Otherwise it is GBK.
+    bool utf8() const { return utf8_; }
 
     // The file's bytes: byte for byte what was parsed, plus the changes made by setValue.
     std::string bytes() const;
@@ -59,6 +64,7 @@ class IniFile {
     void insertLine(std::size_t at, std::string text);
 
     std::vector<Line> lines_;
+    bool utf8_ = false;
 };
 
 }  // namespace dsadmin

@@ -118,6 +118,11 @@ std::string CString(const std::string& text) {
     return text.substr(0, text.find('\0'));
 }
 
+// UTF-8 text in the file's encoding (see IniFile::utf8).
+std::string Encode(const IniFile& file, std::string_view text) {
+    return file.utf8() ? ValidUtf8(text) : Utf8ToGbk(text);
+}
+
 std::string OneLine(std::string value) {
     value = CString(value);
     for (char& c : value) {
@@ -132,9 +137,10 @@ std::string ReadIniString(const std::string& path, const std::string& section,
                           const std::string& key, const std::string& defaultValue) {
     const auto bytes = ReadFile(path);
     if (!bytes) return defaultValue;
-    const auto value =
-        IniFile::parse(*bytes).value(Utf8ToGbk(CString(section)), Utf8ToGbk(CString(key)));
+    const IniFile file = IniFile::parse(*bytes);
+    const auto value = file.value(Encode(file, CString(section)), Encode(file, CString(key)));
     if (!value) return defaultValue;
+    if (file.utf8()) return ValidUtf8(Utf8Prefix(*value, kMaxIniValueBytes));
     return GbkToUtf8(GbkPrefix(*value, kMaxIniValueBytes));
 }
 
@@ -158,9 +164,9 @@ void WriteIniStrings(const std::string& path, const std::string& section,
         return;
     }
     IniFile file = IniFile::parse(old);
-    const std::string gbkSection = Utf8ToGbk(CString(section));
+    const std::string fileSection = Encode(file, CString(section));
     for (const auto& [key, value] : keysAndValues) {
-        file.setValue(gbkSection, Utf8ToGbk(CString(key)), Utf8ToGbk(OneLine(value)));
+        file.setValue(fileSection, Encode(file, CString(key)), Encode(file, OneLine(value)));
     }
     const std::string bytes = file.bytes();
     if (exists && bytes == old) return;

@@ -1,6 +1,7 @@
 #pragma once
 // The two settings-file operations, with the behaviour of the Windows private-profile functions
-// (see IniFile.h for the file's rules). Text in and out is UTF-8; the file is GBK.
+// (see IniFile.h for the file's rules). Text in and out is UTF-8; the file is GBK, or UTF-8
+// when it starts with a UTF-8 byte-order mark (which a save keeps).
 //
 // Neither operation keeps state between calls, throws, or reports a failure: every call reads
 // the file afresh, and a file that cannot be read reads as missing.
@@ -16,7 +17,8 @@ namespace dsadmin {
 // be the first half of a double-byte GBK character: a character is never split.
 inline constexpr std::size_t kMaxIniValueBytes = 254;
 
-// The key's value (trimmed, surrounding quotes removed, cut as above), decoded to UTF-8;
+// The key's value (trimmed, surrounding quotes removed, cut as above; in a UTF-8 file the cut
+// never splits a character and an invalid byte reads as U+FFFD), decoded to UTF-8;
 // `defaultValue` when the file, the section or the key does not exist or cannot be read.
 std::string ReadIniString(const std::string& path, const std::string& section,
                           const std::string& key, const std::string& defaultValue);

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -80,6 +82,28 @@ TEST(QtMsgBox, InformationHasItsIconAndEmptyTitleGivesTheApplicationsTitle) {
         EXPECT_EQ(box.button(QMessageBox::Cancel), nullptr);
         box.close();
     });
+}
+
+// Every box fits a 1024x768 screen (and the screen it is on): an over-long unbroken name loses
+// its middle, long text wraps, and what stays shows the beginning and the end.
+TEST(QtMsgBox, BoxFitsTheScreenWhateverTheText) {
+    const std::string name = "A" + std::string(598, 'x') + "Z";
+    const std::string refusal = "系统错误：数据库名“" + name + "”无效：最长 123 个字符。";
+    std::string many;
+    for (int i = 0; i < 400; ++i) many += "The server closed the connection. 连接已断开。\n";
+    for (const std::string& text : {refusal, many}) {
+        ShowAndAct(text, "错误提示", 64, [&](QMessageBox& box) {
+            const QRect screen = box.screen()->availableGeometry();
+            const QRect frame = box.frameGeometry();
+            EXPECT_LE(frame.width(), std::min(1024, screen.width())) << text.substr(0, 40);
+            EXPECT_LE(frame.height(), std::min(768, screen.height())) << text.substr(0, 40);
+            EXPECT_TRUE(screen.contains(frame));
+            const QString shown = box.text();
+            EXPECT_TRUE(shown.startsWith(QString::fromStdString(text.substr(0, 40))));
+            EXPECT_TRUE(shown.endsWith(QString::fromStdString(text.substr(text.size() - 20))));
+            box.close();
+        });
+    }
 }
 
 }  // namespace

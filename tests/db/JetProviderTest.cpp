@@ -82,4 +82,21 @@ TEST_F(JetProvider, MissingTableOrColumnIsNamed) {
                     "A structure file has no databases to switch between.");
 }
 
+// A run reading a file that lost rows fails with the reason; it never builds part of the
+// database from part of the table.
+TEST_F(JetProvider, TableCutShortFailsTheQuery) {
+    std::string path = write(kRows);
+    std::string bytes = StructureFileTest::read(path);
+    // The one data page of ds (owned by its definition on page 6) is lost.
+    for (std::size_t at = 7 * 4096; at < bytes.size(); at += 4096)
+        if (bytes[at] == 1 && bytes[at + 4] == 6) std::fill_n(bytes.begin() + at, 4096, '\0');
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    Connection cn;
+    open(cn, path);
+    EXPECT_DB_ERROR(read(cn, "select distinct ftable from ds", "ftable"),
+                    "\"" + path +
+                        "\" is not a valid structure file (table \"ds\" is cut short or damaged: "
+                        "its definition counts 6 rows, 0 could be read)");
+}
+
 }  // namespace

@@ -24,12 +24,13 @@ using test::TempDir;
 std::string writeSample(const TempDir& dir, const std::string& name = "s.DS") {
     using namespace jet;
     JetWriter w({TableDef{"ds", {{"ftable", ColumnType::Text, 64}, {"flong", ColumnType::Long}}},
-                 TableDef{"other", {{"v", ColumnType::YesNo}}}});
+                 TableDef{"other", {{"v", ColumnType::YesNo}}}},
+                dir.file(name), true);
     w.addRow(0, std::vector<Value>{"Person", 1});
     w.addRow(0, std::vector<Value>{"", Value{}});
     w.addRow(0, std::vector<Value>{Value{}, -5});
     w.addRow(1, std::vector<Value>{true});
-    w.write(dir.file(name), true);
+    w.commit();
     return dir.file(name);
 }
 
@@ -77,6 +78,115 @@ TEST(JetReader, NamesTheFileOrTableThatIsWrong) {
         EXPECT_EQ(errorOf([&] { JetReader{good}; }),
                   "Structure file \"" + good + "\" cannot be read: Permission denied");
     }
+}
+
+// Names beyond U+FFFF come out whole, and every alphabet's letters match without regard to
+// case, as Jet matches names.
+TEST(JetReader, NamesBeyondTheBasicPlaneAndCaseInEveryAlphabet) {
+    TempDir dir;
+    using namespace jet;
+    JetWriter w({TableDef{"T😀", {{"列😀", ColumnType::Long}}},
+                 TableDef{"UMSÄTZE", {{"ÄRGER", ColumnType::Long}}}},
+                dir.file("n.DS"), false);
+    w.addRow(0, std::vector<Value>{1});
+    w.commit();
+    JetReader r(dir.file("n.DS"));
+    EXPECT_EQ(r.tableNames(), (std::vector<std::string>{"T😀", "UMSÄTZE"}));
+    JetTable t = r.readTable("t😀");
+    EXPECT_EQ(t.name, "T😀");
+    EXPECT_EQ(t.columns[0].name, "列😀");
+    EXPECT_EQ(t.row(0)[0], Value(1));
+    EXPECT_EQ(r.readTable("umsätze").columnIndex("ärger"), 0);
+}
+
+// The first data page of the only user table in `bytes`, zeroed: rows lost, as a copy cut
+// short and padded, or a damaged disk, leaves a file. Returns how many rows that page held.
+int zeroFirstDataPage(std::string& bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    auto u32 = [&](std::size_t at) {
+        return p[at] | p[at + 1] << 8 | p[at + 2] << 16 | p[at + 3] << 24;
+    };
+    for (std::size_t page = 6; page < bytes.size() / 4096; ++page) {
+        std::size_t at = page * 4096;
+        if (p[at] == 0x01 && u32(at + 4) == 6) {  // owned by the definition on page 6
+            int rows = p[at + 12] | p[at + 13] << 8;
+            std::fill(bytes.begin() + at, bytes.begin() + at + 4096, '\0');
+            return rows;
+        }
+    }
+    return 0;
+}
+
+TEST(JetReader, TableCutShortIsAnErrorNeverAShorterTable) {
+    TempDir dir;
+    using namespace jet;
+    const std::string path = dir.file("c.DS");
+    {
+        JetWriter w({TableDef{"ds", {{"n", ColumnType::Long}, {"m", ColumnType::Memo}}}}, path,
+                    false);
+        for (int i = 0; i < 600; ++i)
+            w.addRow(0, std::vector<Value>{i, i == 599 ? std::string(3000, 'm') : "x"});
+        w.commit();
+    }
+    const std::string good = test::readFile(path);
+    std::string bytes = good;
+    const int lost = zeroFirstDataPage(bytes);
+    ASSERT_GT(lost, 0);
+    test::writeFile(path, bytes);
+    EXPECT_EQ(errorOf([&] { JetReader(path).readTable("ds"); }),
+              "\"" + path +
+                  "\" is not a valid structure file (table \"ds\" is cut short or "
+                  "damaged: its definition counts 600 rows, " +
+                  std::to_string(600 - lost) + " could be read)");
+    // The memo's second long-value page zeroed: the memo would come back with zeros.
+    bytes = good;
+    const std::size_t lval = bytes.find("LVAL") / 4096 * 4096;
+    std::fill(bytes.begin() + lval, bytes.begin() + lval + 4096, '\0');
+    test::writeFile(path, bytes);
+    EXPECT_EQ(errorOf([&] { JetReader(path).readTable("ds"); }),
+              "\"" + path +
+                  "\" is not a valid structure file (a memo value of column \"m\" is "
+                  "cut short (4000 of 6000 bytes))");
+    // The usage map moved past the end of the file: pages the file does not have.
+    bytes = good;
+    const std::size_t maps = bytes.size() - 4096;
+    const std::size_t row = static_cast<unsigned char>(bytes[maps + 14 + 2 * 8]) |
+                            static_cast<unsigned char>(bytes[maps + 15 + 2 * 8]) << 8;
+    bytes[maps + row + 3] = '\x01';  // start page + 65,536
+    test::writeFile(path, bytes);
+    EXPECT_NE(errorOf([&] {
+                  JetReader(path).readTable("ds");
+              }).find("(table \"ds\" is cut short: page 6"),
+              std::string::npos);
+}
+
+// The catalog is checked the same way: a lost catalog page would hide tables.
+TEST(JetReader, CatalogCutShortIsAnError) {
+    TempDir dir;
+    using namespace jet;
+    std::vector<TableDef> defs;
+    for (int i = 0; i < 200; ++i)
+        defs.push_back({"t" + std::to_string(i), {{"v", ColumnType::Long}}});
+    const std::string path = dir.file("c.DS");
+    JetWriter(defs, path, false).commit();
+    std::string bytes = test::readFile(path);
+    std::size_t page = bytes.size() / 4096;
+    while (--page > 0 && !(bytes[page * 4096] == 1 && bytes[page * 4096 + 4] == 2)) {
+    }
+    ASSERT_GT(page, 6u);  // the catalog's last data page
+    std::fill(bytes.begin() + page * 4096, bytes.begin() + page * 4096 + 4096, '\0');
+    test::writeFile(path, bytes);
+    EXPECT_NE(errorOf([&] { JetReader(path).tableNames(); })
+                  .find("is not a valid structure file (table \"MSysObjects\" is cut short or "
+                        "damaged: its definition counts 208 rows, "),
+              std::string::npos);
+}
+
+TEST(JetReader, TimeOutIsSaidSo) {
+    TempDir dir;
+    const std::string path = writeSample(dir);
+    EXPECT_EQ(errorOf([&] { JetReader(path, std::chrono::milliseconds(1)).readTable("ds"); }),
+              "Reading \"" + path + "\" timed out: no answer within 1 ms");
 }
 
 // Files that are no valid Jet database, made from a good one.
@@ -150,11 +260,12 @@ TEST(JetReader, SurvivesRandomDamage) {
 TEST(JetReader, LibmdbCrashBecomesAnError) {
     TempDir dir;
     std::string bytes = test::readFile(writeSample(dir));
-    // The last page holds the map rows: 0 MSysObjects, 1 ds, 2 other. Row 1 ends where row 0
-    // starts; giving it that start makes it empty.
+    // The last page holds the map rows, two a table (data pages, long-value pages): 0-7
+    // the four system tables, 8 and 9 ds, 10 and 11 other. Row 8 ends where row 7 starts;
+    // giving it that start makes it empty.
     const std::size_t page = bytes.size() - 4096;
-    bytes[page + 16] = bytes[page + 14];
-    bytes[page + 17] = bytes[page + 15];
+    bytes[page + 14 + 2 * 8] = bytes[page + 14 + 2 * 7];
+    bytes[page + 15 + 2 * 8] = bytes[page + 15 + 2 * 7];
     const std::string path = dir.file("zeromap.DS");
     test::writeFile(path, bytes);
     JetReader r(path);
@@ -205,13 +316,14 @@ TEST(JetReader, ReadsFourHundredThousandRowsQuickly) {
                            {"flb", ColumnType::Text, 64},
                            {"flong", ColumnType::Long},
                            {"fauto", ColumnType::Long},
-                           {"findex", ColumnType::Long}}}});
+                           {"findex", ColumnType::Long}}}},
+                dir.file("big.DS"), false);
     for (int t = 0; t < 20000; ++t)
         for (int c = 0; c < 20; ++c)
             w.addRow(0, std::vector<Value>{"Table" + std::to_string(t),
                                            "Column" + std::to_string(c), c % 3 ? "VarChar" : "Int",
                                            50, c == 0 ? 1 : 0, c == 0 ? 1 : 0});
-    w.write(dir.file("big.DS"), false);
+    w.commit();
     auto start = std::chrono::steady_clock::now();
     JetTable t = JetReader(dir.file("big.DS")).readTable("ds");
     double seconds =

@@ -3,9 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <ctime>
+
 #include "JetTestFiles.h"
 #include "db/DbError.h"
 #include "db/jet/JetReader.h"
+#include "jet/HeaderPage.h"
 #include "jet/JetWriteError.h"
 #include "jet/JetWriter.h"
 
@@ -17,10 +21,10 @@ using test::TempDir;
 // Writes one table with the given rows and reads it back.
 JetTable roundTrip(const TempDir& dir, const TableDef& def,
                    const std::vector<std::vector<Value>>& rows) {
-    JetWriter w({def});
-    for (const auto& r : rows) w.addRow(0, r);
     const std::string path = dir.file("t.DS");
-    w.write(path, true);
+    JetWriter w({def}, path, true);
+    for (const auto& r : rows) w.addRow(0, r);
+    w.commit();
     return JetReader(path).readTable(def.name);
 }
 
@@ -102,7 +106,8 @@ class WriterRejects : public ::testing::TestWithParam<RejectCase> {};
 
 TEST_P(WriterRejects, ValueThatDoesNotFit) {
     const RejectCase& c = GetParam();
-    JetWriter w({TableDef{"t", {c.column}}});
+    TempDir dir;
+    JetWriter w({TableDef{"t", {c.column}}}, dir.file("t.DS"), false);
     try {
         w.addRow(0, std::vector<Value>{c.in});
         FAIL() << "no error";
@@ -159,9 +164,10 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST(JetWriter, RejectsBadDefinitions) {
-    auto message = [](std::vector<TableDef> defs) {
+    TempDir dir;
+    auto message = [&](std::vector<TableDef> defs) {
         try {
-            JetWriter w(std::move(defs));
+            JetWriter w(std::move(defs), dir.file("t.DS"), false);
         } catch (const JetWriteError& e) {
             return std::string(e.what());
         }
@@ -177,20 +183,43 @@ TEST(JetWriter, RejectsBadDefinitions) {
               "table \"t\" has two columns named \"C\"");
     EXPECT_EQ(message({{"t", {{"c", ColumnType::Long}}}, {"T", {{"c", ColumnType::Long}}}}),
               "two tables are named \"T\"");
-    EXPECT_EQ(message({{"msysobjects", {{"c", ColumnType::Long}}}}),
-              "table name \"MSysObjects\" is taken");
+    // Jet ignores letter case in every alphabet.
+    EXPECT_EQ(
+        message({{"UMSÄTZE", {{"c", ColumnType::Long}}}, {"umsätze", {{"c", ColumnType::Long}}}}),
+        "two tables are named \"umsätze\"");
+    EXPECT_EQ(message({{"msysaces", {{"c", ColumnType::Long}}}}),
+              "table name \"msysaces\" is taken by a system table");
     EXPECT_EQ(message({{"t", {{std::string(65, 'n'), ColumnType::Long}}}}),
               "column name \"" + std::string(65, 'n') + "\" is longer than 64 characters");
 }
 
+// Latin-1 text is stored compressed (one byte a character), as Jet stores it; other text
+// takes two bytes a character.
 TEST(JetWriter, RowTooLongForAPage) {
+    TempDir dir;
     std::vector<ColumnDef> cols;
     for (int i = 0; i < 8; ++i) cols.push_back({"c" + std::to_string(i), ColumnType::Text, 255});
-    JetWriter w({TableDef{"t", cols}});
-    std::vector<Value> row(8, Value(std::string(255, 'x')));
-    EXPECT_THROW(w.addRow(0, row), JetWriteError);
+    JetWriter w({TableDef{"t", cols}}, dir.file("t.DS"), false);
+    std::vector<Value> latin(8, Value(std::string(254, 'x') + "\xC3\xA9"));
+    EXPECT_NO_THROW(w.addRow(0, latin));
+    std::string wide;
+    for (int i = 0; i < 255; ++i) wide += "数";
+    std::vector<Value> row(8, Value(wide));
+    try {
+        w.addRow(0, row);
+        ADD_FAILURE() << "no error";
+    } catch (const JetWriteError& e) {
+        EXPECT_EQ(std::string(e.what()).substr(0, 60),
+                  "the row is too long for a Jet page (4103 bytes, at most 4060");
+    }
     row[7] = Value{};
     EXPECT_NO_THROW(w.addRow(0, row));  // 7 x 510 bytes still fit
+    w.commit();
+    JetTable t = JetReader(dir.file("t.DS")).readTable("t");
+    ASSERT_EQ(t.rowCount(), 2u);
+    EXPECT_EQ(t.row(0)[7], latin[7]);
+    EXPECT_EQ(t.row(1)[0], Value(wide));
+    EXPECT_EQ(test::run(dir, "mdb-export t.DS t | head -2 | tail -1 | cut -c1-4").out, "\"xxx\n");
 }
 
 TEST(JetWriter, ManyTablesWideTablesAndEmptyTables) {
@@ -203,10 +232,10 @@ TEST(JetWriter, ManyTablesWideTablesAndEmptyTables) {
         wide.columns.push_back(
             {"column_with_a_long_name_" + std::to_string(i), ColumnType::Text, 1});
     defs.push_back(wide);
-    JetWriter w(defs);
+    JetWriter w(defs, dir.file("m.DS"), false);
     for (int i = 0; i < 300; i += 2) w.addRow(i, std::vector<Value>{i});
     w.addRow(300, std::vector<Value>(200, Value("w")));
-    w.write(dir.file("m.DS"), false);
+    w.commit();
 
     JetReader r(dir.file("m.DS"));
     auto names = r.tableNames();
@@ -229,10 +258,12 @@ TEST(JetWriter, LargeTableAcrossBitmapPagesKeepsOrder) {
                   {"a", ColumnType::Text, 255},
                   {"b", ColumnType::Text, 255},
                   {"c", ColumnType::Text, 255}}};
-    JetWriter w({def});
-    const std::string text(255, 'q');
+    JetWriter w({def}, dir.file("big.DS"), false);
+    std::string text;
+    for (int i = 0; i < 255; ++i) text += "q文";
+    text.resize(255 / 2 * 4);  // 170 characters, 340 bytes
     for (int i = 0; i < 40000; ++i) w.addRow(0, std::vector<Value>{i, text, text, "中文"});
-    w.write(dir.file("big.DS"), false);
+    w.commit();
     JetTable t = JetReader(dir.file("big.DS")).readTable("big");
     ASSERT_EQ(t.rowCount(), 40000u);
     for (std::size_t i = 0; i < t.rowCount(); i += 997) EXPECT_EQ(t.row(i)[0], Value(int(i)));
@@ -241,19 +272,102 @@ TEST(JetWriter, LargeTableAcrossBitmapPagesKeepsOrder) {
     EXPECT_EQ(count.out, "40001\n");
 }
 
+std::string hex(const Page& p, std::size_t from, std::size_t to) {
+    static const char digits[] = "0123456789abcdef";
+    std::string s;
+    for (std::size_t i = from; i < to; ++i) s += {digits[p[i] >> 4], digits[p[i] & 15]};
+    return s;
+}
+
+// The header and the system tables hold what the Jet 4 files Access writes hold (the
+// values below are those of ten such files, Access 2000 to 2016; docs/dsfile.md).
+TEST(JetWriter, HeaderAndSystemTablesAsAccessWritesThem) {
+    TempDir dir;
+    JetWriter w({TableDef{"ds", {{"a", ColumnType::Text, 10}}}}, dir.file("h.DS"), false);
+    w.commit();
+    const double now = static_cast<double>(std::time(nullptr)) / 86400.0 + 25569.0;
+    Page p;
+    const std::string bytes = test::readFile(dir.file("h.DS"));
+    std::memcpy(p.data(), bytes.data(), p.size());
+    HeaderPage::toggleRegion(p);
+    EXPECT_EQ(hex(p, 0, 0x30),
+              "000100005374616e64617264204a657420444200010000000001000001010000020000000300000004"
+              "00000005000000");
+    EXPECT_EQ(hex(p, 0x3C, 0x42), "e40400000000");  // code page 1252, no page encryption
+    double created = 0;
+    std::memcpy(&created, &p[HeaderPage::kCreated], sizeof created);
+    EXPECT_NEAR(created, now, 0.001);
+    // The password area decodes to no password: it holds exactly the date's mask.
+    const auto days = static_cast<std::uint32_t>(static_cast<std::int32_t>(std::floor(created)));
+    for (std::size_t i = 0; i < HeaderPage::kPasswordSize; ++i)
+        EXPECT_EQ(p[HeaderPage::kPassword + i] ^ (days >> 8 * (i % 4) & 0xFF), 0) << i;
+    EXPECT_EQ(hex(p, 0x6A, 0x72), "aa21000009040000");  // sort order General (1033)
+    EXPECT_EQ(hex(p, 0x7A, 0x98), std::string(60, '0'));
+    EXPECT_EQ(hex(p, 0x98, 0xA0), "54060000342e3000");  // version stamp, "4.0"
+    EXPECT_EQ(hex(p, 0xE00, 0xE06), "010100010001");
+    EXPECT_EQ(hex(p, 0xFFE, 0x1000), "0001");
+
+    EXPECT_EQ(test::run(dir, "mdb-tables -S -1 h.DS").out,
+              "MSysObjects\nMSysACEs\nMSysQueries\nMSysRelationships\nds\n");
+    // Column for column as mdb-schema prints Access's own (an Access 2000 file).
+    EXPECT_EQ(test::run(dir, "mdb-schema -T MSysACEs h.DS | grep '^\t'").out,
+              "\t[ObjectId]\t\t\tLong Integer, \n\t[SID]\t\t\tBinary, \n\t[ACM]\t\t\tLong Integer, "
+              "\n\t[FInheritable]\t\t\tBoolean NOT NULL\n");
+    EXPECT_EQ(test::run(dir, "mdb-schema -T MSysQueries h.DS | grep -c '^\t'").out, "8\n");
+    EXPECT_EQ(test::run(dir, "mdb-schema -T MSysRelationships h.DS | grep -c '^\t'").out, "8\n");
+}
+
+// The file never passes its limit (2 GB by default; a small one here): the row that would
+// pass it is refused, the rows before it can still be written, and nothing is left behind.
+TEST(JetWriter, RefusesToGrowPastTheSizeLimit) {
+    TempDir dir;
+    const TableDef def{"ds", {{"n", ColumnType::Long}, {"m", ColumnType::Memo}}};
+    const std::vector<Value> row{1, std::string(3000, 'm')};
+    auto fill = [&](JetWriter& w) {
+        try {
+            for (;;) w.addRow(0, row);
+        } catch (const JetWriteError& e) {
+            EXPECT_EQ(std::string(e.what()),
+                      "the file would grow past 262144 bytes, the most a Jet database can hold");
+        }
+    };
+    {
+        JetWriter w({def}, dir.file("l.DS"), false, 64 * 4096);
+        fill(w);
+    }
+    EXPECT_TRUE(dir.entries().empty());
+    JetWriter w({def}, dir.file("l.DS"), false, 64 * 4096);
+    fill(w);
+    const std::uint32_t rows = w.rowCount(0);
+    EXPECT_GT(rows, 20u);
+    w.commit();
+    EXPECT_LE(test::readFile(dir.file("l.DS")).size(), 64u * 4096);
+    EXPECT_EQ(JetReader(dir.file("l.DS")).readTable("ds").rowCount(), rows);
+    EXPECT_EQ(JetWriter::kMaxFileSize, 2147483648u);
+}
+
 TEST(JetWriter, WritesThroughATemporaryFileAndKeepsExistingOnes) {
     TempDir dir;
-    JetWriter w({TableDef{"ds", {{"v", ColumnType::Long}}}});
-    w.addRow(0, std::vector<Value>{1});
+    const std::vector<TableDef> defs{{"ds", {{"v", ColumnType::Long}}}};
     const std::string path = dir.file("s.DS");
     test::writeFile(path, "old");
-    EXPECT_THROW(w.write(path, false), JetWriteError);
+    EXPECT_THROW(JetWriter(defs, path, false), JetWriteError);
     EXPECT_EQ(test::readFile(path), "old");
-    w.write(path, true);
+    {
+        JetWriter w(defs, path, true);
+        w.addRow(0, std::vector<Value>{1});
+        EXPECT_EQ(dir.entries().size(), 2u);  // the temporary file beside the old one
+        EXPECT_EQ(test::readFile(path), "old");
+        w.commit();
+    }
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"s.DS"});
     EXPECT_EQ(JetReader(path).readTable("ds").row(0)[0], Value(1));
-    EXPECT_THROW(w.write(dir.file("no/such/folder.DS"), false), JetWriteError);
+    {
+        JetWriter w(defs, dir.file("t.DS"), false);  // never committed
+        w.addRow(0, std::vector<Value>{2});
+    }
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"s.DS"});
+    EXPECT_THROW(JetWriter(defs, dir.file("no/such/folder.DS"), false), JetWriteError);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 #include "sandbox/tds/CommandLine.h"
 
@@ -27,6 +29,29 @@ TEST(TdsCommandLine, ReadsEveryOption) {
     EXPECT_EQ(cl.saPassword, "p w");
     EXPECT_EQ(cl.readTimeoutSeconds, 5);
     EXPECT_EQ(cl.maxConnections, 3u);
+}
+
+// The password stays out of process listings: a file (its first line) or the environment.
+TEST(TdsCommandLine, PasswordComesFromTheOptionElseTheFileElseTheEnvironment) {
+    const std::string file = testing::TempDir() + "sa-password-test";
+    std::ofstream(file, std::ios::binary) << "秘密 pw\r\nsecond line\n";
+    ::setenv(kSaPasswordVariable, "from env", 1);
+    EXPECT_EQ(saPassword(parseCommandLine({"--sa-password-file", file})), "秘密 pw");
+    EXPECT_EQ(saPassword(parseCommandLine({"--sa-password", "given"})), "given");
+    EXPECT_EQ(saPassword(parseCommandLine({})), "from env");
+    ::unsetenv(kSaPasswordVariable);
+    EXPECT_EQ(saPassword(parseCommandLine({})), "");
+    EXPECT_THROW(parseCommandLine({"--sa-password", "a", "--sa-password-file", file}),
+                 std::invalid_argument);
+    std::filesystem::remove(file);
+    for (const std::string& bad : {file, testing::TempDir()}) {
+        try {
+            saPassword(parseCommandLine({"--sa-password-file", bad}));
+            ADD_FAILURE() << bad;
+        } catch (const std::runtime_error& e) {
+            EXPECT_NE(std::string(e.what()).find(bad), std::string::npos) << e.what();
+        }
+    }
 }
 
 class TdsBadCommandLine : public testing::TestWithParam<std::vector<std::string>> {};

@@ -71,6 +71,22 @@ TEST_F(PrivateProfile, InvalidGbkNeverCostsTheRestOfTheFile) {
     EXPECT_EQ(ReadIniString(ini, "DataBase", "DBName", ""), "数 x");
 }
 
+// An editor's "UTF-8 with BOM": the first section is found and the file stays UTF-8 with its
+// mark; a UTF-8 ']' after a three-byte character still closes a section header.
+TEST_F(PrivateProfile, Utf8FileWithByteOrderMarkIsReadAndSavedAsUtf8) {
+    const std::string bom = "\xEF\xBB\xBF";
+    TestFolder::write(ini, bom + "[DataBase]\r\nDBName=销售\r\n[数]\r\nK=1\r\n");
+    EXPECT_EQ(ReadIniString(ini, "DataBase", "DBName", "d"), "销售");
+    EXPECT_EQ(ReadIniString(ini, "数", "K", "d"), "1");
+    WriteIniStrings(ini, "DataBase", {{"DBName", "数据"}, {"UserName", "用户😀"}});
+    EXPECT_EQ(TestFolder::read(ini),
+              bom + "[DataBase]\r\nDBName=数据\r\nUserName=用户😀\r\n[数]\r\nK=1\r\n");
+    TestFolder::write(ini, bom + "[A]\nK=" + std::string(253, 'x') + "数\xFF\n");
+    EXPECT_EQ(ReadIniString(ini, "A", "K", ""), std::string(253, 'x'));
+    TestFolder::write(ini, bom + "[A]\nK=a\xFF\n");
+    EXPECT_EQ(ReadIniString(ini, "A", "K", ""), "a\xEF\xBF\xBD");
+}
+
 TEST_F(PrivateProfile, NewFileIsReadableByItsOwnerOnly) {
     WriteIniString(ini, "DataBase", "PassWord", "secret");
     struct stat st {};

@@ -2,6 +2,8 @@
 
 #include <variant>
 
+#include "db/jet/JetName.h"
+
 namespace dsadmin {
 namespace {
 
@@ -26,37 +28,6 @@ bool decode(std::string_view s, std::size_t& i, char32_t& cp) {
     }
     i += len;
     return true;
-}
-
-void encode(char32_t cp, std::string& out) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-char32_t lowerOf(char32_t c) {
-    if (c >= 'A' && c <= 'Z') return c + 32;
-    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;  // Latin-1
-    if (c == 0x178) return 0xFF;
-    if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x138 && c != 0x149 && c != 0x17F)
-        return (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E) ? (c % 2 ? c + 1 : c)
-                                                                        : (c % 2 ? c : c + 1);
-    if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) return c + 32;  // Greek
-    if (c >= 0x410 && c <= 0x42F) return c + 32;                // Cyrillic
-    if (c >= 0x400 && c <= 0x40F) return c + 80;
-    return c;
 }
 
 // Accented Latin-1 lower-case letters sort with their base letter.
@@ -89,17 +60,7 @@ double numberOf(const Value& v, bool& isNumber) {
 }  // namespace
 
 std::string FoldCase(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
-    for (std::size_t i = 0; i < utf8.size();) {
-        std::size_t start = i;
-        char32_t cp = 0;
-        if (decode(utf8, i, cp))
-            encode(lowerOf(cp), out);
-        else
-            out.append(utf8.substr(start, i - start));
-    }
-    return out;
+    return JetName::fold(utf8);
 }
 
 bool JetSame(const Value& a, const Value& b) {

@@ -10,8 +10,8 @@
 
 namespace dsadmin {
 
-// utf8 with every letter of the Latin, Greek and Cyrillic alphabets in lower case. Bytes
-// that are no valid UTF-8 stay as they are.
+// utf8 with every letter case-folded (JetName::fold). Bytes that are no valid UTF-8 stay
+// as they are.
 std::string FoldCase(std::string_view utf8);
 
 // Whether two values are the same to Jet: both Null, texts equal without regard to case,

@@ -12,6 +12,7 @@
 #include "db/jet/AnswerReader.h"
 #include "db/jet/AnswerWriter.h"
 #include "db/jet/ChildProcess.h"
+#include "db/jet/JetName.h"
 #include "db/jet/JetWire.h"
 #include "db/jet/MdbDatabase.h"
 
@@ -51,14 +52,12 @@ int serve(const std::string& path, char kind, const std::string& table, int fd) 
     return 0;
 }
 
-std::string describeEnd(const ChildProcess::Outcome& o, std::chrono::milliseconds timeout) {
+std::string describeEnd(const ChildProcess::Outcome& o) {
     switch (o.end) {
         case ChildProcess::End::Signalled:
             return "the reader crashed with signal " + std::to_string(o.code);
         case ChildProcess::End::TimedOut:
-            return "no answer within " + (timeout.count() % 1000 == 0
-                                              ? std::to_string(timeout.count() / 1000) + " s"
-                                              : std::to_string(timeout.count()) + " ms");
+            break;  // reported by ask()
         case ChildProcess::End::TooLarge:
             return "the answer is too large";
         case ChildProcess::End::Exited:
@@ -76,11 +75,8 @@ JetType toJetType(std::uint8_t code) {
 }  // namespace
 
 int JetTable::columnIndex(std::string_view wanted) const {
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        const std::string& n = columns[i].name;
-        if (n.size() == wanted.size() && ::strncasecmp(n.data(), wanted.data(), n.size()) == 0)
-            return static_cast<int>(i);
-    }
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        if (JetName::same(columns[i].name, wanted)) return static_cast<int>(i);
     return -1;
 }
 
@@ -109,8 +105,11 @@ std::string ask(const std::string& path, char kind, const std::string& table,
     } catch (const std::system_error& e) {
         throw DbError("Cannot read " + quoted(path) + ": " + e.what());
     }
-    if (o.end != ChildProcess::End::Exited || o.code != 0)
-        throwInvalid(path, describeEnd(o, timeout));
+    if (o.end == ChildProcess::End::TimedOut)
+        throw DbError("Reading " + quoted(path) + " timed out: no answer within " +
+                      (timeout.count() % 1000 == 0 ? std::to_string(timeout.count() / 1000) + " s"
+                                                   : std::to_string(timeout.count()) + " ms"));
+    if (o.end != ChildProcess::End::Exited || o.code != 0) throwInvalid(path, describeEnd(o));
     return std::move(o.output);
 }
 
@@ -165,6 +164,7 @@ JetTable JetReader::readTable(std::string_view name) const {
             t.cells.reserve(announced * ncols);
         std::uint32_t rows = 0;
         for (std::uint8_t mark = in.u8(); mark != jetwire::kEnd; mark = in.u8(), ++rows) {
+            if (mark == jetwire::kBroken) throwInvalid(path_, in.str());
             if (mark != jetwire::kRow) throw AnswerReader::Garbled("row mark");
             for (std::uint32_t i = 0; i < ncols; ++i) t.cells.push_back(in.value());
         }

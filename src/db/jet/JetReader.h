@@ -37,7 +37,7 @@ enum class JetType : std::uint8_t {
     Text = 0x0A,      // read as UTF-8 text
     Ole = 0x0B,       // read as Null (OLE objects are not decoded)
     Memo = 0x0C,      // read as UTF-8 text
-    Guid = 0x0F,      // read as text {XXXXXXXX-XXXX-XXXX-XXXXXXXXXXXXXXXX}
+    Guid = 0x0F,      // read as text {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}
     Numeric = 0x10,   // read as floating
     Other = 0xFF,     // any other code: read as Null
 };
@@ -45,7 +45,7 @@ enum class JetType : std::uint8_t {
 struct JetColumn {
     std::string name;  // UTF-8, as stored in the file
     JetType type = JetType::Other;
-    int size = 0;  // bytes the file declares: Text 2 x characters, Long 4, Memo 0, ...
+    int size = 0;  // bytes: Text 2 x characters (Jet 3 files too), Long 4, Memo 0, ...
     friend bool operator==(const JetColumn&, const JetColumn&) = default;
 };
 
@@ -61,8 +61,8 @@ struct JetTable {
     std::span<const Value> row(std::size_t i) const {
         return {cells.data() + i * columns.size(), columns.size()};
     }
-    // Index of the column whose name equals `name` ignoring ASCII letter case, as Jet
-    // matches names; -1 when there is none.
+    // Index of the column whose name equals `name` ignoring letter case (every alphabet),
+    // as Jet matches names; -1 when there is none.
     int columnIndex(std::string_view name) const;
 };
 
@@ -80,11 +80,14 @@ class JetReader {
 
     // The user tables (not the MSys* system tables), in catalog order.
     // Throws DbError "\"<path>\" is not a valid structure file (<why>)" when the file is no
-    // Jet database, is damaged, or its reader crashes or exceeds the time limit.
+    // Jet database, is damaged or cut short, or its reader crashes; "Reading \"<path>\" timed
+    // out: no answer within <n> s" when the reader exceeds the time limit.
     std::vector<std::string> tableNames() const;
 
     // The columns and all rows of the user table `name`, matched ignoring letter case as Jet
-    // does. Reads the whole table in one pass.
+    // does. Reads the whole table in one pass. A table that is cut short (a page its usage
+    // map lists lies past the end of the file, fewer rows than its definition counts, a
+    // memo value missing) is an error, never a part of the table.
     // Throws DbError "Table \"<name>\" not found in \"<path>\"" when there is no such user
     // table, and the errors of tableNames() for a bad file.
     JetTable readTable(std::string_view name) const;

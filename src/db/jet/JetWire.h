@@ -7,7 +7,7 @@
 //   kind 'T': u32 n, n x str                       (user table names)
 //   kind 'R': str name, u32 ncols, ncols x (str name, u8 type, u32 size),
 //             u32 rows the definition announces (a hint only),
-//             { 'r' ncols x value } 'z' u32 rows sent
+//             { 'r' ncols x value } ( 'z' u32 rows sent | 'x' str why the table is damaged )
 //   value   := u8 tag, then: Int i64 | Float f64 | Text str | Date f64 | nothing
 //   str     := u32 byte length, UTF-8 bytes
 // Numbers are in the machine's own byte order: both ends are the same program.
@@ -20,7 +20,7 @@ inline constexpr char kMagic[4] = {'D', 'S', 'J', '1'};
 inline constexpr char kTrailer[4] = {'D', 'S', 'J', 'Z'};
 
 enum Kind : char { kError = 'E', kTables = 'T', kTable = 'R' };
-enum RowMark : char { kRow = 'r', kEnd = 'z' };
+enum RowMark : char { kRow = 'r', kEnd = 'z', kBroken = 'x' };
 
 enum ErrorCode : std::uint8_t {
     kNotJet = 1,    // libmdb could not open the file or read its catalog

@@ -1,6 +1,6 @@
 #include "db/jet/MdbDatabase.h"
 
-#include <strings.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <charconv>
@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "db/jet/JetName.h"
 #include "db/jet/JetWire.h"
 
 namespace dsadmin {
@@ -106,6 +107,20 @@ void writeGlibText(gchar* s, AnswerWriter& out) {
     g_free(s);
 }
 
+// A GUID in its standard text form {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}: the first three
+// groups are stored little-endian, the last eight bytes in order.
+std::string guidText(const unsigned char* p) {
+    static const char digits[] = "0123456789ABCDEF";
+    static const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+    std::string s = "{";
+    for (int i = 0; i < 16; ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10) s.push_back('-');
+        s.push_back(digits[p[order[i]] >> 4]);
+        s.push_back(digits[p[order[i]] & 15]);
+    }
+    return s + "}";
+}
+
 }  // namespace
 
 MdbDatabase::MdbDatabase(const std::string& path) {
@@ -114,11 +129,25 @@ MdbDatabase::MdbDatabase(const std::string& path) {
     ::unsetenv("MDBPATH");
     mdb_.reset(mdb_open(path.c_str(), MDB_NOFLAGS));
     if (!mdb_) throw Failure(jetwire::kNotJet, "not a Jet database");
+    struct stat st {};
+    if (::fstat(::fileno(mdb_->f->stream), &st) == 0)
+        fileSize_ = static_cast<std::uint64_t>(st.st_size);
+    // libmdb decodes Jet 4 names and texts as UCS-2, which turns a character beyond U+FFFF
+    // (a surrogate pair) into "??"; UTF-16 keeps it. Set before the catalog is read, so
+    // table and column names come out whole.
+    if (!IS_JET3(mdb_.get())) {
+        iconv_t utf16 = ::iconv_open("UTF-8", "UTF-16LE");
+        if (utf16 != reinterpret_cast<iconv_t>(-1)) {
+            if (mdb_->iconv_in != reinterpret_cast<iconv_t>(-1)) ::iconv_close(mdb_->iconv_in);
+            mdb_->iconv_in = utf16;
+        }
+    }
     mdb_set_bind_size(mdb_.get(), kBindSize);
     // Every Jet database lists at least its own catalog table MSysObjects; an empty list
     // means a catalog libmdb could not follow (a truncated file, for one).
     if (!mdb_read_catalog(mdb_.get(), MDB_TABLE) || mdb_->num_catalog == 0)
         throw Failure(jetwire::kNotJet, "no table catalog");
+    checkCatalog();
     textBuf_.resize(16384);
 }
 
@@ -132,14 +161,68 @@ std::vector<std::string> MdbDatabase::userTables() const {
 }
 
 MdbCatalogEntry* MdbDatabase::findUserTable(std::string_view name) const {
-    const std::string wanted(name);
     for (unsigned i = 0; i < mdb_->num_catalog; ++i) {
         auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb_->catalog, i));
         if (e->object_type == MDB_TABLE && mdb_is_user_table(e) &&
-            ::strcasecmp(e->object_name, wanted.c_str()) == 0)
+            JetName::same(e->object_name, name))
             return e;
     }
     return nullptr;
+}
+
+bool MdbDatabase::pageInFile(std::uint32_t page) const {
+    const std::uint64_t size = mdb_->fmt->pg_size;
+    return (std::uint64_t{page} + 1) * size <= fileSize_;
+}
+
+// A page that the table's usage map lists but the file does not reach: the file was cut
+// short. (A listed page of another kind or owner is skipped, as libmdb does; the row count
+// below still notices rows lost that way.)
+std::string MdbDatabase::missingPage(MdbTableDef* t) const {
+    if (!t->usage_map || t->map_sz < 1) return {};
+    gint32 pg = 0;
+    for (std::uint64_t n = 0; n < (std::uint64_t{1} << 32); ++n) {
+        gint32 next = mdb_map_find_next(mdb_.get(), t->usage_map, t->map_sz, pg);
+        if (next <= pg) return {};  // end of the map, an unknown map type or a loop
+        pg = next;
+        if (!pageInFile(static_cast<std::uint32_t>(pg)))
+            return "page " + std::to_string(pg) + " is past the end of the file";
+    }
+    return {};
+}
+
+std::string MdbDatabase::cutShort(const std::string& table, std::uint32_t announced,
+                                  std::uint32_t rows) {
+    return "table \"" + table + "\" is cut short or damaged: its definition counts " +
+           std::to_string(announced) + " rows, " + std::to_string(rows) + " could be read";
+}
+
+void MdbDatabase::checkCatalog() {
+    MdbCatalogEntry* catalog = nullptr;
+    for (unsigned i = 0; i < mdb_->num_catalog; ++i) {
+        auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb_->catalog, i));
+        if (e->table_pg == 2) catalog = e;
+    }
+    if (!catalog) return;
+    Table t(mdb_read_table(catalog));
+    if (!t || !mdb_read_columns(t.get()))
+        throw Failure(jetwire::kNotJet, "unreadable catalog definition");
+    if (std::string why = missingPage(t.get()); !why.empty())
+        throw Failure(jetwire::kNotJet, "the catalog is cut short: " + why);
+    std::uint32_t rows = 0;
+    MdbHandle* mdb = mdb_.get();
+    mdb_rewind_table(t.get());
+    while (mdb_read_next_dpg(t.get())) {
+        int count = mdb_get_int16(mdb->pg_buf, mdb->fmt->row_count_offset);
+        for (int r = 0; r < count; ++r) {
+            int start = 0;
+            size_t size = 0;
+            if (mdb_find_row(mdb, r, &start, &size) == 0 && size > 0 && !(start & kDeletedRow))
+                ++rows;
+        }
+    }
+    if (rows != t->num_rows)
+        throw Failure(jetwire::kNotJet, cutShort("MSysObjects", t->num_rows, rows));
 }
 
 void MdbDatabase::writeTable(std::string_view name, AnswerWriter& out) {
@@ -150,24 +233,30 @@ void MdbDatabase::writeTable(std::string_view name, AnswerWriter& out) {
     if (!table || !mdb_read_columns(table.get()) || !table->columns)
         throw Failure(jetwire::kBadTable, "unreadable table definition");
     MdbTableDef* t = table.get();
+    if (std::string why = missingPage(t); !why.empty())
+        throw Failure(jetwire::kBadTable,
+                      "table \"" + std::string(entry->object_name) + "\" is cut short: " + why);
+    MdbHandle* mdb = mdb_.get();
     out.str(entry->object_name);
     out.u32(t->num_cols);
     for (unsigned i = 0; i < t->num_cols; ++i) {
         auto* col = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, i));
         out.str(col->name);
         out.u8(static_cast<std::uint8_t>(col->col_type));
-        out.u32(static_cast<std::uint32_t>(col->col_size));
+        // Jet 3 keeps one byte a character; the answer counts text as Jet 4 does.
+        const bool jet3Text = IS_JET3(mdb) && col->col_type == MDB_TEXT;
+        out.u32(static_cast<std::uint32_t>(col->col_size * (jet3Text ? 2 : 1)));
     }
     out.u32(t->num_rows);
     std::vector<MdbField> fields(t->num_cols + 1);
     std::uint32_t rows = 0;
-    MdbHandle* mdb = mdb_.get();
+    damage_.clear();
     mdb_rewind_table(t);
     // The loop of mdb_fetch_row without its per-column text formatting: each row is
     // cracked once and its fields are decoded from the raw bytes.
-    while (t->num_cols > 0 && mdb_read_next_dpg(t)) {
+    while (t->num_cols > 0 && damage_.empty() && mdb_read_next_dpg(t)) {
         int count = mdb_get_int16(mdb->pg_buf, mdb->fmt->row_count_offset);
-        for (int r = 0; r < count; ++r) {
+        for (int r = 0; r < count && damage_.empty(); ++r) {
             int start = 0;
             size_t size = 0;
             if (mdb_find_row(mdb, r, &start, &size) != 0 || size == 0) continue;
@@ -178,6 +267,13 @@ void MdbDatabase::writeTable(std::string_view name, AnswerWriter& out) {
             ++rows;
             out.maybeFlush();
         }
+    }
+    if (damage_.empty() && t->num_cols > 0 && rows != t->num_rows)
+        damage_ = cutShort(entry->object_name, t->num_rows, rows);
+    if (!damage_.empty()) {
+        out.u8(jetwire::kBroken);
+        out.str(damage_);
+        return;
     }
     out.u8(jetwire::kEnd);
     out.u32(rows);
@@ -194,7 +290,7 @@ void MdbDatabase::writeRow(MdbTableDef* t, MdbField* fields, AnswerWriter& out) 
 // followed by the text in the row (flag 0x80), in one long-value row (0x40), or in a chain
 // of long-value rows each starting with the pointer to the next (0x00). Decoded here rather
 // than by libmdb, whose iconv turns characters beyond U+FFFF into "??".
-const std::string& MdbDatabase::memoBytes(const MdbField& f) {
+const std::string& MdbDatabase::memoBytes(const MdbColumn& col, const MdbField& f) {
     constexpr int kHeader = 12;
     MdbHandle* mdb = mdb_.get();
     memo_.clear();
@@ -210,19 +306,28 @@ const std::string& MdbDatabase::memoBytes(const MdbField& f) {
     void* buf = nullptr;
     int start = 0;
     size_t len = 0;
+    // A long-value row lies on a data page marked "LVAL" (a zeroed page would give zeros).
+    auto find = [&](std::int32_t at) {
+        if (!pageInFile(static_cast<std::uint32_t>(at) >> 8) ||
+            mdb_find_pg_row(mdb, at, &buf, &start, &len) != 0)
+            return false;
+        const auto* page = static_cast<const unsigned char*>(buf);
+        return page[0] == 0x01 && std::memcmp(page + 4, "LVAL", 4) == 0;
+    };
     if (flags == 0x40) {
-        if (mdb_find_pg_row(mdb, pointer, &buf, &start, &len) == 0)
+        if (find(pointer))
             memo_.assign(static_cast<const char*>(buf) + start, std::min(len, length));
-        return memo_;
+    } else if (flags == 0x00) {
+        // Each step adds at least one byte, so a looping chain ends at the stated length.
+        while (pointer != 0 && memo_.size() < length && find(pointer) && len > 4) {
+            const char* row = static_cast<const char*>(buf) + start;
+            memo_.append(row + 4, std::min(len - 4, length - memo_.size()));
+            pointer = load<std::int32_t>(reinterpret_cast<const unsigned char*>(row));
+        }
     }
-    if (flags != 0x00) return memo_;
-    // Each step adds at least one byte, so a looping chain ends at the stated length.
-    while (pointer != 0 && memo_.size() < length &&
-           mdb_find_pg_row(mdb, pointer, &buf, &start, &len) == 0 && len > 4) {
-        const char* row = static_cast<const char*>(buf) + start;
-        memo_.append(row + 4, std::min(len - 4, length - memo_.size()));
-        pointer = load<std::int32_t>(reinterpret_cast<const unsigned char*>(row));
-    }
+    if (memo_.size() < length)
+        damage_ = "a memo value of column \"" + std::string(col.name) + "\" is cut short (" +
+                  std::to_string(memo_.size()) + " of " + std::to_string(length) + " bytes)";
     return memo_;
 }
 
@@ -280,7 +385,7 @@ void MdbDatabase::writeValue(const MdbColumn& col, const MdbField& f, AnswerWrit
             if (IS_JET3(mdb))
                 return writeGlibText(mdb_col_to_string(mdb, mdb->pg_buf, f.start, MDB_MEMO, f.siz),
                                      out);
-            const std::string& bytes = memoBytes(f);
+            const std::string& bytes = memoBytes(col, f);
             std::string text;
             decodeJet4Text(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
                            text);
@@ -288,7 +393,8 @@ void MdbDatabase::writeValue(const MdbColumn& col, const MdbField& f, AnswerWrit
             return;
         }
         case MDB_REPID:
-            return writeGlibText(mdb_uuid_to_string(mdb->pg_buf, f.start), out);
+            out.u8(jetwire::kText), out.str(guidText(p));
+            return;
         case MDB_NUMERIC: {
             gchar* s = mdb_numeric_to_string(mdb, f.start, col.col_scale, col.col_prec);
             double v = 0.0;

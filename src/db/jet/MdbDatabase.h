@@ -28,15 +28,20 @@ class MdbDatabase {
 
     // Opens `path` read-only and reads its table catalog. The file must exist (libmdb
     // searches $MDBPATH for a missing one, and loops forever on an empty entry there).
-    // Throws Failure(kNotJet) when libmdb cannot open it or read its catalog.
+    // Throws Failure(kNotJet) when libmdb cannot open it or read its catalog, and when the
+    // catalog is cut short (a page its usage map lists lies past the end of the file, or
+    // fewer rows can be read than its definition counts).
     explicit MdbDatabase(const std::string& path);
 
     // User tables in catalog order.
     std::vector<std::string> userTables() const;
 
     // Writes the table's name, columns and every row to `out` (JetWire.h, kind 'R' body).
-    // Throws Failure(kNoTable) when there is no user table `name` (ignoring letter case),
-    // Failure(kBadTable) when its definition cannot be read.
+    // Throws Failure(kNoTable) when there is no user table `name` (ignoring letter case as
+    // Jet does, for every alphabet), Failure(kBadTable) when its definition cannot be read
+    // or its usage map lists a page past the end of the file. A table that turns out
+    // damaged while its rows stream (fewer rows than its definition counts, a memo value
+    // cut short) ends with the 'x' mark and the reason instead of 'z'.
     void writeTable(std::string_view name, AnswerWriter& out);
 
   private:
@@ -49,13 +54,20 @@ class MdbDatabase {
     using Table = std::unique_ptr<MdbTableDef, TableFreer>;
 
     MdbCatalogEntry* findUserTable(std::string_view name) const;
+    bool pageInFile(std::uint32_t page) const;
+    std::string missingPage(MdbTableDef* t) const;
+    static std::string cutShort(const std::string& table, std::uint32_t announced,
+                                std::uint32_t rows);
+    void checkCatalog();
     void writeRow(MdbTableDef* table, MdbField* fields, AnswerWriter& out);
     void writeValue(const MdbColumn& col, const MdbField& field, AnswerWriter& out);
-    const std::string& memoBytes(const MdbField& field);
+    const std::string& memoBytes(const MdbColumn& col, const MdbField& field);
 
     std::unique_ptr<MdbHandle, HandleCloser> mdb_;
     std::string textBuf_;
     std::string memo_;
+    std::string damage_;  // why the table being written is damaged; empty while it is not
+    std::uint64_t fileSize_ = 0;
 };
 
 }  // namespace dsadmin

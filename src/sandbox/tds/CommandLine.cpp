@@ -1,8 +1,13 @@
 #include "sandbox/tds/CommandLine.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
+#include <string>
 
 namespace sandbox::tds {
 namespace {
@@ -19,11 +24,14 @@ long parseNumber(const std::string& text, long min, long max, const std::string&
 }  // namespace
 
 const char* const kUsage =
-    "usage: dsadmin-sandbox [--listen HOST:PORT] [--data DIR] [--sa-password PW]\n"
+    "usage: dsadmin-sandbox [--listen HOST:PORT] [--data DIR]\n"
+    "                       [--sa-password PW | --sa-password-file FILE]\n"
     "                       [--read-timeout SECONDS] [--max-connections N]\n"
     "A local stand-in for SQL Server, for trials and tests. Defaults: --listen 127.0.0.1:1433,\n"
     "--data $XDG_STATE_HOME/dsadmin-sandbox (or ~/.local/state/dsadmin-sandbox), login sa with\n"
-    "an empty password. Port 0 picks a free port. Prints 'listening on HOST:PORT' when ready.\n";
+    "the password in $DSADMIN_SANDBOX_SA_PASSWORD, else an empty one. --sa-password-file reads\n"
+    "it from the file's first line (unlike --sa-password, it shows in no process listing).\n"
+    "Port 0 picks a free port. Prints 'listening on HOST:PORT' when ready.\n";
 
 std::string defaultDataDir() {
     if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state)
@@ -58,7 +66,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             inlineValue = true;
         }
         if (name != "--listen" && name != "--data" && name != "--sa-password" &&
-            name != "--read-timeout" && name != "--max-connections")
+            name != "--sa-password-file" && name != "--read-timeout" && name != "--max-connections")
             throw std::invalid_argument("unknown option '" + name + "'");
         if (!inlineValue) {
             if (i + 1 >= args.size()) throw std::invalid_argument(name + " needs a value");
@@ -70,13 +78,36 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             cl.dataDir = value;
         else if (name == "--sa-password")
             cl.saPassword = value;
+        else if (name == "--sa-password-file")
+            cl.saPasswordFile = value;
         else if (name == "--read-timeout")
             cl.readTimeoutSeconds = static_cast<int>(parseNumber(value, 1, 86400, name));
         else
             cl.maxConnections = static_cast<std::size_t>(parseNumber(value, 1, 10000, name));
     }
     if (cl.dataDir.empty()) cl.dataDir = defaultDataDir();
+    if (!cl.saPassword.empty() && !cl.saPasswordFile.empty())
+        throw std::invalid_argument("--sa-password and --sa-password-file exclude each other");
     return cl;
+}
+
+std::string saPassword(const CommandLine& cl) {
+    if (!cl.saPassword.empty()) return cl.saPassword;
+    if (cl.saPasswordFile.empty()) {
+        const char* fromEnvironment = std::getenv(kSaPasswordVariable);
+        return fromEnvironment ? fromEnvironment : "";
+    }
+    std::error_code ec;
+    if (std::filesystem::is_directory(cl.saPasswordFile, ec))
+        throw std::runtime_error("the password file " + cl.saPasswordFile + " is a folder");
+    std::ifstream in(cl.saPasswordFile, std::ios::binary);
+    std::string text;
+    if (in) std::getline(in, text);
+    if (!in && !in.eof())
+        throw std::runtime_error("cannot read the password file " + cl.saPasswordFile + ": " +
+                                 std::strerror(errno));
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+    return text;
 }
 
 }  // namespace sandbox::tds

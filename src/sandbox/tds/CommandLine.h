@@ -1,7 +1,9 @@
 #pragma once
 // The dsadmin-sandbox command line:
-//   dsadmin-sandbox [--listen HOST:PORT] [--data DIR] [--sa-password PW]
+//   dsadmin-sandbox [--listen HOST:PORT] [--data DIR]
+//                   [--sa-password PW | --sa-password-file FILE]
 //                   [--read-timeout SECONDS] [--max-connections N]
+// and the environment variable DSADMIN_SANDBOX_SA_PASSWORD.
 
 #include <cstdint>
 #include <optional>
@@ -13,8 +15,9 @@ namespace sandbox::tds {
 struct CommandLine {
     std::string host = "127.0.0.1";
     std::uint16_t port = 1433;
-    std::string dataDir;  // already defaulted by parseCommandLine
-    std::string saPassword;
+    std::string dataDir;         // already defaulted by parseCommandLine
+    std::string saPassword;      // --sa-password
+    std::string saPasswordFile;  // --sa-password-file
     int readTimeoutSeconds = 30;
     std::size_t maxConnections = 64;
     bool help = false;
@@ -29,6 +32,14 @@ CommandLine parseCommandLine(const std::vector<std::string>& args);
 void parseListenAddress(const std::string& text, std::string& host, std::uint16_t& port);
 
 std::string defaultDataDir();
+
+// The name of the environment variable that gives the sa password when neither option does.
+inline constexpr const char* kSaPasswordVariable = "DSADMIN_SANDBOX_SA_PASSWORD";
+
+// The sa login's password: --sa-password, else the first line of --sa-password-file (without
+// its LF or CR LF), else $DSADMIN_SANDBOX_SA_PASSWORD, else empty. Throws std::runtime_error
+// naming the file when it cannot be read (missing, no permission, a folder).
+std::string saPassword(const CommandLine& cl);
 
 extern const char* const kUsage;
 

@@ -45,9 +45,10 @@ int main(int argc, char** argv) {
     }
     ServerLog log;
     try {
+        const std::string password = saPassword(cl);
         std::error_code ec;
         std::filesystem::create_directories(cl.dataDir, ec);
-        auto engine = sandbox::openEngine({cl.dataDir, cl.saPassword});
+        auto engine = sandbox::openEngine({cl.dataDir, password});
         ServerSettings settings;
         settings.host = cl.host;
         settings.port = cl.port;

@@ -2,10 +2,11 @@
 // exactly those values back, and that `dsfile dump` prints exactly the input.
 //
 //   node roundtrip.mjs DSFILE
-import { mkdtempSync, rmSync } from "node:fs";
+import { mkdtempSync, readFileSync, rmSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
 import { execFileSync } from "node:child_process";
+import MDBReader from "mdb-reader";
 import { compareFile } from "./compare.mjs";
 
 const dsfile = process.argv[2];
@@ -39,8 +40,22 @@ try {
     let ds = "ftable\tfname\tflb\tflong\tfauto\tfindex\n";
     for (let r = 0; r < 50000; r++)
         ds += `T${r >> 4}\t${text(r, 1)}\t${text(r, 2)}\t${number(r, 0)}\t${number(r, 1)}\t${number(r, 2)}\n`;
-    compareFile(dsfile, write("ds.DS", ds));
+    const dsFile = write("ds.DS", ds);
+    compareFile(dsfile, dsFile);
     console.log("50,000 ds rows: mdb-reader, dsfile dump and the input agree");
+
+    // The header as a reader that checks it sees it: no password, made just now; the system
+    // tables of every Jet 4 file, the three beside MSysObjects empty.
+    const reader = new MDBReader(readFileSync(dsFile));
+    if (reader.getPassword() !== null) throw new Error(`password ${JSON.stringify(reader.getPassword())}`);
+    const age = Date.now() - reader.getCreationDate().getTime();
+    if (!(age > -120000 && age < 600000)) throw new Error(`creation date ${reader.getCreationDate()}`);
+    const system = reader.getTableNames({ normalTables: false, systemTables: true });
+    if (JSON.stringify(system) !== '["MSysObjects","MSysACEs","MSysQueries","MSysRelationships"]')
+        throw new Error(`system tables ${JSON.stringify(system)}`);
+    for (const name of system.slice(1))
+        if (reader.getTable(name).getData().length !== 0) throw new Error(`${name} has rows`);
+    console.log("header: no password, creation date read; system tables present");
 
     let all = "t:text(255)\ti:integer\tb:byte\td:double\ty:yesno\tw:datetime\tm:memo\tl:long\n";
     for (let r = 0; r < 3000; r++) {
