@@ -39,8 +39,10 @@ void CliFigures(const BenchContext& c, FigureTable& table) {
     WriteStructureFile(app, "Bench", tables, 10);
     WriteIniString(app + "/Setup.ini", "DataBase", "DSName", "Bench");
     LastBox box;
-    const RunInput input({"SQL Server", server.dataSource(), "sa", "", "CliDb", app + "/save"},
-                         app + "/Setup.ini", app, box);
+    const RunInput input{{"SQL Server", server.dataSource(), "sa", "", "CliDb", app + "/save"},
+                         app + "/Setup.ini",
+                         app,
+                         box};
     Run(CreateDatabaseRun, input, box, kCreateDoneText);
 
     const std::vector<std::string> common = {"--app-folder",      app,          "--server",

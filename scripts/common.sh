@@ -7,10 +7,13 @@ build="${DSADMIN_BUILD_DIR:-$root/build}"
 say() { printf '==> %s\n' "$*"; }
 
 # Every package named in scripts/packages/*.txt (one a line, '#' comments) that dpkg
-# does not report as installed is installed with apt-get.
+# does not report as installed is installed with apt-get. With arguments, only the lists
+# named (install_packages build app reads build.txt and app.txt).
 install_packages() {
-  local wanted missing=() p
-  wanted=$(sed -e 's/#.*//' -e '/^\s*$/d' "$root"/scripts/packages/*.txt | sort -u)
+  local wanted missing=() p lists=()
+  for p in "$@"; do lists+=("$root/scripts/packages/$p.txt"); done
+  [ $# -gt 0 ] || lists=("$root"/scripts/packages/*.txt)
+  wanted=$(sed -e 's/#.*//' -e '/^\s*$/d' "${lists[@]}" | sort -u)
   for p in $wanted; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' && continue
     # npm comes inside NodeSource's nodejs, which Debian's npm package cannot sit beside.

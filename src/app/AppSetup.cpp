@@ -13,6 +13,7 @@
 #include <QTranslator>
 #include <QWidget>
 
+#include "Version.h"
 #include "app/AppIcon.h"
 #include "db/MsgBox.h"
 
@@ -37,7 +38,7 @@ void InstallFontSubstitutions() {
                  QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("WenQuanYi Micro Hei")});
 }
 
-void SetUpApplication(QApplication& app) {
+void LoadQtTranslations(QCoreApplication& app) {
     const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
     for (const char* name : {"qtbase_zh_CN", "qt_zh_CN"}) {
         auto* translator = new QTranslator(&app);
@@ -47,8 +48,14 @@ void SetUpApplication(QApplication& app) {
             delete translator;
         }
     }
+}
+
+void SetUpApplication(QApplication& app) {
+    LoadQtTranslations(app);
     InstallFontSubstitutions();
     app.setApplicationName(QStringLiteral("dsadmin"));
+    app.setApplicationVersion(QString::fromLatin1(kVersion));
+    app.setDesktopFileName(QStringLiteral("org.dsadmin.dsadmin"));
     app.setWindowIcon(AppIcon());
 }
 

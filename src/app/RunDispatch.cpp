@@ -38,7 +38,7 @@ void RunFromWindow(Run run, const RunInput& input) noexcept {
         try {
             OverrideCursor wait(Qt::WaitCursor);
             ArrowOverBoxes boxes(input.msgBox);
-            run(RunInput{input.fields, input.setupPath, input.appFolder, boxes});
+            run(RunInput{input.fields, input.setupPath, input.appFolder, boxes, input.progress});
         } catch (const std::exception& e) {
             ShowFailure(input.msgBox, e.what());
         } catch (...) {

@@ -1,5 +1,6 @@
 #include "app/frm_Main.h"
 
+#include <QCloseEvent>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -12,6 +13,7 @@
 #include "app/AppSetup.h"
 #include "app/ComboBox.h"
 #include "app/FolderPicker.h"
+#include "app/ProgressDisplay.h"
 #include "app/QtMsgBox.h"
 #include "app/RunDispatch.h"
 #include "app/StarPasswordStyle.h"
@@ -72,7 +74,8 @@ frm_Main::frm_Main(Environment environment, QWidget* parent)
                           Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint),
       msgBox_(environment.msgBox),
-      pickFolder_(std::move(environment.pickFolder)) {
+      pickFolder_(std::move(environment.pickFolder)),
+      progressDelay_(environment.progressDelay) {
     if (!msgBox_) {
         ownMsgBox_ = std::make_unique<QtMsgBox>(this);
         msgBox_ = ownMsgBox_.get();
@@ -125,6 +128,10 @@ void frm_Main::createControls() {
     Text3->style()->setParent(Text3);
     InputMethodOff(Text2);
     InputMethodOff(Text3);
+    ProgressLabel = new QLabel(Frame1);
+    ProgressLabel->setObjectName(QStringLiteral("ProgressLabel"));
+    ProgressLabel->setGeometry(48, 208, 345, 22);
+    ProgressLabel->setVisible(false);
 }
 
 void frm_Main::createButtons() {
@@ -191,14 +198,31 @@ void frm_Main::LoadDBSet() {
 }
 
 // Each run gets the boxes' texts at the click; RunFromWindow catches what the run does not.
+void frm_Main::startRun(Run run) {
+    running_ = true;
+    {
+        ProgressDisplay progress(*ProgressLabel, progressDelay_);
+        RunFromWindow(run, {runFields(), setupPath_, appFolder_, *msgBox_, &progress});
+    }
+    running_ = false;
+}
+
 void frm_Main::Command1_Click() {
-    RunFromWindow(CreateDatabaseRun, {runFields(), setupPath_, appFolder_, *msgBox_});
+    startRun(CreateDatabaseRun);
 }
 void frm_Main::Command2_Click() {
-    RunFromWindow(ModifyDatabaseRun, {runFields(), setupPath_, appFolder_, *msgBox_});
+    startRun(ModifyDatabaseRun);
 }
 void frm_Main::Command3_Click() {
-    RunFromWindow(DeleteDatabaseRun, {runFields(), setupPath_, appFolder_, *msgBox_});
+    startRun(DeleteDatabaseRun);
+}
+
+void frm_Main::closeEvent(QCloseEvent* event) {
+    if (running_) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 void frm_Main::Command4_Click() {

@@ -5,10 +5,12 @@
 
 #include <QWidget>
 #include <array>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "app/RunDispatch.h"
 #include "db/MsgBox.h"
 #include "settings/DBSet.h"
 
@@ -32,6 +34,8 @@ class frm_Main : public QWidget {
         MsgBox* msgBox = nullptr;  // not owned; default: Qt message boxes over this window
         FolderPicker pickFolder;   // default: BrowseForFolder (FolderDialog)
         std::string appFolder;     // folder of Setup.ini; default: the executable's folder
+        // How long a run works before ProgressLabel shows its step.
+        std::chrono::milliseconds progressDelay{1000};
     };
 
     // Builds the controls and runs the load step (SetupPath, then LoadDBSet); writes nothing.
@@ -55,6 +59,8 @@ class frm_Main : public QWidget {
     QPushButton* Command2{};
     QPushButton* Command3{};
     QPushButton* Command4{};
+    // Inside Frame1 under the password box; shown only while a run works (ProgressDisplay).
+    QLabel* ProgressLabel{};
 
     // The settings file's full path, set once at load.
     const std::string& SetupPath() const { return setupPath_; }
@@ -76,7 +82,13 @@ class frm_Main : public QWidget {
     void Command3_Click();  // delete the database
     void Command4_Click();  // choose the save folder into Text5
 
+  protected:
+    // While a run works the window stays open: the close is ignored.
+    void closeEvent(QCloseEvent* event) override;
+
   private:
+    // Runs `run` with the boxes' current texts, showing its progress.
+    void startRun(Run run);
     void createControls();
     void createButtons();
     void applyTabOrder();
@@ -87,6 +99,8 @@ class frm_Main : public QWidget {
     FolderPicker pickFolder_;
     std::string appFolder_;  // the executable's folder: Setup.ini and the structure file
     std::string setupPath_;
+    std::chrono::milliseconds progressDelay_;
+    bool running_ = false;
 };
 
 }  // namespace dsadmin

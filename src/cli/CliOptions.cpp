@@ -25,6 +25,7 @@ Command ReadCommand(const std::vector<std::string>& args, std::size_t& i) {
                                                             {"check", Command::Check}};
     if (i >= args.size()) throw UsageError("缺少命令：create、modify、delete、plan 或 check");
     const std::string& word = args[i++];
+    if (word.rfind("-", 0) == 0) throw UsageError("未知选项：" + OptionName(word));
     if (word == "plan") {
         if (i < args.size() && args[i] == "create") return ++i, Command::PlanCreate;
         if (i < args.size() && args[i] == "modify") return ++i, Command::PlanModify;
@@ -60,7 +61,7 @@ CliOptions CliOptions::Parse(const std::vector<std::string>& args) {
     CliOptions o;
     for (const std::string& a : args) {
         if (a == "--help" || a == "-h") return o.help = true, o;
-        if (a == "--version") return o.version = true, o;
+        if (a == "--version" || a == "-v") return o.version = true, o;
     }
     std::size_t i = 0;
     o.command = ReadCommand(args, i);
@@ -132,8 +133,8 @@ std::string UsageText() {
   --password-stdin       从标准输入的第一行读取密码
   --yes                  不提问，全部回答“确定”
   --json                 在标准输出上只写一个 JSON 文档
-  --help                 显示本帮助
-  --version              显示版本
+  --help, -h             显示本帮助
+  --version, -v          显示版本
 
 密码从不出现在命令行上。本程序从不写入 Setup.ini。
 退出码：0 完成（或检查无差异），1 运行或检查失败，2 用法错误，3 检查发现差异，

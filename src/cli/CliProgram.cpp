@@ -6,6 +6,7 @@
 #include <iostream>
 #include <optional>
 
+#include "Version.h"
 #include "cli/CliOptions.h"
 #include "cli/Json.h"
 #include "cli/RunReport.h"
@@ -17,14 +18,10 @@
 #include "db/runs/ModifyDatabaseRun.h"
 #include "settings/PrivateProfile.h"
 
-#ifndef DSADMIN_VERSION
-#define DSADMIN_VERSION "0"
-#endif
-
 namespace dsadmin::cli {
 namespace {
 
-const char* const kProgram = "dsadmin-cli：";
+const char* const kProgram = "dsadmin-cli: ";
 
 // The first line of `in` without its line end; nullopt when `in` holds no line at all.
 std::optional<std::string> FirstLine(std::istream& in) {
@@ -235,7 +232,7 @@ int CliProgram::Run(const std::vector<std::string>& args, bool interactive, std:
     try {
         const CliOptions o = CliOptions::Parse(args);
         if (o.help) return out << UsageText(), kExitDone;
-        if (o.version) return out << "dsadmin-cli " << DSADMIN_VERSION << "\n", kExitDone;
+        if (o.version) return out << "dsadmin-cli " << kVersion << "\n", kExitDone;
         if (AsksQuestions(o.command) && !o.yes && !interactive)
             throw UsageError("没有终端可以回答问题：请加 --yes");
         const Inputs inputs = Resolve(o, in);

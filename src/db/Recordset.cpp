@@ -75,6 +75,11 @@ void Recordset::Close() {
     current_ = 0;
 }
 
+std::size_t Recordset::RecordCount() const {
+    requireOpen();
+    return rows_.rows.size();
+}
+
 const std::vector<std::string>& Recordset::FieldNames() const {
     requireOpen();
     return rows_.columns;

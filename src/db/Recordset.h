@@ -62,6 +62,10 @@ class Recordset {
     void Close();
     int State() const { return open_ ? kStateOpen : kStateClosed; }
 
+    // The number of rows of the open result (all of them are on the client). Throws DbError
+    // when the row set is closed.
+    std::size_t RecordCount() const;
+
     // The field names of the open result, in order.
     const std::vector<std::string>& FieldNames() const;
 

@@ -3,6 +3,8 @@
 #include <array>
 #include <ostream>
 
+#include "Version.h"
+
 namespace dsadmin::dsfile {
 namespace {
 
@@ -16,7 +18,7 @@ const std::array<Command, 4> kCommands = {{
 }};
 
 void printUsage(std::ostream& os) {
-    os << "usage:\n";
+    os << "usage: dsfile --help | --version\n";
     for (const auto& c : kCommands)
         os << "  dsfile " << c.name << ' ' << c.usage << "\n      " << c.summary << '\n';
     os << "Rows: one a line, cells separated by tabs, a header line of column names first.\n"
@@ -48,6 +50,15 @@ int dispatch(std::span<const std::string> args, Streams io) {
     if (!args.empty() && (args[0] == "--help" || args[0] == "-h" || args[0] == "help")) {
         printUsage(io.out);
         return kOk;
+    }
+    if (!args.empty() && (args[0] == "--version" || args[0] == "-v")) {
+        io.out << "dsfile " << kVersion << '\n';
+        return kOk;
+    }
+    if (!args.empty() && args[0].size() > 1 && args[0][0] == '-') {
+        io.err << "dsfile: unknown option \"" << args[0]
+               << "\" (dsfile --help lists the commands)\n";
+        return kUsage;
     }
     for (const auto& c : kCommands)
         if (!args.empty() && c.name == args[0]) return c.run(args.subspan(1), io);

@@ -33,8 +33,9 @@ struct Command {
 // Every subcommand, in the order the usage text lists them.
 std::span<const Command> commands();
 
-// Runs the subcommand named by args[0] (prints the usage text and returns kUsage when there
-// is none or it is unknown).
+// Runs the subcommand named by args[0]. --help (-h, help) prints the usage text, --version (-v)
+// "dsfile <version>", both to io.out with kOk. Any other option gets one line on io.err and
+// kUsage; no subcommand or an unknown one prints the usage text to io.err with kUsage.
 int dispatch(std::span<const std::string> args, Streams io);
 
 // Prints "usage: dsfile <name> <usage>" to io.err and returns kUsage.

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -125,6 +126,38 @@ TEST_F(RunButtons, DeleteTakesTheTypedNameAndSavesNothing) {
               "1|系统提示|是否真的要删除数据库？ -> 1\n64|系统提示|删除数据库错误：" +
                   InvalidDatabaseNameText("Sales;drop database master") + " -> 1\n");
     EXPECT_FALSE(std::filesystem::exists(folder + "/Setup.ini"));
+}
+
+// At each box: what the progress label shows, and a try to close the window.
+class ProgressWatchingMsgBox : public MsgBox {
+  public:
+    int show(const std::string&, const std::string&, int) override {
+        seen.push_back(window->ProgressLabel->isVisible() ? window->ProgressLabel->text()
+                                                          : QStringLiteral("<hidden>"));
+        window->close();
+        return kAnswerOk;
+    }
+    frm_Main* window = nullptr;
+    std::vector<QString> seen;
+};
+
+TEST_F(RunButtons, ProgressShowsOnceARunHasWorkedForTheDelayAndTheWindowStaysOpenMeanwhile) {
+    for (const int delay : {1000, 0}) {
+        ProgressWatchingMsgBox observer;
+        frm_Main shown({&observer, [this] { return folder + "/data"; }, folder,
+                        std::chrono::milliseconds(delay)});
+        observer.window = &shown;
+        shown.show();
+        click(shown.Command4);
+        click(shown.Command1);  // the question, then the server does not answer
+        const QString atFailure =
+            delay == 0 ? QStringLiteral("正在连接服务器……") : QStringLiteral("<hidden>");
+        EXPECT_EQ(observer.seen, (std::vector<QString>{"<hidden>", atFailure})) << delay;
+        EXPECT_TRUE(shown.isVisible()) << "closed while a run worked";
+        EXPECT_FALSE(shown.ProgressLabel->isVisible());
+        shown.close();
+        EXPECT_FALSE(shown.isVisible()) << "not closed after the run";
+    }
 }
 
 Qt::CursorShape gCursorDuringRun = Qt::ArrowCursor;

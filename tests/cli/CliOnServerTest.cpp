@@ -202,11 +202,11 @@ TEST_F(Cli, CheckReportsMissingExtraAndChangedColumns) {
 TEST_F(Cli, ExitCodesForUsageRefusalsAndFailures) {
     EXPECT_EQ(run("check --password=secret" + common()).code, 2);
     Result unknown = run("check --frobnicate=s3cret" + common());
-    EXPECT_EQ(unknown.err, "dsadmin-cli：未知选项：--frobnicate（--help 显示用法）\n");
+    EXPECT_EQ(unknown.err, "dsadmin-cli: 未知选项：--frobnicate（--help 显示用法）\n");
     EXPECT_EQ(run("create" + common()).code, 2);  // no --save-folder
     Result noTerminal = run("delete" + common());
     EXPECT_EQ(noTerminal.code, 2);
-    EXPECT_EQ(noTerminal.err, "dsadmin-cli：没有终端可以回答问题：请加 --yes（--help 显示用法）\n");
+    EXPECT_EQ(noTerminal.err, "dsadmin-cli: 没有终端可以回答问题：请加 --yes（--help 显示用法）\n");
     EXPECT_EQ(run("check --password-env NO_SUCH_VARIABLE_HERE" + common()).code, 2);
 
     Result missing = run("modify --yes --json" + common());  // no such database

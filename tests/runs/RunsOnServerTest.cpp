@@ -12,6 +12,7 @@
 #include "db/runs/DatabaseName.h"
 #include "db/runs/DeleteDatabaseRun.h"
 #include "db/runs/ModifyDatabaseRun.h"
+#include "db/runs/RunProgress.h"
 
 namespace runs_test {
 namespace {
@@ -144,6 +145,43 @@ TEST_F(RunsOnServer, ModifyLeavesPresentTablesAloneInAnySchema) {
     ModifyDatabaseRun(input(second));
     EXPECT_EQ(second.transcript(),
               "1|系统提示|是否真的要修改数据库？ -> 1\n64|系统提示|数据库修改完成 -> 1\n");
+}
+
+// Collects the operator's text of every step a run reports.
+struct StepLog : RunProgress {
+    void report(const RunStep& step) override { steps.push_back(ProgressText(step)); }
+    std::vector<std::string> steps;
+};
+
+TEST_F(RunsOnServer, ProgressReportsEveryStepAndChangesNoBoxOrStatement) {
+    writeStructure(kThreeTables);
+    ScriptedMsgBox boxes;
+    StepLog log;
+    RunInput with = input(boxes);
+    with.progress = &log;
+    CreateDatabaseRun(with);
+    ExpectGolden("create_three_tables", transcript(boxes));
+    EXPECT_EQ(log.steps,
+              (std::vector<std::string>{
+                  "正在连接服务器……", "正在创建数据库……", "正在读取结构文件……",
+                  "正在创建第 1 个表（共 3 个）：Person", "正在创建第 2 个表（共 3 个）：Stock",
+                  "正在创建第 3 个表（共 3 个）：Ware"}));
+
+    admin(db).Execute("DROP TABLE Stock");
+    ScriptedMsgBox modify;
+    StepLog modifyLog;
+    RunInput modifyWith = input(modify);
+    modifyWith.progress = &modifyLog;
+    ModifyDatabaseRun(modifyWith);
+    EXPECT_EQ(modify.transcript(),
+              "1|系统提示|是否真的要修改数据库？ -> 1\n"
+              "0||CREATE TABLE Stock (Qty Int) -> 1\n"
+              "64|系统提示|数据库修改完成 -> 1\n");
+    EXPECT_EQ(modifyLog.steps,
+              (std::vector<std::string>{
+                  "正在连接服务器……", "正在读取结构文件……", "正在检查第 1 个表（共 3 个）：Person",
+                  "正在检查第 2 个表（共 3 个）：Stock", "正在创建第 2 个表（共 3 个）：Stock",
+                  "正在检查第 3 个表（共 3 个）：Ware"}));
 }
 
 TEST_F(RunsOnServer, ModifyOfAMissingDatabaseEndsAtTheSwitch) {

@@ -244,6 +244,9 @@ TEST(TdsSandboxProcess, UsageErrorsExitWith2) {
     for (const char* args : {"--bogus", "--listen", "--listen 1433", "--read-timeout 0"}) {
         auto r = runCommand(SandboxProcess::executable() + " " + args);
         EXPECT_EQ(r.exitCode, 2) << args << "\n" << r.output;
-        EXPECT_NE(r.output.find("usage: dsadmin-sandbox"), std::string::npos);
+        // One line naming the fault and where the usage is.
+        EXPECT_EQ(r.output.rfind("dsadmin-sandbox: ", 0), 0u) << r.output;
+        EXPECT_EQ(r.output.find("(see dsadmin-sandbox --help)\n"), r.output.size() - 29)
+            << r.output;
     }
 }

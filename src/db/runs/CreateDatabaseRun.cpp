@@ -26,8 +26,12 @@ void CreateTables(const RunInput& input, CreateRunObjects& o) {
     o.tableList.Open(kTableListQuery, o.structure, kOpenKeyset, kLockReadOnly);
     if (o.tableList.Eof()) return;
     o.tableList.MoveFirst();
+    RunStep step{RunStep::Kind::CreatingTable, 0, o.tableList.RecordCount(), {}};
     while (!o.tableList.Eof()) {
         const Value& table = o.tableList.Fields("ftable");
+        ++step.index;
+        step.table = table.text();
+        ReportStep(input, step);
         o.tableRows.Open(TableRowsQuery(table), o.structure, kOpenKeyset, kLockReadOnly);
         if (!o.tableRows.Eof()) {
             const std::string sql = GetCreateTableStr(table, o.tableRows);
@@ -47,11 +51,14 @@ bool CreateDatabase(const RunInput& input, const std::string& folder, CreateRunO
     }
     const std::string name = Trim(input.fields.databaseName);
     RequirePlainDatabaseName(name, kMaxCreatedDatabaseNameUnits);
+    ReportStep(input, {RunStep::Kind::Connecting});
     OpenServerConnection(o.server, input.fields);
+    ReportStep(input, {RunStep::Kind::CreatingDatabase});
     const std::string create = CreateDatabaseStatement(name, DataFilePath(folder, name));
     if (SendChange(input, create, [&] { o.server.Execute(create); })) {
         o.server.DefaultDatabase(Trim(input.fields.databaseName));
     }
+    ReportStep(input, {RunStep::Kind::ReadingStructure});
     OpenStructureConnection(o.structure, input);
     CreateTables(input, o);
     o.tableList.Close();

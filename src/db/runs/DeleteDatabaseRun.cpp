@@ -17,7 +17,9 @@ void DeleteDatabaseRun(const RunInput& input) {
     try {
         const std::string name = Trim(input.fields.databaseName);
         RequirePlainDatabaseName(name);
+        ReportStep(input, {RunStep::Kind::Connecting});
         OpenServerConnection(server, input.fields);
+        ReportStep(input, {RunStep::Kind::DroppingDatabase});
         const std::string drop = DropDatabaseStatement(name);
         SendChange(input, drop, [&] { server.Execute(drop); });
     } catch (const std::exception& e) {

@@ -41,9 +41,16 @@ void CreateMissingTables(const RunInput& input, ModifyRunObjects& o) {
     o.tableList.Open(kTableListQuery, o.structure, kOpenKeyset, kLockReadOnly);
     if (o.tableList.Eof()) return;
     o.tableList.MoveFirst();
+    RunStep step{RunStep::Kind::CheckingTable, 0, o.tableList.RecordCount(), {}};
     while (!o.tableList.Eof()) {
         const Value& table = o.tableList.Fields("ftable");
+        ++step.index;
+        step.table = table.text();
+        step.kind = RunStep::Kind::CheckingTable;
+        ReportStep(input, step);
         if (!TableIsPresent(input, o, table)) {
+            step.kind = RunStep::Kind::CreatingTable;
+            ReportStep(input, step);
             CreateMissingTable(input, o, table);
         } else if (input.watch) {
             input.watch->table(table.text(), TableFate::Present);
@@ -64,8 +71,10 @@ void ModifyDatabaseRun(const RunInput& input) {
     const std::string name = Trim(input.fields.databaseName);
     RequirePlainDatabaseName(name);
     ModifyRunObjects o;
+    ReportStep(input, {RunStep::Kind::Connecting});
     OpenServerConnection(o.server, input.fields);
     o.server.DefaultDatabase(name);
+    ReportStep(input, {RunStep::Kind::ReadingStructure});
     OpenStructureConnection(o.structure, input);
     CreateMissingTables(input, o);
     o.tableList.Close();

@@ -5,6 +5,10 @@
 
 namespace dsadmin {
 
+void ReportStep(const RunInput& input, RunStep step) {
+    if (input.progress) input.progress->report(step);
+}
+
 void OpenServerConnection(Connection& server, const RunFields& fields) {
     server.Provider(kServerProvider);
     server.ConnectionString(ServerConnectionString(fields.login, fields.password, fields.server));

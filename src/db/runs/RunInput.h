@@ -6,28 +6,27 @@
 
 #include "db/Connection.h"
 #include "db/MsgBox.h"
+#include "db/runs/RunProgress.h"
 #include "db/runs/RunWatch.h"
 #include "settings/DBSet.h"
 
 namespace dsadmin {
 
 struct RunInput {
-    RunInput(RunFields fields, std::string setupPath, std::string appFolder, MsgBox& msgBox)
-        : fields(std::move(fields)),
-          setupPath(std::move(setupPath)),
-          appFolder(std::move(appFolder)),
-          msgBox(msgBox) {}
-
-    RunFields fields;       // what the operator typed, untrimmed
-    std::string setupPath;  // SetupPath: the settings file
-    std::string appFolder;  // the executable's folder: where the structure file lies
-    MsgBox& msgBox;         // not owned; every box of the run goes through it
+    RunFields fields;                 // what the operator typed, untrimmed
+    std::string setupPath;            // SetupPath: the settings file
+    std::string appFolder;            // the executable's folder: where the structure file lies
+    MsgBox& msgBox;                   // not owned; every box of the run goes through it
+    RunProgress* progress = nullptr;  // not owned; told of each step when given
 
     // What the window leaves as they are; the command line sets them.
-    bool saveSettings = true;   // SaveDBSet before the question (false: setupPath is not written)
-    std::string structureFile;  // the structure file; empty: DSName of setupPath in appFolder
-    RunWatch* watch = nullptr;  // not owned; hears the run's statements (see RunWatch)
+    bool saveSettings = true;     // SaveDBSet before the question (false: setupPath is not written)
+    std::string structureFile{};  // the structure file; empty: DSName of setupPath in appFolder
+    RunWatch* watch = nullptr;    // not owned; hears the run's statements (see RunWatch)
 };
+
+// Tells input.progress, when there is one, that `step` starts.
+void ReportStep(const RunInput& input, RunStep step);
 
 // Titles and the error prefix the runs show.
 inline constexpr const char* kErrorTitle = "错误提示";

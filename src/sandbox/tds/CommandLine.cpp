@@ -27,6 +27,7 @@ const char* const kUsage =
     "usage: dsadmin-sandbox [--listen HOST:PORT] [--data DIR]\n"
     "                       [--sa-password PW | --sa-password-file FILE]\n"
     "                       [--read-timeout SECONDS] [--max-connections N]\n"
+    "       dsadmin-sandbox --help | --version\n"
     "A local stand-in for SQL Server, for trials and tests. Defaults: --listen 127.0.0.1:1433,\n"
     "--data $XDG_STATE_HOME/dsadmin-sandbox (or ~/.local/state/dsadmin-sandbox), login sa with\n"
     "the password in $DSADMIN_SANDBOX_SA_PASSWORD, else an empty one. --sa-password-file reads\n"
@@ -56,6 +57,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         const std::string& arg = args[i];
         if (arg == "-h" || arg == "--help") {
             cl.help = true;
+            continue;
+        }
+        if (arg == "-v" || arg == "--version") {
+            cl.version = true;
             continue;
         }
         std::string name = arg, value;

@@ -3,6 +3,7 @@
 //   dsadmin-sandbox [--listen HOST:PORT] [--data DIR]
 //                   [--sa-password PW | --sa-password-file FILE]
 //                   [--read-timeout SECONDS] [--max-connections N]
+//   dsadmin-sandbox --help | --version
 // and the environment variable DSADMIN_SANDBOX_SA_PASSWORD.
 
 #include <cstdint>
@@ -21,6 +22,7 @@ struct CommandLine {
     int readTimeoutSeconds = 30;
     std::size_t maxConnections = 64;
     bool help = false;
+    bool version = false;  // --version / -v
 };
 
 // Parses the arguments (without the program name). Throws std::invalid_argument with a

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "Version.h"
 #include "sandbox/Engine.h"
 #include "sandbox/tds/CommandLine.h"
 #include "sandbox/tds/Server.h"
@@ -36,11 +37,15 @@ int main(int argc, char** argv) {
     try {
         cl = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const std::invalid_argument& e) {
-        std::cerr << "dsadmin-sandbox: " << e.what() << "\n" << kUsage;
+        std::cerr << "dsadmin-sandbox: " << e.what() << " (see dsadmin-sandbox --help)\n";
         return 2;
     }
     if (cl.help) {
         std::cout << kUsage;
+        return 0;
+    }
+    if (cl.version) {
+        std::cout << "dsadmin-sandbox " << dsadmin::kVersion << "\n";
         return 0;
     }
     ServerLog log;

@@ -1,0 +1,162 @@
+# Install rules (GNUInstallDirs) and the Debian packages (CPack), in two components:
+#   dsadmin   the window, dsadmin-cli, dsfile, desktop entry, icons, metainfo, manual pages
+#   sandbox   dsadmin-sandbox and its manual page (a separate package; it starts nothing)
+#
+# The window and dsadmin-cli read Setup.ini and the structure files from the folder that holds
+# their real executable (/proc/self/exe, links resolved), so that folder must be a real, stable folder
+# where whoever installs the tool can put those files:
+#   prefix /usr (the package):  /opt/dsadmin/dsadmin, with the link /usr/bin/dsadmin
+#   any other prefix P:         P/lib/dsadmin/dsadmin, with the link P/bin/dsadmin
+# DSADMIN_INSTALL_APPDIR (absolute, or relative to the prefix) chooses another folder.
+# The choice is made at install time, so `cmake --install build --prefix P` and DESTDIR both
+# keep every file under P (or DESTDIR).
+include(GNUInstallDirs)
+
+set(DSADMIN_INSTALL_APPDIR "" CACHE STRING
+  "Application folder of the installed window (empty: /opt/dsadmin under prefix /usr, else lib/dsadmin)")
+set(DSADMIN_PACKAGE_MAINTAINER "dsadmin developers <dsadmin@example.org>" CACHE STRING
+  "Maintainer named in the Debian packages")
+
+set(packaging ${PROJECT_SOURCE_DIR}/packaging)
+set(staged ${CMAKE_BINARY_DIR}/packaging)
+set(app_id org.dsadmin.dsadmin)
+
+# The application folder, relative to the prefix as install() wants it, decided when installing.
+install(CODE "
+  set(DSADMIN_APPDIR \"${DSADMIN_INSTALL_APPDIR}\")
+  if(DSADMIN_APPDIR STREQUAL \"\")
+    if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr\")
+      set(DSADMIN_APPDIR /opt/dsadmin)
+    else()
+      set(DSADMIN_APPDIR lib/dsadmin)
+    endif()
+  endif()
+  if(IS_ABSOLUTE \"\${DSADMIN_APPDIR}\")
+    file(RELATIVE_PATH DSADMIN_APPDIR \"\${CMAKE_INSTALL_PREFIX}\" \"\${DSADMIN_APPDIR}\")
+  endif()
+  " COMPONENT dsadmin)
+
+# Installs the program `target` into the application folder (it finds Setup.ini and the
+# structure files beside its real executable) and links bin/<target> to it: absolute when the
+# folder leaves the prefix's tree (/opt).
+function(dsadmin_install_in_appdir target)
+  install(TARGETS ${target} RUNTIME DESTINATION "\${DSADMIN_APPDIR}" COMPONENT dsadmin)
+  install(CODE "
+    set(bindir \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+    get_filename_component(exe \"\${CMAKE_INSTALL_PREFIX}/\${DSADMIN_APPDIR}/${target}\" ABSOLUTE)
+    string(FIND \"\${DSADMIN_APPDIR}\" \"../\" outside)
+    if(outside EQUAL 0)
+      set(link_to \"\${exe}\")
+    else()
+      file(RELATIVE_PATH link_to \"\${bindir}\" \"\${exe}\")
+    endif()
+    file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${bindir}\")
+    message(STATUS \"Installing: \$ENV{DESTDIR}\${bindir}/${target} -> \${link_to}\")
+    file(CREATE_LINK \"\${link_to}\" \"\$ENV{DESTDIR}\${bindir}/${target}\" SYMBOLIC)
+    " COMPONENT dsadmin)
+endfunction()
+
+dsadmin_install_in_appdir(dsadmin-cli)
+if(TARGET dsadmin)
+  dsadmin_install_in_appdir(dsadmin)
+
+  install(FILES ${packaging}/${app_id}.desktop
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT dsadmin)
+  configure_file(${packaging}/${app_id}.metainfo.xml.in ${staged}/${app_id}.metainfo.xml @ONLY)
+  install(FILES ${staged}/${app_id}.metainfo.xml
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT dsadmin)
+  # The window's own icon drawing, exported at build time.
+  set(icon_sizes 48 32 24 16)
+  set(icon_files)
+  foreach(size ${icon_sizes})
+    list(APPEND icon_files ${staged}/icons/${size}/dsadmin.png)
+  endforeach()
+  add_custom_command(OUTPUT ${icon_files}
+    COMMAND export_icons ${staged}/icons ${icon_sizes}
+    DEPENDS export_icons
+    COMMENT "Exporting the window icon")
+  add_custom_target(app_icons ALL DEPENDS ${icon_files})
+  foreach(size ${icon_sizes})
+    install(FILES ${staged}/icons/${size}/dsadmin.png
+      DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps COMPONENT dsadmin)
+  endforeach()
+endif()
+
+install(FILES ${packaging}/lintian-overrides RENAME dsadmin
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides COMPONENT dsadmin)
+install(TARGETS dsfile RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT dsadmin)
+install(FILES ${PROJECT_SOURCE_DIR}/samples/Sample.tsv ${DSADMIN_SAMPLE_DS}
+  DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples COMPONENT dsadmin)
+if(TARGET dsadmin-sandbox)
+  install(TARGETS dsadmin-sandbox RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT sandbox)
+endif()
+
+# Manual pages, gzipped as Debian keeps them; the changelog and copyright of each package.
+set(man_pages)
+foreach(page dsadmin dsadmin-cli dsfile dsadmin-sandbox)
+  configure_file(${packaging}/man/${page}.1.in ${staged}/man/${page}.1 @ONLY)
+  add_custom_command(OUTPUT ${staged}/man/${page}.1.gz
+    COMMAND gzip -9nf -k ${staged}/man/${page}.1
+    DEPENDS ${staged}/man/${page}.1 ${packaging}/man/${page}.1.in)
+  list(APPEND man_pages ${staged}/man/${page}.1.gz)
+endforeach()
+configure_file(${packaging}/changelog.in ${staged}/changelog @ONLY)
+add_custom_command(OUTPUT ${staged}/changelog.gz
+  COMMAND gzip -9nf -k ${staged}/changelog
+  DEPENDS ${staged}/changelog ${packaging}/changelog.in)
+add_custom_target(package_docs ALL DEPENDS ${man_pages} ${staged}/changelog.gz)
+
+set(man1 ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${staged}/man/dsadmin.1.gz ${staged}/man/dsadmin-cli.1.gz ${staged}/man/dsfile.1.gz
+  DESTINATION ${man1}
+  COMPONENT dsadmin)
+install(FILES ${staged}/man/dsadmin-sandbox.1.gz DESTINATION ${man1} COMPONENT sandbox)
+foreach(component dsadmin sandbox)
+  if(component STREQUAL "dsadmin")
+    set(package dsadmin)
+  else()
+    set(package dsadmin-sandbox)
+  endif()
+  install(FILES ${packaging}/copyright ${staged}/changelog.gz
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${package} COMPONENT ${component})
+endforeach()
+
+# The Debian packages: cpack -G DEB in the build folder (see README, "Install").
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME dsadmin)
+set(CPACK_PACKAGE_VENDOR "the dsadmin developers")
+set(CPACK_PACKAGE_CONTACT "${DSADMIN_PACKAGE_MAINTAINER}")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+# The install code above decides by the prefix, so CPack installs with prefix /usr into a
+# DESTDIR (rather than with its staging folder as the prefix).
+set(CPACK_SET_DESTDIR ON)
+set(CPACK_INSTALL_PREFIX /usr)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_COMPONENTS_ALL dsadmin sandbox)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SECTION database)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_DEBIAN_DSADMIN_PACKAGE_NAME dsadmin)
+set(CPACK_DEBIAN_DSADMIN_PACKAGE_DEPENDS "tdsodbc")
+set(CPACK_DEBIAN_DSADMIN_PACKAGE_SUGGESTS "dsadmin-sandbox")
+set(CPACK_COMPONENT_DSADMIN_DESCRIPTION
+ "create, complete or drop a SQL Server database from a structure file
+dsadmin is one small window that creates the SQL Server database of another
+application, completes an existing one with the tables it lacks, or drops it.
+The tables are described column by column in a structure file (an Access/Jet
+database) in the application folder /opt/dsadmin, beside the settings file
+Setup.ini. The package also holds dsadmin-cli, the same runs with a preview
+and a read-only check on the command line, and dsfile, which writes and reads
+structure files without Access. Licence: MIT.")
+set(CPACK_DEBIAN_SANDBOX_PACKAGE_NAME dsadmin-sandbox)
+set(CPACK_DEBIAN_SANDBOX_PACKAGE_SECTION database)
+set(CPACK_COMPONENT_SANDBOX_DESCRIPTION
+ "local stand-in SQL Server for trying dsadmin
+dsadmin-sandbox answers dsadmin's statements over TDS with SQL Server's
+messages but keeps each database in an SQLite file and stores no rows. It is
+for trials and tests; installing it starts nothing. Licence: MIT.")
+include(CPack)

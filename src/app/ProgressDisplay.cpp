@@ -1,0 +1,35 @@
+#include "app/ProgressDisplay.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+
+namespace dsadmin {
+namespace {
+
+constexpr qint64 kPaintEveryMs = 50;
+
+}  // namespace
+
+ProgressDisplay::ProgressDisplay(QLabel& label, std::chrono::milliseconds delay)
+    : label_(label), delay_(delay) {
+    sinceStart_.start();
+}
+
+ProgressDisplay::~ProgressDisplay() {
+    label_.hide();
+    label_.clear();
+}
+
+void ProgressDisplay::report(const RunStep& step) {
+    const bool due = !sincePaint_.isValid() || sincePaint_.elapsed() >= kPaintEveryMs;
+    if (sinceStart_.elapsed() >= delay_.count()) {
+        const QString text = QString::fromStdString(ProgressText(step));
+        label_.setText(label_.fontMetrics().elidedText(text, Qt::ElideRight, label_.width()));
+        label_.show();
+    }
+    if (!due) return;
+    sincePaint_.start();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+}  // namespace dsadmin

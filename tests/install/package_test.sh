@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Builds the Debian packages from the build folder BUILD (cpack), checks them with lintian,
+# unpacks them into a scratch root and runs the installed programs from there; also installs
+# the window with `cmake --install --prefix` and checks that the link on PATH leads it to its
+# application folder. Validates the desktop entry, the metainfo, the icons and the manual pages.
+set -eu
+build="$1"
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+cpack --config "$build/CPackConfig.cmake" -G DEB -B "$scratch/debs" >"$scratch/cpack.log" ||
+    { cat "$scratch/cpack.log"; fail "cpack"; }
+debs=("$scratch"/debs/*.deb)
+[ ${#debs[@]} = 2 ] || fail "expected two packages, got: ${debs[*]}"
+lintian --fail-on error --tag-display-limit 0 "${debs[@]}" || fail "lintian reports errors"
+
+root="$scratch/root"
+for deb in "${debs[@]}"; do
+    dpkg-deb -x "$deb" "$root"
+    dpkg-deb -f "$deb" Depends | grep -q 'libc6' || fail "$deb: no computed dependencies"
+    # Nothing may start on install: no maintainer scripts, no service files.
+    ! dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -qE 'postinst|preinst' ||
+        fail "$deb has maintainer scripts"
+done
+! find "$root" -name '*.service' | grep -q . || fail "a service file is installed"
+
+# The layout: the window in /opt/dsadmin, linked from /usr/bin.
+[ -x "$root/opt/dsadmin/dsadmin" ] || fail "no /opt/dsadmin/dsadmin"
+[ "$(readlink "$root/usr/bin/dsadmin")" = /opt/dsadmin/dsadmin ] || fail "/usr/bin/dsadmin link"
+version=$(dpkg-deb -f "$scratch"/debs/dsadmin_*.deb Version)
+[ "$(env -u DISPLAY "$root/opt/dsadmin/dsadmin" --version)" = "dsadmin $version" ] ||
+    fail "installed dsadmin --version"
+[ "$(readlink "$root/usr/bin/dsadmin-cli")" = /opt/dsadmin/dsadmin-cli ] ||
+    fail "/usr/bin/dsadmin-cli link"
+[ "$("$root/opt/dsadmin/dsadmin-cli" --version)" = "dsadmin-cli $version" ] ||
+    fail "installed dsadmin-cli --version"
+[ "$(env -u DISPLAY "$root/usr/bin/dsfile" --version)" = "dsfile $version" ] ||
+    fail "installed dsfile --version"
+[ "$("$root/usr/bin/dsadmin-sandbox" --version)" = "dsadmin-sandbox $version" ] ||
+    fail "installed dsadmin-sandbox --version"
+
+# A structure file written and read back by the installed dsfile.
+examples="$root/usr/share/doc/dsadmin/examples"
+"$root/usr/bin/dsfile" write "$scratch/Round.DS" <"$examples/Sample.tsv"
+"$root/usr/bin/dsfile" dump "$scratch/Round.DS" >"$scratch/round.tsv"
+diff "$examples/Sample.tsv" "$scratch/round.tsv" || fail "dsfile write/dump round trip"
+
+desktop-file-validate "$root"/usr/share/applications/*.desktop || fail "desktop entry"
+appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml >/dev/null ||
+    fail "metainfo"
+for size in 48 32 24 16; do
+    file "$root/usr/share/icons/hicolor/${size}x$size/apps/dsadmin.png" |
+        grep -q "PNG image data, $size x $size" || fail "icon $size"
+done
+for page in "$root"/usr/share/man/man1/*.1.gz; do
+    out=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)
+    [ -z "$out" ] || fail "man $page: $out"
+    [ -n "$(MANWIDTH=80 man -l "$page" 2>/dev/null)" ] || fail "man $page renders nothing"
+done
+[ "$(ls "$root"/usr/share/man/man1 | wc -l)" = 4 ] || fail "four manual pages"
+
+# Another prefix: everything under it; bin/dsadmin leads the window to prefix/lib/dsadmin.
+cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
+[ -x "$scratch/prefix/lib/dsadmin/dsadmin" ] || fail "prefix install"
+[ -x "$scratch/prefix/lib/dsadmin/dsadmin-cli" ] || fail "prefix install of dsadmin-cli"
+env -u DISPLAY "$scratch/prefix/bin/dsadmin" --help | grep -q "$scratch/prefix/lib/dsadmin\$" ||
+    fail "the link on PATH does not lead to the application folder"
+! find "$scratch/prefix" -path '*/opt*' | grep -q . || fail "prefix install left the prefix"
+echo "packages built, checked and run from $root"
