@@ -50,15 +50,15 @@ struct ResultSet {
 // What one statement of a batch produced, in order: messages first, then an optional
 // result set, then the DONE token's facts.
 struct StatementResult {
-    std::vector<Message> infos;           // INFO tokens (5701 "Changed database context..." ...)
-    std::optional<Message> error;         // ERROR token; the DONE then carries the error bit
+    std::vector<Message> infos;    // INFO tokens (5701 "Changed database context..." ...)
+    std::optional<Message> error;  // ERROR token; the DONE then carries the error bit
     // ERROR tokens that a real server sends before `error` in the same reply, in order (a
     // failed CREATE DATABASE: 5123 or 5170 here, then `error` = 1802; an unclosed quote: 105
     // here, then `error` = 102). Empty unless `error` is set. Send these, then `error`, then
     // the one DONE with the error bit.
     std::vector<Message> precedingErrors;
-    std::optional<ResultSet> rows;        // COLMETADATA + ROWs
-    std::optional<std::int64_t> rowCount; // DONE count with the COUNT bit
+    std::optional<ResultSet> rows;           // COLMETADATA + ROWs
+    std::optional<std::int64_t> rowCount;    // DONE count with the COUNT bit
     std::optional<std::string> newDatabase;  // ENVCHANGE type 1 (new name; old = before)
 };
 
@@ -69,7 +69,7 @@ struct Param {
 };
 
 class Session {
-public:
+  public:
     virtual ~Session() = default;
     virtual const std::string& database() const = 0;
     // Runs every statement of the batch and returns one result per statement that ran.
@@ -82,7 +82,7 @@ public:
 };
 
 class Engine {
-public:
+  public:
     virtual ~Engine() = default;
     // Checks the login and opens a session in `database` (empty: master). Returns nullptr and
     // fills `error` on refusal: 18456 "Login failed for user '<name>'." for a wrong user or
@@ -101,6 +101,7 @@ struct EngineOptions {
     std::string dataDir;     // holds master's catalog and the files of databases made without ON
     std::string saPassword;  // the password of the one login, sa
     std::string serverName = "DSADMIN-SANDBOX";  // what @@SERVERNAME answers
+    std::string logDir;  // the default log-file location; empty: <dataDir>/log
 };
 
 // Opens (creating when missing) the engine over `options.dataDir`. Throws std::runtime_error

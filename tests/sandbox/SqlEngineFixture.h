@@ -22,7 +22,7 @@ class SqlEngineTest : public ::testing::Test {
         root_ = pattern;
         std::filesystem::create_directories(dataDir());
         std::filesystem::create_directories(saveDir());
-        engine_ = openEngine({dataDir(), "Secret1"});
+        engine_ = openEngine(options());
         session_ = login();
     }
     void TearDown() override {
@@ -32,6 +32,13 @@ class SqlEngineTest : public ::testing::Test {
     }
 
     std::string dataDir() const { return root_ + "/data"; }
+    std::string logDir() const { return dataDir() + "/log"; }
+    EngineOptions options() const {
+        EngineOptions o;
+        o.dataDir = dataDir();
+        o.saPassword = "Secret1";
+        return o;
+    }
     std::string saveDir() const { return root_ + "/save"; }
 
     std::unique_ptr<Session> login(const std::string& database = "") {
@@ -43,7 +50,7 @@ class SqlEngineTest : public ::testing::Test {
     void restart() {
         session_.reset();
         engine_.reset();
-        engine_ = openEngine({dataDir(), "Secret1"});
+        engine_ = openEngine(options());
         session_ = login();
     }
 

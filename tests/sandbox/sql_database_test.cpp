@@ -49,7 +49,9 @@ TEST_F(SqlDatabaseTest, ToolCreateStatementMakesDataAndLogFiles) {
     EXPECT_FALSE(r.rows);
     EXPECT_FALSE(r.rowCount);
     EXPECT_TRUE(fs::exists(saveDir() + "/Sales_dat.mdf"));
-    EXPECT_TRUE(fs::exists(saveDir() + "/Sales_log.ldf"));
+    // Without LOG ON the log goes to the default log-file location, not beside the data.
+    EXPECT_TRUE(fs::exists(logDir() + "/Sales_log.ldf"));
+    EXPECT_FALSE(fs::exists(saveDir() + "/Sales_log.ldf"));
     EXPECT_EQ(rows(ok("select name, database_id from sys.databases where name = 'sales'")),
               std::vector<std::string>{"Sales|5"});
 }
@@ -57,7 +59,7 @@ TEST_F(SqlDatabaseTest, ToolCreateStatementMakesDataAndLogFiles) {
 TEST_F(SqlDatabaseTest, CreateWithoutOnUsesTheDataFolder) {
     ok("create database Plain");
     EXPECT_TRUE(fs::exists(dataDir() + "/Plain.mdf"));
-    EXPECT_TRUE(fs::exists(dataDir() + "/Plain_log.ldf"));
+    EXPECT_TRUE(fs::exists(logDir() + "/Plain_log.ldf"));
     ok("create database Logged on primary (name = d, filename = '" + saveDir() +
        "/d.mdf', size = 8MB, filegrowth = 10%) log on (name = l, filename = '" + saveDir() +
        "/l.ldf')");
@@ -89,7 +91,7 @@ TEST_P(SqlCreateFailures, SendsTheFileErrorThen1802AndLeavesNothing) {
     text.replace(text.find("%p"), 2, path);
     EXPECT_EQ(r.precedingErrors[0].text, text);
     EXPECT_TRUE(rows(ok("select name from sys.databases where name = 'Sales'")).empty());
-    EXPECT_FALSE(fs::exists(saveDir() + "/Sales_log.ldf"));
+    EXPECT_FALSE(fs::exists(logDir() + "/Sales_log.ldf"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -113,6 +115,71 @@ TEST_F(SqlDatabaseTest, ExistingDatabaseIs1801WhateverTheCase) {
                      "Database 'SALES' already exists. Choose a different database name.");
     EXPECT_SQL_ERROR(one("create database Master"), 1801, 16,
                      "Database 'Master' already exists. Choose a different database name.");
+    ok("create database [Ölbase]");
+    EXPECT_SQL_ERROR(one("create database [ölbase]"), 1801, 16,
+                     "Database 'ölbase' already exists. Choose a different database name.");
+}
+
+struct CreateRefusal {
+    std::string sql;
+    int number;
+    int severity;
+    std::string text;
+    int first = 0;  // the message sent before it, if any
+};
+
+class SqlCreateRefusals : public SqlDatabaseTest,
+                          public ::testing::WithParamInterface<CreateRefusal> {};
+
+TEST_P(SqlCreateRefusals, AnswerAsSqlServerAndCreateNothing) {
+    const CreateRefusal& c = GetParam();
+    std::string sql = c.sql;
+    for (std::size_t at; (at = sql.find("%s")) != std::string::npos;) sql.replace(at, 2, saveDir());
+    const StatementResult r = one(sql);
+    EXPECT_SQL_ERROR(r, c.number, c.severity, c.text);
+    ASSERT_EQ(r.precedingErrors.size(), c.first ? 1u : 0u);
+    if (c.first) {
+        EXPECT_EQ(r.precedingErrors[0].number, c.first);
+    }
+    EXPECT_TRUE(rows(ok("select name from sys.databases where database_id > 4")).empty());
+    EXPECT_TRUE(fs::is_empty(saveDir()));
+}
+
+// 123 characters fit beside "_log"; a character outside the BMP counts as two, as in UTF-16.
+const std::string k123 = std::string(121, 'a') + "\xF0\x9F\x98\x80";
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, SqlCreateRefusals,
+    ::testing::Values(
+        CreateRefusal{"create database " + std::string(124, 'n'), 1802, 16,
+                      "CREATE DATABASE failed. Some file names listed could not be created. Check "
+                      "related errors.",
+                      1819},
+        CreateRefusal{"create database [" + k123 + "b] on (name = d, filename = '%s/d.mdf')", 1802,
+                      16,
+                      "CREATE DATABASE failed. Some file names listed could not be created. Check "
+                      "related errors.",
+                      1819},
+        CreateRefusal{"create database S on (name = f, filename = '%s/a.mdf'), (name = F, filename "
+                      "= '%s/b.ndf') log on (name = l, filename = '%s/l.ldf')",
+                      1828, 16,
+                      "The logical file name \"F\" is already in use. Choose a different name."},
+        CreateRefusal{"create database S on (name = S_log, filename = '%s/a.mdf')", 1828, 16,
+                      "The logical file name \"S_log\" is already in use. Choose a different "
+                      "name."},
+        CreateRefusal{"create database S on (name = d, filename = '%s/a.mdf', size = 2GB, "
+                      "maxsize = 100MB)",
+                      5103, 16, "MAXSIZE cannot be less than SIZE for file 'd'."},
+        CreateRefusal{"create database S log on (name = l, filename = '%s/l.ldf')", 188, 15,
+                      "Cannot specify a log file in a CREATE DATABASE statement without also "
+                      "specifying at least one data file."}));
+
+TEST_F(SqlDatabaseTest, NameOf123CharactersWithoutLogOnIsAccepted) {
+    ok("create database [" + k123 + "] on (name = d, filename = '" + saveDir() + "/d.mdf')");
+    ok("create database " + std::string(128, 'x') + " on (name = d, filename = '" + saveDir() +
+       "/e.mdf') log on (name = l, filename = '" + saveDir() +
+       "/e.ldf', size = 1MB, maxsize = "
+       "1024KB)");
 }
 
 TEST_F(SqlDatabaseTest, NamesThatCannotBeFilesAreRefused) {
@@ -143,7 +210,7 @@ TEST_F(SqlDatabaseTest, ToolDropRemovesDatabaseAndFiles) {
     ok(toolCreate("Sales", saveDir()));
     ok("Drop Database Sales");
     EXPECT_FALSE(fs::exists(saveDir() + "/Sales_dat.mdf"));
-    EXPECT_FALSE(fs::exists(saveDir() + "/Sales_log.ldf"));
+    EXPECT_FALSE(fs::exists(logDir() + "/Sales_log.ldf"));
     EXPECT_SQL_ERROR(one("Drop Database Sales"), 3701, 11,
                      "Cannot drop the database 'Sales', because it does not exist or you do not "
                      "have permission.");

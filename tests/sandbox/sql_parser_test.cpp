@@ -100,6 +100,15 @@ INSTANTIATE_TEST_SUITE_P(
                    "The statement 'CREATE VIEW' is not supported by the dsadmin sandbox."},
         BatchError{"select " + std::string(5000, '(') + "1" + std::string(5000, ')'), 191, 15,
                    "Some part of your SQL statement is nested too deeply. Rewrite the query or "
+                   "break it up into smaller queries."},
+        // A long chain parses flat but would build a tree too deep to evaluate safely.
+        BatchError{[] {
+                       std::string s = "select 1";
+                       for (int i = 0; i < 200000; ++i) s += "+1";
+                       return s;
+                   }(),
+                   191, 15,
+                   "Some part of your SQL statement is nested too deeply. Rewrite the query or "
                    "break it up into smaller queries."}));
 
 TEST_F(SqlEngineTest, UnclosedQuoteSends105Before102) {

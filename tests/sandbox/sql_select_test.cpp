@@ -88,6 +88,60 @@ TEST_F(SqlEngineTest, ExistenceQueryByNameMatchesAsTheFullViewDoes) {
     }
 }
 
+TEST_F(SqlEngineTest, NamesCompareWithoutCaseBeyondAscii) {
+    ok("create table [\xC3\x84rger] (a int)");  // Ärger
+    ok("create table [O'Brien] (a int)");
+    EXPECT_EQ(rows(ok("select name from sys.tables where name = '\xC3\xA4rger'")),
+              std::vector<std::string>{"\xC3\x84rger"});
+    EXPECT_EQ(rows(ok("select name from sys.objects where name = N'o''BRIEN '")),
+              std::vector<std::string>{"O'Brien"});
+    EXPECT_EQ(one("create table [\xC3\xA4RGER] (a int)").error->number, 2714);
+    EXPECT_EQ(one("drop table [\xC3\xA4rger]").error, std::nullopt);
+    EXPECT_EQ(rows(ok("select name from sys.tables where name = N'\xC3\xA4rger'")).size(), 0u);
+}
+
+TEST_F(SqlEngineTest, FilesOfEarlierVersionsGainFoldedNames) {
+    ok("create database Old");
+    ok("create table Old.dbo.[\xC3\x84rger] (a int)");
+    session_.reset();
+    engine_.reset();
+    const std::string file = dataDir() + "/Old.mdf";
+    ASSERT_EQ(std::system(("sqlite3 '" + file +
+                           "' 'DROP INDEX sandbox_tables_by_key; ALTER TABLE sandbox_tables DROP "
+                           "COLUMN name_key; DROP TABLE sandbox_keys'")
+                              .c_str()),
+              0);
+    restart();
+    EXPECT_EQ(rows(ok("select name from Old.sys.tables where name = '\xC3\xA4rger'")),
+              std::vector<std::string>{"\xC3\x84rger"});
+    ok("create table Old.dbo.Next (a int primary key)");
+    EXPECT_EQ(rows(ok("select type from Old.sys.objects order by object_id")),
+              (std::vector<std::string>{"U ", "U ", "PK"}));
+}
+
+TEST_F(SqlEngineTest, ExpressionsFollowSqlServersRules) {
+    EXPECT_EQ(rows(ok("select 1+2*3, (1+2)*3, -7/2, 7%3, 2147483647+1.0, 'a'+N'b', '4'+1, "
+                      "1+NULL, 'x'+NULL")),
+              std::vector<std::string>{"7|9|-3|1|?|ab|5|NULL|NULL"});
+    EXPECT_EQ(rows(ok("select len(N'ab  '), upper('\xC3\xA4"
+                      "b'), ltrim('  a'), substring('abcdef', 0, 3), substring('abc', -100, 105), "
+                      "substring('abc', 9223372036854775807, 5), "
+                      "left('abc', 5), right('abc', 2), replace('aXa', 'x', 'y'), isnull(NULL, 3), "
+                      "coalesce(NULL, NULL, 'z'), abs(-4), concat('a', NULL, 1)")),
+              std::vector<std::string>{"2|\xC3\x84"
+                                       "B|a|ab|abc||abc|bc|aya|3|z|4|a1"});
+    ok("create table T (a int)");
+    // NULL makes a comparison unknown: neither it nor its negation keeps the row.
+    EXPECT_TRUE(rows(ok("select name from sys.tables where principal_id = 1 or not "
+                        "principal_id = 1"))
+                    .empty());
+    EXPECT_EQ(rows(ok("select name from sys.tables where not (name <> 't') and (1 = 0 or "
+                      "object_id > 0)")),
+              std::vector<std::string>{"T"});
+    EXPECT_EQ(rows(ok("select name + '_x' as n, max_column_id_used * 10 from sys.tables")),
+              std::vector<std::string>{"T_x|10"});
+}
+
 TEST_F(SqlEngineTest, EmptyResultStillCarriesColumns) {
     const StatementResult r = ok("select * from sys.tables where name = 'Nope'");
     ASSERT_TRUE(r.rows);
@@ -132,6 +186,29 @@ INSTANTIATE_TEST_SUITE_P(
                    "Database 'Nope' does not exist. Make sure that the name is entered correctly."},
         QueryError{"select @@nothing", 137, 15, "Must declare the scalar variable \"@@NOTHING\"."},
         QueryError{"select getdate(1)", 174, 15, "The getdate function requires 0 argument(s)."},
+        QueryError{"select 1 = 1", 102, 15, "Incorrect syntax near '='."},
+        QueryError{"select 1 where 1", 4145, 15,
+                   "An expression of non-boolean type specified in a context where a condition is "
+                   "expected, near '1'."},
+        QueryError{"select 1/0", 8134, 16, "Divide by zero error encountered."},
+        QueryError{"select 2147483647 + 1", 8115, 16,
+                   "Arithmetic overflow error converting expression to data type int."},
+        QueryError{"select 'a' - 'b'", 402, 16,
+                   "The data types varchar and varchar are incompatible in the subtract operator."},
+        QueryError{"select 'a' + 1", 245, 16,
+                   "Conversion failed when converting the varchar value 'a' to data type int."},
+        QueryError{"select -N'a'", 8117, 16,
+                   "Operand data type nvarchar is invalid for minus operator."},
+        QueryError{"select nosuch(1)", 195, 15,
+                   "'nosuch' is not a recognized built-in function name."},
+        QueryError{"select count(*) from sys.tables", 50000, 16,
+                   "The function 'COUNT' is not supported by the dsadmin sandbox."},
+        QueryError{"select name from sys.tables where name in ('a')", 50000, 16,
+                   "The comparison 'IN' is not supported by the dsadmin sandbox."},
+        QueryError{"select case when 1 = 1 then 1 end", 50000, 16,
+                   "CASE is not supported by the dsadmin sandbox."},
+        QueryError{"select left('a', -1)", 537, 16,
+                   "Invalid length parameter passed to the LEFT or SUBSTRING function."},
         QueryError{"select * from Person", 50000, 16,
                    "Reading the rows of a user table is not supported by the dsadmin sandbox."},
         QueryError{"set language Deutsch", 50000, 16,

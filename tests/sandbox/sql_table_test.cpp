@@ -70,8 +70,9 @@ TEST_F(SqlTableTest, EveryTypeNameIsKnown) {
        "o time(3), p datetime2, q char(10), r varchar(max), s nchar(5), t nvarchar(4000), u text, "
        "v ntext, w binary(8), x varbinary(max), y image, z uniqueidentifier, aa float(10), "
        "ab datetimeoffset(0), ac sysname, ad decimal(38, 38))");
-    EXPECT_EQ(rows(ok("select c.max_length, c.precision, c.scale from sys.columns c where c.name = 'f'")),
-              std::vector<std::string>{"9|10|2"});
+    EXPECT_EQ(
+        rows(ok("select c.max_length, c.precision, c.scale from sys.columns c where c.name = 'f'")),
+        std::vector<std::string>{"9|10|2"});
     EXPECT_EQ(rows(ok("select system_type_id, max_length from sys.columns where name = 'aa'")),
               std::vector<std::string>{"59|4"});
     EXPECT_EQ(rows(ok("select max_length from sys.columns where name = 'r'")),
@@ -85,13 +86,23 @@ struct TableError {
     int number;
     int severity;
     std::string text;
+    int first = 0;  // the error sent before it, if any
+    std::string firstText = {};
 };
+
+const char* const kSeePrevious = "Could not create constraint or index. See previous errors.";
 
 class SqlTableErrors : public SqlTableTest, public ::testing::WithParamInterface<TableError> {};
 
 TEST_P(SqlTableErrors, AnswersWithTheServersMessageAndCreatesNothing) {
     const TableError& e = GetParam();
-    EXPECT_SQL_ERROR(one(e.sql), e.number, e.severity, e.text);
+    const StatementResult r = one(e.sql);
+    EXPECT_SQL_ERROR(r, e.number, e.severity, e.text);
+    ASSERT_EQ(r.precedingErrors.size(), e.first ? 1u : 0u);
+    if (e.first) {
+        EXPECT_EQ(r.precedingErrors[0].number, e.first);
+        EXPECT_EQ(r.precedingErrors[0].text, e.firstText);
+    }
     EXPECT_TRUE(rows(ok("select name from sys.tables")).empty());
 }
 
@@ -129,10 +140,14 @@ INSTANTIATE_TEST_SUITE_P(
         TableError{"CREATE TABLE T (A decimal(39))", 2750, 16,
                    "Column or parameter #1: Specified column precision 39 is greater than the "
                    "maximum precision of 38."},
-        TableError{"CREATE TABLE T (A int NULL PRIMARY KEY)", 8111, 16,
+        TableError{"CREATE TABLE T (A int NULL PRIMARY KEY)", 1750, 16, kSeePrevious, 8111,
                    "Cannot define PRIMARY KEY constraint on nullable column in table 'T'."},
-        TableError{"CREATE TABLE T (A int, primary key (B))", 1911, 16,
+        TableError{"CREATE TABLE T (A int, primary key (B))", 1750, 16, kSeePrevious, 1911,
                    "Column name 'B' does not exist in the target table or view."},
+        TableError{"CREATE TABLE T (A int CONSTRAINT T PRIMARY KEY)", 1750, 16, kSeePrevious, 2714,
+                   "There is already an object named 'T' in the database."},
+        TableError{"CREATE TABLE T (A dbo.FooBar)", 2715, 16,
+                   "Column, parameter, or variable #1: Cannot find data type dbo.FooBar."},
         TableError{"CREATE TABLE hr.T (A int)", 2760, 16,
                    "The specified schema name \"hr\" either does not exist or you do not have "
                    "permission to use it."},

@@ -14,6 +14,7 @@ TEST(TdsCommandLine, DefaultsToLocalPort1433AndTheStateFolder) {
     EXPECT_EQ(cl.host, "127.0.0.1");
     EXPECT_EQ(cl.port, 1433);
     EXPECT_EQ(cl.dataDir, "/tmp/state/dsadmin-sandbox");
+    EXPECT_EQ(cl.logDir, "/tmp/state/dsadmin-sandbox/log");
     EXPECT_EQ(cl.saPassword, "");
     ::unsetenv("XDG_STATE_HOME");
     ::setenv("HOME", "/home/x", 1);
@@ -21,11 +22,13 @@ TEST(TdsCommandLine, DefaultsToLocalPort1433AndTheStateFolder) {
 }
 
 TEST(TdsCommandLine, ReadsEveryOption) {
-    CommandLine cl = parseCommandLine({"--listen", "[::1]:0", "--data=/d", "--sa-password", "p w",
-                                       "--read-timeout", "5", "--max-connections", "3"});
+    CommandLine cl =
+        parseCommandLine({"--listen", "[::1]:0", "--data=/d", "--log-dir", "/l", "--sa-password",
+                          "p w", "--read-timeout", "5", "--max-connections", "3"});
     EXPECT_EQ(cl.host, "::1");
     EXPECT_EQ(cl.port, 0);
     EXPECT_EQ(cl.dataDir, "/d");
+    EXPECT_EQ(cl.logDir, "/l");
     EXPECT_EQ(cl.saPassword, "p w");
     EXPECT_EQ(cl.readTimeoutSeconds, 5);
     EXPECT_EQ(cl.maxConnections, 3u);

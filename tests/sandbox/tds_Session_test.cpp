@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "support/SandboxProcess.h"
@@ -69,6 +70,82 @@ TEST_F(TdsSession, TsqlCreatesSwitchesListsAndDrops) {
         std::string::npos)
         << r.output;
     EXPECT_NE(r.output.find("Msg 911 (severity 16, state 1)"), std::string::npos) << r.output;
+}
+
+// What a user trying the sandbox by hand through tsql sees, statement by statement, checked
+// against SQL Server's own answers: file placement, name rules, expressions and messages.
+TEST_F(TdsSession, TsqlAnswersAsSqlServerDoes) {
+    const std::string db = uniqueName("ans_");
+    const std::string save = sandbox_->dataDir() + "/save-" + db;
+    std::filesystem::create_directories(save);
+    auto msg = [](int number, int severity, int state, const std::string& text) {
+        return "Msg " + std::to_string(number) + " (severity " + std::to_string(severity) +
+               ", state " + std::to_string(state) + ") from DSADMIN-SANDBOX Line 1:\n\t\"" + text +
+               "\"";
+    };
+    auto r = runCommand(
+        "env LC_ALL=C.UTF-8 tsql -H 127.0.0.1 -p " + std::to_string(sandbox_->port()) +
+            " -U sa -P " + shellQuote(kPassword),
+        "CREATE DATABASE " + db + " on (name=" + db + "_dat,FILENAME ='" + save + "/" + db +
+            "_dat.mdf' ,maxsize=unlimited)\ngo\ncreate database " + std::string(124, 'n') +
+            "\ngo\nuse " + db +
+            "\ngo\ncreate table [\xC3\x84rger] (ID int NOT NULL CONSTRAINT PK_A PRIMARY KEY)\ngo\n"
+            "select name from sys.tables where name = N'\xC3\xA4rger'\ngo\n"
+            "create table [\xC3\xA4rger] (x int)\ngo\n"
+            "select 1+1 AS two, 'abc'+'def' AS s, len('x ') AS l, 7/2 AS q where 1=1 and (2<1 or "
+            "3>=3)\ngo\nselect (select 1)\ngo\n"
+            "create table T2 (A int NULL PRIMARY KEY)\ngo\n"
+            "create database D2 on (name = a, filename = '" +
+            save +
+            "/a.mdf'), (name = A, "
+            "filename = '" +
+            save +
+            "/b.ndf')\ngo\n"
+            "create database D3 on (name = a, filename = '" +
+            save +
+            "/a.mdf', size = 10MB, "
+            "maxsize = 5MB)\ngo\n"
+            "create database D4 log on (name = l, filename = '" +
+            save +
+            "/l.ldf')\ngo\n"
+            "select name, type, parent_object_id - object_id AS p from sys.objects where "
+            "type_desc <> 'USER_TABLE'\ngo\n"
+            "create table T3 (c dbo.FooBar)\ngo\ncreate table T5 (c varchar(0))\ngo\nexit\n");
+    const std::vector<std::string> expected = {
+        "name\n\xC3\x84rger\n(1 row affected)",  // folded beyond ASCII, N'...' included
+        "two\ts\tl\tq\n2\tabcdef\t1\t3\n(1 row affected)",
+        "name\ttype\tp\nPK_A\tPK\t-16\n(1 row affected)",
+        msg(1819, 10, 1, "Could not create default log file because the name was too long."),
+        msg(1802, 16, 4,
+            "CREATE DATABASE failed. Some file names listed could not be created. "
+            "Check related errors."),
+        msg(2714, 16, 6, "There is already an object named '\xC3\xA4rger' in the database."),
+        msg(50000, 16, 1, "A subquery is not supported by the dsadmin sandbox."),
+        msg(8111, 16, 1, "Cannot define PRIMARY KEY constraint on nullable column in table 'T2'.") +
+            "\n" + msg(1750, 16, 0, "Could not create constraint or index. See previous errors."),
+        msg(1828, 16, 1, "The logical file name \"A\" is already in use. Choose a different name."),
+        msg(5103, 16, 1, "MAXSIZE cannot be less than SIZE for file 'a'."),
+        msg(188, 15, 1,
+            "Cannot specify a log file in a CREATE DATABASE statement without also "
+            "specifying at least one data file."),
+        msg(2715, 16, 6, "Column, parameter, or variable #1: Cannot find data type dbo.FooBar."),
+        msg(1001, 15, 1, "Line 1: Length or precision specification 0 is invalid.")};
+    for (const std::string& e : expected) EXPECT_NE(r.output.find(e), std::string::npos) << e;
+    // Without LOG ON the log goes to the default log-file location, not beside the data file.
+    EXPECT_TRUE(std::filesystem::exists(sandbox_->dataDir() + "/log/" + db + "_log.ldf"));
+    EXPECT_FALSE(std::filesystem::exists(save + "/" + db + "_log.ldf"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(save), {}), 1) << r.output;
+
+    // A database whose file is gone answers 945 with severity 14, as SQL Server really does.
+    std::filesystem::remove(save + "/" + db + "_dat.mdf");
+    r = tsql("use " + db + "\ngo\nexit\n");
+    EXPECT_NE(r.output.find(msg(945, 14, 2,
+                                "Database '" + db +
+                                    "' cannot be opened due to inaccessible files or "
+                                    "insufficient memory or disk space.  See the SQL "
+                                    "Server errorlog for details.")),
+              std::string::npos)
+        << r.output;
 }
 
 TEST_F(TdsSession, TsqlLoginRefusedShowsError18456) {
@@ -179,7 +256,7 @@ TEST_P(TdsTedious, Scenario) {
 INSTANTIATE_TEST_SUITE_P(Node, TdsTedious,
                          testing::Values("loginRefused", "lifecycleBatch", "lifecycleExecSql",
                                          "keyAndTypeViews", "smallPackets", "twoClients", "cancel",
-                                         "versions"));
+                                         "versions", "answersAsServer"));
 
 class TdsBrokenPacketsAgainstServer : public TdsSession,
                                       public testing::WithParamInterface<tdstest::BrokenCase> {};

@@ -41,9 +41,13 @@ export XDG_STATE_HOME="$scratch/state"
 bin="$scratch/bin"
 mkdir "$bin"
 cp "$build_dir/bin/dsfile" "$bin/"
+# A port below the kernel's ephemeral range: the other tests' servers bind port 0 and are
+# given ports from that range, so none of them can take this one between the check and the start.
 port_free() { ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
-port=$((20000 + RANDOM % 20000))
-while ! port_free "$port"; do port=$((20000 + RANDOM % 20000)); done
+read -r ephemeral_low _ </proc/sys/net/ipv4/ip_local_port_range
+pick_port() { echo $((10000 + RANDOM % (ephemeral_low > 12000 ? ephemeral_low - 10000 : 2000))); }
+port=$(pick_port)
+while ! port_free "$port"; do port=$(pick_port); done
 setup() {
   DSADMIN_BUILD_DIR="$build_dir" bash -c '
     source "$1/scripts/common.sh"

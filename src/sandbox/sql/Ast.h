@@ -22,7 +22,9 @@ struct ObjectName {
 
 struct FileSpec {
     std::string logicalName;
-    std::string fileName;  // empty when no FILENAME was given
+    std::string fileName;                   // empty when no FILENAME was given
+    std::optional<std::int64_t> sizeKb;     // SIZE, when given
+    std::optional<std::int64_t> maxSizeKb;  // MAXSIZE, when given and not UNLIMITED
 };
 
 struct CreateDatabase {
@@ -41,6 +43,7 @@ struct UseDatabase {
 };
 
 struct TypeName {
+    std::string schema;             // as written before a '.' ("dbo" in dbo.FooBar), or empty
     std::string name;               // as written ("VarChar")
     std::vector<std::string> args;  // digits or "max", in the order written
 };
@@ -50,6 +53,7 @@ struct ColumnDef {
     TypeName type;
     bool identity = false;
     bool primaryKey = false;
+    std::string keyName;           // CONSTRAINT name of a column PRIMARY KEY, or empty
     std::optional<bool> nullable;  // NULL / NOT NULL when written
 };
 
@@ -57,6 +61,7 @@ struct CreateTable {
     ObjectName table;
     std::vector<ColumnDef> columns;
     std::vector<std::vector<std::string>> tableKeys;  // PRIMARY KEY (a, b) clauses
+    std::string keyName;  // CONSTRAINT name of the first table PRIMARY KEY clause, or empty
 };
 
 struct DropTable {
@@ -74,25 +79,32 @@ struct SetOption {
 };
 
 struct Expr {
-    enum class Kind { Literal, Column, Global, Function };
+    // Unary: "-", "+", "NOT"; Binary: "+", "-", "*", "/", "%", "=", "<>", "<", ">", "<=",
+    // ">=", "AND", "OR"; IsNull: "IS NULL", "IS NOT NULL" (one argument).
+    enum class Kind { Literal, Column, Global, Function, Unary, Binary, IsNull };
     Kind kind = Kind::Literal;
     Cell value;                         // Literal
     ColumnType type = ColumnType::Int;  // Literal
     bool unicode = false;               // Literal text: N'...'
-    std::string name;                   // Column, Global (@@VERSION), Function (DB_NAME)
-    std::vector<Expr> args;             // Function
+    std::string name;                   // Column, Global (@@VERSION), Function (DB_NAME), operator
+    std::vector<Expr> args;             // Function arguments, operands
+    std::string written;                // the operator as written, for messages
+    std::int32_t line = 1;
+    int height = 1;  // levels of the tree below and including this node
+
+    // True for conditions (comparisons, AND, OR, NOT, IS NULL), which only WHERE takes.
+    bool isCondition() const {
+        if (kind == Kind::IsNull) return true;
+        if (kind == Kind::Unary) return name == "NOT";
+        return kind == Kind::Binary && name != "+" && name != "-" && name != "*" && name != "/" &&
+               name != "%";
+    }
 };
 
 struct SelectItem {
     bool star = false;
     Expr expr;
     std::string alias;  // empty: the column's own name, or no name
-};
-
-struct Condition {
-    std::string column;
-    std::string op;  // "=", "<>", "IS NULL", "IS NOT NULL"
-    Expr value;
 };
 
 struct OrderItem {
@@ -105,7 +117,7 @@ struct Select {
     std::optional<std::int64_t> top;
     std::vector<SelectItem> items;
     std::optional<ObjectName> from;
-    std::vector<Condition> where;
+    std::optional<Expr> where;
     std::vector<OrderItem> orderBy;
 };
 

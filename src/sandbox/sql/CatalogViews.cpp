@@ -62,9 +62,33 @@ std::vector<TableInfo> userTables(DatabaseFile& file, const std::optional<std::s
     return onlyName ? file.tablesNamed(*onlyName) : file.tables(false);
 }
 
+std::vector<Cell> keyCells(const KeyInfo& k) {
+    return {str(k.name),
+            num(k.objectId),
+            null(),
+            num(k.schemaId),
+            num(k.parentObjectId),
+            str("PK"),
+            str("PRIMARY_KEY_CONSTRAINT"),
+            CatalogViews::toDateTime(k.created),
+            CatalogViews::toDateTime(k.created),
+            num(0),
+            num(0),
+            num(0)};
+}
+
+// Tables (type U) and their primary keys (type PK, parent_object_id the table), by object_id.
 ResultSet sysObjects(DatabaseFile& file, const std::optional<std::string>& onlyName) {
     ResultSet r{objectColumns(), {}};
-    for (const TableInfo& t : userTables(file, onlyName)) r.rows.push_back(objectCells(t));
+    const std::vector<TableInfo> tables = userTables(file, onlyName);
+    const std::vector<KeyInfo> keys = file.keys(onlyName);
+    std::size_t k = 0;
+    for (const TableInfo& t : tables) {
+        for (; k < keys.size() && keys[k].objectId < t.objectId; ++k)
+            r.rows.push_back(keyCells(keys[k]));
+        r.rows.push_back(objectCells(t));
+    }
+    for (; k < keys.size(); ++k) r.rows.push_back(keyCells(keys[k]));
     return r;
 }
 

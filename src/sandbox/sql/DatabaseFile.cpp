@@ -17,7 +17,7 @@ INSERT OR IGNORE INTO sandbox_schemas VALUES
   (1, 'dbo'), (2, 'guest'), (3, 'INFORMATION_SCHEMA'), (4, 'sys');
 CREATE TABLE IF NOT EXISTS sandbox_tables(
   object_id INTEGER PRIMARY KEY, schema_id INTEGER NOT NULL, name TEXT NOT NULL COLLATE NOCASE,
-  create_date TEXT NOT NULL, modify_date TEXT NOT NULL, UNIQUE(schema_id, name));
+  create_date TEXT NOT NULL, modify_date TEXT NOT NULL, name_key TEXT, UNIQUE(schema_id, name));
 CREATE TABLE IF NOT EXISTS sandbox_columns(
   object_id INTEGER NOT NULL, column_id INTEGER NOT NULL, name TEXT NOT NULL,
   type_name TEXT NOT NULL, system_type_id INTEGER NOT NULL, user_type_id INTEGER NOT NULL,
@@ -25,7 +25,37 @@ CREATE TABLE IF NOT EXISTS sandbox_columns(
   is_nullable INTEGER NOT NULL, is_identity INTEGER NOT NULL, is_primary_key INTEGER NOT NULL,
   collated INTEGER NOT NULL, identity_capable INTEGER NOT NULL,
   PRIMARY KEY(object_id, column_id));
+CREATE TABLE IF NOT EXISTS sandbox_keys(
+  object_id INTEGER PRIMARY KEY, parent_object_id INTEGER NOT NULL, schema_id INTEGER NOT NULL,
+  name TEXT NOT NULL, name_key TEXT NOT NULL, create_date TEXT NOT NULL);
 )";
+
+const char* const kIndexes = R"(
+CREATE INDEX IF NOT EXISTS sandbox_tables_by_key ON sandbox_tables(name_key);
+CREATE INDEX IF NOT EXISTS sandbox_keys_by_key ON sandbox_keys(name_key);
+)";
+
+std::string nameKey(const std::string& name) {
+    return foldCase(trimTrailingBlanks(name));
+}
+
+// Sixteen hex digits for a generated key name, from the ids (SQL Server's look random).
+std::string keySuffix(int tableId, int keyId) {
+    const auto mix = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(tableId)) << 32 |
+                      static_cast<std::uint32_t>(keyId)) *
+                     0x9E3779B97F4A7C15ull;
+    char buf[17];
+    std::snprintf(buf, sizeof buf, "%016llX", static_cast<unsigned long long>(mix));
+    return buf;
+}
+
+std::string firstChars(const std::string& s, std::size_t count) {
+    std::size_t i = 0;
+    for (std::size_t n = 0; i < s.size(); ++i) {
+        if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80 && n++ == count) break;
+    }
+    return s.substr(0, i);
+}
 
 constexpr int kFirstObjectId = 581577110;
 
@@ -51,13 +81,16 @@ DatabaseFile DatabaseFile::open(const std::string& path) {
 }
 
 void DatabaseFile::ensureSchema() {
-    // Only a file without the sandbox tables is written to; a plain open stays read-only.
-    if (db_.scalar("SELECT COUNT(*) FROM sqlite_master WHERE name = 'sandbox_columns'")
-            .value_or(0) == 1)
+    // Only a file without the current sandbox tables is written to; a plain open stays
+    // read-only. Files of earlier versions get the key table and the folded names.
+    if (db_.scalar("SELECT COUNT(*) FROM sqlite_master WHERE name = 'sandbox_keys'").value_or(0) ==
+        1)
         return;
     db_.exec("BEGIN");
     try {
         db_.exec(kSchema);
+        addNameKeys();
+        db_.exec(kIndexes);
         db_.exec("COMMIT");
     } catch (...) {
         try {
@@ -66,6 +99,21 @@ void DatabaseFile::ensureSchema() {
         }
         throw;
     }
+}
+
+void DatabaseFile::addNameKeys() {
+    if (db_.scalar("SELECT COUNT(*) FROM pragma_table_info('sandbox_tables') "
+                   "WHERE name = 'name_key'")
+            .value_or(0) == 0)
+        db_.exec("ALTER TABLE sandbox_tables ADD COLUMN name_key TEXT");
+    std::vector<std::pair<std::int64_t, std::string>> names;
+    SqliteStatement all = db_.prepare("SELECT object_id, name FROM sandbox_tables");
+    while (all.step()) names.emplace_back(all.integer(0), all.text(1));
+    for (const auto& [id, name] : names)
+        db_.prepare("UPDATE sandbox_tables SET name_key = ? WHERE object_id = ?")
+            .bind(1, nameKey(name))
+            .bind(2, id)
+            .step();
 }
 
 std::string DatabaseFile::now() {
@@ -140,11 +188,9 @@ std::vector<TableInfo> DatabaseFile::readTables(SqliteStatement& t) {
 }
 
 std::vector<TableInfo> DatabaseFile::tablesNamed(const std::string& name) {
-    // SQLite's upper() and rtrim() fold ASCII letters and strip spaces, as compareText does.
-    SqliteStatement t = db_.prepare(std::string(kTableRows) +
-                                    "WHERE upper(rtrim(t.name, ' ')) = upper(rtrim(?, ' ')) "
-                                    "ORDER BY t.object_id");
-    t.bind(1, name);
+    SqliteStatement t =
+        db_.prepare(std::string(kTableRows) + "WHERE t.name_key = ? ORDER BY t.object_id");
+    t.bind(1, nameKey(name));
     std::vector<TableInfo> result = readTables(t);
     for (TableInfo& table : result) {
         SqliteStatement count =
@@ -194,32 +240,74 @@ void DatabaseFile::readColumnCounts(std::vector<TableInfo>& result) {
 }
 
 std::optional<TableInfo> DatabaseFile::findTable(int schemaId, const std::string& name) {
-    // The column's NOCASE collation folds ASCII letters only, as equalsName does, so the
-    // (schema_id, name) index finds the table without reading the other names.
-    SqliteStatement t =
-        db_.prepare("SELECT object_id FROM sandbox_tables WHERE schema_id = ? AND name = ?");
-    t.bind(1, schemaId).bind(2, name);
-    if (!t.step()) return std::nullopt;
-    const int id = static_cast<int>(t.integer(0));
-    std::vector<TableInfo> found = readTables(id);
+    // The name_key index finds the candidates without reading the other names; a name that
+    // differs only in trailing blanks shares the key but is another table.
+    SqliteStatement t = db_.prepare(
+        "SELECT object_id, name FROM sandbox_tables WHERE name_key = ? AND schema_id = ?");
+    t.bind(1, nameKey(name)).bind(2, schemaId);
+    std::optional<int> id;
+    while (!id && t.step())
+        if (equalsName(t.text(1), name)) id = static_cast<int>(t.integer(0));
+    if (!id) return std::nullopt;
+    std::vector<TableInfo> found = readTables(*id);
     if (found.empty()) return std::nullopt;
-    readColumns(found, id);
+    readColumns(found, *id);
     return std::move(found.front());
 }
 
-int DatabaseFile::createTable(TableInfo table) {
+std::vector<KeyInfo> DatabaseFile::keys(const std::optional<std::string>& name) {
+    SqliteStatement k =
+        db_.prepare(std::string("SELECT object_id, parent_object_id, schema_id, name, create_date "
+                                "FROM sandbox_keys ") +
+                    (name ? "WHERE name_key = ? " : "") + "ORDER BY object_id");
+    if (name) k.bind(1, nameKey(*name));
+    std::vector<KeyInfo> result;
+    while (k.step())
+        result.push_back({static_cast<int>(k.integer(0)), static_cast<int>(k.integer(1)),
+                          static_cast<int>(k.integer(2)), k.text(3), k.text(4)});
+    return result;
+}
+
+bool DatabaseFile::objectExists(int schemaId, const std::string& name) {
+    if (findTable(schemaId, name)) return true;
+    for (const KeyInfo& k : keys(name))
+        if (k.schemaId == schemaId && equalsName(k.name, name)) return true;
+    return false;
+}
+
+int DatabaseFile::createTable(TableInfo table, const std::string& keyName) {
     db_.exec("BEGIN");
     try {
         const int id = static_cast<int>(
-            db_.scalar("SELECT MAX(object_id) + 32 FROM sandbox_tables").value_or(kFirstObjectId));
+            db_.scalar(
+                   "SELECT NULLIF(MAX(COALESCE((SELECT MAX(object_id) FROM sandbox_tables), 0), "
+                   "COALESCE((SELECT MAX(object_id) FROM sandbox_keys), 0)), 0) + 32")
+                .value_or(kFirstObjectId));
         const std::string date = now();
-        db_.prepare("INSERT INTO sandbox_tables VALUES (?, ?, ?, ?, ?)")
+        db_.prepare("INSERT INTO sandbox_tables VALUES (?, ?, ?, ?, ?, ?)")
             .bind(1, id)
             .bind(2, table.schemaId)
             .bind(3, table.name)
             .bind(4, date)
             .bind(5, date)
+            .bind(6, nameKey(table.name))
             .step();
+        bool keyed = false;
+        for (const ColumnInfo& col : table.columns) keyed = keyed || col.primaryKey;
+        if (keyed) {
+            const int keyId = id + 16;
+            const std::string name =
+                keyName.empty() ? "PK__" + firstChars(table.name, 8) + "__" + keySuffix(id, keyId)
+                                : keyName;
+            db_.prepare("INSERT INTO sandbox_keys VALUES (?, ?, ?, ?, ?, ?)")
+                .bind(1, keyId)
+                .bind(2, id)
+                .bind(3, table.schemaId)
+                .bind(4, name)
+                .bind(5, nameKey(name))
+                .bind(6, date)
+                .step();
+        }
         std::string data = "CREATE TABLE t" + std::to_string(id) + " (";
         for (std::size_t i = 0; i < table.columns.size(); ++i) {
             const ColumnInfo& col = table.columns[i];
@@ -257,6 +345,7 @@ int DatabaseFile::createTable(TableInfo table) {
 void DatabaseFile::dropTable(int objectId) {
     const std::string id = std::to_string(objectId);
     db_.exec("BEGIN; DELETE FROM sandbox_columns WHERE object_id = " + id +
+             "; DELETE FROM sandbox_keys WHERE parent_object_id = " + id +
              "; DELETE FROM sandbox_tables WHERE object_id = " + id + "; DROP TABLE IF EXISTS t" +
              id + "; COMMIT");
 }

@@ -1,8 +1,10 @@
 #pragma once
-// One database's storage: an SQLite file holding the database's schemas, tables and columns
-// (sandbox_schemas, sandbox_tables, sandbox_columns) and one SQLite table per user table
-// ("t<object_id>", no rows are written by the sandbox). Not thread-safe: the instance lock
-// guards every use. Throws std::runtime_error for SQLite failures.
+// One database's storage: an SQLite file holding the database's schemas, tables, columns and
+// primary keys (sandbox_schemas, sandbox_tables, sandbox_columns, sandbox_keys) and one SQLite
+// table per user table ("t<object_id>", no rows are written by the sandbox). Tables and keys
+// carry name_key, the case-folded name without trailing blanks (foldCase), which the name
+// indexes use: SQLite's own NOCASE folds ASCII letters only. Not thread-safe: the instance
+// lock guards every use. Throws std::runtime_error for SQLite failures.
 
 #include <optional>
 #include <string>
@@ -24,6 +26,15 @@ struct ColumnInfo {
     bool nullable = true;
     bool identity = false;
     bool primaryKey = false;
+};
+
+// A PRIMARY KEY constraint: an object of its own, child of its table.
+struct KeyInfo {
+    int objectId = 0;
+    int parentObjectId = 0;
+    int schemaId = 1;
+    std::string name;
+    std::string created;
 };
 
 struct TableInfo {
@@ -55,8 +66,16 @@ class DatabaseFile {
     // The table with its columns, found through the name index, so that a statement's cost
     // does not grow with the tables in the database.
     std::optional<TableInfo> findTable(int schemaId, const std::string& name);
-    // Stores `table` (its objectId and dates are assigned); returns the object_id.
-    int createTable(TableInfo table);
+    // Every primary key (or those whose names compare equal to `name`), in object_id order.
+    std::vector<KeyInfo> keys(const std::optional<std::string>& name = std::nullopt);
+    // True when a table or a key of the schema has this name (equalsName).
+    bool objectExists(int schemaId, const std::string& name);
+    // Stores `table` (its objectId and dates are assigned) and, when a column is in the
+    // primary key, the key as an object of its own named `keyName` (empty: named as SQL
+    // Server names it, PK__<first 8 characters of the table>__<16 hex digits>). Returns the
+    // table's object_id.
+    int createTable(TableInfo table, const std::string& keyName = "");
+    // Removes the table, its columns and its key.
     void dropTable(int objectId);
 
     // Ends a transaction that an earlier statement failed to finish (the file stays open
@@ -68,6 +87,7 @@ class DatabaseFile {
   private:
     explicit DatabaseFile(SqliteDb db) : db_(std::move(db)) {}
     void ensureSchema();
+    void addNameKeys();
     // Tables (all, or the one with `objectId`) without their columns.
     std::vector<TableInfo> readTables(std::optional<int> objectId);
     std::vector<TableInfo> readTables(SqliteStatement& query);

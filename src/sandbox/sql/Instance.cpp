@@ -23,7 +23,7 @@ std::string prepareDataDir(const std::string& dir) {
     std::error_code ec;
     fs::create_directories(dir, ec);
     if (!fs::is_directory(dir, ec))
-        throw std::runtime_error("cannot use the data folder " + dir + ": " + ec.message());
+        throw std::runtime_error("cannot use the folder " + dir + ": " + ec.message());
     return dir;
 }
 
@@ -57,11 +57,19 @@ void removeFiles(const std::vector<std::string>& paths) {
     }
 }
 
+// The default log-file location: created with the data folder, <data>/log unless given.
+EngineOptions withLogDir(EngineOptions options) {
+    if (options.logDir.empty() && !options.dataDir.empty())
+        options.logDir = options.dataDir + "/log";
+    return options;
+}
+
 }  // namespace
 
 Instance::Instance(EngineOptions options)
-    : options_(std::move(options)),
-      catalog_((prepareDataDir(options_.dataDir), options_.dataDir + "/master.sqlite"),
+    : options_(withLogDir(std::move(options))),
+      catalog_((prepareDataDir(options_.dataDir), prepareDataDir(options_.logDir),
+                options_.dataDir + "/master.sqlite"),
                options_.dataDir) {
     DatabaseFile::open(options_.dataDir + "/master.sqlite");
     removeFiles({options_.dataDir + "/tempdb.sqlite"});
@@ -72,7 +80,7 @@ Instance::Instance(EngineOptions options)
 }
 
 std::string Instance::lower(const std::string& s) {
-    return sql::lower(s);
+    return foldCase(s);
 }
 
 void Instance::leave(const std::string& database) {
@@ -109,8 +117,10 @@ DatabaseFile& Instance::open(const DatabaseInfo& database) {
     }
 }
 
-// The data file first, then the log and secondary files. Without FILENAME the data file is
-// <name>.mdf in the data folder; without LOG ON the log is <name>_log.ldf beside the data file.
+// The data file first, then the secondary and log files. Without FILENAME a data file is
+// <name>.mdf (.ndf) in the data folder and a log file <name>.ldf in the log folder; without
+// LOG ON the log is <database>_log.ldf in the log folder, SQL Server's "default log-file
+// location".
 std::vector<std::string> Instance::filePaths(const CreateDatabase& s) const {
     std::vector<std::string> paths;
     std::string data = options_.dataDir + "/" + s.name + ".mdf";
@@ -121,13 +131,31 @@ std::vector<std::string> Instance::filePaths(const CreateDatabase& s) const {
                             ? options_.dataDir + "/" + s.dataFiles[i].logicalName + ".ndf"
                             : s.dataFiles[i].fileName);
     for (const FileSpec& f : s.logFiles)
-        paths.push_back(f.fileName.empty() ? options_.dataDir + "/" + f.logicalName + ".ldf"
+        paths.push_back(f.fileName.empty() ? options_.logDir + "/" + f.logicalName + ".ldf"
                                            : f.fileName);
-    if (s.logFiles.empty()) {
-        const fs::path folder = fs::path(data).parent_path();
-        paths.push_back((folder / (s.name + "_log.ldf")).string());
-    }
+    if (s.logFiles.empty()) paths.push_back(options_.logDir + "/" + s.name + "_log.ldf");
     return paths;
+}
+
+// The logical names (given, or the ones SQL Server generates: the database's name for a data
+// file made without ON, <name>_log for the log made without LOG ON) and the sizes.
+void Instance::checkFileSpecs(const CreateDatabase& s) {
+    if (s.logFiles.empty() && utf16Length(s.name) > kMaxNameWithDefaultLog)
+        throw SqlError(msg::createDatabaseFailed(), {msg::logNameTooLong()});
+    std::vector<std::string> names;
+    if (s.dataFiles.empty()) names.push_back(s.name);
+    for (const auto* files : {&s.dataFiles, &s.logFiles})
+        for (const FileSpec& f : *files) names.push_back(f.logicalName);
+    if (s.logFiles.empty()) names.push_back(s.name + "_log");
+    for (std::size_t i = 0; i < names.size(); ++i)
+        for (std::size_t k = 0; k < i; ++k)
+            if (!names[i].empty() && equalsName(names[k], names[i]))
+                throw SqlError(msg::logicalNameInUse(names[i]));
+    for (const auto* files : {&s.dataFiles, &s.logFiles})
+        for (const FileSpec& f : *files)
+            if (f.sizeKb && f.maxSizeKb && *f.maxSizeKb < *f.sizeKb)
+                throw SqlError(
+                    msg::maxSizeBelowSize(f.logicalName.empty() ? f.fileName : f.logicalName));
 }
 
 void Instance::checkFiles(const std::vector<std::string>& paths) const {
@@ -150,6 +178,7 @@ void Instance::createDatabase(const CreateDatabase& s) {
     if (!usableName(s.name))
         throw SqlError(msg::notSupported("The database name '" + s.name +
                                          "' (it must be usable as a file name)"));
+    checkFileSpecs(s);
     const std::vector<std::string> paths = filePaths(s);
     checkFiles(paths);
     std::vector<std::string> made;

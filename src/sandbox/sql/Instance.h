@@ -20,6 +20,9 @@ namespace sandbox::sql {
 
 class Instance {
   public:
+    // Without LOG ON the log's logical name is <name>_log, at most 128 characters.
+    static constexpr std::size_t kMaxNameWithDefaultLog = 123;
+
     // Creates the data folder and master's file when missing, registers the system
     // databases and empties tempdb. Throws std::runtime_error when the folder is unusable.
     explicit Instance(EngineOptions options);
@@ -38,7 +41,8 @@ class Instance {
     // the next call on the instance.
     DatabaseFile& open(const DatabaseInfo& database);
 
-    // CREATE DATABASE; SqlError 1801, 5123/5105/5170 + 1802, kNotSupported for unusable names.
+    // CREATE DATABASE; SqlError 1801, 1828, 5103, 1819 + 1802 (a name over 123 UTF-16 units
+    // without LOG ON), 5123/5105/5170 + 1802, kNotSupported for unusable names.
     void createDatabase(const CreateDatabase& statement);
     // DROP DATABASE of one name; SqlError 3701, 3702, 3708. Removes the files.
     void dropDatabase(const std::string& name, bool ifExists);
@@ -50,6 +54,7 @@ class Instance {
   private:
     static std::string lower(const std::string& s);
     std::vector<std::string> filePaths(const CreateDatabase& statement) const;
+    static void checkFileSpecs(const CreateDatabase& statement);
     void checkFiles(const std::vector<std::string>& paths) const;
     void closeFile(const std::string& path) { open_.erase(path); }
 
@@ -61,7 +66,7 @@ class Instance {
     };
     static constexpr std::size_t kMaxOpenFiles = 32;
 
-    EngineOptions options_;
+    EngineOptions options_;  // logDir filled in
     std::mutex mutex_;
     MasterCatalog catalog_;
     std::map<std::string, int> users_;

@@ -1,5 +1,8 @@
 #include "sandbox/sql/Parser.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "sandbox/sql/Lexer.h"
 #include "sandbox/sql/Names.h"
 #include "sandbox/sql/SelectParser.h"
@@ -104,8 +107,10 @@ CreateDatabase Parser::createDatabase() {
         c_.acceptWord("PRIMARY");
         d.dataFiles = fileSpecs();
     }
-    if (c_.acceptWord("LOG")) {
+    if (c_.isWord("LOG")) {
+        const Token& log = c_.take();
         c_.expectWord("ON");
+        if (d.dataFiles.empty()) throw SqlError(msg::logWithoutData(log.line));
         d.logFiles = fileSpecs();
     }
     if (c_.acceptWord("COLLATE")) c_.name();
@@ -136,9 +141,9 @@ FileSpec Parser::fileSpec() {
             if (c_.peek().kind != TokenKind::String) c_.fail();
             f.fileName = c_.take().text;
         } else if (c_.acceptWord("SIZE")) {
-            fileSize(false, false);
+            f.sizeKb = fileSize(false, false);
         } else if (c_.acceptWord("MAXSIZE")) {
-            fileSize(true, false);
+            f.maxSizeKb = fileSize(true, false);
         } else if (c_.acceptWord("FILEGROWTH")) {
             fileSize(false, true);
         } else {
@@ -149,15 +154,20 @@ FileSpec Parser::fileSpec() {
     return f;
 }
 
-// = <number>[KB|MB|GB|TB|%] or UNLIMITED; sizes are accepted and not kept.
-void Parser::fileSize(bool allowUnlimited, bool allowPercent) {
+// = <number>[KB|MB|GB|TB|%] or UNLIMITED: the size in KB (MB without a unit), nullopt for
+// UNLIMITED and percentages. Sizes are only compared (SIZE with MAXSIZE), never applied.
+std::optional<std::int64_t> Parser::fileSize(bool allowUnlimited, bool allowPercent) {
     c_.expectSymbol("=");
-    if (allowUnlimited && c_.acceptWord("UNLIMITED")) return;
+    if (allowUnlimited && c_.acceptWord("UNLIMITED")) return std::nullopt;
     if (c_.peek().kind != TokenKind::Number) c_.fail();
-    c_.take();
-    if (allowPercent && c_.acceptSymbol("%")) return;
-    for (const char* unit : {"KB", "MB", "GB", "TB"})
-        if (c_.acceptWord(unit)) return;
+    const double number = std::strtod(c_.take().text.c_str(), nullptr);
+    if (allowPercent && c_.acceptSymbol("%")) return std::nullopt;
+    double kb = number * 1024;
+    const std::pair<const char*, double> units[] = {
+        {"KB", 1}, {"MB", 1024}, {"GB", 1024.0 * 1024}, {"TB", 1024.0 * 1024 * 1024}};
+    for (const auto& [unit, factor] : units)
+        if (c_.acceptWord(unit)) kb = number * factor;
+    return static_cast<std::int64_t>(std::min(kb, 9.0e18));
 }
 
 DropDatabase Parser::dropDatabase() {
@@ -185,10 +195,12 @@ CreateTable Parser::createTable() {
 }
 
 void Parser::tableElement(CreateTable& table) {
-    if (c_.acceptWord("CONSTRAINT")) c_.name();
+    std::string constraint;
+    if (c_.acceptWord("CONSTRAINT")) constraint = c_.name();
     if (c_.acceptWord("PRIMARY")) {
         c_.expectWord("KEY");
         if (!c_.acceptWord("CLUSTERED")) c_.acceptWord("NONCLUSTERED");
+        if (table.tableKeys.empty()) table.keyName = constraint;
         table.tableKeys.push_back(keyColumns());
     } else if (c_.acceptWord("UNIQUE")) {
         if (!c_.acceptWord("CLUSTERED")) c_.acceptWord("NONCLUSTERED");
@@ -222,6 +234,10 @@ ColumnDef Parser::columnDef() {
 TypeName Parser::typeName() {
     TypeName type;
     type.name = c_.name();
+    if (c_.acceptSymbol(".")) {  // schema.type
+        type.schema = type.name;
+        type.name = c_.name();
+    }
     if (!c_.acceptSymbol("(")) return type;
     do {
         if (c_.peek().kind == TokenKind::Word && equalsName(c_.peek().text, "max")) {
@@ -236,7 +252,8 @@ TypeName Parser::typeName() {
 }
 
 void Parser::columnOption(ColumnDef& column) {
-    if (c_.acceptWord("CONSTRAINT")) c_.name();
+    std::string constraint;
+    if (c_.acceptWord("CONSTRAINT")) constraint = c_.name();
     if (c_.acceptWord("IDENTITY")) {
         column.identity = true;
         if (c_.acceptSymbol("(")) {
@@ -248,6 +265,7 @@ void Parser::columnOption(ColumnDef& column) {
     } else if (c_.acceptWord("PRIMARY")) {
         c_.expectWord("KEY");
         if (!c_.acceptWord("CLUSTERED")) c_.acceptWord("NONCLUSTERED");
+        if (!column.primaryKey) column.keyName = constraint;
         column.primaryKey = true;
     } else if (c_.acceptWord("UNIQUE")) {
         if (!c_.acceptWord("CLUSTERED")) c_.acceptWord("NONCLUSTERED");

@@ -28,7 +28,7 @@ class Parser {
     CreateDatabase createDatabase();
     std::vector<FileSpec> fileSpecs();
     FileSpec fileSpec();
-    void fileSize(bool allowUnlimited, bool allowPercent);
+    std::optional<std::int64_t> fileSize(bool allowUnlimited, bool allowPercent);
     DropDatabase dropDatabase();
     CreateTable createTable();
     void tableElement(CreateTable& table);

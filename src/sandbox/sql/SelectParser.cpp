@@ -1,5 +1,6 @@
 #include "sandbox/sql/SelectParser.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <limits>
@@ -10,34 +11,189 @@
 
 namespace sandbox::sql {
 
+namespace {
+
+// Functions the engine evaluates.
+const char* const kFunctions[] = {
+    "DB_NAME", "DB_ID",   "GETDATE", "SUSER_SNAME", "USER_NAME", "SCHEMA_NAME", "SERVERPROPERTY",
+    "LEN",     "UPPER",   "LOWER",   "LTRIM",       "RTRIM",     "SUBSTRING",   "LEFT",
+    "RIGHT",   "REPLACE", "ISNULL",  "COALESCE",    "ABS",       "CONCAT"};
+
+// SQL Server's common built-in functions that the sandbox does not evaluate: they answer
+// kNotSupported, not 195 ("not a recognized built-in function name"), which would be false.
+const char* const kOtherFunctions[] = {"COUNT",
+                                       "COUNT_BIG",
+                                       "SUM",
+                                       "AVG",
+                                       "MIN",
+                                       "MAX",
+                                       "CAST",
+                                       "CONVERT",
+                                       "TRY_CAST",
+                                       "TRY_CONVERT",
+                                       "IIF",
+                                       "CHOOSE",
+                                       "NULLIF",
+                                       "CHARINDEX",
+                                       "PATINDEX",
+                                       "TRIM",
+                                       "REPLICATE",
+                                       "REVERSE",
+                                       "STUFF",
+                                       "SPACE",
+                                       "STR",
+                                       "FORMAT",
+                                       "CONCAT_WS",
+                                       "STRING_AGG",
+                                       "DATALENGTH",
+                                       "ASCII",
+                                       "CHAR",
+                                       "NCHAR",
+                                       "UNICODE",
+                                       "QUOTENAME",
+                                       "SOUNDEX",
+                                       "DIFFERENCE",
+                                       "ROUND",
+                                       "FLOOR",
+                                       "CEILING",
+                                       "POWER",
+                                       "SQRT",
+                                       "SQUARE",
+                                       "SIGN",
+                                       "RAND",
+                                       "PI",
+                                       "EXP",
+                                       "LOG",
+                                       "LOG10",
+                                       "DATEADD",
+                                       "DATEDIFF",
+                                       "DATEPART",
+                                       "DATENAME",
+                                       "YEAR",
+                                       "MONTH",
+                                       "DAY",
+                                       "EOMONTH",
+                                       "SYSDATETIME",
+                                       "GETUTCDATE",
+                                       "SYSUTCDATETIME",
+                                       "SYSDATETIMEOFFSET",
+                                       "DATEFROMPARTS",
+                                       "ISDATE",
+                                       "ISNUMERIC",
+                                       "NEWID",
+                                       "OBJECT_ID",
+                                       "OBJECT_NAME",
+                                       "SCHEMA_ID",
+                                       "TYPE_NAME",
+                                       "TYPE_ID",
+                                       "COL_NAME",
+                                       "COL_LENGTH",
+                                       "COLUMNPROPERTY",
+                                       "OBJECTPROPERTY",
+                                       "DATABASEPROPERTYEX",
+                                       "HOST_NAME",
+                                       "APP_NAME",
+                                       "USER_ID",
+                                       "SUSER_NAME",
+                                       "SUSER_ID",
+                                       "SESSION_USER",
+                                       "SYSTEM_USER",
+                                       "ORIGINAL_LOGIN",
+                                       "ERROR_MESSAGE",
+                                       "ERROR_NUMBER",
+                                       "ROW_NUMBER",
+                                       "RANK",
+                                       "DENSE_RANK",
+                                       "NTILE",
+                                       "LAG",
+                                       "LEAD",
+                                       "FIRST_VALUE",
+                                       "LAST_VALUE",
+                                       "JSON_VALUE",
+                                       "JSON_QUERY",
+                                       "ISJSON",
+                                       "OPENJSON",
+                                       "STRING_SPLIT",
+                                       "TRANSLATE",
+                                       "CHECKSUM",
+                                       "HASHBYTES",
+                                       "COMPRESS",
+                                       "SCOPE_IDENTITY",
+                                       "IDENT_CURRENT",
+                                       "CURRENT_TIMESTAMP"};
+
+bool listed(const char* const* list, std::size_t n, const std::string& name) {
+    for (std::size_t i = 0; i < n; ++i)
+        if (name == list[i]) return true;
+    return false;
+}
+
+[[noreturn]] void notSupported(const std::string& what, std::int32_t line) {
+    throw SqlError(msg::notSupported(what, line));
+}
+
+bool isComparison(const Token& t) {
+    for (const char* op : {"=", "<>", "!=", "<", ">", "<=", ">=", "!<", "!>"})
+        if (t.isSymbol(op)) return true;
+    return false;
+}
+
+// Long operator chains (1+1+1...) build deep trees without deep parsing; their height is
+// bounded so that evaluating or destroying a tree never exhausts the stack.
+constexpr int kMaxHeight = 256;
+
+void setHeight(Expr& e) {
+    for (const Expr& a : e.args) e.height = std::max(e.height, a.height + 1);
+    if (e.height > kMaxHeight) throw SqlError(msg::nestedTooDeeply(e.line));
+}
+
+Expr node(Expr::Kind kind, std::string name, const Token& op, std::vector<Expr> args) {
+    Expr e;
+    e.kind = kind;
+    e.name = std::move(name);
+    e.written = op.text;
+    e.line = op.line;
+    e.args = std::move(args);
+    setHeight(e);
+    return e;
+}
+
+}  // namespace
+
 Select SelectParser::select() {
     Select s;
     c_.expectWord("SELECT");
-    if (c_.isWord("DISTINCT")) throw SqlError(msg::notSupported("SELECT DISTINCT", c_.peek().line));
+    if (c_.isWord("DISTINCT")) notSupported("SELECT DISTINCT", c_.peek().line);
     c_.acceptWord("ALL");
     s.top = top();
     do {
         s.items.push_back(item());
     } while (c_.acceptSymbol(","));
+    if (c_.isWord("INTO")) notSupported("SELECT with INTO", c_.peek().line);
     if (c_.acceptWord("FROM")) {
+        if (c_.peek().isSymbol("(")) notSupported("A derived table", c_.peek().line);
         s.from = c_.objectName();
         if (c_.acceptWord("AS") || c_.isName()) c_.name();  // an alias: columns may use it
     }
+    for (const char* word : {"JOIN", "INNER", "LEFT", "RIGHT", "FULL", "CROSS", "OUTER"})
+        if (c_.isWord(word) || c_.peek().isSymbol(","))
+            notSupported("SELECT with a join", c_.peek().line);
     if (c_.acceptWord("WHERE")) {
-        do {
-            s.where.push_back(condition());
-        } while (c_.acceptWord("AND"));
+        const Token& first = c_.peek();
+        s.where = condition(0);
+        if (!s.where->isCondition())
+            throw SqlError(msg::notBoolean(c_.atEnd() ? first.text : c_.peek().text, first.line));
     }
+    for (const char* word : {"GROUP", "HAVING"})
+        if (c_.isWord(word)) notSupported("SELECT with " + upper(word), c_.peek().line);
     if (c_.acceptWord("ORDER")) {
         c_.expectWord("BY");
         do {
             s.orderBy.push_back(orderItem());
         } while (c_.acceptSymbol(","));
     }
-    for (const char* word :
-         {"GROUP", "HAVING", "UNION", "JOIN", "INNER", "LEFT", "CROSS", "OR", "INTO"})
-        if (c_.isWord(word))
-            throw SqlError(msg::notSupported("SELECT with " + upper(word), c_.peek().line));
+    for (const char* word : {"UNION", "EXCEPT", "INTERSECT", "FOR", "OPTION", "OFFSET"})
+        if (c_.isWord(word)) notSupported("SELECT with " + upper(word), c_.peek().line);
     return s;
 }
 
@@ -66,10 +222,10 @@ SelectItem SelectParser::item() {
     if ((c_.isName() || c_.peek().kind == TokenKind::String) && c_.peek(1).isSymbol("=")) {
         it.alias = c_.take().text;  // alias = expression
         c_.take();
-        it.expr = expr(0);
+        it.expr = scalar(0);
         return it;
     }
-    it.expr = expr(0);
+    it.expr = scalar(0);
     it.alias = alias();
     return it;
 }
@@ -83,36 +239,139 @@ std::string SelectParser::alias() {
     return {};
 }
 
-Expr SelectParser::expr(int depth) {
+void SelectParser::checkDepth(int depth) const {
     if (depth > kMaxNesting) throw SqlError(msg::nestedTooDeeply(c_.peek().line));
+}
+
+Expr SelectParser::condition(int depth) {
+    checkDepth(depth);
+    Expr left = conjunction(depth);
+    while (c_.isWord("OR")) {
+        const Token& op = c_.take();
+        left = node(Expr::Kind::Binary, "OR", op, {std::move(left), conjunction(depth + 1)});
+    }
+    return left;
+}
+
+Expr SelectParser::conjunction(int depth) {
+    Expr left = negation(depth);
+    while (c_.isWord("AND")) {
+        const Token& op = c_.take();
+        left = node(Expr::Kind::Binary, "AND", op, {std::move(left), negation(depth + 1)});
+    }
+    return left;
+}
+
+Expr SelectParser::negation(int depth) {
+    checkDepth(depth);
+    if (c_.isWord("NOT")) {
+        const Token& op = c_.take();
+        return node(Expr::Kind::Unary, "NOT", op, {negation(depth + 1)});
+    }
+    return predicate(depth);
+}
+
+// A comparison or IS [NOT] NULL; a bare operand may still be a parenthesised condition.
+Expr SelectParser::predicate(int depth) {
+    if (c_.isWord("EXISTS")) notSupported("EXISTS", c_.peek().line);
+    Expr left = additive(depth + 1);
+    const Token& op = c_.peek();
+    if (c_.acceptWord("IS")) {
+        const bool negated = c_.acceptWord("NOT");
+        c_.expectWord("NULL");
+        return node(Expr::Kind::IsNull, negated ? "IS NOT NULL" : "IS NULL", op, {std::move(left)});
+    }
+    if (c_.isWord("NOT") && (c_.isWord("LIKE", 1) || c_.isWord("IN", 1) || c_.isWord("BETWEEN", 1)))
+        notSupported("The comparison 'NOT " + upper(c_.peek(1).text) + "'", op.line);
+    if (c_.isWord("LIKE") || c_.isWord("IN") || c_.isWord("BETWEEN"))
+        notSupported("The comparison '" + upper(op.text) + "'", op.line);
+    if (!isComparison(op)) return left;
+    c_.take();
+    if (c_.isWord("ALL") || c_.isWord("ANY") || c_.isWord("SOME"))
+        notSupported("A subquery", c_.peek().line);
+    std::string name = op.text == "!="   ? "<>"
+                       : op.text == "!<" ? ">="
+                       : op.text == "!>" ? "<="
+                                         : op.text;
+    if (left.isCondition()) throw SqlError(msg::syntaxNear(op.text, op.line));
+    Expr right = additive(depth + 1);
+    if (right.isCondition()) throw SqlError(msg::syntaxNear(right.written, right.line));
+    return node(Expr::Kind::Binary, name, op, {std::move(left), std::move(right)});
+}
+
+Expr SelectParser::scalar(int depth) {
+    Expr e = additive(depth);
+    if (e.isCondition()) throw SqlError(msg::syntaxNear(e.written, e.line));
+    return e;
+}
+
+Expr SelectParser::additive(int depth) {
+    checkDepth(depth);
+    Expr left = term(depth);
+    while (c_.peek().isSymbol("+") || c_.peek().isSymbol("-")) {
+        const Token& op = c_.take();
+        Expr right = term(depth + 1);
+        for (const Expr* operand : {&left, &right})
+            if (operand->isCondition()) throw SqlError(msg::syntaxNear(op.text, op.line));
+        left = node(Expr::Kind::Binary, op.text, op, {std::move(left), std::move(right)});
+    }
+    return left;
+}
+
+Expr SelectParser::term(int depth) {
+    Expr left = unary(depth);
+    while (c_.peek().isSymbol("*") || c_.peek().isSymbol("/") || c_.peek().isSymbol("%")) {
+        const Token& op = c_.take();
+        Expr right = unary(depth + 1);
+        for (const Expr* operand : {&left, &right})
+            if (operand->isCondition()) throw SqlError(msg::syntaxNear(op.text, op.line));
+        left = node(Expr::Kind::Binary, op.text, op, {std::move(left), std::move(right)});
+    }
+    return left;
+}
+
+Expr SelectParser::unary(int depth) {
+    checkDepth(depth);
+    const Token& t = c_.peek();
+    if (t.isSymbol("-") || t.isSymbol("+")) {
+        c_.take();
+        if (c_.peek().kind == TokenKind::Number) return literal(t.isSymbol("-"));
+        Expr operand = unary(depth + 1);
+        if (operand.isCondition()) throw SqlError(msg::syntaxNear(t.text, t.line));
+        return node(Expr::Kind::Unary, t.text, t, {std::move(operand)});
+    }
+    if (t.isSymbol("~")) notSupported("The operator '~'", t.line);
+    return primary(depth);
+}
+
+Expr SelectParser::primary(int depth) {
     const Token& t = c_.peek();
     if (c_.acceptSymbol("(")) {
-        Expr e = expr(depth + 1);
+        if (c_.isWord("SELECT")) notSupported("A subquery", c_.peek().line);
+        Expr e = condition(depth + 1);
         c_.expectSymbol(")");
         return e;
     }
-    if (t.isSymbol("-") || t.isSymbol("+")) {
-        const bool negative = t.isSymbol("-");
-        c_.take();
-        if (c_.peek().kind != TokenKind::Number) c_.fail();
-        return literal(negative);
-    }
     if (t.kind == TokenKind::Number || t.kind == TokenKind::String || c_.isWord("NULL"))
         return literal(false);
-    if (t.kind == TokenKind::Binary) throw SqlError(msg::notSupported("A binary constant", t.line));
+    if (t.kind == TokenKind::Binary) notSupported("A binary constant", t.line);
+    if (c_.isWord("CASE")) notSupported("CASE", t.line);
     if (t.kind == TokenKind::Variable) {
         if (t.text.rfind("@@", 0) != 0) throw SqlError(msg::undeclaredVariable(t.text, t.line));
         Expr e;
         e.kind = Expr::Kind::Global;
         e.name = upper(c_.take().text);
+        e.line = t.line;
         return e;
     }
     if (t.kind == TokenKind::Word && c_.peek(1).isSymbol("(")) {
         const Token& function = c_.take();
         return call(function, depth);
     }
+    if (c_.isWord("CURRENT_TIMESTAMP")) notSupported("The function 'CURRENT_TIMESTAMP'", t.line);
     Expr e;
     e.kind = Expr::Kind::Column;
+    e.line = t.line;
     e.name = columnRef();
     return e;
 }
@@ -120,6 +379,7 @@ Expr SelectParser::expr(int depth) {
 Expr SelectParser::literal(bool negative) {
     const Token& t = c_.take();
     Expr e;
+    e.line = t.line;
     if (t.kind == TokenKind::Word) {  // NULL
         e.value = std::monostate{};
         return e;
@@ -151,18 +411,19 @@ Expr SelectParser::call(const Token& function, int depth) {
     Expr e;
     e.kind = Expr::Kind::Function;
     e.name = upper(function.text);
-    static const char* const known[] = {"DB_NAME",   "DB_ID",       "GETDATE",       "SUSER_SNAME",
-                                        "USER_NAME", "SCHEMA_NAME", "SERVERPROPERTY"};
-    bool found = false;
-    for (const char* k : known) found = found || e.name == k;
-    if (!found) throw SqlError(msg::unknownFunction(function.text, function.line));
+    e.line = function.line;
+    if (listed(kOtherFunctions, std::size(kOtherFunctions), e.name))
+        notSupported("The function '" + e.name + "'", function.line);
+    if (!listed(kFunctions, std::size(kFunctions), e.name))
+        throw SqlError(msg::unknownFunction(function.text, function.line));
     c_.expectSymbol("(");
     if (!c_.peek().isSymbol(")")) {
         do {
-            e.args.push_back(expr(depth + 1));
+            e.args.push_back(scalar(depth + 1));
         } while (c_.acceptSymbol(","));
     }
     c_.expectSymbol(")");
+    setHeight(e);
     return e;
 }
 
@@ -171,31 +432,6 @@ std::string SelectParser::columnRef() {
     std::string name = c_.name();
     while (c_.acceptSymbol(".")) name = c_.memberName();
     return name;
-}
-
-Condition SelectParser::condition() {
-    Condition cond;
-    const bool parens = c_.acceptSymbol("(");
-    cond.column = columnRef();
-    if (c_.acceptWord("IS")) {
-        cond.op = c_.acceptWord("NOT") ? "IS NOT NULL" : "IS NULL";
-        c_.expectWord("NULL");
-    } else {
-        const Token& op = c_.peek();
-        if (op.isSymbol("=")) {
-            cond.op = "=";
-        } else if (op.isSymbol("<>") || op.isSymbol("!=")) {
-            cond.op = "<>";
-        } else if (op.kind == TokenKind::Symbol || c_.isWord("LIKE") || c_.isWord("IN")) {
-            throw SqlError(msg::notSupported("The comparison '" + op.text + "'", op.line));
-        } else {
-            c_.fail();
-        }
-        c_.take();
-        cond.value = expr(0);
-    }
-    if (parens) c_.expectSymbol(")");
-    return cond;
 }
 
 OrderItem SelectParser::orderItem() {

@@ -1,7 +1,11 @@
 #pragma once
-// Parses SELECT: [TOP n] a select list of *, columns, literals, @@globals and built-in
-// functions with aliases; FROM one object; WHERE comparisons joined by AND; ORDER BY.
-// Throws SqlError like Parser.
+// Parses SELECT: [TOP n] a select list of *, columns and scalar expressions with aliases; FROM
+// one object; WHERE a condition; ORDER BY. Expressions: literals, columns, @@globals, built-in
+// functions, unary - and +, * / %, + and - (also text concatenation), parentheses; conditions
+// add comparisons (= <> != < > <= >=), IS [NOT] NULL, NOT, AND, OR. A comparison outside
+// WHERE is a syntax error, as on SQL Server. T-SQL it recognises but does not run (subqueries,
+// CASE, LIKE, IN, aggregates, CAST ...) is kNotSupported, never a syntax error. Throws
+// SqlError like Parser.
 
 #include "sandbox/sql/Ast.h"
 #include "sandbox/sql/TokenCursor.h"
@@ -20,12 +24,20 @@ class SelectParser {
     std::optional<std::int64_t> top();
     SelectItem item();
     std::string alias();
-    Expr expr(int depth);
+    Expr condition(int depth);
+    Expr conjunction(int depth);
+    Expr negation(int depth);
+    Expr predicate(int depth);
+    Expr scalar(int depth);  // a scalar expression: no comparison outside parentheses
+    Expr additive(int depth);
+    Expr term(int depth);
+    Expr unary(int depth);
+    Expr primary(int depth);
     Expr literal(bool negative);
     Expr call(const Token& function, int depth);
     std::string columnRef();
-    Condition condition();
     OrderItem orderItem();
+    void checkDepth(int depth) const;
 
     TokenCursor& c_;
 };

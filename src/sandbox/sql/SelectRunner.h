@@ -1,10 +1,10 @@
 #pragma once
-// Runs a SELECT: without FROM it evaluates literals, @@globals and built-in functions into
-// one row; with FROM it reads one catalog view (CatalogViews) of the current or a named
-// database, keeps the rows whose columns match every WHERE condition (text compares without
-// regard to case or trailing blanks), sorts by ORDER BY, applies TOP and projects the select
-// list. The caller holds the instance lock. Throws SqlError: 207, 208, 245, 263, 911, 137,
-// 174, or kNotSupported for reading user tables.
+// Runs a SELECT: without FROM it evaluates the select list into one row; with FROM it reads
+// one catalog view (CatalogViews) of the current or a named database, keeps the rows for
+// which the WHERE condition is true (Evaluator; text compares without regard to case or
+// trailing blanks), sorts by ORDER BY, applies TOP and projects the select list. The caller
+// holds the instance lock. Throws SqlError: 208, 263, 911, Evaluator's errors, or
+// kNotSupported for reading user tables.
 
 #include "sandbox/Engine.h"
 #include "sandbox/sql/Ast.h"
@@ -22,13 +22,7 @@ class SelectRunner {
   private:
     // `onlyName`: the rows of a table view may be limited to tables of that name.
     ResultSet source(const ObjectName& from, const std::optional<std::string>& onlyName);
-    // A value without a row: literal, @@global or function; fills `column` with its type.
-    Cell evaluate(const Expr& e, Column& column);
-    Cell global(const std::string& name, Column& column);
-    Cell function(const Expr& e, Column& column);
-    void filter(ResultSet& rows, const std::vector<Condition>& where);
-    bool matches(const Cell& cell, const Column& column, const Condition& cond, const Cell& value,
-                 bool unicode);
+    void filter(ResultSet& rows, const Expr& where);
     void order(ResultSet& rows, const Select& select);
     ResultSet project(const ResultSet& rows, const Select& select);
 

@@ -76,6 +76,12 @@ Message unicodeSizeTooBig(std::int64_t size, const std::string& column) {
                 "The size (" + std::to_string(size) + ") given to the column " + q(column) +
                     " exceeds the maximum allowed (4000).");
 }
+Message logWithoutData(std::int32_t line) {
+    return make(188, 15, 1,
+                "Cannot specify a log file in a CREATE DATABASE statement without also specifying "
+                "at least one data file.",
+                line);
+}
 
 Message loginFailed(const std::string& user) {
     return make(18456, 14, 1, "Login failed for user " + q(user) + ".");
@@ -122,6 +128,17 @@ Message createDatabaseFailed() {
                 "CREATE DATABASE failed. Some file names listed could not be created. Check "
                 "related errors.");
 }
+Message logNameTooLong() {
+    return make(1819, 10, 1, "Could not create default log file because the name was too long.");
+}
+Message logicalNameInUse(const std::string& name) {
+    return make(
+        1828, 16, 1,
+        "The logical file name " + dq(name) + " is already in use. Choose a different name.");
+}
+Message maxSizeBelowSize(const std::string& file) {
+    return make(5103, 16, 1, "MAXSIZE cannot be less than SIZE for file " + q(file) + ".");
+}
 Message cannotDropDatabase(const std::string& name) {
     return make(3701, 11, 1,
                 "Cannot drop the database " + q(name) +
@@ -148,8 +165,12 @@ Message changedLanguage(const std::string& language) {
     return make(5703, 0, 1, "Changed language setting to " + language + ".");
 }
 
-Message objectExists(const std::string& name) {
-    return make(2714, 16, 6, "There is already an object named " + q(name) + " in the database.");
+Message objectExists(const std::string& name, std::uint8_t state) {
+    return make(2714, 16, state,
+                "There is already an object named " + q(name) + " in the database.");
+}
+Message constraintFailed(std::uint8_t state) {
+    return make(1750, 16, state, "Could not create constraint or index. See previous errors.");
 }
 Message unknownType(int column, const std::string& type) {
     return make(2715, 16, 6,
@@ -237,6 +258,26 @@ Message conversionFailed(const std::string& value, bool unicode, const std::stri
                 std::string("Conversion failed when converting the ") +
                     (unicode ? "nvarchar" : "varchar") + " value " + q(value) + " to data type " +
                     type + ".");
+}
+Message divideByZero() {
+    return make(8134, 16, 1, "Divide by zero error encountered.");
+}
+Message arithmeticOverflow(const std::string& type) {
+    return make(8115, 16, 2,
+                "Arithmetic overflow error converting expression to data type " + type + ".");
+}
+Message incompatibleOperands(const std::string& left, const std::string& right,
+                             const std::string& operatorName) {
+    return make(402, 16, 1,
+                "The data types " + left + " and " + right + " are incompatible in the " +
+                    operatorName + " operator.");
+}
+Message notBoolean(const std::string& near, std::int32_t line) {
+    return make(4145, 15, 1,
+                "An expression of non-boolean type specified in a context where a condition is "
+                "expected, near " +
+                    q(near) + ".",
+                line);
 }
 
 Message notSupported(const std::string& what, std::int32_t line) {

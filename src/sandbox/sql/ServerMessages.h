@@ -29,6 +29,7 @@ Message unknownFunction(const std::string& name, std::int32_t line);       // 19
 Message invalidLength(std::int64_t length, std::int32_t line);             // 1001
 Message sizeTooBig(std::int64_t size, const std::string& column);          // 131
 Message unicodeSizeTooBig(std::int64_t size, const std::string& column);   // 2717
+Message logWithoutData(std::int32_t line);                                 // 188
 
 // Login.
 Message loginFailed(const std::string& user);                    // 18456
@@ -42,15 +43,19 @@ Message createFileFailed(const std::string& path, bool accessDenied = false);  /
 Message fileActivationFailed(const std::string& path);                         // 5105
 Message fileExists(const std::string& path);                                   // 5170
 Message createDatabaseFailed();                                                // 1802
-Message cannotDropDatabase(const std::string& name);                           // 3701
-Message systemDatabase(const std::string& name);                               // 3708
-Message databaseInUse(const std::string& name);                                // 3702
-Message databaseUnavailable(const std::string& name);                          // 945
-Message changedDatabase(const std::string& name);                              // 5701 (info)
-Message changedLanguage(const std::string& language);                          // 5703 (info)
+Message logNameTooLong();                              // 1819 (class 10, before 1802)
+Message logicalNameInUse(const std::string& name);     // 1828
+Message maxSizeBelowSize(const std::string& file);     // 5103
+Message cannotDropDatabase(const std::string& name);   // 3701
+Message systemDatabase(const std::string& name);       // 3708
+Message databaseInUse(const std::string& name);        // 3702
+Message databaseUnavailable(const std::string& name);  // 945
+Message changedDatabase(const std::string& name);      // 5701 (info)
+Message changedLanguage(const std::string& language);  // 5703 (info)
 
 // Tables and schemas.
-Message objectExists(const std::string& name);                                 // 2714
+Message objectExists(const std::string& name, std::uint8_t state = 6);         // 2714
+Message constraintFailed(std::uint8_t state);                                  // 1750
 Message unknownType(int column, const std::string& type);                      // 2715
 Message widthNotAllowed(int column, const std::string& type);                  // 2716
 Message precisionTooBig(int column, int precision);                            // 2750
@@ -72,6 +77,11 @@ Message invalidColumn(const std::string& name);                                 
 Message noTable();                                                                          // 263
 Message argumentCount(const std::string& function, const std::string& count);               // 174
 Message conversionFailed(const std::string& value, bool unicode, const std::string& type);  // 245
+Message divideByZero();                                                                     // 8134
+Message arithmeticOverflow(const std::string& type);                                        // 8115
+Message incompatibleOperands(const std::string& left, const std::string& right,
+                             const std::string& operatorName);   // 402
+Message notBoolean(const std::string& near, std::int32_t line);  // 4145
 
 // The sandbox's own refusals (kNotSupported, class 16).
 Message notSupported(const std::string& what, std::int32_t line = 0);

@@ -30,13 +30,18 @@ void TableStatements::createTable(const CreateTable& s) {
     const std::string schemaName = s.table.schema().empty() ? "dbo" : s.table.schema();
     const std::optional<SchemaInfo> schema = file.findSchema(schemaName);
     if (!schema || builtInOnly(schemaName)) throw SqlError(msg::schemaMissing(schemaName));
-    if (file.findTable(schema->id, name)) throw SqlError(msg::objectExists(name));
+    if (file.objectExists(schema->id, name)) throw SqlError(msg::objectExists(name));
     TableInfo table;
     table.schemaId = schema->id;
     table.schemaName = schema->name;
     table.name = name;
     table.columns = columns(s);
-    file.createTable(std::move(table));
+    std::string keyName = s.keyName;
+    for (const ColumnDef& def : s.columns)
+        if (keyName.empty() && def.primaryKey) keyName = def.keyName;
+    if (!keyName.empty() && (equalsName(keyName, name) || file.objectExists(schema->id, keyName)))
+        throw SqlError(msg::constraintFailed(1), {msg::objectExists(keyName, 5)});
+    file.createTable(std::move(table), keyName);
 }
 
 std::vector<ColumnInfo> TableStatements::columns(const CreateTable& s) {
@@ -62,7 +67,12 @@ std::vector<ColumnInfo> TableStatements::columns(const CreateTable& s) {
         c.nullable = def.nullable.value_or(!def.identity && !def.primaryKey);
         result.push_back(std::move(c));
     }
-    keys(s, result);
+    try {
+        keys(s, result);
+    } catch (const SqlError& e) {  // 8111 and 1911 are followed by 1750, as on SQL Server
+        if (e.last().number == 8110) throw;
+        throw SqlError(msg::constraintFailed(0), {e.last()});
+    }
     return result;
 }
 

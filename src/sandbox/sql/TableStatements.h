@@ -1,7 +1,8 @@
 #pragma once
 // CREATE TABLE, DROP TABLE and CREATE SCHEMA in the current or a named database. The caller
-// holds the instance lock. Throws SqlError: 2714, 2715, 2716, 2705, 2744, 2749, 8110, 8111,
-// 1911, 1702, 2760, 2702, 3701, the size errors of TypeCatalog, kNotSupported for #temp tables.
+// holds the instance lock. Throws SqlError: 2714, 2715, 2716, 2705, 2744, 2749, 8110, 8111 or
+// 1911 (then 1750), 2714 for a key's name (then 1750), 1702, 2760, 2702, 3701, the size errors
+// of TypeCatalog, kNotSupported for #temp tables. A primary key becomes an object of its own.
 
 #include "sandbox/sql/Ast.h"
 #include "sandbox/sql/Instance.h"

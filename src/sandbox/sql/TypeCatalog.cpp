@@ -141,6 +141,9 @@ void applyArgs(const TypeRow& row, const TypeName& type, int column, const std::
 }  // namespace
 
 ResolvedType TypeCatalog::resolve(const TypeName& type, int column, const std::string& columnName) {
+    // The built-in types live in the sys schema; any other schema holds no types here.
+    if (!type.schema.empty() && !equalsName(type.schema, "sys"))
+        throw SqlError(msg::unknownType(column, type.schema + "." + type.name));
     for (const TypeRow& row : kTypes) {
         if (!equalsName(type.name, row.name)) continue;
         ResolvedType t{row.name,      row.systemTypeId, row.systemTypeId, row.maxLength,
@@ -158,7 +161,10 @@ ResolvedType TypeCatalog::resolve(const TypeName& type, int column, const std::s
 std::vector<ResolvedType> TypeCatalog::builtIn() {
     std::vector<ResolvedType> types;
     for (const TypeRow& row : kTypes) {
-        if (std::string(row.name) != "rowversion") types.push_back(resolve({row.name, {}}, 1, ""));
+        if (std::string(row.name) == "rowversion") continue;
+        TypeName type;
+        type.name = row.name;
+        types.push_back(resolve(type, 1, ""));
     }
     return types;
 }

@@ -1,6 +1,6 @@
 #include "sandbox/sql/TypeIndexViews.h"
 
-#include <cstdio>
+#include <map>
 
 #include "sandbox/sql/Names.h"
 #include "sandbox/sql/TypeCatalog.h"
@@ -17,20 +17,6 @@ Column text(const char* name, std::uint16_t chars, bool nullable) {
 }
 Cell num(std::int64_t v) {
     return v;
-}
-
-// A table's key as SQL Server names it when the statement gives no name:
-// PK__<the table's first 8 characters>__<16 hex digits>.
-std::string keyName(const TableInfo& t) {
-    char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llX",
-                  static_cast<unsigned long long>(t.objectId) * 2654435761ULL);
-    std::string prefix;
-    for (std::size_t i = 0, chars = 0; i < t.name.size() && chars < 8; ++chars) {
-        do prefix += t.name[i++];
-        while (i < t.name.size() && (static_cast<unsigned char>(t.name[i]) & 0xC0) == 0x80);
-    }
-    return "PK__" + prefix + "__" + hex;
 }
 
 bool hasKey(const TableInfo& t) {
@@ -66,6 +52,8 @@ ResultSet sysTypes() {
 }
 
 ResultSet sysIndexes(DatabaseFile& file) {
+    std::map<int, std::string> keyNames;  // table object_id -> its key's name
+    for (const KeyInfo& k : file.keys()) keyNames[k.parentObjectId] = k.name;
     ResultSet r{
         {col("object_id", ColumnType::Int), text("name", 128, true),
          col("index_id", ColumnType::Int), col("type", ColumnType::TinyInt),
@@ -81,10 +69,11 @@ ResultSet sysIndexes(DatabaseFile& file) {
         {}};
     for (const TableInfo& t : file.tables()) {
         const bool key = hasKey(t);
-        r.rows.push_back({num(t.objectId), key ? Cell{keyName(t)} : Cell{}, num(key ? 1 : 0),
-                          num(key ? 1 : 0), std::string(key ? "CLUSTERED" : "HEAP"),
-                          num(key ? 1 : 0), num(1), num(0), num(key ? 1 : 0), num(0), num(0),
-                          num(0), num(0), num(0), num(1), num(1), num(0), Cell{}});
+        r.rows.push_back({num(t.objectId), key ? Cell{keyNames[t.objectId]} : Cell{},
+                          num(key ? 1 : 0), num(key ? 1 : 0),
+                          std::string(key ? "CLUSTERED" : "HEAP"), num(key ? 1 : 0), num(1), num(0),
+                          num(key ? 1 : 0), num(0), num(0), num(0), num(0), num(0), num(1), num(1),
+                          num(0), Cell{}});
     }
     return r;
 }

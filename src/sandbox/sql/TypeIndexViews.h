@@ -1,6 +1,6 @@
 #pragma once
 // The catalog views that tell a column's type and key: sys.types (the built-in types),
-// sys.indexes (per user table its primary key, or its heap) and sys.index_columns (the key's
+// sys.indexes (per user table its primary key under the key's name, or its heap) and sys.index_columns (the key's
 // columns), with SQL Server's column names in SQL Server's order. CatalogViews hands these
 // three views to this class.
 

@@ -24,12 +24,13 @@ long parseNumber(const std::string& text, long min, long max, const std::string&
 }  // namespace
 
 const char* const kUsage =
-    "usage: dsadmin-sandbox [--listen HOST:PORT] [--data DIR]\n"
+    "usage: dsadmin-sandbox [--listen HOST:PORT] [--data DIR] [--log-dir DIR]\n"
     "                       [--sa-password PW | --sa-password-file FILE]\n"
     "                       [--read-timeout SECONDS] [--max-connections N]\n"
     "       dsadmin-sandbox --help | --version\n"
     "A local stand-in for SQL Server, for trials and tests. Defaults: --listen 127.0.0.1:1433,\n"
-    "--data $XDG_STATE_HOME/dsadmin-sandbox (or ~/.local/state/dsadmin-sandbox), login sa with\n"
+    "--data $XDG_STATE_HOME/dsadmin-sandbox (or ~/.local/state/dsadmin-sandbox), --log-dir\n"
+    "<data>/log (where log files go when CREATE DATABASE names none), login sa with\n"
     "the password in $DSADMIN_SANDBOX_SA_PASSWORD, else an empty one. --sa-password-file reads\n"
     "it from the file's first line (unlike --sa-password, it shows in no process listing).\n"
     "Port 0 picks a free port. Prints 'listening on HOST:PORT' when ready.\n";
@@ -70,8 +71,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             value = arg.substr(eq + 1);
             inlineValue = true;
         }
-        if (name != "--listen" && name != "--data" && name != "--sa-password" &&
-            name != "--sa-password-file" && name != "--read-timeout" && name != "--max-connections")
+        if (name != "--listen" && name != "--data" && name != "--log-dir" &&
+            name != "--sa-password" && name != "--sa-password-file" && name != "--read-timeout" &&
+            name != "--max-connections")
             throw std::invalid_argument("unknown option '" + name + "'");
         if (!inlineValue) {
             if (i + 1 >= args.size()) throw std::invalid_argument(name + " needs a value");
@@ -81,6 +83,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             parseListenAddress(value, cl.host, cl.port);
         else if (name == "--data")
             cl.dataDir = value;
+        else if (name == "--log-dir")
+            cl.logDir = value;
         else if (name == "--sa-password")
             cl.saPassword = value;
         else if (name == "--sa-password-file")
@@ -91,6 +95,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             cl.maxConnections = static_cast<std::size_t>(parseNumber(value, 1, 10000, name));
     }
     if (cl.dataDir.empty()) cl.dataDir = defaultDataDir();
+    if (cl.logDir.empty()) cl.logDir = cl.dataDir + "/log";
     if (!cl.saPassword.empty() && !cl.saPasswordFile.empty())
         throw std::invalid_argument("--sa-password and --sa-password-file exclude each other");
     return cl;

@@ -1,6 +1,6 @@
 #pragma once
 // The dsadmin-sandbox command line:
-//   dsadmin-sandbox [--listen HOST:PORT] [--data DIR]
+//   dsadmin-sandbox [--listen HOST:PORT] [--data DIR] [--log-dir DIR]
 //                   [--sa-password PW | --sa-password-file FILE]
 //                   [--read-timeout SECONDS] [--max-connections N]
 //   dsadmin-sandbox --help | --version
@@ -17,6 +17,7 @@ struct CommandLine {
     std::string host = "127.0.0.1";
     std::uint16_t port = 1433;
     std::string dataDir;         // already defaulted by parseCommandLine
+    std::string logDir;          // already defaulted: <dataDir>/log
     std::string saPassword;      // --sa-password
     std::string saPasswordFile;  // --sa-password-file
     int readTimeoutSeconds = 30;
@@ -27,7 +28,8 @@ struct CommandLine {
 
 // Parses the arguments (without the program name). Throws std::invalid_argument with a
 // message for the user on a bad option or value. An absent --data defaults to
-// $XDG_STATE_HOME/dsadmin-sandbox, else $HOME/.local/state/dsadmin-sandbox.
+// $XDG_STATE_HOME/dsadmin-sandbox, else $HOME/.local/state/dsadmin-sandbox; an absent
+// --log-dir (the default log-file location) to <dataDir>/log.
 CommandLine parseCommandLine(const std::vector<std::string>& args);
 
 // Splits "HOST:PORT" or "[IPV6]:PORT". Throws std::invalid_argument.

@@ -53,7 +53,11 @@ int main(int argc, char** argv) {
         const std::string password = saPassword(cl);
         std::error_code ec;
         std::filesystem::create_directories(cl.dataDir, ec);
-        auto engine = sandbox::openEngine({cl.dataDir, password});
+        sandbox::EngineOptions options;
+        options.dataDir = cl.dataDir;
+        options.logDir = cl.logDir;
+        options.saPassword = password;
+        auto engine = sandbox::openEngine(options);
         ServerSettings settings;
         settings.host = cl.host;
         settings.port = cl.port;
@@ -64,7 +68,8 @@ int main(int argc, char** argv) {
             gStopFd = server.stopWriteFd();
             installSignalHandlers();
             std::cout << "listening on " << server.address() << std::endl;
-            log.write("listening on " + server.address() + ", data in " + cl.dataDir);
+            log.write("listening on " + server.address() + ", data in " + cl.dataDir +
+                      ", transaction logs in " + cl.logDir);
             server.run();
         }
         engine.reset();

@@ -271,6 +271,42 @@ const scenarios = {
       b.close();
     }
   },
+
+  // Names fold beyond ASCII through sp_executesql parameters; expressions take parameters;
+  // an informational 1819 arrives before the failing 1802; 8111 is followed by 1750.
+  async answersAsServer() {
+    const db = `ta_${suffix}`;
+    const c = await connect();
+    try {
+      await batch(c, `CREATE DATABASE ${db}`);
+      await batch(c, `USE ${db}`);
+      await batch(c, 'CREATE TABLE [Ärger] (ID int NOT NULL PRIMARY KEY)');
+      const found = await execSql(c, 'select name, type from sys.objects where name = @name',
+                                  [{ name: 'name', type: TYPES.NVarChar, value: 'äRGER' }]);
+      assert.deepEqual(found.rows, [['Ärger', 'U ']]);
+      const sum = await execSql(c, "select @n * 2 + 1 as v, 'a' + @s as t",
+                                [{ name: 'n', type: TYPES.Int, value: 20 },
+                                 { name: 's', type: TYPES.NVarChar, value: 'b' }]);
+      assert.deepEqual(sum.rows, [[41, 'ab']]);
+      const infos = [];
+      c.on('infoMessage', (i) => infos.push(i.number));
+      await expectError(batch(c, `CREATE DATABASE ${'n'.repeat(124)}`), 1802,
+                        'CREATE DATABASE failed. Some file names listed could not be created. ' +
+                        'Check related errors.');
+      assert.ok(infos.includes(1819), 'INFO 1819 before 1802');
+      // Several ERROR tokens in one reply reach tedious as one AggregateError, in order.
+      await assert.rejects(batch(c, 'CREATE TABLE T2 (A int NULL PRIMARY KEY)'), (err) => {
+        assert.deepEqual(err.errors.map((e) => e.number), [8111, 1750]);
+        assert.equal(err.errors[1].message,
+                     'Could not create constraint or index. See previous errors.');
+        return true;
+      });
+      await batch(c, 'USE master');
+      await dropDatabase(c, db);
+    } finally {
+      c.close();
+    }
+  },
 };
 
 (async () => {
