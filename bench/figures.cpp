@@ -2,7 +2,7 @@
 //
 //   dsadmin-figures [--quick] [--repeats N] [section...]
 //
-// Sections: runs, structure, window, sandbox (default: all, in that order). --quick uses
+// Sections: runs, structure, window, sandbox, cli (default: all, in that order). --quick uses
 // small sizes to try the script itself; its figures mean little.
 #include <unistd.h>
 
@@ -28,7 +28,8 @@ const std::map<std::string, Section>& sections() {
     static const std::map<std::string, Section> all = {{"runs", RunFigures},
                                                        {"structure", StructureFigures},
                                                        {"window", WindowFigures},
-                                                       {"sandbox", SandboxFigures}};
+                                                       {"sandbox", SandboxFigures},
+                                                       {"cli", CliFigures}};
     return all;
 }
 
@@ -57,7 +58,7 @@ int main(int argc, char** argv) {
         else
             wanted.emplace_back(argv[i]);
     }
-    if (wanted.empty()) wanted = {"runs", "structure", "window", "sandbox"};
+    if (wanted.empty()) wanted = {"runs", "structure", "window", "sandbox", "cli"};
     char pattern[] = "/tmp/dsadmin-figures-XXXXXX";
     if (!mkdtemp(pattern)) return 1;
     context.work = pattern;

@@ -1,9 +1,9 @@
 # Install rules (GNUInstallDirs) and the Debian packages (CPack), in two components:
-#   dsadmin   the window, dsfile, desktop entry, icons, metainfo, manual pages
+#   dsadmin   the window, dsadmin-cli, dsfile, desktop entry, icons, metainfo, manual pages
 #   sandbox   dsadmin-sandbox and its manual page (a separate package; it starts nothing)
 #
-# The window reads Setup.ini and the structure files from the folder that holds its real
-# executable (/proc/self/exe, links resolved), so that folder must be a real, stable folder
+# The window and dsadmin-cli read Setup.ini and the structure files from the folder that holds
+# their real executable (/proc/self/exe, links resolved), so that folder must be a real, stable folder
 # where whoever installs the tool can put those files:
 #   prefix /usr (the package):  /opt/dsadmin/dsadmin, with the link /usr/bin/dsadmin
 #   any other prefix P:         P/lib/dsadmin/dsadmin, with the link P/bin/dsadmin
@@ -36,22 +36,29 @@ install(CODE "
   endif()
   " COMPONENT dsadmin)
 
-if(TARGET dsadmin)
-  install(TARGETS dsadmin RUNTIME DESTINATION "\${DSADMIN_APPDIR}" COMPONENT dsadmin)
-  # bin/dsadmin -> the real executable: absolute when it leaves the prefix's tree (/opt).
+# Installs the program `target` into the application folder (it finds Setup.ini and the
+# structure files beside its real executable) and links bin/<target> to it: absolute when the
+# folder leaves the prefix's tree (/opt).
+function(dsadmin_install_in_appdir target)
+  install(TARGETS ${target} RUNTIME DESTINATION "\${DSADMIN_APPDIR}" COMPONENT dsadmin)
   install(CODE "
     set(bindir \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
-    get_filename_component(exe \"\${CMAKE_INSTALL_PREFIX}/\${DSADMIN_APPDIR}/dsadmin\" ABSOLUTE)
+    get_filename_component(exe \"\${CMAKE_INSTALL_PREFIX}/\${DSADMIN_APPDIR}/${target}\" ABSOLUTE)
     string(FIND \"\${DSADMIN_APPDIR}\" \"../\" outside)
     if(outside EQUAL 0)
-      set(target \"\${exe}\")
+      set(link_to \"\${exe}\")
     else()
-      file(RELATIVE_PATH target \"\${bindir}\" \"\${exe}\")
+      file(RELATIVE_PATH link_to \"\${bindir}\" \"\${exe}\")
     endif()
     file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${bindir}\")
-    message(STATUS \"Installing: \$ENV{DESTDIR}\${bindir}/dsadmin -> \${target}\")
-    file(CREATE_LINK \"\${target}\" \"\$ENV{DESTDIR}\${bindir}/dsadmin\" SYMBOLIC)
+    message(STATUS \"Installing: \$ENV{DESTDIR}\${bindir}/${target} -> \${link_to}\")
+    file(CREATE_LINK \"\${link_to}\" \"\$ENV{DESTDIR}\${bindir}/${target}\" SYMBOLIC)
     " COMPONENT dsadmin)
+endfunction()
+
+dsadmin_install_in_appdir(dsadmin-cli)
+if(TARGET dsadmin)
+  dsadmin_install_in_appdir(dsadmin)
 
   install(FILES ${packaging}/${app_id}.desktop
     DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT dsadmin)
@@ -86,7 +93,7 @@ endif()
 
 # Manual pages, gzipped as Debian keeps them; the changelog and copyright of each package.
 set(man_pages)
-foreach(page dsadmin dsfile dsadmin-sandbox)
+foreach(page dsadmin dsadmin-cli dsfile dsadmin-sandbox)
   configure_file(${packaging}/man/${page}.1.in ${staged}/man/${page}.1 @ONLY)
   add_custom_command(OUTPUT ${staged}/man/${page}.1.gz
     COMMAND gzip -9nf -k ${staged}/man/${page}.1
@@ -100,7 +107,8 @@ add_custom_command(OUTPUT ${staged}/changelog.gz
 add_custom_target(package_docs ALL DEPENDS ${man_pages} ${staged}/changelog.gz)
 
 set(man1 ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${staged}/man/dsadmin.1.gz ${staged}/man/dsfile.1.gz DESTINATION ${man1}
+install(FILES ${staged}/man/dsadmin.1.gz ${staged}/man/dsadmin-cli.1.gz ${staged}/man/dsfile.1.gz
+  DESTINATION ${man1}
   COMPONENT dsadmin)
 install(FILES ${staged}/man/dsadmin-sandbox.1.gz DESTINATION ${man1} COMPONENT sandbox)
 foreach(component dsadmin sandbox)
@@ -141,8 +149,9 @@ dsadmin is one small window that creates the SQL Server database of another
 application, completes an existing one with the tables it lacks, or drops it.
 The tables are described column by column in a structure file (an Access/Jet
 database) in the application folder /opt/dsadmin, beside the settings file
-Setup.ini. The package also holds dsfile, which writes and reads structure
-files without Access. Licence: MIT.")
+Setup.ini. The package also holds dsadmin-cli, the same runs with a preview
+and a read-only check on the command line, and dsfile, which writes and reads
+structure files without Access. Licence: MIT.")
 set(CPACK_DEBIAN_SANDBOX_PACKAGE_NAME dsadmin-sandbox)
 set(CPACK_DEBIAN_SANDBOX_PACKAGE_SECTION database)
 set(CPACK_COMPONENT_SANDBOX_DESCRIPTION

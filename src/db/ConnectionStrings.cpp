@@ -24,8 +24,12 @@ std::string StructureFilePath(const std::string& appFolder, const std::string& d
 std::string GetCnnStr(const std::string& appFolder, const std::string& setupPath,
                       const IniReader& readIni) {
     std::string dsName = readIni(setupPath, "DataBase", "DSName", "");
+    return StructureConnectionString(StructureFilePath(appFolder, dsName));
+}
+
+std::string StructureConnectionString(const std::string& path) {
     return std::string("Provider=") + kJetProvider +
-           ";Data source=" + OleDbString::QuoteValue(StructureFilePath(appFolder, dsName));
+           ";Data source=" + OleDbString::QuoteValue(path);
 }
 
 }  // namespace dsadmin

@@ -26,6 +26,10 @@ std::string StructureFilePath(const std::string& appFolder, const std::string& d
 using IniReader = std::function<std::string(const std::string&, const std::string&,
                                             const std::string&, const std::string&)>;
 
+// "Provider=Microsoft.Jet.OLEDB.4.0;Data source=" + path, the path quoted only when the grammar
+// needs it (a ';' in a folder name).
+std::string StructureConnectionString(const std::string& path);
+
 // "Provider=Microsoft.Jet.OLEDB.4.0;Data source=" + the structure file's path, the name being
 // key DSName of section DataBase in the settings file at setupPath, read through readIni
 // with the empty default at every call. The path is quoted only when the grammar needs it

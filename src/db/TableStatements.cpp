@@ -32,27 +32,40 @@ std::string TableRowsQuery(const Value& tableName) {
     return sql;
 }
 
+std::vector<ColumnDefinition> ReadColumnDefinitions(Recordset& rows) {
+    std::vector<ColumnDefinition> columns;
+    rows.MoveFirst();
+    while (!rows.Eof()) {
+        ColumnDefinition c;
+        c.name = rows.Fields("fname").text();
+        const Value& type = rows.Fields("flb");
+        c.type = type.text();
+        if (type.text() == "VarChar" && !type.isNull())
+            c.type += "(" + rows.Fields("flong").text() + ")";
+        c.identity = rows.Fields("fauto").equalsNumber(1);
+        c.primaryKey = rows.Fields("findex").equalsNumber(1);
+        columns.push_back(std::move(c));
+        rows.MoveNext();
+    }
+    return columns;
+}
+
+std::string ColumnDefinitionText(const ColumnDefinition& column) {
+    std::string text = column.name + " " + column.type;
+    if (column.identity) text += " IDENTITY(1,1)";
+    if (column.primaryKey) text += " PRIMARY KEY";
+    return text;
+}
+
 std::string GetCreateTableStr(const Value& tableName, Recordset& rows) {
     std::string sql = "CREATE TABLE ";
     tableName.appendTo(sql);
     sql += " (";
-    rows.MoveFirst();
-    while (!rows.Eof()) {
-        rows.Fields("fname").appendTo(sql);
-        sql += " ";
-        const Value& type = rows.Fields("flb");
-        type.appendTo(sql);
-        if (type.text() == "VarChar" && !type.isNull()) {
-            sql += "(";
-            rows.Fields("flong").appendTo(sql);
-            sql += ")";
-        }
-        if (rows.Fields("fauto").equalsNumber(1)) sql += " IDENTITY(1,1)";
-        if (rows.Fields("findex").equalsNumber(1)) sql += " PRIMARY KEY";
-        sql += ",";
-        rows.MoveNext();
+    const char* separator = "";
+    for (const ColumnDefinition& column : ReadColumnDefinitions(rows)) {
+        sql += separator + ColumnDefinitionText(column);
+        separator = ",";
     }
-    if (sql.back() == ',') sql.pop_back();
     sql += ")";
     return sql;
 }

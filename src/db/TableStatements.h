@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "db/Recordset.h"
 #include "db/Value.h"
@@ -27,6 +28,22 @@ std::string DropDatabaseStatement(const std::string& name);
 // query only ever looks the name up, and as a Unicode literal a name outside the server's
 // code page (a Chinese name on a Latin collation) still matches.
 std::string TableExistsQuery(const Value& table);
+
+// One column as the table's statement defines it.
+struct ColumnDefinition {
+    std::string name;         // fname as text
+    std::string type;         // flb as text, then "(" flong ")" when flb is exactly "VarChar"
+    bool identity = false;    // fauto equals 1: " IDENTITY(1,1)"
+    bool primaryKey = false;  // findex equals 1: " PRIMARY KEY"
+};
+
+// The definitions of a table's rows, in the rows' order. Moves rows to its first row and walks
+// it to the end; rows must be open. Throws DbError ("Type mismatch") for a flag that is a text
+// reading as no number, and for a missing field.
+std::vector<ColumnDefinition> ReadColumnDefinitions(Recordset& rows);
+
+// name " " type, then " IDENTITY(1,1)" and " PRIMARY KEY" when flagged.
+std::string ColumnDefinitionText(const ColumnDefinition& column);
 
 // "CREATE TABLE " name " (" then per row: fname " " flb, "(" flong ")" when flb is exactly
 // "VarChar", " IDENTITY(1,1)" when fauto equals 1, " PRIMARY KEY" when findex equals 1;

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The command-line conventions of the three programs in BIN: --help and --version answer with
+# The command-line conventions of the four programs in BIN: --help and --version answer with
 # status 0, an unknown option gets one line on stderr and status 2, and the window without a
 # display says so in one line and ends with status 1 instead of Qt's abort.
 set -u
@@ -24,7 +24,7 @@ expect() {
 }
 
 version=$(sed -n 's/.*kVersion = "\(.*\)".*/\1/p' "$bin/../generated/Version.h")
-for program in dsadmin dsfile dsadmin-sandbox; do
+for program in dsadmin dsfile dsadmin-sandbox dsadmin-cli; do
     expect 0 out 1 "^$program $version\$" -- env -u DISPLAY "$bin/$program" --version
     expect 0 out 1 "^$program $version\$" -- env -u DISPLAY "$bin/$program" -v
     expect 0 out "" "$program" -- env -u DISPLAY "$bin/$program" --help

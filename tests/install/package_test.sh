@@ -31,6 +31,10 @@ done
 version=$(dpkg-deb -f "$scratch"/debs/dsadmin_*.deb Version)
 [ "$(env -u DISPLAY "$root/opt/dsadmin/dsadmin" --version)" = "dsadmin $version" ] ||
     fail "installed dsadmin --version"
+[ "$(readlink "$root/usr/bin/dsadmin-cli")" = /opt/dsadmin/dsadmin-cli ] ||
+    fail "/usr/bin/dsadmin-cli link"
+[ "$("$root/opt/dsadmin/dsadmin-cli" --version)" = "dsadmin-cli $version" ] ||
+    fail "installed dsadmin-cli --version"
 [ "$(env -u DISPLAY "$root/usr/bin/dsfile" --version)" = "dsfile $version" ] ||
     fail "installed dsfile --version"
 [ "$("$root/usr/bin/dsadmin-sandbox" --version)" = "dsadmin-sandbox $version" ] ||
@@ -54,11 +58,12 @@ for page in "$root"/usr/share/man/man1/*.1.gz; do
     [ -z "$out" ] || fail "man $page: $out"
     [ -n "$(MANWIDTH=80 man -l "$page" 2>/dev/null)" ] || fail "man $page renders nothing"
 done
-[ "$(ls "$root"/usr/share/man/man1 | wc -l)" = 3 ] || fail "three manual pages"
+[ "$(ls "$root"/usr/share/man/man1 | wc -l)" = 4 ] || fail "four manual pages"
 
 # Another prefix: everything under it; bin/dsadmin leads the window to prefix/lib/dsadmin.
 cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
 [ -x "$scratch/prefix/lib/dsadmin/dsadmin" ] || fail "prefix install"
+[ -x "$scratch/prefix/lib/dsadmin/dsadmin-cli" ] || fail "prefix install of dsadmin-cli"
 env -u DISPLAY "$scratch/prefix/bin/dsadmin" --help | grep -q "$scratch/prefix/lib/dsadmin\$" ||
     fail "the link on PATH does not lead to the application folder"
 ! find "$scratch/prefix" -path '*/opt*' | grep -q . || fail "prefix install left the prefix"

@@ -42,6 +42,7 @@ class HostileInput : public ServerFixture {
 };
 
 TEST_F(HostileInput, QuotesInTheSaveFolderStayInTheDataFilePath) {
+    SANDBOX_ONLY();
     writeStructure("Stock\tQty\tInt\t0\t0\t0\n");
     for (const std::string& folder :
          {std::string("it's"), "pick') DROP DATABASE " + victim + " --"}) {
@@ -103,6 +104,10 @@ TEST_F(HostileInput, NamesUpToTheServersLimitsReachIt) {
 class ChineseServer : public ServerFixture {
   protected:
     static void SetUpTestSuite() { StartSandbox("中文密码"); }
+    void SetUp() override {
+        SANDBOX_ONLY();
+        ServerFixture::SetUp();
+    }
 };
 
 TEST_F(ChineseServer, ChinesePasswordLogsInAndAChineseDatabaseIsMadeAndDropped) {

@@ -33,6 +33,7 @@ const char* const kThreeTables =
 using RunsOnServer = ServerFixture;
 
 TEST_F(RunsOnServer, CreateMakesTheDatabaseFileAndEveryTable) {
+    SANDBOX_ONLY();
     writeStructure(kThreeTables);
     ScriptedMsgBox boxes;
     texts.login = " sa ";
@@ -68,6 +69,7 @@ struct FolderCase {
 class CreateSaveFolder : public ServerFixture, public testing::WithParamInterface<FolderCase> {};
 
 TEST_P(CreateSaveFolder, DataFileGoesToTheTrimmedFolder) {
+    SANDBOX_ONLY();
     writeStructure("Stock\tQty\tInt\t0\t0\t0\n");
     for (const auto& f : GetParam().folders) fs::create_directories(app / f);
     texts.saveFolder = app.path() + "/" + GetParam().saveFolder;
@@ -87,6 +89,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RunsOnServer, SavePathNamingAFilePassesTheTestsAndTheServerRefuses) {
+    SANDBOX_ONLY();
     writeStructure("Stock\tQty\tInt\t0\t0\t0\n");
     std::ofstream(app / "file.txt") << "x";
     texts.saveFolder = app / "file.txt";
@@ -97,6 +100,7 @@ TEST_F(RunsOnServer, SavePathNamingAFilePassesTheTestsAndTheServerRefuses) {
 }
 
 TEST_F(RunsOnServer, CreateOfAnExistingDatabaseSendsNoTable) {
+    SANDBOX_ONLY();
     writeStructure(kThreeTables);
     admin().Execute("CREATE DATABASE " + db);
     ScriptedMsgBox boxes;
@@ -106,6 +110,7 @@ TEST_F(RunsOnServer, CreateOfAnExistingDatabaseSendsNoTable) {
 }
 
 TEST_F(RunsOnServer, FailingSecondTableKeepsTheFirstAndStops) {
+    SANDBOX_ONLY();
     writeStructure("A1\tx\tInt\t0\t0\t0\nB2\ty\tNoSuchType\t0\t0\t0\nC3\tz\tInt\t0\t0\t0\n");
     ScriptedMsgBox boxes;
     CreateDatabaseRun(input(boxes));
@@ -122,6 +127,7 @@ TEST_F(RunsOnServer, FailingSecondTableKeepsTheFirstAndStops) {
 }
 
 TEST_F(RunsOnServer, ModifyLeavesPresentTablesAloneInAnySchema) {
+    SANDBOX_ONLY();
     writeStructure(kThreeTables);
     admin().Execute("CREATE DATABASE " + db);
     {
@@ -194,6 +200,7 @@ TEST_F(RunsOnServer, ModifyOfAMissingDatabaseEndsAtTheSwitch) {
 }
 
 TEST_F(RunsOnServer, WrongPasswordIsReportedAndNothingIsSent) {
+    SANDBOX_ONLY();
     writeStructure(kThreeTables);
     texts.password = "wrong-pw";
     ScriptedMsgBox create, remove, modify;
@@ -218,6 +225,7 @@ TEST_F(RunsOnServer, DeleteDropsTheNamedDatabaseAndSavesNothing) {
 }
 
 TEST_F(RunsOnServer, ServerRefusalsOfDeleteAreShown) {
+    SANDBOX_ONLY();
     ScriptedMsgBox boxes;
     for (const std::string& name :
          std::vector<std::string>{"master", "", db}) {  // db does not exist
@@ -239,6 +247,7 @@ TEST_F(RunsOnServer, CreateOfMasterIsRefusedByTheServer) {
 }
 
 TEST_F(RunsOnServer, NamesCarryingMoreThanOneNameReachNoServer) {
+    SANDBOX_ONLY();
     writeStructure(kThreeTables);
     admin().Execute("CREATE DATABASE " + db);
     for (const std::string& name :

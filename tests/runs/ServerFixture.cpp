@@ -20,12 +20,27 @@ namespace runs_test {
 using namespace dsadmin;
 
 std::unique_ptr<testsupport::SandboxProcess> ServerFixture::sandbox;
-std::string ServerFixture::saPassword;
+std::string ServerFixture::serverName, ServerFixture::login, ServerFixture::password;
 
-void ServerFixture::StartSandbox(const std::string& password) {
-    saPassword = password;
+namespace {
+std::string Env(const char* name, const char* fallback) {
+    const char* value = std::getenv(name);
+    return value && *value ? value : fallback;
+}
+}  // namespace
+
+void ServerFixture::StartSandbox(const std::string& saPassword) {
+    if (const std::string real = Env("DSADMIN_TEST_SERVER", ""); !real.empty()) {
+        serverName = real;
+        login = Env("DSADMIN_TEST_LOGIN", "sa");
+        password = Env("DSADMIN_TEST_PASSWORD", "");
+        return;
+    }
+    serverName = "(local)";
+    login = "sa";
+    password = saPassword;
     testsupport::SandboxProcess::Options options;
-    options.saPassword = password;
+    options.saPassword = saPassword;
     sandbox = std::make_unique<testsupport::SandboxProcess>(options);
     setenv("TDSPORT", std::to_string(sandbox->port()).c_str(), 1);
 }
@@ -39,9 +54,10 @@ void ServerFixture::SetUp() {
     db = "RunT" + std::to_string(getpid()) + "_" + std::to_string(++counter);
     std::filesystem::create_directory(app / "data");
     std::ofstream(app / "Setup.ini") << "[DataBase]\nDSName=T\n[Setup]\nSupperUser=1\n";
-    texts = {"SQL Server", "(local)", "sa", saPassword, db, app / "data"};
+    texts = {"SQL Server", serverName, login,
+             password,     db,         Env("DSADMIN_TEST_SAVE_FOLDER", (app / "data").c_str())};
     dropIfExists(db);
-    logStart = sandbox->log().size();
+    logStart = sandbox ? sandbox->log().size() : 0;
 }
 
 void ServerFixture::TearDown() {
@@ -65,7 +81,7 @@ std::string ServerFixture::setting(const std::string& key) const {
 Connection ServerFixture::admin(const std::string& database) {
     Connection c;
     c.Provider(kServerProvider);
-    c.ConnectionString(ServerConnectionString("sa", saPassword, "(local)"));
+    c.ConnectionString(ServerConnectionString(login, password, serverName));
     c.Open();
     if (database != "master") c.DefaultDatabase(database);
     return c;
@@ -110,6 +126,7 @@ void ServerFixture::dropIfExists(const std::string& name) {
 }
 
 std::string ServerFixture::refusals() {
+    if (!sandbox) return "";
     std::string text = sandbox->log();
     for (int quiet = 0, i = 0; quiet < 8 && i < 80; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));

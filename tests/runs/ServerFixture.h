@@ -2,6 +2,12 @@
 // One dsadmin-sandbox for a test suite, reached as "(local)" (TDSPORT points FreeTDS at its
 // port), and per test an application folder with Setup.ini, a structure file written by
 // dsfile and a save folder, plus a database name of its own, dropped before and after.
+//
+// With DSADMIN_TEST_SERVER="host,port" the suite uses that SQL Server instead, logging in
+// with DSADMIN_TEST_LOGIN (default sa) and DSADMIN_TEST_PASSWORD; DSADMIN_TEST_SAVE_FOLDER
+// names a folder the server can write its data files to (default: the test's own folder,
+// right when the server runs on this machine). Tests that read the sandbox's log or files
+// skip there (SANDBOX_ONLY).
 
 #include <gtest/gtest.h>
 
@@ -19,12 +25,18 @@ namespace runs_test {
 
 inline constexpr const char* kSaPassword = "Sandbox#1";
 
+// Skips the current test when the suite runs against a real SQL Server.
+#define SANDBOX_ONLY() \
+    if (!onSandbox())  \
+    GTEST_SKIP() << "needs the sandbox's log or files (DSADMIN_TEST_SERVER is set)"
+
 class ServerFixture : public testing::Test {
   protected:
     // Starts the suite's sandbox with sa's password `password` (kSaPassword by default) and
-    // points FreeTDS at it.
+    // points FreeTDS at it; with DSADMIN_TEST_SERVER set, takes that server instead.
     static void StartSandbox(const std::string& password);
     static void SetUpTestSuite() { StartSandbox(kSaPassword); }
+    static bool onSandbox() { return sandbox != nullptr; }
     static void TearDownTestSuite();
     void SetUp() override;
     void TearDown() override;
@@ -55,7 +67,7 @@ class ServerFixture : public testing::Test {
     std::string transcript(const dsadmin::test::ScriptedMsgBox& boxes);
 
     static std::unique_ptr<testsupport::SandboxProcess> sandbox;
-    static std::string saPassword;  // sa's password on the suite's sandbox
+    static std::string serverName, login, password;  // what the tests log in with
     TempFolder app;
     std::string db;  // this test's database name
     dsadmin::RunFields texts;

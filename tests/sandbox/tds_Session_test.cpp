@@ -255,8 +255,8 @@ TEST_P(TdsTedious, Scenario) {
 }
 INSTANTIATE_TEST_SUITE_P(Node, TdsTedious,
                          testing::Values("loginRefused", "lifecycleBatch", "lifecycleExecSql",
-                                         "smallPackets", "twoClients", "cancel", "versions",
-                                         "answersAsServer"));
+                                         "keyAndTypeViews", "smallPackets", "twoClients", "cancel",
+                                         "versions", "answersAsServer"));
 
 class TdsBrokenPacketsAgainstServer : public TdsSession,
                                       public testing::WithParamInterface<tdstest::BrokenCase> {};

@@ -34,7 +34,9 @@ void CreateTables(const RunInput& input, CreateRunObjects& o) {
         ReportStep(input, step);
         o.tableRows.Open(TableRowsQuery(table), o.structure, kOpenKeyset, kLockReadOnly);
         if (!o.tableRows.Eof()) {
-            o.statement.Open(GetCreateTableStr(table, o.tableRows), o.server);
+            const std::string sql = GetCreateTableStr(table, o.tableRows);
+            SendChange(input, sql, [&] { o.statement.Open(sql, o.server); });
+            if (input.watch) input.watch->table(table.text(), TableFate::Created);
         }
         o.tableRows.Close();
         o.tableList.MoveNext();
@@ -43,7 +45,7 @@ void CreateTables(const RunInput& input, CreateRunObjects& o) {
 
 // The steps from SaveDBSet to the closing of the objects. False when the operator cancelled.
 bool CreateDatabase(const RunInput& input, const std::string& folder, CreateRunObjects& o) {
-    SaveDBSet(input.fields, input.setupPath);
+    SaveRunSettings(input);
     if (input.msgBox.show(kCreateQuestion, kSystemTitle, kOkCancel) == kAnswerCancel) {
         return false;
     }
@@ -52,8 +54,10 @@ bool CreateDatabase(const RunInput& input, const std::string& folder, CreateRunO
     ReportStep(input, {RunStep::Kind::Connecting});
     OpenServerConnection(o.server, input.fields);
     ReportStep(input, {RunStep::Kind::CreatingDatabase});
-    o.server.Execute(CreateDatabaseStatement(name, DataFilePath(folder, name)));
-    o.server.DefaultDatabase(Trim(input.fields.databaseName));
+    const std::string create = CreateDatabaseStatement(name, DataFilePath(folder, name));
+    if (SendChange(input, create, [&] { o.server.Execute(create); })) {
+        o.server.DefaultDatabase(Trim(input.fields.databaseName));
+    }
     ReportStep(input, {RunStep::Kind::ReadingStructure});
     OpenStructureConnection(o.structure, input);
     CreateTables(input, o);
@@ -79,6 +83,7 @@ void CreateDatabaseRun(const RunInput& input) {
     try {
         if (!CreateDatabase(input, folder, objects)) return;
     } catch (const std::exception& e) {
+        if (input.watch) input.watch->failed(e);
         input.msgBox.show(std::string(kSystemErrorPrefix) + e.what(), kErrorTitle, kInformation);
         return;
     }

@@ -18,8 +18,10 @@ void DeleteDatabaseRun(const RunInput& input) {
         ReportStep(input, {RunStep::Kind::Connecting});
         OpenServerConnection(server, input.fields);
         ReportStep(input, {RunStep::Kind::DroppingDatabase});
-        server.Execute(DropDatabaseStatement(name));
+        const std::string drop = DropDatabaseStatement(name);
+        SendChange(input, drop, [&] { server.Execute(drop); });
     } catch (const std::exception& e) {
+        if (input.watch) input.watch->failed(e);
         input.msgBox.show(kDeleteErrorPrefix + std::string(e.what()), kSystemTitle, kInformation);
         return;
     }

@@ -17,24 +17,27 @@ struct ModifyRunObjects {
     Recordset working;  // the existence query, then the table's rows
 };
 
-bool TableIsPresent(ModifyRunObjects& o, const Value& table) {
-    o.working.Open(TableExistsQuery(table), o.server, kOpenKeyset, kLockReadOnly);
+bool TableIsPresent(const RunInput& input, ModifyRunObjects& o, const Value& table) {
+    const std::string query = TableExistsQuery(table);
+    SendToServer(input, query,
+                 [&] { o.working.Open(query, o.server, kOpenKeyset, kLockReadOnly); });
     const bool present = !o.working.Eof();
     o.working.Close();
     return present;
 }
 
-void CreateMissingTable(ModifyRunObjects& o, const Value& table, MsgBox& msgBox) {
+void CreateMissingTable(const RunInput& input, ModifyRunObjects& o, const Value& table) {
     o.working.Open(TableRowsQuery(table), o.structure, kOpenKeyset, kLockReadOnly);
     if (!o.working.Eof()) {
         const std::string statement = GetCreateTableStr(table, o.working);
-        msgBox.show(statement, "", kOkOnly);
-        o.statement.Open(statement, o.server);
+        input.msgBox.show(statement, "", kOkOnly);
+        SendChange(input, statement, [&] { o.statement.Open(statement, o.server); });
+        if (input.watch) input.watch->table(table.text(), TableFate::Created);
     }
     o.working.Close();
 }
 
-void CreateMissingTables(ModifyRunObjects& o, const RunInput& input) {
+void CreateMissingTables(const RunInput& input, ModifyRunObjects& o) {
     o.tableList.Open(kTableListQuery, o.structure, kOpenKeyset, kLockReadOnly);
     if (o.tableList.Eof()) return;
     o.tableList.MoveFirst();
@@ -45,10 +48,12 @@ void CreateMissingTables(ModifyRunObjects& o, const RunInput& input) {
         step.table = table.text();
         step.kind = RunStep::Kind::CheckingTable;
         ReportStep(input, step);
-        if (!TableIsPresent(o, table)) {
+        if (!TableIsPresent(input, o, table)) {
             step.kind = RunStep::Kind::CreatingTable;
             ReportStep(input, step);
-            CreateMissingTable(o, table, input.msgBox);
+            CreateMissingTable(input, o, table);
+        } else if (input.watch) {
+            input.watch->table(table.text(), TableFate::Present);
         }
         o.tableList.MoveNext();
     }
@@ -57,7 +62,7 @@ void CreateMissingTables(ModifyRunObjects& o, const RunInput& input) {
 }  // namespace
 
 void ModifyDatabaseRun(const RunInput& input) {
-    SaveDBSet(input.fields, input.setupPath);
+    SaveRunSettings(input);
     if (input.msgBox.show(kModifyQuestion, kSystemTitle, kOkCancel) == kAnswerCancel) return;
     const std::string name = Trim(input.fields.databaseName);
     RequirePlainDatabaseName(name);
@@ -67,7 +72,7 @@ void ModifyDatabaseRun(const RunInput& input) {
     o.server.DefaultDatabase(name);
     ReportStep(input, {RunStep::Kind::ReadingStructure});
     OpenStructureConnection(o.structure, input);
-    CreateMissingTables(o, input);
+    CreateMissingTables(input, o);
     o.tableList.Close();
     o.structure.Close();
     o.server.Close();

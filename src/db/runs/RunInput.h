@@ -1,11 +1,13 @@
 #pragma once
 // What every run takes from its caller, and the pieces the three runs share. Text is UTF-8.
 
+#include <functional>
 #include <string>
 
 #include "db/Connection.h"
 #include "db/runs/MsgBox.h"
 #include "db/runs/RunProgress.h"
+#include "db/runs/RunWatch.h"
 #include "settings/DBSet.h"
 
 namespace dsadmin {
@@ -16,6 +18,11 @@ struct RunInput {
     std::string appFolder;            // the executable's folder: where the structure file lies
     MsgBox& msgBox;                   // not owned; every box of the run goes through it
     RunProgress* progress = nullptr;  // not owned; told of each step when given
+
+    // What the window leaves as they are; the command line sets them.
+    bool saveSettings = true;     // SaveDBSet before the question (false: setupPath is not written)
+    std::string structureFile{};  // the structure file; empty: DSName of setupPath in appFolder
+    RunWatch* watch = nullptr;    // not owned; hears the run's statements (see RunWatch)
 };
 
 // Tells input.progress, when there is one, that `step` starts.
@@ -32,7 +39,21 @@ inline constexpr const char* kSystemErrorPrefix = "系统错误：";
 void OpenServerConnection(Connection& server, const RunFields& fields);
 
 // Opens `structure` on the structure file: ConnectionString = GetCnnStr (key DSName read
-// afresh from setupPath), then Open() with no arguments. Throws DbError.
+// afresh from setupPath) or, when input.structureFile is set, the string naming that file;
+// then Open() with no arguments. Throws DbError.
 void OpenStructureConnection(Connection& structure, const RunInput& input);
+
+// SaveDBSet(input.fields, input.setupPath) unless input.saveSettings is false.
+void SaveRunSettings(const RunInput& input);
+
+// Runs `send`, which sends `statement` to the server, and tells input.watch how the server
+// answered. Rethrows what `send` throws.
+void SendToServer(const RunInput& input, const std::string& statement,
+                  const std::function<void()>& send);
+
+// The same for a statement that changes the server, unless input.watch holds it back.
+// Returns false when it was held back (nothing was sent).
+bool SendChange(const RunInput& input, const std::string& statement,
+                const std::function<void()>& send);
 
 }  // namespace dsadmin

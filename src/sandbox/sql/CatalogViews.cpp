@@ -4,6 +4,7 @@
 
 #include "base/CivilDate.h"
 #include "sandbox/sql/Names.h"
+#include "sandbox/sql/TypeIndexViews.h"
 
 namespace sandbox::sql {
 
@@ -279,6 +280,7 @@ ResultSet schemaColumns(const DatabaseInfo& db, DatabaseFile& file) {
 }  // namespace
 
 bool CatalogViews::has(const std::string& schema, const std::string& view) {
+    if (TypeIndexViews::has(schema, view)) return true;
     static const char* const sysViews[] = {"tables", "objects", "columns", "schemas", "databases"};
     if (equalsName(schema, "sys")) {
         for (const char* v : sysViews)
@@ -303,6 +305,7 @@ ResultSet CatalogViews::build(const std::string& schema, const std::string& view
                               const DatabaseInfo& database, DatabaseFile& file,
                               const std::vector<DatabaseInfo>& all,
                               const std::optional<std::string>& onlyName) {
+    if (TypeIndexViews::has(schema, view)) return TypeIndexViews::build(view, file);
     if (equalsName(schema, "INFORMATION_SCHEMA"))
         return equalsName(view, "TABLES") ? schemaTables(database, file)
                                           : schemaColumns(database, file);

@@ -1,7 +1,8 @@
 #pragma once
 // The catalog views a client may read: sys.tables, sys.objects, sys.columns, sys.schemas,
 // sys.databases, INFORMATION_SCHEMA.TABLES and INFORMATION_SCHEMA.COLUMNS, with SQL Server's
-// column names in SQL Server's order. Each view is built whole; SelectRunner filters it.
+// column names in SQL Server's order; sys.types, sys.indexes and sys.index_columns come from
+// TypeIndexViews. Each view is built whole; SelectRunner filters it.
 
 #include <optional>
 #include <string>

@@ -158,4 +158,15 @@ ResolvedType TypeCatalog::resolve(const TypeName& type, int column, const std::s
     throw SqlError(msg::unknownType(column, type.name));
 }
 
+std::vector<ResolvedType> TypeCatalog::builtIn() {
+    std::vector<ResolvedType> types;
+    for (const TypeRow& row : kTypes) {
+        if (std::string(row.name) == "rowversion") continue;
+        TypeName type;
+        type.name = row.name;
+        types.push_back(resolve(type, 1, ""));
+    }
+    return types;
+}
+
 }  // namespace sandbox::sql

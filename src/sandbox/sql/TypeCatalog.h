@@ -3,6 +3,7 @@
 // facts sys.columns reports (system_type_id, max_length, precision, scale).
 
 #include <string>
+#include <vector>
 
 #include "sandbox/sql/Ast.h"
 
@@ -25,6 +26,10 @@ class TypeCatalog {
     // SqlError: 2715 unknown type, 2716 width on a type without one, 1001 length 0 or out of
     // range, 131 / 2717 size over 8000 / 4000, 2750 / 2751 precision or scale.
     static ResolvedType resolve(const TypeName& type, int column, const std::string& columnName);
+
+    // One entry per type sys.types lists (rowversion is a synonym of timestamp), each as the
+    // type without arguments resolves.
+    static std::vector<ResolvedType> builtIn();
 };
 
 }  // namespace sandbox::sql

@@ -75,200 +75,272 @@ async function expectError(promise, number, message) {
 }
 
 const scenarios = {
-  // Run against a sandbox whose sa password is not ASCII: tedious writes LOGIN7 in UCS-2
-  // itself, so this checks the server's decoding independently of FreeTDS and unixODBC.
-  async unicodeLogin() {
-    const c = await connect();
-    try {
-      const db = `库${suffix}`;
-      await batch(c, `CREATE DATABASE ${db}`);
-      const listed = await batch(c, `select name from sys.databases where name = N'${db}'`);
-      assert.deepEqual(listed.rows, [[db]]);
-      await dropDatabase(c, db);
-    } finally {
-      await closeAndWait(c);
-    }
-    await assert.rejects(connect({ user: '用户' }), { message: "Login failed for user '用户'." });
-    await assert.rejects(connect({ pass: '中文' }), { message: "Login failed for user 'sa'." });
-  },
+    // The views a structure check reads: a table's types from sys.columns and sys.types, its
+    // identity column, and its primary key through sys.indexes and sys.index_columns.
+    async keyAndTypeViews() {
+        const db = `kv_${suffix}`;
+        const c = await connect();
+        try {
+            await batch(c, `CREATE DATABASE ${db}`);
+            await batch(c, `USE ${db}`);
+            await batch(
+                c,
+                'CREATE TABLE Person (ID int IDENTITY(1,1), Code char(4) PRIMARY KEY, ' +
+                    'Name nvarchar(20), Price decimal(10,2))');
+            await batch(c, 'CREATE TABLE Heap (x varchar(max))');
+            const tables = await batch(c, 'select object_id, name from sys.tables order by name');
+            const [heap, person] = tables.rows.map((r) => r[0]);
+            const types =
+                new Map((await batch(c, 'select user_type_id, name from sys.types')).rows);
+            assert.equal(types.get(231), 'nvarchar');
+            assert.equal(types.get(106), 'decimal');
+            const columns = await batch(
+                c,
+                'select object_id, column_id, name, user_type_id, ' +
+                    'max_length, [precision], [scale], is_identity from sys.columns order by column_id');
+            const own = columns.rows.filter((r) => r[0] === person)
+                            .map((r) => [r[2], types.get(r[3]), r[4], r[5], r[6], r[7]]);
+            assert.deepEqual(own, [
+                ['ID', 'int', 4, 10, 0, true], ['Code', 'char', 4, 0, 0, false],
+                ['Name', 'nvarchar', 40, 0, 0, false], ['Price', 'decimal', 9, 10, 2, false]
+            ]);
+            const keys = await batch(
+                c,
+                'select object_id, index_id, type_desc, is_unique ' +
+                    'from sys.indexes where is_primary_key = 1');
+            assert.deepEqual(keys.rows, [[person, 1, 'CLUSTERED', true]]);
+            const heaps = await batch(
+                c, `select index_id, type_desc from sys.indexes where object_id = ${heap}`);
+            assert.deepEqual(heaps.rows, [[0, 'HEAP']]);
+            const keyColumns = await batch(
+                c,
+                'select object_id, index_id, column_id, key_ordinal ' +
+                    'from sys.index_columns');
+            assert.deepEqual(keyColumns.rows, [[person, 1, 2, 1]]);
+            await batch(c, 'USE master');
+            await dropDatabase(c, db);
+        } finally {
+            await closeAndWait(c);
+        }
+    },
 
-  // A wrong password and an unknown login are refused with SQL Server's own text.
-  async loginRefused() {
-    await assert.rejects(connect({ pass: password + 'x' }), (err) => {
-      assert.equal(err.code, 'ELOGIN');
-      assert.equal(err.message, "Login failed for user 'sa'.");
-      return true;
-    });
-    await assert.rejects(connect({ user: 'nobody' }), { message: "Login failed for user 'nobody'." });
-    await assert.rejects(connect({ database: `missing_${suffix}` }), { code: 'ELOGIN' });
-  },
+    // Run against a sandbox whose sa password is not ASCII: tedious writes LOGIN7 in UCS-2
+    // itself, so this checks the server's decoding independently of FreeTDS and unixODBC.
+    async unicodeLogin() {
+        const c = await connect();
+        try {
+            const db = `库${suffix}`;
+            await batch(c, `CREATE DATABASE ${db}`);
+            const listed = await batch(c, `select name from sys.databases where name = N'${db}'`);
+            assert.deepEqual(listed.rows, [[db]]);
+            await dropDatabase(c, db);
+        } finally {
+            await closeAndWait(c);
+        }
+        await assert.rejects(connect({user: '用户'}), {message: "Login failed for user '用户'."});
+        await assert.rejects(connect({pass: '中文'}), {message: "Login failed for user 'sa'."});
+    },
 
-  // create database, switch, create table, list through sys.tables, drop; with execSqlBatch.
-  async lifecycleBatch() {
-    const db = `tb_${suffix}`;
-    const c = await connect();
-    try {
-      await batch(c, `CREATE DATABASE ${db}`);
-      let changed = null;
-      c.once('databaseChange', (name) => { changed = name; });
-      const used = await batch(c, `USE ${db}`);
-      assert.equal(changed, db);
-      assert.ok(used.infos.some((i) => i.number === 5701), 'INFO 5701 after USE');
-      await batch(c, 'CREATE TABLE Person (ID int IDENTITY(1,1) PRIMARY KEY, Name nvarchar(20))');
-      const listed = await batch(c, "select name from sys.tables where name = 'Person'");
-      assert.deepEqual(listed.rows, [['Person']]);
-      await expectError(batch(c, 'CREATE TABLE Person (ID int)'), 2714,
-                        "There is already an object named 'Person' in the database.");
-      await batch(c, 'USE master');
-      await batch(c, `DROP DATABASE ${db}`);
-      await expectError(batch(c, `USE ${db}`), 911,
-                        `Database '${db}' does not exist. Make sure that the name is entered correctly.`);
-    } finally {
-      c.close();
-    }
-  },
-
-  // The same through execSql (sp_executesql), with int and nvarchar parameters.
-  async lifecycleExecSql() {
-    const db = `ts_${suffix}`;
-    const c = await connect();
-    try {
-      await execSql(c, `CREATE DATABASE ${db}`);
-      const c2 = await connect({ database: db });
-      try {
-        await execSql(c2, 'CREATE TABLE Item (ID int, Name nvarchar(30))');
-        const found = await execSql(c2, 'select name from sys.tables where name = @name',
-                                    [{ name: 'name', type: TYPES.NVarChar, value: 'Item' }]);
-        assert.deepEqual(found.rows, [['Item']]);
-        const none = await execSql(c2, 'select name from sys.tables where name = @name',
-                                   [{ name: 'name', type: TYPES.NVarChar, value: '无此表' }]);
-        assert.deepEqual(none.rows, []);
-        const n = await execSql(c2, 'select @n as n', [{ name: 'n', type: TYPES.Int, value: 41 }]);
-        assert.deepEqual(n.rows, [[41]]);
-        await expectError(execSql(c2, 'select * from NoSuchTable'), 208,
-                          "Invalid object name 'NoSuchTable'.");
-      } finally {
-        await closeAndWait(c2);
-      }
-      await dropDatabase(c, db, execSql);
-    } finally {
-      c.close();
-    }
-  },
-
-  // A batch longer than the 512-byte packets it travels in.
-  async smallPackets() {
-    const c = await connect({ packetSize: 512 });
-    try {
-      const db = `tp_${suffix}`;
-      const columns = Array.from({ length: 60 }, (_, i) => `Column_${i} nvarchar(40)`).join(', ');
-      await batch(c, `CREATE DATABASE ${db}`);
-      await batch(c, `USE ${db}`);
-      await batch(c, `CREATE TABLE Wide (${columns})`);
-      const listed = await execSql(c, "select name from sys.tables where name = 'Wide'");
-      assert.deepEqual(listed.rows, [['Wide']]);
-      await batch(c, 'USE master');
-      await batch(c, `DROP DATABASE ${db}`);
-    } finally {
-      c.close();
-    }
-  },
-
-  // A cancelled request (ATTENTION) ends with ECANCEL or its normal result, and the
-  // connection goes on at once (no 5 s cancel timeout).
-  async cancel() {
-    const c = await connect({ cancelTimeout: 3000 });
-    try {
-      for (let i = 0; i < 5; i++) {
-        const started = Date.now();
-        const outcome = new Promise((resolve) => {
-          const request = new Request('select name from sys.databases', (err) => resolve(err));
-          c.execSql(request);
-          setImmediate(() => c.cancel());
+    // A wrong password and an unknown login are refused with SQL Server's own text.
+    async loginRefused() {
+        await assert.rejects(connect({pass: password + 'x'}), (err) => {
+            assert.equal(err.code, 'ELOGIN');
+            assert.equal(err.message, "Login failed for user 'sa'.");
+            return true;
         });
-        const err = await outcome;
-        if (err) assert.equal(err.code, 'ECANCEL', err.message);
-        const after = await execSql(c, "select name from sys.databases where name = 'master'");
-        assert.deepEqual(after.rows, [['master']]);
-        assert.ok(Date.now() - started < 2000, 'cancel took too long');
-      }
-    } finally {
-      c.close();
-    }
-  },
+        await assert.rejects(
+            connect({user: 'nobody'}), {message: "Login failed for user 'nobody'."});
+        await assert.rejects(connect({database: `missing_${suffix}`}), {code: 'ELOGIN'});
+    },
 
-  // Every TDS version tedious speaks, with a result set and an error.
-  async versions() {
-    for (const tdsVersion of ['7_1', '7_2', '7_3_A', '7_3_B', '7_4']) {
-      const c = await connect({ tdsVersion });
-      try {
-        const r = await batch(c, "select name, database_id from sys.databases where name = 'master'");
-        assert.deepEqual(r.rows, [['master', 1]], tdsVersion);
-        const p = await execSql(c, 'select @s as s', [{ name: 's', type: TYPES.NVarChar, value: '数据库' }]);
-        assert.deepEqual(p.rows, [['数据库']], tdsVersion);
-        await expectError(batch(c, 'select * from NoSuchTable'), 208, "Invalid object name 'NoSuchTable'.");
-      } finally {
-        c.close();
-      }
-    }
-  },
+    // create database, switch, create table, list through sys.tables, drop; with execSqlBatch.
+    async lifecycleBatch() {
+        const db = `tb_${suffix}`;
+        const c = await connect();
+        try {
+            await batch(c, `CREATE DATABASE ${db}`);
+            let changed = null;
+            c.once('databaseChange', (name) => {
+                changed = name;
+            });
+            const used = await batch(c, `USE ${db}`);
+            assert.equal(changed, db);
+            assert.ok(used.infos.some((i) => i.number === 5701), 'INFO 5701 after USE');
+            await batch(
+                c, 'CREATE TABLE Person (ID int IDENTITY(1,1) PRIMARY KEY, Name nvarchar(20))');
+            const listed = await batch(c, "select name from sys.tables where name = 'Person'");
+            assert.deepEqual(listed.rows, [['Person']]);
+            await expectError(
+                batch(c, 'CREATE TABLE Person (ID int)'), 2714,
+                "There is already an object named 'Person' in the database.");
+            await batch(c, 'USE master');
+            await batch(c, `DROP DATABASE ${db}`);
+            await expectError(
+                batch(c, `USE ${db}`), 911,
+                `Database '${db}' does not exist. Make sure that the name is entered correctly.`);
+        } finally {
+            c.close();
+        }
+    },
 
-  // Two clients at once, each in its own database.
-  async twoClients() {
-    const [a, b] = await Promise.all([connect(), connect()]);
-    try {
-      const dbs = [`t2a_${suffix}`, `t2b_${suffix}`];
-      await Promise.all([batch(a, `CREATE DATABASE ${dbs[0]}`), batch(b, `CREATE DATABASE ${dbs[1]}`)]);
-      await Promise.all([batch(a, `USE ${dbs[0]}`), batch(b, `USE ${dbs[1]}`)]);
-      await Promise.all([batch(a, 'CREATE TABLE A1 (x int)'), batch(b, 'CREATE TABLE B1 (x int)')]);
-      const [ra, rb] = await Promise.all([batch(a, 'select name from sys.tables'),
-                                          batch(b, 'select name from sys.tables')]);
-      assert.deepEqual(ra.rows, [['A1']]);
-      assert.deepEqual(rb.rows, [['B1']]);
-      await Promise.all([batch(a, 'USE master'), batch(b, 'USE master')]);
-      await batch(a, `DROP DATABASE ${dbs[0]}`);
-      await batch(b, `DROP DATABASE ${dbs[1]}`);
-    } finally {
-      a.close();
-      b.close();
-    }
-  },
+    // The same through execSql (sp_executesql), with int and nvarchar parameters.
+    async lifecycleExecSql() {
+        const db = `ts_${suffix}`;
+        const c = await connect();
+        try {
+            await execSql(c, `CREATE DATABASE ${db}`);
+            const c2 = await connect({database: db});
+            try {
+                await execSql(c2, 'CREATE TABLE Item (ID int, Name nvarchar(30))');
+                const found = await execSql(
+                    c2, 'select name from sys.tables where name = @name',
+                    [{name: 'name', type: TYPES.NVarChar, value: 'Item'}]);
+                assert.deepEqual(found.rows, [['Item']]);
+                const none = await execSql(
+                    c2, 'select name from sys.tables where name = @name',
+                    [{name: 'name', type: TYPES.NVarChar, value: '无此表'}]);
+                assert.deepEqual(none.rows, []);
+                const n =
+                    await execSql(c2, 'select @n as n', [{name: 'n', type: TYPES.Int, value: 41}]);
+                assert.deepEqual(n.rows, [[41]]);
+                await expectError(
+                    execSql(c2, 'select * from NoSuchTable'), 208,
+                    "Invalid object name 'NoSuchTable'.");
+            } finally {
+                await closeAndWait(c2);
+            }
+            await dropDatabase(c, db, execSql);
+        } finally {
+            c.close();
+        }
+    },
 
-  // Names fold beyond ASCII through sp_executesql parameters; expressions take parameters;
-  // an informational 1819 arrives before the failing 1802; 8111 is followed by 1750.
-  async answersAsServer() {
-    const db = `ta_${suffix}`;
-    const c = await connect();
-    try {
-      await batch(c, `CREATE DATABASE ${db}`);
-      await batch(c, `USE ${db}`);
-      await batch(c, 'CREATE TABLE [Ärger] (ID int NOT NULL PRIMARY KEY)');
-      const found = await execSql(c, 'select name, type from sys.objects where name = @name',
-                                  [{ name: 'name', type: TYPES.NVarChar, value: 'äRGER' }]);
-      assert.deepEqual(found.rows, [['Ärger', 'U ']]);
-      const sum = await execSql(c, "select @n * 2 + 1 as v, 'a' + @s as t",
-                                [{ name: 'n', type: TYPES.Int, value: 20 },
-                                 { name: 's', type: TYPES.NVarChar, value: 'b' }]);
-      assert.deepEqual(sum.rows, [[41, 'ab']]);
-      const infos = [];
-      c.on('infoMessage', (i) => infos.push(i.number));
-      await expectError(batch(c, `CREATE DATABASE ${'n'.repeat(124)}`), 1802,
-                        'CREATE DATABASE failed. Some file names listed could not be created. ' +
-                        'Check related errors.');
-      assert.ok(infos.includes(1819), 'INFO 1819 before 1802');
-      // Several ERROR tokens in one reply reach tedious as one AggregateError, in order.
-      await assert.rejects(batch(c, 'CREATE TABLE T2 (A int NULL PRIMARY KEY)'), (err) => {
-        assert.deepEqual(err.errors.map((e) => e.number), [8111, 1750]);
-        assert.equal(err.errors[1].message,
-                     'Could not create constraint or index. See previous errors.');
-        return true;
-      });
-      await batch(c, 'USE master');
-      await dropDatabase(c, db);
-    } finally {
-      c.close();
-    }
-  },
+    // A batch longer than the 512-byte packets it travels in.
+    async smallPackets() {
+        const c = await connect({packetSize: 512});
+        try {
+            const db = `tp_${suffix}`;
+            const columns =
+                Array.from({length: 60}, (_, i) => `Column_${i} nvarchar(40)`).join(', ');
+            await batch(c, `CREATE DATABASE ${db}`);
+            await batch(c, `USE ${db}`);
+            await batch(c, `CREATE TABLE Wide (${columns})`);
+            const listed = await execSql(c, "select name from sys.tables where name = 'Wide'");
+            assert.deepEqual(listed.rows, [['Wide']]);
+            await batch(c, 'USE master');
+            await batch(c, `DROP DATABASE ${db}`);
+        } finally {
+            c.close();
+        }
+    },
+
+    // A cancelled request (ATTENTION) ends with ECANCEL or its normal result, and the
+    // connection goes on at once (no 5 s cancel timeout).
+    async cancel() {
+        const c = await connect({cancelTimeout: 3000});
+        try {
+            for (let i = 0; i < 5; i++) {
+                const started = Date.now();
+                const outcome = new Promise((resolve) => {
+                    const request =
+                        new Request('select name from sys.databases', (err) => resolve(err));
+                    c.execSql(request);
+                    setImmediate(() => c.cancel());
+                });
+                const err = await outcome;
+                if (err) assert.equal(err.code, 'ECANCEL', err.message);
+                const after =
+                    await execSql(c, "select name from sys.databases where name = 'master'");
+                assert.deepEqual(after.rows, [['master']]);
+                assert.ok(Date.now() - started < 2000, 'cancel took too long');
+            }
+        } finally {
+            c.close();
+        }
+    },
+
+    // Every TDS version tedious speaks, with a result set and an error.
+    async versions() {
+        for (const tdsVersion of ['7_1', '7_2', '7_3_A', '7_3_B', '7_4']) {
+            const c = await connect({tdsVersion});
+            try {
+                const r = await batch(
+                    c, "select name, database_id from sys.databases where name = 'master'");
+                assert.deepEqual(r.rows, [['master', 1]], tdsVersion);
+                const p = await execSql(
+                    c, 'select @s as s', [{name: 's', type: TYPES.NVarChar, value: '数据库'}]);
+                assert.deepEqual(p.rows, [['数据库']], tdsVersion);
+                await expectError(
+                    batch(c, 'select * from NoSuchTable'), 208,
+                    "Invalid object name 'NoSuchTable'.");
+            } finally {
+                c.close();
+            }
+        }
+    },
+
+    // Two clients at once, each in its own database.
+    async twoClients() {
+        const [a, b] = await Promise.all([connect(), connect()]);
+        try {
+            const dbs = [`t2a_${suffix}`, `t2b_${suffix}`];
+            await Promise.all(
+                [batch(a, `CREATE DATABASE ${dbs[0]}`), batch(b, `CREATE DATABASE ${dbs[1]}`)]);
+            await Promise.all([batch(a, `USE ${dbs[0]}`), batch(b, `USE ${dbs[1]}`)]);
+            await Promise.all(
+                [batch(a, 'CREATE TABLE A1 (x int)'), batch(b, 'CREATE TABLE B1 (x int)')]);
+            const [ra, rb] = await Promise.all(
+                [batch(a, 'select name from sys.tables'), batch(b, 'select name from sys.tables')]);
+            assert.deepEqual(ra.rows, [['A1']]);
+            assert.deepEqual(rb.rows, [['B1']]);
+            await Promise.all([batch(a, 'USE master'), batch(b, 'USE master')]);
+            await batch(a, `DROP DATABASE ${dbs[0]}`);
+            await batch(b, `DROP DATABASE ${dbs[1]}`);
+        } finally {
+            a.close();
+            b.close();
+        }
+    },
+
+    // Names fold beyond ASCII through sp_executesql parameters; expressions take parameters;
+    // an informational 1819 arrives before the failing 1802; 8111 is followed by 1750.
+    async answersAsServer() {
+        const db = `ta_${suffix}`;
+        const c = await connect();
+        try {
+            await batch(c, `CREATE DATABASE ${db}`);
+            await batch(c, `USE ${db}`);
+            await batch(c, 'CREATE TABLE [Ärger] (ID int NOT NULL PRIMARY KEY)');
+            const found = await execSql(
+                c, 'select name, type from sys.objects where name = @name',
+                [{name: 'name', type: TYPES.NVarChar, value: 'äRGER'}]);
+            assert.deepEqual(found.rows, [['Ärger', 'U ']]);
+            const sum = await execSql(c, "select @n * 2 + 1 as v, 'a' + @s as t", [
+                {name: 'n', type: TYPES.Int, value: 20},
+                {name: 's', type: TYPES.NVarChar, value: 'b'}
+            ]);
+            assert.deepEqual(sum.rows, [[41, 'ab']]);
+            const infos = [];
+            c.on('infoMessage', (i) => infos.push(i.number));
+            await expectError(
+                batch(c, `CREATE DATABASE ${'n'.repeat(124)}`), 1802,
+                'CREATE DATABASE failed. Some file names listed could not be created. ' +
+                    'Check related errors.');
+            assert.ok(infos.includes(1819), 'INFO 1819 before 1802');
+            // Several ERROR tokens in one reply reach tedious as one AggregateError, in order.
+            await assert.rejects(batch(c, 'CREATE TABLE T2 (A int NULL PRIMARY KEY)'), (err) => {
+                assert.deepEqual(err.errors.map((e) => e.number), [8111, 1750]);
+                assert.equal(
+                    err.errors[1].message,
+                    'Could not create constraint or index. See previous errors.');
+                return true;
+            });
+            await batch(c, 'USE master');
+            await dropDatabase(c, db);
+        } finally {
+            c.close();
+        }
+    },
 };
 
 (async () => {

@@ -1,0 +1,51 @@
+#pragma once
+// The command line of dsadmin-cli: a command (create, modify, delete, plan create,
+// plan modify, check) and its options. Parsing reads no file and no environment; the
+// password is never an argument. Text is UTF-8.
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace dsadmin::cli {
+
+// A command line that cannot be run (exit code 2). what() is one line for the operator and
+// never repeats an argument's value.
+class UsageError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class Command { Create, Modify, Delete, PlanCreate, PlanModify, Check };
+
+enum class PasswordFrom { Settings, Env, File, Stdin };
+
+struct CliOptions {
+    Command command = Command::Check;
+    std::optional<std::string> appFolder;   // --app-folder; default the executable's folder
+    std::optional<std::string> structure;   // --structure FILE
+    std::string server = "(local)";         // --server HOST[,PORT]
+    std::optional<std::string> login;       // --login
+    std::optional<std::string> database;    // --database
+    std::optional<std::string> saveFolder;  // --save-folder (create)
+    PasswordFrom passwordFrom = PasswordFrom::Settings;
+    std::string passwordSource;  // the variable's name or the file's path
+    bool yes = false;
+    bool json = false;
+    bool help = false;
+    bool version = false;
+
+    // Reads args (without the program's name). Throws UsageError for an unknown command or
+    // option, a missing value, two password sources, or --save-folder given to another
+    // command than create. --help and --version stop the reading and need no command.
+    static CliOptions Parse(const std::vector<std::string>& args);
+
+    // The command's name as the command line writes it: "create", "plan modify", ...
+    static std::string Name(Command command);
+};
+
+// The text of --help.
+std::string UsageText();
+
+}  // namespace dsadmin::cli

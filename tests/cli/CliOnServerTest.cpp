@@ -1,0 +1,276 @@
+// dsadmin-cli end to end: the executable over unixODBC + FreeTDS against dsadmin-sandbox (or
+// the server DSADMIN_TEST_SERVER names), its JSON parsed by node's JSON.parse.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "ServerFixture.h"
+#include "db/Recordset.h"
+
+namespace runs_test {
+namespace {
+
+using namespace dsadmin;
+
+std::string Read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string Quote(const std::string& s) {
+    std::string out = "'";
+    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+class Cli : public ServerFixture {
+  protected:
+    struct Result {
+        int code = -1;
+        std::string out, err;
+        std::map<std::string, std::string> json;  // path -> value, when --json was given
+    };
+
+    void SetUp() override {
+        ServerFixture::SetUp();
+        setenv("CLI_TEST_PW", password.c_str(), 1);
+        writeStructure(kModel);
+    }
+
+    // The common options: this test's application folder, server, login, database.
+    std::string common() const {
+        return " --app-folder " + Quote(app.path()) + " --server " + Quote(serverName) +
+               " --login " + Quote(login) + " --database " + db;
+    }
+
+    // Runs dsadmin-cli with `args` (shell words), the password from CLI_TEST_PW unless the
+    // args name a source, stdin from `input`. With --json, stdout must parse.
+    Result run(const std::string& args, const std::string& input = "") {
+        std::ofstream(app / "stdin") << input;
+        const bool password = args.find("--password") != std::string::npos;
+        const std::string command = std::string(DSADMIN_BIN_DIR) + "/dsadmin-cli " + args +
+                                    (password ? "" : " --password-env CLI_TEST_PW") + " < " +
+                                    Quote(app / "stdin") + " > " + Quote(app / "out") + " 2> " +
+                                    Quote(app / "err");
+        Result r;
+        r.code = WEXITSTATUS(std::system(command.c_str()));
+        r.out = Read(app / "out");
+        r.err = Read(app / "err");
+        if (args.find("--json") != std::string::npos) {
+            const std::string flatten =
+                "node " + Quote(std::string(DSADMIN_SOURCE_DIR) + "/tests/cli/flatten_json.js") +
+                " < " + Quote(app / "out") + " > " + Quote(app / "flat");
+            EXPECT_EQ(std::system(flatten.c_str()), 0) << "not JSON:\n" << r.out;
+            std::istringstream lines(Read(app / "flat"));
+            for (std::string line; std::getline(lines, line);) {
+                const auto tab = line.find('\t');
+                r.json[line.substr(0, tab)] = line.substr(tab + 1);
+            }
+        }
+        return r;
+    }
+
+    // Every user table, then every column as "object_id name max_length is_identity".
+    std::vector<std::string> catalog() {
+        std::vector<std::string> out = tables(db);
+        Connection c = admin(db);
+        Recordset rows;
+        rows.Open("select object_id, name, max_length, is_identity from sys.columns", c,
+                  kOpenKeyset, kLockReadOnly);
+        for (; !rows.Eof(); rows.MoveNext())
+            out.push_back(rows.Fields("object_id").text() + " " + rows.Fields("name").text() + " " +
+                          rows.Fields("max_length").text() + " " +
+                          rows.Fields("is_identity").text());
+        return out;
+    }
+
+    static constexpr const char* kModel =
+        "Person\tID\tInt\t0\t1\t1\n"
+        "Person\tName\tVarChar\t20\t0\t0\n"
+        "Stock\tQty\tInt\t\\N\t0\t0\n"
+        "Person\tCode\tChar(4)\t4\t0\t0\n"
+        "Ware\t名称\tNVarChar(40)\t40\t0\t0\n"
+        "Ware\tPrice\tDecimal(10,2)\t0\t0\t0\n";
+    static constexpr const char* kPersonStatement =
+        "CREATE TABLE Person (ID Int IDENTITY(1,1) PRIMARY KEY,Name VarChar(20),Code Char(4))";
+};
+
+TEST_F(Cli, CreateChecksCleanAndPlanModifyListsOnlyWhatWasDroppedByHand) {
+    const std::string save = " --save-folder " + Quote(texts.saveFolder);
+    const std::string setup = Read(app / "Setup.ini");
+
+    Result plan = run("plan create" + common() + save);
+    EXPECT_EQ(plan.code, 0) << plan.err;
+    EXPECT_EQ(plan.out, "CREATE DATABASE " + db + " on (name=" + db + "_dat,FILENAME ='" +
+                            texts.saveFolder + "/" + db + "_dat.mdf' ,maxsize=unlimited)\n" +
+                            kPersonStatement + "\nCREATE TABLE Stock (Qty Int)\n" +
+                            "CREATE TABLE Ware (名称 NVarChar(40),Price Decimal(10,2))\n");
+    EXPECT_FALSE(databaseExists(db));
+
+    Result create = run("create --yes --json" + common() + save);
+    EXPECT_EQ(create.code, 0) << create.err;
+    EXPECT_EQ(create.json["command"], "create");
+    EXPECT_EQ(create.json["statements.1.text"], kPersonStatement);
+    EXPECT_EQ(create.json["statements.3.outcome"], "accepted");
+    EXPECT_EQ(create.json.count("statements.4.text"), 0u);
+    EXPECT_EQ(create.json["tablesCreated.2"], "Ware");
+    EXPECT_EQ(create.json["messages.0"], "数据库创建完成");
+    EXPECT_EQ(create.json["error"], "null");
+    EXPECT_EQ(create.json["exitCode"], "0");
+    EXPECT_EQ(tables(db), (std::vector<std::string>{"dbo.Person", "dbo.Stock", "dbo.Ware"}));
+
+    Result check = run("check" + common());
+    EXPECT_EQ(check.code, 0) << check.out << check.err;
+    EXPECT_EQ(check.out, "检查完成：结构文件描述 3 个表，数据库缺少 0 个，有差异 0 个。\n");
+
+    admin(db).Execute("DROP TABLE Stock");
+    const std::vector<std::string> before = catalog();
+    Result planModify = run("plan modify --json" + common());
+    EXPECT_EQ(planModify.code, 0) << planModify.err;
+    EXPECT_EQ(planModify.json["statements.0.text"],
+              "select * from sys.tables where name = N'Person'");
+    EXPECT_EQ(planModify.json["statements.2.text"], "CREATE TABLE Stock (Qty Int)");
+    EXPECT_EQ(planModify.json["statements.2.outcome"], "planned");
+    EXPECT_EQ(planModify.json["tablesPlanned.0"], "Stock");
+    EXPECT_EQ(planModify.json["tablesPresent.1"], "Ware");
+    EXPECT_EQ(run("plan modify" + common()).out, "CREATE TABLE Stock (Qty Int)\n");
+    EXPECT_EQ(catalog(), before);
+
+    Result modify = run("modify --yes" + common());
+    EXPECT_EQ(modify.code, 0) << modify.err;
+    EXPECT_EQ(
+        modify.out,
+        "是否真的要修改数据库？ 确定（--yes）\nCREATE TABLE Stock (Qty Int)\n数据库修改完成\n");
+    EXPECT_EQ(run("check" + common()).code, 0);
+    EXPECT_EQ(Read(app / "Setup.ini"), setup);  // the command line never writes it
+}
+
+TEST_F(Cli, EveryTypeACreateMakesChecksClean) {
+    writeStructure(
+        "T\ta\tVarChar\t8000\t0\t0\nT\tb\tChar\t\\N\t0\t0\nT\tc\tNChar(10)\t0\t0\t0\n"
+        "T\td\tNVarChar(max)\t0\t0\t0\nT\te\tVarBinary(16)\t0\t0\t0\nT\tf\tBinary\t0\t0\t0\n"
+        "T\tg\tDecimal\t0\t0\t0\nT\th\tNumeric(5)\t0\t0\t0\nT\ti\tFloat(10)\t0\t0\t0\n"
+        "T\tj\tReal\t0\t0\t0\nT\tk\tDateTime2(3)\t0\t0\t0\nT\tl\tTime\t0\t0\t0\n"
+        "T\tm\tMoney\t0\t0\t0\nT\tn\tBit\t0\t0\t0\nT\to\tBigInt\t0\t1\t1\n"
+        "T\tp\tInt\t0\t0\t0\nT\tq\tDecimal(8,3)\t0\t0\t0\nT\tr\tUniqueIdentifier\t0\t0\t0\n"
+        "T\ts\tText\t0\t0\t0\nT\tt\tFloat\t0\t0\t0\nT\tu\tDateTimeOffset\t0\t0\t0\n"
+        "T\tv\tvarchar\t20\t0\t0\n");
+    Result create = run("create --yes --save-folder " + Quote(texts.saveFolder) + common());
+    ASSERT_EQ(create.code, 0) << create.err;
+    Result check = run("check" + common());
+    EXPECT_EQ(check.code, 0) << check.out;
+}
+
+TEST_F(Cli, CheckReportsMissingExtraAndChangedColumns) {
+    admin().Execute("CREATE DATABASE " + db);
+    admin(db).Execute("CREATE TABLE Person (ID Int PRIMARY KEY, Name VarChar(30), Extra Int)");
+    admin(db).Execute("CREATE TABLE Ware (名称 NVarChar(40), Price Decimal(10,2))");
+    Result check = run("check --json" + common());
+    EXPECT_EQ(check.code, 3) << check.err;
+    EXPECT_EQ(check.json["tables.0.name"], "Person");
+    EXPECT_EQ(check.json["tables.0.missingColumns.0.definition"], "Code Char(4)");
+    EXPECT_EQ(check.json["tables.0.extraColumns.0.name"], "Extra");
+    EXPECT_EQ(check.json["tables.0.extraColumns.0.definition"], "int");
+    EXPECT_EQ(check.json["tables.0.changedColumns.0.name"], "ID");
+    EXPECT_EQ(check.json["tables.0.changedColumns.0.differences.0"], "identity");
+    EXPECT_EQ(check.json["tables.0.changedColumns.1.model"], "VarChar(20)");
+    EXPECT_EQ(check.json["tables.0.changedColumns.1.database"], "varchar(30)");
+    EXPECT_EQ(check.json["tables.0.changedColumns.1.differences.0"], "length");
+    EXPECT_EQ(check.json.count("tables.0.changedColumns.2.name"), 0u);
+    EXPECT_EQ(check.json["tables.1.present"], "false");
+    EXPECT_EQ(check.json["tables.2.extraColumns"], "[]");
+    EXPECT_EQ(check.json["tables.2.changedColumns"], "[]");
+    EXPECT_EQ(check.json["exitCode"], "3");
+
+    Result people = run("check" + common());
+    EXPECT_EQ(people.out,
+              "表 Person（dbo）：\n"
+              "  缺少列 Code Char(4)\n"
+              "  多出列 Extra int\n"
+              "  列 ID 不同：结构文件为 Int IDENTITY(1,1) PRIMARY KEY，数据库为 int PRIMARY KEY\n"
+              "  列 Name 不同：结构文件为 VarChar(20)，数据库为 varchar(30)\n"
+              "表 Stock：数据库中没有\n"
+              "检查完成：结构文件描述 3 个表，数据库缺少 1 个，有差异 1 个。\n");
+}
+
+TEST_F(Cli, ExitCodesForUsageRefusalsAndFailures) {
+    EXPECT_EQ(run("check --password=secret" + common()).code, 2);
+    Result unknown = run("check --frobnicate=s3cret" + common());
+    EXPECT_EQ(unknown.err, "dsadmin-cli: 未知选项：--frobnicate（--help 显示用法）\n");
+    EXPECT_EQ(run("create" + common()).code, 2);  // no --save-folder
+    Result noTerminal = run("delete" + common());
+    EXPECT_EQ(noTerminal.code, 2);
+    EXPECT_EQ(noTerminal.err, "dsadmin-cli: 没有终端可以回答问题：请加 --yes（--help 显示用法）\n");
+    EXPECT_EQ(run("check --password-env NO_SUCH_VARIABLE_HERE" + common()).code, 2);
+
+    Result missing = run("modify --yes --json" + common());  // no such database
+    EXPECT_EQ(missing.code, 1);
+    EXPECT_EQ(missing.json["error.number"], "911");
+    EXPECT_EQ(missing.err.rfind("系统错误：Database '" + db + "' does not exist.", 0), 0u)
+        << missing.err;
+
+    admin().Execute("CREATE DATABASE " + db);
+    Result exists = run("create --yes --json --save-folder " + Quote(texts.saveFolder) + common());
+    EXPECT_EQ(exists.code, 1);
+    EXPECT_EQ(exists.json["statements.0.outcome"], "refused");
+    EXPECT_EQ(exists.json["statements.0.error.number"], "1801");
+    EXPECT_EQ(exists.json["error.number"], "1801");
+    EXPECT_EQ(exists.json["error.sqlState"], "42000");
+
+    std::ofstream(app / "Bad.DS") << "not a Jet file";
+    Result bad = run("check --structure " + Quote(app / "Bad.DS") + common());
+    EXPECT_EQ(bad.code, 1);
+
+    EXPECT_EQ(run("delete --yes" + common()).out,
+              "是否真的要删除数据库？ 确定（--yes）\n数据库删除操作完成！\n");
+    Result again = run("delete --yes --json" + common());
+    EXPECT_EQ(again.code, 1);
+    EXPECT_EQ(again.json["messages"], "[]");
+    EXPECT_EQ(again.err.rfind("删除数据库错误：", 0), 0u) << again.err;
+    EXPECT_EQ(again.json["error.number"], "3701");
+}
+
+TEST_F(Cli, PasswordSourcesAndThePasswordNeverShown) {
+    SANDBOX_ONLY();  // logs in with a password of its own choosing
+    std::ofstream(app / "pw") << password << "\n";
+    EXPECT_EQ(run("plan modify --password-file " + Quote(app / "pw") + common()).code, 1);  // no db
+    admin().Execute("CREATE DATABASE " + db);
+    EXPECT_EQ(run("check --password-file " + Quote(app / "pw") + common()).code, 3);
+    EXPECT_EQ(run("check --password-stdin" + common(), password + "\n").code, 3);
+    EXPECT_EQ(run("check --password-stdin" + common(), "").code, 2);  // no line: no password
+
+    setenv("CLI_WRONG_PW", "Wr0ng;Secret\"pw", 1);
+    Result wrong = run("check --json --password-env CLI_WRONG_PW" + common());
+    EXPECT_EQ(wrong.code, 1);
+    EXPECT_EQ(wrong.json["error.number"], "18456");
+    for (const std::string& text : {wrong.out, wrong.err, sandbox->log()})
+        EXPECT_EQ(text.find("Wr0ng"), std::string::npos) << text;
+}
+
+TEST_F(Cli, AnsweringNoOnATerminalSendsNothing) {
+    admin().Execute("CREATE DATABASE " + db);
+    // script(1) gives the program a terminal; the answers come through it.
+    auto onTerminal = [&](const std::string& args, const std::string& answers) {
+        const std::string inner =
+            std::string(DSADMIN_BIN_DIR) + "/dsadmin-cli " + args + " --password-env CLI_TEST_PW";
+        std::ofstream(app / "answers") << answers;
+        const std::string command = "script -qec " + Quote(inner) + " /dev/null < " +
+                                    Quote(app / "answers") + " > " + Quote(app / "out");
+        return WEXITSTATUS(std::system(command.c_str()));
+    };
+    EXPECT_EQ(onTerminal("delete" + common(), "n\n"), 4);
+    EXPECT_TRUE(databaseExists(db));
+    EXPECT_EQ(onTerminal("modify" + common(), "y\nn\n"), 4);  // yes to the run, no to Person
+    EXPECT_EQ(tables(db), std::vector<std::string>{});
+    EXPECT_EQ(onTerminal("modify" + common(), "y\ny\ny\ny\n"), 0);
+    EXPECT_EQ(tables(db), (std::vector<std::string>{"dbo.Person", "dbo.Stock", "dbo.Ware"}));
+}
+
+}  // namespace
+}  // namespace runs_test
