@@ -23,24 +23,18 @@ struct CreateRunObjects {
 };
 
 void CreateTables(const RunInput& input, CreateRunObjects& o) {
-    o.tableList.Open(kTableListQuery, o.structure, kOpenKeyset, kLockReadOnly);
-    if (o.tableList.Eof()) return;
-    o.tableList.MoveFirst();
-    RunStep step{RunStep::Kind::CreatingTable, 0, o.tableList.RecordCount(), {}};
-    while (!o.tableList.Eof()) {
-        const Value& table = o.tableList.Fields("ftable");
-        ++step.index;
-        step.table = table.text();
-        ReportStep(input, step);
-        o.tableRows.Open(TableRowsQuery(table), o.structure, kOpenKeyset, kLockReadOnly);
-        if (!o.tableRows.Eof()) {
-            const std::string sql = GetCreateTableStr(table, o.tableRows);
-            SendChange(input, sql, [&] { o.statement.Open(sql, o.server); });
-            if (input.watch) input.watch->table(table.text(), TableFate::Created);
-        }
-        o.tableRows.Close();
-        o.tableList.MoveNext();
-    }
+    ForEachDescribedTable(input, o.structure, o.tableList, RunStep::Kind::CreatingTable,
+                          [&](const Value& table, RunStep&) {
+                              o.tableRows.Open(TableRowsQuery(table), o.structure, kOpenKeyset,
+                                               kLockReadOnly);
+                              if (!o.tableRows.Eof()) {
+                                  const std::string sql = GetCreateTableStr(table, o.tableRows);
+                                  SendChange(input, sql, [&] { o.statement.Open(sql, o.server); });
+                                  if (input.watch)
+                                      input.watch->table(table.text(), TableFate::Created);
+                              }
+                              o.tableRows.Close();
+                          });
 }
 
 // The steps from SaveDBSet to the closing of the objects. False when the operator cancelled.

@@ -38,25 +38,16 @@ void CreateMissingTable(const RunInput& input, ModifyRunObjects& o, const Value&
 }
 
 void CreateMissingTables(const RunInput& input, ModifyRunObjects& o) {
-    o.tableList.Open(kTableListQuery, o.structure, kOpenKeyset, kLockReadOnly);
-    if (o.tableList.Eof()) return;
-    o.tableList.MoveFirst();
-    RunStep step{RunStep::Kind::CheckingTable, 0, o.tableList.RecordCount(), {}};
-    while (!o.tableList.Eof()) {
-        const Value& table = o.tableList.Fields("ftable");
-        ++step.index;
-        step.table = table.text();
-        step.kind = RunStep::Kind::CheckingTable;
-        ReportStep(input, step);
-        if (!TableIsPresent(input, o, table)) {
-            step.kind = RunStep::Kind::CreatingTable;
-            ReportStep(input, step);
-            CreateMissingTable(input, o, table);
-        } else if (input.watch) {
-            input.watch->table(table.text(), TableFate::Present);
-        }
-        o.tableList.MoveNext();
-    }
+    ForEachDescribedTable(input, o.structure, o.tableList, RunStep::Kind::CheckingTable,
+                          [&](const Value& table, RunStep& step) {
+                              if (!TableIsPresent(input, o, table)) {
+                                  step.kind = RunStep::Kind::CreatingTable;
+                                  ReportStep(input, step);
+                                  CreateMissingTable(input, o, table);
+                              } else if (input.watch) {
+                                  input.watch->table(table.text(), TableFate::Present);
+                              }
+                          });
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "db/runs/RunInput.h"
 
 #include "db/ConnectionStrings.h"
+#include "db/TableStatements.h"
 #include "settings/PrivateProfile.h"
 
 namespace dsadmin {
@@ -20,6 +21,24 @@ void OpenStructureConnection(Connection& structure, const RunInput& input) {
                                    ? GetCnnStr(input.appFolder, input.setupPath, ReadIniString)
                                    : StructureConnectionString(input.structureFile));
     structure.Open();
+}
+
+void ForEachDescribedTable(const RunInput& input, Connection& structure, Recordset& tableList,
+                           RunStep::Kind kind,
+                           const std::function<void(const Value& table, RunStep& step)>& perTable) {
+    tableList.Open(kTableListQuery, structure, kOpenKeyset, kLockReadOnly);
+    if (tableList.Eof()) return;
+    tableList.MoveFirst();
+    RunStep step{kind, 0, tableList.RecordCount(), {}};
+    while (!tableList.Eof()) {
+        const Value& table = tableList.Fields("ftable");
+        ++step.index;
+        step.kind = kind;
+        step.table = table.text();
+        ReportStep(input, step);
+        perTable(table, step);
+        tableList.MoveNext();
+    }
 }
 
 void SaveRunSettings(const RunInput& input) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "db/Connection.h"
+#include "db/Recordset.h"
 #include "db/runs/MsgBox.h"
 #include "db/runs/RunProgress.h"
 #include "db/runs/RunWatch.h"
@@ -42,6 +43,14 @@ void OpenServerConnection(Connection& server, const RunFields& fields);
 // afresh from setupPath) or, when input.structureFile is set, the string naming that file;
 // then Open() with no arguments. Throws DbError.
 void OpenStructureConnection(Connection& structure, const RunInput& input);
+
+// Walks the described tables as the create and modify runs do: opens `tableList` on
+// `structure` with kTableListQuery and, unless it is empty, calls perTable(table, step) for each
+// row after reporting `step` (kind `kind`, the table's 1-based number, the list's length and
+// its name). perTable may change step.kind and report again. Leaves `tableList` open.
+void ForEachDescribedTable(const RunInput& input, Connection& structure, Recordset& tableList,
+                           RunStep::Kind kind,
+                           const std::function<void(const Value& table, RunStep& step)>& perTable);
 
 // SaveDBSet(input.fields, input.setupPath) unless input.saveSettings is false.
 void SaveRunSettings(const RunInput& input);

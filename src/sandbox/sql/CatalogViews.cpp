@@ -44,19 +44,35 @@ std::vector<Column> objectColumns() {
             col("is_schema_published", ColumnType::Bit)};
 }
 
-std::vector<Cell> objectCells(const TableInfo& t) {
-    return {str(t.name),
-            num(t.objectId),
+// The objectColumns cells of one object (not shipped, not published).
+struct ObjectRow {
+    const std::string& name;
+    int objectId;
+    int schemaId;
+    int parentObjectId;
+    const char* type;
+    const char* typeDesc;
+    const std::string& created;
+    const std::string& modified;
+};
+std::vector<Cell> objectRowCells(const ObjectRow& o) {
+    return {str(o.name),
+            num(o.objectId),
             null(),
-            num(t.schemaId),
-            num(0),
-            str("U "),
-            str("USER_TABLE"),
-            CatalogViews::toDateTime(t.created),
-            CatalogViews::toDateTime(t.modified),
+            num(o.schemaId),
+            num(o.parentObjectId),
+            str(o.type),
+            str(o.typeDesc),
+            CatalogViews::toDateTime(o.created),
+            CatalogViews::toDateTime(o.modified),
             num(0),
             num(0),
             num(0)};
+}
+
+std::vector<Cell> objectCells(const TableInfo& t) {
+    return objectRowCells(
+        {t.name, t.objectId, t.schemaId, 0, "U ", "USER_TABLE", t.created, t.modified});
 }
 
 std::vector<TableInfo> userTables(DatabaseFile& file, const std::optional<std::string>& onlyName) {
@@ -64,18 +80,8 @@ std::vector<TableInfo> userTables(DatabaseFile& file, const std::optional<std::s
 }
 
 std::vector<Cell> keyCells(const KeyInfo& k) {
-    return {str(k.name),
-            num(k.objectId),
-            null(),
-            num(k.schemaId),
-            num(k.parentObjectId),
-            str("PK"),
-            str("PRIMARY_KEY_CONSTRAINT"),
-            CatalogViews::toDateTime(k.created),
-            CatalogViews::toDateTime(k.created),
-            num(0),
-            num(0),
-            num(0)};
+    return objectRowCells({k.name, k.objectId, k.schemaId, k.parentObjectId, "PK",
+                           "PRIMARY_KEY_CONSTRAINT", k.created, k.created});
 }
 
 // Tables (type U) and their primary keys (type PK, parent_object_id the table), by object_id.

@@ -326,23 +326,30 @@ Token Lexer::next() {
     return symbol();
 }
 
-Token Lexer::word() {
+Token Lexer::startToken(TokenKind kind) const {
     Token t;
-    t.kind = TokenKind::Word;
+    t.kind = kind;
     t.line = line_;
+    return t;
+}
+
+void Lexer::requireIdentifierLength(const Token& t) {
+    if (charCount(t.text) > kMaxIdentifierChars)
+        throw SqlError(msg::identifierTooLong(firstChars(t.text, kMaxIdentifierChars), t.line));
+}
+
+Token Lexer::word() {
+    Token t = startToken(TokenKind::Word);
     const std::size_t start = pos_;
     while (pos_ < s_.size() && isWordChar(s_[pos_])) ++pos_;
     t.text = s_.substr(start, pos_ - start);
-    if (charCount(t.text) > kMaxIdentifierChars)
-        throw SqlError(msg::identifierTooLong(firstChars(t.text, kMaxIdentifierChars), line_));
+    requireIdentifierLength(t);
     t.reserved = isReserved(t.text);
     return t;
 }
 
 Token Lexer::quotedName(char close) {
-    Token t;
-    t.kind = TokenKind::QuotedName;
-    t.line = line_;
+    Token t = startToken(TokenKind::QuotedName);
     const std::size_t start = ++pos_;
     for (;;) {
         if (pos_ >= s_.size()) throw SqlError(msg::unclosedQuote(s_.substr(start), t.line));
@@ -355,16 +362,13 @@ Token Lexer::quotedName(char close) {
     }
     ++pos_;
     if (t.text.empty()) throw SqlError(msg::emptyName(t.line));
-    if (charCount(t.text) > kMaxIdentifierChars)
-        throw SqlError(msg::identifierTooLong(firstChars(t.text, kMaxIdentifierChars), t.line));
+    requireIdentifierLength(t);
     return t;
 }
 
 Token Lexer::string(bool unicode) {
-    Token t;
-    t.kind = TokenKind::String;
+    Token t = startToken(TokenKind::String);
     t.unicode = unicode;
-    t.line = line_;
     const std::size_t start = ++pos_;
     for (;;) {
         if (pos_ >= s_.size()) {
@@ -384,9 +388,7 @@ Token Lexer::string(bool unicode) {
 }
 
 Token Lexer::number() {
-    Token t;
-    t.kind = TokenKind::Number;
-    t.line = line_;
+    Token t = startToken(TokenKind::Number);
     const std::size_t start = pos_;
     auto digits = [this] {
         while (std::isdigit(static_cast<unsigned char>(peek()))) ++pos_;
@@ -414,16 +416,13 @@ Token Lexer::number() {
 }
 
 Token Lexer::variable() {
-    Token t;
-    t.kind = TokenKind::Variable;
-    t.line = line_;
+    Token t = startToken(TokenKind::Variable);
     const std::size_t start = pos_;
     ++pos_;
     if (peek() == '@') ++pos_;
     while (pos_ < s_.size() && isWordChar(s_[pos_])) ++pos_;
     t.text = s_.substr(start, pos_ - start);
-    if (charCount(t.text) > kMaxIdentifierChars)
-        throw SqlError(msg::identifierTooLong(firstChars(t.text, kMaxIdentifierChars), t.line));
+    requireIdentifierLength(t);
     return t.text.size() > 1 && t.text[1] != '@' ? substitute(t) : t;
 }
 
@@ -453,9 +452,7 @@ Token Lexer::substitute(const Token& variable) const {
 }
 
 Token Lexer::symbol() {
-    Token t;
-    t.kind = TokenKind::Symbol;
-    t.line = line_;
+    Token t = startToken(TokenKind::Symbol);
     static const char* const pairs[] = {"<>", "<=", ">=", "!=", "!<", "!>"};
     for (const char* p : pairs) {
         if (peek() == p[0] && peek(1) == p[1]) {

@@ -33,6 +33,10 @@ class Lexer {
     std::vector<Token> run();
     bool skipBlankAndComments();
     Token next();
+    // A token of `kind` starting on the current line.
+    Token startToken(TokenKind kind) const;
+    // Throws 103 when the name `t` holds is longer than the server takes.
+    static void requireIdentifierLength(const Token& t);
     Token word();
     Token quotedName(char close);
     Token string(bool unicode);
