@@ -30,9 +30,9 @@ std::string MutationSource::next() {
 // Lengths, counts and offsets are where parsers go wrong: write values at and around the
 // limits of 1, 2 and 4 bytes, in either byte order.
 void MutationSource::overwriteInteger(std::string& s) {
-    static const std::uint32_t kValues[] = {0,      1,      2,      0x7F,       0x80,      0xFF,
-                                            0x100,  0x7FFF, 0x8000, 0xFFFF,     0x10000,   0x7FFFFFFF,
-                                            0x80000000u, 0xFFFFFFFFu, 0xFFFFFFFEu, 4096, 8, 94};
+    static const std::uint32_t kValues[] = {
+        0,      1,       2,          0x7F,        0x80,        0xFF,        0x100, 0x7FFF, 0x8000,
+        0xFFFF, 0x10000, 0x7FFFFFFF, 0x80000000u, 0xFFFFFFFFu, 0xFFFFFFFEu, 4096,  8,      94};
     if (s.empty()) return;
     std::uint32_t v = kValues[below(std::size(kValues))];
     const std::size_t width = std::size_t{1} << below(3);  // 1, 2 or 4 bytes

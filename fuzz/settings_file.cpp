@@ -15,8 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     IniFile file = IniFile::parse(bytes);
     FUZZ_CHECK(file.bytes() == bytes);
 
-    for (const char* key : {"Library", "DataSource", "UserName", "PassWord", "LongTime",
-                            "DBName", "DSName"})
+    for (const char* key :
+         {"Library", "DataSource", "UserName", "PassWord", "LongTime", "DBName", "DSName"})
         (void)file.value("DataBase", key);
     (void)file.value("Setup", "SupperUser");
     (void)dsadmin::GbkToUtf8(bytes);

@@ -11,7 +11,7 @@
 #include <string>
 
 class StructureFileTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char pattern[] = "/tmp/dsadmin-db-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);

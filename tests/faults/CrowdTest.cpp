@@ -31,8 +31,14 @@ constexpr int kClients = 100;
 constexpr int kStatementsEach = 3;
 
 std::string header(std::uint8_t type, std::uint8_t status, std::uint16_t length) {
-    return {static_cast<char>(type), static_cast<char>(status), static_cast<char>(length >> 8),
-            static_cast<char>(length & 0xFF), 0, 0, 1, 0};
+    return {static_cast<char>(type),
+            static_cast<char>(status),
+            static_cast<char>(length >> 8),
+            static_cast<char>(length & 0xFF),
+            0,
+            0,
+            1,
+            0};
 }
 
 // The hostile byte streams, by number.
@@ -46,12 +52,18 @@ std::string brokenBytes(int which, std::mt19937& random) {
         login7[at + 2] = static_cast<char>(0x7F);
     }
     switch (which % 6) {
-        case 0: return noise;
-        case 1: return header(0x12, 1, 0xFFFF) + noise.substr(0, 100);  // longer than sent
-        case 2: return header(0x10, 1, 8 + login7.size()) + login7;
-        case 3: return header(0x12, 1, 4);                                // shorter than a header
-        case 4: return header(0x01, 0, 4096) + noise.substr(0, 500);      // batch before login
-        default: return header(0x12, 0, 200) + noise.substr(0, 200) + header(0x10, 1, 300);
+        case 0:
+            return noise;
+        case 1:
+            return header(0x12, 1, 0xFFFF) + noise.substr(0, 100);  // longer than sent
+        case 2:
+            return header(0x10, 1, 8 + login7.size()) + login7;
+        case 3:
+            return header(0x12, 1, 4);  // shorter than a header
+        case 4:
+            return header(0x01, 0, 4096) + noise.substr(0, 500);  // batch before login
+        default:
+            return header(0x12, 0, 200) + noise.substr(0, 200) + header(0x10, 1, 300);
     }
 }
 

@@ -39,7 +39,8 @@ std::string batchText(const std::string& payload) {
     std::size_t at = 0;
     if (payload.size() >= 4) {
         const auto* p = reinterpret_cast<const unsigned char*>(payload.data());
-        const std::size_t headers = p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::size_t>(p[3]) << 24;
+        const std::size_t headers =
+            p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::size_t>(p[3]) << 24;
         if (headers <= payload.size()) at = headers;
     }
     std::string text;
@@ -93,8 +94,8 @@ bool KillingProxy::onClientBytes(std::string& pending, std::string& message, boo
     while (pending.size() >= 8) {
         const auto type = static_cast<unsigned char>(pending[0]);
         const auto status = static_cast<unsigned char>(pending[1]);
-        const std::size_t length = static_cast<unsigned char>(pending[2]) << 8 |
-                                   static_cast<unsigned char>(pending[3]);
+        const std::size_t length =
+            static_cast<unsigned char>(pending[2]) << 8 | static_cast<unsigned char>(pending[3]);
         if (length < 8 || pending.size() < length) return true;
         const bool counted = type == 0x01 || type == 0x03 || type == 0x0E;
         if (counted && !inMessage) {

@@ -57,22 +57,20 @@ class SandboxKill : public testing::Test {
 
     // The run's input with the server box pointing at `port`.
     RunInput input(MsgBox& boxes, const std::string& db, std::uint16_t port) {
-        texts = {"SQL Server", "127.0.0.1," + std::to_string(port), "sa", "", db,
+        texts = {"SQL Server",          "127.0.0.1," + std::to_string(port), "sa", "", db,
                  folder.path().string()};
         return {texts, folder.file("Setup.ini"), folder.path().string(), boxes};
     }
 
     KillingProxy proxyKillingAt(int k) {
-        return KillingProxy(sandbox.port(), k, [this] {
-            kill(sandbox.pid(), SIGKILL);
-        });
+        return KillingProxy(sandbox.port(), k, [this] { kill(sandbox.pid(), SIGKILL); });
     }
 
     Connection admin(const std::string& db = "master") {
         Connection c;
         c.Provider(kServerProvider);
-        c.ConnectionString(ServerConnectionString("sa", "", "127.0.0.1," +
-                                                               std::to_string(sandbox.port())));
+        c.ConnectionString(
+            ServerConnectionString("sa", "", "127.0.0.1," + std::to_string(sandbox.port())));
         c.Open();
         if (db != "master") c.DefaultDatabase(db);
         return c;

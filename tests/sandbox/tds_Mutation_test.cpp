@@ -72,7 +72,9 @@ struct Decoder {
     std::function<void(const std::string&)> decode;
 };
 
-void PrintTo(const Decoder& d, std::ostream* os) { *os << d.name; }
+void PrintTo(const Decoder& d, std::ostream* os) {
+    *os << d.name;
+}
 
 class TdsMutatedRequest : public testing::TestWithParam<Decoder> {};
 
