@@ -92,6 +92,8 @@ INSTANTIATE_TEST_SUITE_P(
         BatchError{"select frobnicate()", 195, 15,
                    "'frobnicate' is not a recognized built-in function name."},
         BatchError{"select \xFF\xFE", 102, 15, "Incorrect syntax near '\xEF\xBF\xBD'."},
+        // F5 to FF start no UTF-8 character, not even followed by continuation bytes.
+        BatchError{"select '\xF8\x80\x80'", 102, 15, "Incorrect syntax near '\xEF\xBF\xBD'."},
         BatchError{std::string("select 1\0 2", 11), 102, 15,
                    "Incorrect syntax near '\xEF\xBF\xBD'."},
         BatchError{"insert into T values (1)", 50000, 16,
