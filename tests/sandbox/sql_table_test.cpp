@@ -79,6 +79,13 @@ TEST_F(SqlTableTest, EveryTypeNameIsKnown) {
               std::vector<std::string>{"-1"});
     EXPECT_EQ(rows(ok("select max_length from sys.columns where name = 't'")),
               std::vector<std::string>{"8000"});
+
+    // Synonyms are stored as the type they stand for.
+    ok("create table Synonyms (sa INTEGER, sb Dec(5,2), sc character(3))");
+    EXPECT_EQ(
+        rows(ok("select name, system_type_id, [precision], scale, max_length from sys.columns "
+                "where name = 'sa' or name = 'sb' or name = 'sc' order by column_id")),
+        (std::vector<std::string>{"sa|56|10|0|4", "sb|106|5|2|5", "sc|175|0|0|3"}));
 }
 
 struct TableError {

@@ -67,6 +67,15 @@ const TypeRow kTypes[] = {
     {"rowversion", 189, 8, 0, 0, Args::None, false, false},
 };
 
+// The one-word synonyms SQL Server takes for its own type names; sys.columns shows the type
+// itself.
+const char* canonicalName(const std::string& name) {
+    if (equalsName(name, "integer")) return "int";
+    if (equalsName(name, "dec")) return "decimal";
+    if (equalsName(name, "character")) return "char";
+    return nullptr;
+}
+
 int decimalBytes(int precision) {
     return precision <= 9 ? 5 : precision <= 19 ? 9 : precision <= 28 ? 13 : 17;
 }
@@ -144,8 +153,10 @@ ResolvedType TypeCatalog::resolve(const TypeName& type, int column, const std::s
     // The built-in types live in the sys schema; any other schema holds no types here.
     if (!type.schema.empty() && !equalsName(type.schema, "sys"))
         throw SqlError(msg::unknownType(column, type.schema + "." + type.name));
+    const char* synonymOf = canonicalName(type.name);
+    const std::string name = synonymOf ? synonymOf : type.name;
     for (const TypeRow& row : kTypes) {
-        if (!equalsName(type.name, row.name)) continue;
+        if (!equalsName(name, row.name)) continue;
         ResolvedType t{row.name,      row.systemTypeId, row.systemTypeId, row.maxLength,
                        row.precision, row.scale,        row.identity,     row.collated};
         if (t.name == "sysname") {
