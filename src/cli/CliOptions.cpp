@@ -1,6 +1,7 @@
 #include "cli/CliOptions.h"
 
 #include <map>
+#include <optional>
 
 namespace dsadmin::cli {
 namespace {
@@ -18,6 +19,9 @@ void SetPassword(CliOptions& o, PasswordFrom from, std::string source) {
     o.passwordSource = std::move(source);
 }
 
+const char* const kExtraArgument =
+    "多余的参数（密码只能经由 --password-env、--password-file 或 --password-stdin 给出）";
+
 Command ReadCommand(const std::vector<std::string>& args, std::size_t& i) {
     static const std::map<std::string, Command> commands = {{"create", Command::Create},
                                                             {"modify", Command::Modify},
@@ -25,7 +29,6 @@ Command ReadCommand(const std::vector<std::string>& args, std::size_t& i) {
                                                             {"check", Command::Check}};
     if (i >= args.size()) throw UsageError("缺少命令：create、modify、delete、plan 或 check");
     const std::string& word = args[i++];
-    if (word.rfind("-", 0) == 0) throw UsageError("未知选项：" + OptionName(word));
     if (word == "plan") {
         if (i < args.size() && args[i] == "create") return ++i, Command::PlanCreate;
         if (i < args.size() && args[i] == "modify") return ++i, Command::PlanModify;
@@ -63,8 +66,9 @@ CliOptions CliOptions::Parse(const std::vector<std::string>& args) {
         if (a == "--help" || a == "-h") return o.help = true, o;
         if (a == "--version" || a == "-v") return o.version = true, o;
     }
+    // Options may stand before or after the command alike.
+    std::optional<Command> command;
     std::size_t i = 0;
-    o.command = ReadCommand(args, i);
     const std::map<std::string, std::optional<std::string>*> valued = {
         {"--app-folder", &o.appFolder},
         {"--structure", &o.structure},
@@ -72,6 +76,11 @@ CliOptions CliOptions::Parse(const std::vector<std::string>& args) {
         {"--database", &o.database},
         {"--save-folder", &o.saveFolder}};
     while (i < args.size()) {
+        if (args[i].rfind("-", 0) != 0) {
+            if (command) throw UsageError(kExtraArgument);
+            command = ReadCommand(args, i);
+            continue;
+        }
         const std::string arg = args[i++];
         const std::string name = OptionName(arg);
         const bool inlineValue = name.size() < arg.size();
@@ -94,14 +103,12 @@ CliOptions CliOptions::Parse(const std::vector<std::string>& args) {
             o.yes = true;
         } else if (name == "--json" && !inlineValue) {
             o.json = true;
-        } else if (name.rfind("-", 0) == 0) {
-            throw UsageError("未知选项：" + name);
         } else {
-            throw UsageError(
-                "多余的参数（密码只能经由 --password-env、--password-file 或 --password-stdin "
-                "给出）");
+            throw UsageError("未知选项：" + name);
         }
     }
+    if (!command) throw UsageError("缺少命令：create、modify、delete、plan 或 check");
+    o.command = *command;
     if (o.saveFolder && o.command != Command::Create && o.command != Command::PlanCreate)
         throw UsageError("--save-folder 只用于 create 和 plan create");
     if ((o.command == Command::Create || o.command == Command::PlanCreate) && !o.saveFolder)

@@ -32,6 +32,14 @@ TEST(CliOptions, ValuesFollowOrJoinTheirOption) {
     EXPECT_TRUE(o.json);
     EXPECT_FALSE(o.login.has_value());
     EXPECT_TRUE(Parse({"--version"}).version);
+
+    // Options before the command count the same as after it.
+    const CliOptions before = Parse({"--database", "Sales", "--json", "plan", "modify"});
+    EXPECT_EQ(before.command, Command::PlanModify);
+    EXPECT_EQ(before.database, "Sales");
+    EXPECT_TRUE(before.json);
+    EXPECT_EQ(UsageMessage({"--json"}), "缺少命令：create、modify、delete、plan 或 check");
+    EXPECT_EQ(UsageMessage({"check", "modify"}).rfind("多余的参数", 0), 0u);
 }
 
 TEST(CliOptions, MistakesNeverRepeatAValue) {
