@@ -32,4 +32,11 @@ void ProgressDisplay::report(const RunStep& step) {
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
+int ProgressDisplay::Boxes::show(const std::string& text, const std::string& title, int style) {
+    progress_.label_.hide();
+    const int answer = inner_.show(text, title, style);
+    progress_.sinceStart_.restart();
+    return answer;
+}
+
 }  // namespace dsadmin

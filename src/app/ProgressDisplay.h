@@ -4,10 +4,14 @@
 // report (at most every 50 ms) this processes the pending events except the operator's input
 // (mouse, keyboard), which waits until the run's next box or its end. Once the run has worked
 // for `delay`, the step is shown in `label` ("正在创建第 3 个表（共 120 个）：Person").
+// While one of the run's boxes is open the line is put away, since the box speaks for the run
+// then ("数据库创建完成" above "正在创建第 5 个表" would contradict it); the delay starts again
+// once the box is closed.
 
 #include <QElapsedTimer>
 #include <chrono>
 
+#include "db/runs/MsgBox.h"
 #include "db/runs/RunProgress.h"
 
 class QLabel;
@@ -24,6 +28,17 @@ class ProgressDisplay : public RunProgress {
     ProgressDisplay& operator=(const ProgressDisplay&) = delete;
 
     void report(const RunStep& step) override;
+
+    // The run's boxes through `inner` (not owned), with the line put away while one is open.
+    class Boxes : public MsgBox {
+      public:
+        Boxes(MsgBox& inner, ProgressDisplay& progress) : inner_(inner), progress_(progress) {}
+        int show(const std::string& text, const std::string& title, int style) override;
+
+      private:
+        MsgBox& inner_;
+        ProgressDisplay& progress_;
+    };
 
   private:
     QLabel& label_;

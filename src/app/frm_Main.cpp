@@ -202,7 +202,8 @@ void frm_Main::startRun(Run run) {
     running_ = true;
     {
         ProgressDisplay progress(*ProgressLabel, progressDelay_);
-        RunFromWindow(run, {runFields(), setupPath_, appFolder_, *msgBox_, &progress});
+        ProgressDisplay::Boxes boxes(*msgBox_, progress);
+        RunFromWindow(run, {runFields(), setupPath_, appFolder_, boxes, &progress});
     }
     running_ = false;
 }

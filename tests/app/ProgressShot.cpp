@@ -1,7 +1,7 @@
 // progress_shot APPFOLDER OUT.png: opens the window over APPFOLDER (whose Setup.ini names a
 // structure file with many tables), starts a create run against a dsadmin-sandbox of its own
-// with every question answered OK, and takes OUT.png of the window from the screen two seconds
-// into the run, while its progress shows. For scripts/screenshot --progress under Xvfb.
+// with every question answered OK, and takes OUT.png of the window from the screen as soon as
+// its progress shows (a second into the run). For scripts/screenshot --progress under Xvfb.
 #include <QApplication>
 #include <QLabel>
 #include <QPixmap>
@@ -39,12 +39,15 @@ int main(int argc, char* argv[]) {
     dsadmin::frm_Main window({&boxes, [&] { return folder + "/data"; }, folder});
     window.show();
     bool saved = false;
-    QTimer::singleShot(2000, [&] {
+    QTimer poll;  // fires while the run paints; the shot is taken once the progress shows
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (saved || !window.ProgressLabel->isVisible()) return;
         const QPixmap shot = window.screen()->grabWindow(
             0, window.frameGeometry().x(), window.frameGeometry().y(),
             window.frameGeometry().width(), window.frameGeometry().height());
-        saved = window.ProgressLabel->isVisible() && shot.save(QString::fromLocal8Bit(argv[2]));
+        saved = shot.save(QString::fromLocal8Bit(argv[2]));
     });
+    poll.start(100);
     QTimer::singleShot(500, [&] {
         window.Command4_Click();
         window.Command1_Click();  // timers still fire while the run paints its progress

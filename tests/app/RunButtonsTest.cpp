@@ -17,6 +17,7 @@
 #include <memory>
 
 #include "QtApp.h"
+#include "app/ProgressDisplay.h"
 #include "app/RunDispatch.h"
 #include "app/frm_Main.h"
 #include "db/runs/DatabaseName.h"
@@ -150,13 +151,47 @@ TEST_F(RunButtons, ProgressShowsOnceARunHasWorkedForTheDelayAndTheWindowStaysOpe
         shown.show();
         click(shown.Command4);
         click(shown.Command1);  // the question, then the server does not answer
-        const QString atFailure =
-            delay == 0 ? QStringLiteral("正在连接服务器……") : QStringLiteral("<hidden>");
-        EXPECT_EQ(observer.seen, (std::vector<QString>{"<hidden>", atFailure})) << delay;
+        // A box puts the progress line away, whatever the delay.
+        EXPECT_EQ(observer.seen, (std::vector<QString>{"<hidden>", "<hidden>"})) << delay;
         EXPECT_TRUE(shown.isVisible()) << "closed while a run worked";
         EXPECT_FALSE(shown.ProgressLabel->isVisible());
         shown.close();
         EXPECT_FALSE(shown.isVisible()) << "not closed after the run";
+    }
+}
+
+// What a run's box sees of the progress line, and what it shows between boxes.
+TEST(ProgressDisplay, ShowsTheStepAfterTheDelayAndPutsItAwayWhileABoxIsOpen) {
+    test::QtApp();
+    QLabel label;
+    label.resize(345, 22);
+    class LabelAtBox : public MsgBox {
+      public:
+        explicit LabelAtBox(QLabel& label) : label_(label) {}
+        int show(const std::string&, const std::string&, int) override {
+            visibleAtBox = label_.isVisible();
+            return kAnswerOk;
+        }
+        bool visibleAtBox = true;
+
+      private:
+        QLabel& label_;
+    } inner(label);
+    const RunStep step{RunStep::Kind::CreatingTable, 2, 5, "Person"};
+    {
+        ProgressDisplay progress(label, std::chrono::milliseconds(0));
+        ProgressDisplay::Boxes boxes(inner, progress);
+        progress.report(step);
+        EXPECT_TRUE(label.isVisible());
+        EXPECT_EQ(label.text(), QStringLiteral("正在创建第 2 个表（共 5 个）：Person"));
+        boxes.show("数据库创建完成", "系统提示", kInformation);
+        EXPECT_FALSE(inner.visibleAtBox);
+    }
+    EXPECT_FALSE(label.isVisible());
+    {
+        ProgressDisplay progress(label, std::chrono::hours(1));
+        progress.report(step);
+        EXPECT_FALSE(label.isVisible()) << "shown before the delay";
     }
 }
 
