@@ -238,6 +238,22 @@ TEST_F(SqlDatabaseTest, DatabaseInUseCannotBeDropped) {
     ok("Drop Database Sales");
 }
 
+// A client's session ends when its thread reads the close, a moment after the client has
+// gone; a drop sent in that moment waits for it instead of failing.
+TEST_F(SqlDatabaseTest, DropWaitsForASessionThatIsLeaving) {
+    ok(toolCreate("Sales", saveDir()));
+    auto other = login("Sales");
+    std::thread leaving([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        other.reset();
+    });
+    ok("Drop Database Sales");
+    leaving.join();
+    EXPECT_SQL_ERROR(one("use Sales"), 911, 16,
+                     "Database 'Sales' does not exist. Make sure that the name is entered "
+                     "correctly.");
+}
+
 TEST_F(SqlDatabaseTest, DropOfSeveralNamesDropsWhatExistsAndReportsTheRest) {
     ok("create database A");
     ok("create database B");

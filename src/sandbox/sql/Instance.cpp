@@ -84,7 +84,10 @@ std::string Instance::lower(const std::string& s) {
 
 void Instance::leave(const std::string& database) {
     auto it = users_.find(lower(database));
-    if (it != users_.end() && --it->second <= 0) users_.erase(it);
+    if (it != users_.end() && --it->second <= 0) {
+        users_.erase(it);
+        left_.notify_all();
+    }
 }
 
 DatabaseFile& Instance::open(const DatabaseInfo& database) {
@@ -202,19 +205,30 @@ void Instance::createDatabase(const CreateDatabase& s) {
     }
 }
 
-void Instance::dropDatabase(const std::string& name, bool ifExists) {
-    const std::optional<DatabaseInfo> d = catalog_.find(name);
-    if (!d) {
-        if (ifExists) return;
-        throw SqlError(msg::cannotDropDatabase(name));
+void Instance::dropDatabase(const std::string& name, bool ifExists,
+                            std::unique_lock<std::mutex>& held) {
+    const auto deadline = std::chrono::steady_clock::now() + kSessionEndGrace;
+    for (;;) {
+        const std::optional<DatabaseInfo> d = catalog_.find(name);
+        if (!d) {
+            if (ifExists) return;
+            throw SqlError(msg::cannotDropDatabase(name));
+        }
+        if (d->system()) throw SqlError(msg::systemDatabase(d->name));
+        const std::string key = lower(d->name);
+        if (users_.count(key)) {
+            // The catalog may change while the lock is released: look the name up again.
+            if (left_.wait_until(held, deadline) == std::cv_status::timeout && users_.count(key))
+                throw SqlError(msg::databaseInUse(name));
+            continue;
+        }
+        catalog_.remove(d->id);
+        closeFile(d->dataFile);
+        std::vector<std::string> files = d->otherFiles;
+        files.push_back(d->dataFile);
+        removeFiles(files);
+        return;
     }
-    if (d->system()) throw SqlError(msg::systemDatabase(d->name));
-    if (users_.count(lower(d->name))) throw SqlError(msg::databaseInUse(name));
-    catalog_.remove(d->id);
-    closeFile(d->dataFile);
-    std::vector<std::string> files = d->otherFiles;
-    files.push_back(d->dataFile);
-    removeFiles(files);
 }
 
 }  // namespace sandbox::sql

@@ -5,6 +5,8 @@
 
 #include <sys/types.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -44,8 +46,12 @@ class Instance {
     // CREATE DATABASE; SqlError 1801, 1828, 5103, 1819 + 1802 (a name over 123 UTF-16 units
     // without LOG ON), 5123/5105/5170 + 1802, kNotSupported for unusable names.
     void createDatabase(const CreateDatabase& statement);
-    // DROP DATABASE of one name; SqlError 3701, 3702, 3708. Removes the files.
-    void dropDatabase(const std::string& name, bool ifExists);
+    // DROP DATABASE of one name; SqlError 3701, 3702, 3708. Removes the files. `held` is the
+    // caller's lock: a database in use is waited for, the lock released meanwhile, for up to
+    // kSessionEndGrace, so that a client that closed its connection just before is not
+    // counted (its session ends when its thread reads the close).
+    void dropDatabase(const std::string& name, bool ifExists, std::unique_lock<std::mutex>& held);
+    static constexpr std::chrono::milliseconds kSessionEndGrace{2000};
 
     // Counts sessions in each database (DROP DATABASE refuses one in use).
     void enter(const std::string& database) { ++users_[lower(database)]; }
@@ -68,6 +74,7 @@ class Instance {
 
     EngineOptions options_;  // logDir filled in
     std::mutex mutex_;
+    std::condition_variable left_;  // a session left a database
     MasterCatalog catalog_;
     std::map<std::string, int> users_;
     std::map<std::string, OpenFile> open_;  // by data file path

@@ -71,7 +71,7 @@ StatementResult SandboxSession::run(const Statement& statement) {
     StatementResult result;
     auto lock = instance_->lock();
     try {
-        runBody(statement, result);
+        runBody(statement, result, lock);
     } catch (SqlError& e) {
         e.setLine(statement.line);
         result = StatementResult{};
@@ -85,11 +85,12 @@ StatementResult SandboxSession::run(const Statement& statement) {
     return result;
 }
 
-void SandboxSession::runBody(const Statement& statement, StatementResult& result) {
+void SandboxSession::runBody(const Statement& statement, StatementResult& result,
+                             std::unique_lock<std::mutex>& held) {
     SchemaChanges changes(*instance_, facts_);
     std::visit(Visitor{
                    [&](const CreateDatabase& s) { instance_->createDatabase(s); },
-                   [&](const DropDatabase& s) { dropDatabases(s); },
+                   [&](const DropDatabase& s) { dropDatabases(s, held); },
                    [&](const UseDatabase& s) { use(s.name, result); },
                    [&](const CreateTable& s) { changes.createTable(s); },
                    [&](const DropTable& s) { dropTables(s); },
@@ -115,11 +116,11 @@ void SandboxSession::use(const std::string& name, StatementResult& result) {
 }
 
 // Every name is tried; the errors of all failing names come back together.
-void SandboxSession::dropDatabases(const DropDatabase& s) {
+void SandboxSession::dropDatabases(const DropDatabase& s, std::unique_lock<std::mutex>& held) {
     std::vector<Message> errors;
     for (const std::string& name : s.names) {
         try {
-            instance_->dropDatabase(name, s.ifExists);
+            instance_->dropDatabase(name, s.ifExists, held);
         } catch (const SqlError& e) {
             errors.insert(errors.end(), e.preceding().begin(), e.preceding().end());
             errors.push_back(e.last());

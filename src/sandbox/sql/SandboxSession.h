@@ -3,6 +3,7 @@
 // the instance lock. A statement's error is its own result; the statements after it still run.
 
 #include <memory>
+#include <mutex>
 
 #include "sandbox/Engine.h"
 #include "sandbox/sql/Ast.h"
@@ -25,9 +26,10 @@ class SandboxSession : public Session {
 
   private:
     StatementResult run(const Statement& statement);
-    void runBody(const Statement& statement, StatementResult& result);
+    void runBody(const Statement& statement, StatementResult& result,
+                 std::unique_lock<std::mutex>& held);
     void use(const std::string& name, StatementResult& result);
-    void dropDatabases(const DropDatabase& statement);
+    void dropDatabases(const DropDatabase& statement, std::unique_lock<std::mutex>& held);
     void dropTables(const DropTable& statement);
     void set(const SetOption& option, StatementResult& result);
 

@@ -46,18 +46,9 @@ function run(connection, kind, sql, params = []) {
 const batch = (c, sql) => run(c, 'batch', sql);
 const execSql = (c, sql, params) => run(c, 'sql', sql, params);
 
-// Closing a connection is asynchronous on the server as on SQL Server: the session may hold
-// its database for a moment after the client has gone, and DROP DATABASE then says 3702.
-async function dropDatabase(c, db, run = batch) {
-  for (let attempt = 0; ; attempt++) {
-    try {
-      return await run(c, `DROP DATABASE ${db}`);
-    } catch (err) {
-      if (err.number !== 3702 || attempt >= 40) throw err;
-      await new Promise((resolve) => setTimeout(resolve, 50));
-    }
-  }
-}
+// Closing a connection is asynchronous on the server: the session may hold its database for
+// a moment after the client has gone, and DROP DATABASE waits for it to leave.
+const dropDatabase = (c, db, run = batch) => run(c, `DROP DATABASE ${db}`);
 
 function closeAndWait(c) {
   return new Promise((resolve) => {
