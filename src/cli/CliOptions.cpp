@@ -19,6 +19,17 @@ void SetPassword(CliOptions& o, PasswordFrom from, std::string source) {
     o.passwordSource = std::move(source);
 }
 
+// The folder is on the server's machine, which resolves no relative path: absolute there as a
+// POSIX path, a Windows drive path or a UNC path.
+bool AbsoluteOnSomeServer(const std::string& folder) {
+    const auto slash = [](char c) { return c == '/' || c == '\\'; };
+    if (!folder.empty() && folder[0] == '/') return true;
+    const char drive = static_cast<char>(folder.empty() ? 0 : folder[0] | 0x20);
+    if (folder.size() >= 3 && drive >= 'a' && drive <= 'z' && folder[1] == ':' && slash(folder[2]))
+        return true;
+    return folder.size() >= 3 && folder[0] == '\\' && folder[1] == '\\';
+}
+
 const char* const kExtraArgument =
     "多余的参数（密码只能经由 --password-env、--password-file 或 --password-stdin 给出）";
 
@@ -113,6 +124,9 @@ CliOptions CliOptions::Parse(const std::vector<std::string>& args) {
         throw UsageError("--save-folder 只用于 create 和 plan create");
     if ((o.command == Command::Create || o.command == Command::PlanCreate) && !o.saveFolder)
         throw UsageError("create 需要 --save-folder（数据库文件保存路径）");
+    if (o.saveFolder && !AbsoluteOnSomeServer(*o.saveFolder))
+        throw UsageError("--save-folder 应为服务器上的绝对路径（如 /var/opt/mssql/data），而不是“" +
+                         *o.saveFolder + "”");
     return o;
 }
 

@@ -53,6 +53,11 @@ TEST(CliOptions, MistakesNeverRepeatAValue) {
     EXPECT_EQ(UsageMessage({"modify", "--save-folder", "/x"}),
               "--save-folder 只用于 create 和 plan create");
     EXPECT_EQ(UsageMessage({"create"}), "create 需要 --save-folder（数据库文件保存路径）");
+    EXPECT_EQ(UsageMessage({"create", "--save-folder", "data"}),
+              "--save-folder 应为服务器上的绝对路径（如 /var/opt/mssql/data），而不是“data”");
+    for (const char* folder : {"/x", "D:\\Data", "d:/data", "\\\\host\\share"})
+        EXPECT_EQ(UsageMessage({"plan", "create", "--save-folder", folder}), "(accepted)")
+            << folder;
 }
 
 TEST(Json, TextsStayValidWhateverTheirBytes) {

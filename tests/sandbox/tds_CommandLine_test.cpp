@@ -34,6 +34,16 @@ TEST(TdsCommandLine, ReadsEveryOption) {
     EXPECT_EQ(cl.maxConnections, 3u);
 }
 
+// Relative folders are taken from where the server starts: CREATE DATABASE's default log
+// path must be absolute, as the server's own file checks require.
+TEST(TdsCommandLine, FoldersAreMadeAbsolute) {
+    const std::string here = std::filesystem::current_path().string();
+    CommandLine cl = parseCommandLine({"--data", "state/./sb/"});
+    EXPECT_EQ(cl.dataDir, here + "/state/sb");
+    EXPECT_EQ(cl.logDir, here + "/state/sb/log");
+    EXPECT_EQ(parseCommandLine({"--data", "/d/", "--log-dir", "logs"}).logDir, here + "/logs");
+}
+
 // The password stays out of process listings: a file (its first line) or the environment.
 TEST(TdsCommandLine, PasswordComesFromTheOptionElseTheFileElseTheEnvironment) {
     const std::string file = testing::TempDir() + "sa-password-test";

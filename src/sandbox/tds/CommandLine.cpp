@@ -21,6 +21,14 @@ long parseNumber(const std::string& text, long min, long max, const std::string&
     return value;
 }
 
+// The server names its folders in statements' file paths and in messages as SQL Server names
+// its default locations: absolute, whatever the folder the server was started in.
+std::string absoluteFolder(const std::string& folder) {
+    std::filesystem::path p = std::filesystem::absolute(folder).lexically_normal();
+    if (!p.has_filename() && p != p.root_path()) p = p.parent_path();
+    return p.string();
+}
+
 }  // namespace
 
 const char* const kUsage =
@@ -95,7 +103,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             cl.maxConnections = static_cast<std::size_t>(parseNumber(value, 1, 10000, name));
     }
     if (cl.dataDir.empty()) cl.dataDir = defaultDataDir();
-    if (cl.logDir.empty()) cl.logDir = cl.dataDir + "/log";
+    cl.dataDir = absoluteFolder(cl.dataDir);
+    cl.logDir = cl.logDir.empty() ? cl.dataDir + "/log" : absoluteFolder(cl.logDir);
     if (!cl.saPassword.empty() && !cl.saPasswordFile.empty())
         throw std::invalid_argument("--sa-password and --sa-password-file exclude each other");
     return cl;

@@ -16,8 +16,8 @@ namespace sandbox::tds {
 struct CommandLine {
     std::string host = "127.0.0.1";
     std::uint16_t port = 1433;
-    std::string dataDir;         // already defaulted by parseCommandLine
-    std::string logDir;          // already defaulted: <dataDir>/log
+    std::string dataDir;         // already defaulted by parseCommandLine; absolute
+    std::string logDir;          // already defaulted: <dataDir>/log; absolute
     std::string saPassword;      // --sa-password
     std::string saPasswordFile;  // --sa-password-file
     int readTimeoutSeconds = 30;
