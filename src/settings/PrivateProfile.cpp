@@ -70,7 +70,9 @@ bool ReplaceFile(const std::string& path, const std::string& bytes, const struct
     if (!fd) return false;
     bool ok = true;
     if (old) {
-        if (::geteuid() == 0) (void)::fchown(fd.get(), old->st_uid, old->st_gid);
+        if (::geteuid() == 0 && ::fchown(fd.get(), old->st_uid, old->st_gid) != 0) {
+            // A filesystem without owners: the file stays root's and the save goes on.
+        }
         ok = ::fchmod(fd.get(), old->st_mode & 07777) == 0;
     }
     ok = ok && WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0;
