@@ -4,7 +4,6 @@
 // and the like included) changes what the window does. Texts are Simplified Chinese.
 
 #include <optional>
-#include <string>
 
 namespace dsadmin {
 
@@ -13,15 +12,5 @@ namespace dsadmin {
 // or the version to stdout, 2 after one line on stderr for an unknown option or an argument.
 // Returns nothing when the window is to open. Call before QApplication exists.
 std::optional<int> HandleCommandLine(int argc, char* argv[]);
-
-// Why the window cannot open on the display Qt would use, in one line; "" when it can (or
-// when Qt's platform is one this cannot judge, such as offscreen or Wayland).
-std::string NoDisplayReason();
-
-// Brackets the construction of the QApplication: if Qt's platform fails to start, which Qt
-// ends with an abort after several lines, the program ends instead with one line on stderr
-// and exit status 1. Messages Qt writes in between are held back and passed on at the end.
-void BeginPlatformStart();
-void EndPlatformStart();
 
 }  // namespace dsadmin

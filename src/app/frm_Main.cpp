@@ -178,7 +178,7 @@ std::string frm_Main::GetDirName() {
 }
 
 void frm_Main::SaveDBSet() {
-    dsadmin::SaveDBSet(StoredFields(runFields()), setupPath_);
+    dsadmin::SaveDBSet(runFields(), setupPath_);
 }
 
 void frm_Main::LoadDBSet() {

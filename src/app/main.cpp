@@ -5,6 +5,8 @@
 
 #include "app/AppSetup.h"
 #include "app/CommandLine.h"
+#include "app/DisplayProbe.h"
+#include "app/PlatformStart.h"
 #include "app/frm_Main.h"
 
 int main(int argc, char* argv[]) {

@@ -1,6 +1,7 @@
 #include "base/CaseFolding.h"
 
 #include <unicode/uchar.h>
+#include <unicode/unistr.h>
 #include <unicode/utf8.h>
 
 #include <algorithm>
@@ -27,9 +28,21 @@ std::string FoldCase(std::string_view utf8) {
         }
         std::uint8_t buf[U8_MAX_LENGTH];
         std::int32_t n = 0;
-        U8_APPEND_UNSAFE(buf, n, u_foldCase(c, U_FOLD_CASE_DEFAULT));
+        U8_APPEND_UNSAFE(buf, n, static_cast<UChar32>(FoldCodePoint(static_cast<char32_t>(c))));
         out.append(reinterpret_cast<const char*>(buf), static_cast<std::size_t>(n));
     }
+    return out;
+}
+
+char32_t FoldCodePoint(char32_t c) {
+    return static_cast<char32_t>(u_foldCase(static_cast<UChar32>(c), U_FOLD_CASE_DEFAULT));
+}
+
+std::string FullFoldCase(std::string_view utf8) {
+    std::string out;
+    icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())))
+        .foldCase()
+        .toUTF8String(out);
     return out;
 }
 

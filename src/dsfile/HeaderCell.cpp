@@ -10,49 +10,49 @@ namespace dsadmin {
 namespace {
 
 using jet::ColumnDef;
-using jet::ColumnType;
+using jet::JetColumnType;
 
 const std::array<ColumnDef, 6> kDefaults = {{
-    {"ftable", ColumnType::Text, 64},
-    {"fname", ColumnType::Text, 64},
-    {"flb", ColumnType::Text, 64},
-    {"flong", ColumnType::Long, 0},
-    {"fauto", ColumnType::Long, 0},
-    {"findex", ColumnType::Long, 0},
+    {"ftable", JetColumnType::Text, 64},
+    {"fname", JetColumnType::Text, 64},
+    {"flb", JetColumnType::Text, 64},
+    {"flong", JetColumnType::Long, 0},
+    {"fauto", JetColumnType::Long, 0},
+    {"findex", JetColumnType::Long, 0},
 }};
 
 struct Named {
     std::string_view name;
-    ColumnType type;
+    JetColumnType type;
 };
 constexpr std::array<Named, 7> kPlainTypes = {{
-    {"long", ColumnType::Long},
-    {"integer", ColumnType::Integer},
-    {"byte", ColumnType::Byte},
-    {"double", ColumnType::Double},
-    {"yesno", ColumnType::YesNo},
-    {"datetime", ColumnType::DateTime},
-    {"memo", ColumnType::Memo},
+    {"long", JetColumnType::Long},
+    {"integer", JetColumnType::Integer},
+    {"byte", JetColumnType::Byte},
+    {"double", JetColumnType::Double},
+    {"yesno", JetColumnType::YesNo},
+    {"datetime", JetColumnType::DateTime},
+    {"memo", JetColumnType::Memo},
 }};
 
 std::optional<ColumnDef> fromJet(const JetColumn& c) {
     switch (c.type) {
         case JetType::Text:
-            return ColumnDef{c.name, ColumnType::Text, c.size / 2};
+            return ColumnDef{c.name, JetColumnType::Text, c.size / 2};
         case JetType::Long:
-            return ColumnDef{c.name, ColumnType::Long, 0};
+            return ColumnDef{c.name, JetColumnType::Long, 0};
         case JetType::Integer:
-            return ColumnDef{c.name, ColumnType::Integer, 0};
+            return ColumnDef{c.name, JetColumnType::Integer, 0};
         case JetType::Byte:
-            return ColumnDef{c.name, ColumnType::Byte, 0};
+            return ColumnDef{c.name, JetColumnType::Byte, 0};
         case JetType::Double:
-            return ColumnDef{c.name, ColumnType::Double, 0};
+            return ColumnDef{c.name, JetColumnType::Double, 0};
         case JetType::Boolean:
-            return ColumnDef{c.name, ColumnType::YesNo, 0};
+            return ColumnDef{c.name, JetColumnType::YesNo, 0};
         case JetType::DateTime:
-            return ColumnDef{c.name, ColumnType::DateTime, 0};
+            return ColumnDef{c.name, JetColumnType::DateTime, 0};
         case JetType::Memo:
-            return ColumnDef{c.name, ColumnType::Memo, 0};
+            return ColumnDef{c.name, JetColumnType::Memo, 0};
         default:
             return std::nullopt;
     }
@@ -81,12 +81,12 @@ std::optional<ColumnDef> parseType(std::string_view name, std::string_view type)
     const std::string t = AsciiLower(type);
     for (const auto& p : kPlainTypes)
         if (t == p.name) return ColumnDef{std::string(name), p.type, 0};
-    if (t == "text") return ColumnDef{std::string(name), ColumnType::Text, 255};
+    if (t == "text") return ColumnDef{std::string(name), JetColumnType::Text, 255};
     if (t.size() > 6 && t.compare(0, 5, "text(") == 0 && t.back() == ')') {
         int n = 0;
         auto [end, ec] = std::from_chars(t.data() + 5, t.data() + t.size() - 1, n);
         if (ec == std::errc() && end == t.data() + t.size() - 1 && n >= 1 && n <= 255)
-            return ColumnDef{std::string(name), ColumnType::Text, n};
+            return ColumnDef{std::string(name), JetColumnType::Text, n};
     }
     return std::nullopt;
 }
@@ -94,7 +94,7 @@ std::optional<ColumnDef> parseType(std::string_view name, std::string_view type)
 }  // namespace
 
 std::string HeaderCell::typeName(const ColumnDef& c) {
-    if (c.type == ColumnType::Text) return "text(" + std::to_string(c.length) + ")";
+    if (c.type == JetColumnType::Text) return "text(" + std::to_string(c.length) + ")";
     for (const auto& p : kPlainTypes)
         if (p.type == c.type) return std::string(p.name);
     return "unknown";

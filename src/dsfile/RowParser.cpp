@@ -13,7 +13,7 @@
 namespace dsadmin {
 namespace {
 
-using jet::ColumnType;
+using jet::JetColumnType;
 
 std::optional<Value> wholeNumber(std::string_view s) {
     std::int64_t v = 0;
@@ -42,17 +42,17 @@ std::optional<Value> yesNo(std::string_view s) {
     return std::nullopt;
 }
 
-const char* expected(ColumnType t) {
+const char* expected(JetColumnType t) {
     switch (t) {
-        case ColumnType::Long:
-        case ColumnType::Integer:
-        case ColumnType::Byte:
+        case JetColumnType::Long:
+        case JetColumnType::Integer:
+        case JetColumnType::Byte:
             return "a whole number";
-        case ColumnType::Double:
+        case JetColumnType::Double:
             return "a number";
-        case ColumnType::YesNo:
+        case JetColumnType::YesNo:
             return "yes or no (1 0 -1 true false yes no)";
-        case ColumnType::DateTime:
+        case JetColumnType::DateTime:
             return "a date YYYY-MM-DD[ HH:MM[:SS]]";
         default:
             return "text";
@@ -63,26 +63,26 @@ std::optional<Value> cellValue(std::string_view cell, const jet::ColumnDef& c, s
     if (cell == TsvCell::kNull) return Value{};
     std::optional<Value> v;
     switch (c.type) {
-        case ColumnType::Text:
-        case ColumnType::Memo: {
+        case JetColumnType::Text:
+        case JetColumnType::Memo: {
             std::string text;
             if (TsvCell::unescape(cell, text)) return Value{std::move(text)};
             error = "column \"" + c.name + "\": a backslash must be followed by \\ t n r, " +
                     "or the cell must be exactly \\N";
             return std::nullopt;
         }
-        case ColumnType::Long:
-        case ColumnType::Integer:
-        case ColumnType::Byte:
+        case JetColumnType::Long:
+        case JetColumnType::Integer:
+        case JetColumnType::Byte:
             v = wholeNumber(cell);
             break;
-        case ColumnType::Double:
+        case JetColumnType::Double:
             v = number(cell);
             break;
-        case ColumnType::YesNo:
+        case JetColumnType::YesNo:
             v = yesNo(cell);
             break;
-        case ColumnType::DateTime:
+        case JetColumnType::DateTime:
             if (auto d = DateText::parse(cell)) v = Value{Date{*d}};
             break;
     }

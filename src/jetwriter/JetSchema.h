@@ -7,7 +7,7 @@
 namespace dsadmin::jet {
 
 // The column types the writer supports, with the Access names they show as.
-enum class ColumnType {
+enum class JetColumnType {
     Text,      // Text(n), n = 1..255 characters (UTF-16 code units)
     Long,      // Long Integer, 32-bit signed
     Integer,   // Integer, 16-bit signed
@@ -20,7 +20,7 @@ enum class ColumnType {
 
 struct ColumnDef {
     std::string name;  // UTF-8; 1..64 characters, no control characters, none of . ! ` [ ]
-    ColumnType type = ColumnType::Text;
+    JetColumnType type = JetColumnType::Text;
     int length = 0;  // Text: maximum characters, 1..255; ignored for other types
     friend bool operator==(const ColumnDef&, const ColumnDef&) = default;
 };

@@ -61,24 +61,24 @@ bool sameName(const std::string& a, const std::string& b) {
 
 ColumnSpec toSpec(const ColumnDef& c) {
     switch (c.type) {
-        case ColumnType::Text:
-            return {c.name, kText, static_cast<std::uint16_t>(2 * c.length)};
-        case ColumnType::Long:
-            return {c.name, kLong, 4};
-        case ColumnType::Integer:
-            return {c.name, kInt, 2};
-        case ColumnType::Byte:
-            return {c.name, kByte, 1};
-        case ColumnType::Double:
-            return {c.name, kDouble, 8};
-        case ColumnType::YesNo:
-            return {c.name, kBool, 0};
-        case ColumnType::DateTime:
-            return {c.name, kDateTime, 8};
-        case ColumnType::Memo:
-            return {c.name, kMemo, 0};
+        case JetColumnType::Text:
+            return {c.name, JetType::Text, static_cast<std::uint16_t>(2 * c.length)};
+        case JetColumnType::Long:
+            return {c.name, JetType::Long, 4};
+        case JetColumnType::Integer:
+            return {c.name, JetType::Integer, 2};
+        case JetColumnType::Byte:
+            return {c.name, JetType::Byte, 1};
+        case JetColumnType::Double:
+            return {c.name, JetType::Double, 8};
+        case JetColumnType::YesNo:
+            return {c.name, JetType::Boolean, 0};
+        case JetColumnType::DateTime:
+            return {c.name, JetType::DateTime, 8};
+        case JetColumnType::Memo:
+            return {c.name, JetType::Memo, 0};
     }
-    return {c.name, kText, 0};
+    return {c.name, JetType::Text, 0};
 }
 
 RowEncoder checkedLayout(const TableDef& t) {
@@ -95,7 +95,7 @@ RowEncoder checkedLayout(const TableDef& t) {
             if (sameName(s.name, c.name))
                 throw JetWriteError("table \"" + t.name + "\" has two columns named \"" + c.name +
                                     "\"");
-        if (c.type == ColumnType::Text && (c.length < 1 || c.length > 255))
+        if (c.type == JetColumnType::Text && (c.length < 1 || c.length > 255))
             throw JetWriteError("column \"" + c.name + "\": a text length must be 1 to 255");
         specs.push_back(toSpec(c));
     }
@@ -104,23 +104,23 @@ RowEncoder checkedLayout(const TableDef& t) {
 
 // The 17 columns of Access's MSysObjects, in its column order.
 std::vector<ColumnSpec> catalogColumns() {
-    return {{"Id", kLong, 4},
-            {"ParentId", kLong, 4},
-            {"Name", kText, 510},
-            {"Type", kInt, 2},
-            {"DateCreate", kDateTime, 8},
-            {"DateUpdate", kDateTime, 8},
-            {"Owner", kBinary, 510},
-            {"Flags", kLong, 4},
-            {"Database", kMemo, 0},
-            {"Connect", kMemo, 0},
-            {"ForeignName", kText, 510},
-            {"RmtInfoShort", kBinary, 510},
-            {"RmtInfoLong", kOle, 0},
-            {"Lv", kOle, 0},
-            {"LvProp", kOle, 0},
-            {"LvModule", kOle, 0},
-            {"LvExtra", kOle, 0}};
+    return {{"Id", JetType::Long, 4},
+            {"ParentId", JetType::Long, 4},
+            {"Name", JetType::Text, 510},
+            {"Type", JetType::Integer, 2},
+            {"DateCreate", JetType::DateTime, 8},
+            {"DateUpdate", JetType::DateTime, 8},
+            {"Owner", JetType::Binary, 510},
+            {"Flags", JetType::Long, 4},
+            {"Database", JetType::Memo, 0},
+            {"Connect", JetType::Memo, 0},
+            {"ForeignName", JetType::Text, 510},
+            {"RmtInfoShort", JetType::Binary, 510},
+            {"RmtInfoLong", JetType::Ole, 0},
+            {"Lv", JetType::Ole, 0},
+            {"LvProp", JetType::Ole, 0},
+            {"LvModule", JetType::Ole, 0},
+            {"LvExtra", JetType::Ole, 0}};
 }
 
 // The empty system tables every Jet 4 file has beside MSysObjects, with Access's columns in
@@ -131,28 +131,28 @@ struct SystemTable {
 };
 std::vector<SystemTable> systemTables() {
     return {{"MSysACEs",
-             {{"ObjectId", kLong, 4},
-              {"SID", kBinary, 510},
-              {"ACM", kLong, 4},
-              {"FInheritable", kBool, 0}}},
+             {{"ObjectId", JetType::Long, 4},
+              {"SID", JetType::Binary, 510},
+              {"ACM", JetType::Long, 4},
+              {"FInheritable", JetType::Boolean, 0}}},
             {"MSysQueries",
-             {{"ObjectId", kLong, 4},
-              {"Attribute", kByte, 1},
-              {"Order", kBinary, 510},
-              {"Name1", kText, 510},
-              {"Name2", kText, 510},
-              {"Expression", kMemo, 0},
-              {"Flag", kInt, 2},
-              {"LvExtra", kLong, 4}}},
+             {{"ObjectId", JetType::Long, 4},
+              {"Attribute", JetType::Byte, 1},
+              {"Order", JetType::Binary, 510},
+              {"Name1", JetType::Text, 510},
+              {"Name2", JetType::Text, 510},
+              {"Expression", JetType::Memo, 0},
+              {"Flag", JetType::Integer, 2},
+              {"LvExtra", JetType::Long, 4}}},
             {"MSysRelationships",
-             {{"szRelationship", kText, 510},
-              {"grbit", kLong, 4},
-              {"ccolumn", kLong, 4},
-              {"icolumn", kLong, 4},
-              {"szObject", kText, 510},
-              {"szColumn", kText, 510},
-              {"szReferencedObject", kText, 510},
-              {"szReferencedColumn", kText, 510}}}};
+             {{"szRelationship", JetType::Text, 510},
+              {"grbit", JetType::Long, 4},
+              {"ccolumn", JetType::Long, 4},
+              {"icolumn", JetType::Long, 4},
+              {"szObject", JetType::Text, 510},
+              {"szColumn", JetType::Text, 510},
+              {"szReferencedObject", JetType::Text, 510},
+              {"szReferencedColumn", JetType::Text, 510}}}};
 }
 
 void setBit(std::uint8_t* bitmap, std::uint32_t bit) {

@@ -75,7 +75,8 @@ RowEncoder::RowEncoder(std::vector<ColumnSpec> columns, bool compressText)
     std::uint16_t number = 0;
     for (auto& c : columns_) {
         c.number = number++;
-        c.fixed = c.type != kText && c.type != kMemo && c.type != kOle && c.type != kBinary;
+        c.fixed = c.type != JetType::Text && c.type != JetType::Memo && c.type != JetType::Ole &&
+                  c.type != JetType::Binary;
         if (c.fixed) {
             c.fixedOffset = static_cast<std::uint16_t>(fixedSize_);
             c.varIndex = varCount_;
@@ -90,21 +91,21 @@ RowEncoder::RowEncoder(std::vector<ColumnSpec> columns, bool compressText)
 void RowEncoder::putFixed(const ColumnSpec& c, const Value& v, std::uint8_t* at) const {
     constexpr auto i32 = std::numeric_limits<std::int32_t>::min();
     switch (c.type) {
-        case kByte:
+        case JetType::Byte:
             *at = static_cast<std::uint8_t>(wholeNumber(c, v, 0, 255, "Byte"));
             return;
-        case kInt:
+        case JetType::Integer:
             put16(at, static_cast<std::uint16_t>(wholeNumber(c, v, -32768, 32767, "Integer")));
             return;
-        case kLong:
+        case JetType::Long:
             put32(at, static_cast<std::uint32_t>(wholeNumber(c, v, i32, -(i32 + 1), "Long")));
             return;
-        case kDouble:
+        case JetType::Double:
             if (const auto* d = std::get_if<double>(&v.storage())) return putDouble(at, *d);
             if (const auto* i = std::get_if<std::int64_t>(&v.storage()))
                 return putDouble(at, static_cast<double>(*i));
             fail(c, "a Double column takes numbers");
-        case kDateTime:
+        case JetType::DateTime:
             if (const auto* d = std::get_if<Date>(&v.storage())) return putDouble(at, d->days);
             fail(c, "a Date/Time column takes dates");
         default:
@@ -157,7 +158,7 @@ void RowEncoder::encode(std::span<const Value> values, const LongValueSink& sink
     for (std::size_t i = 0; i < columns_.size(); ++i) {
         const ColumnSpec& c = columns_[i];
         const Value& v = values[i];
-        if (c.type == kBool) {
+        if (c.type == JetType::Boolean) {
             if (yes(c, v)) present(c);
         } else if (c.fixed) {
             if (!v.isNull()) putFixed(c, v, &out[2 + c.fixedOffset]), present(c);
@@ -165,9 +166,9 @@ void RowEncoder::encode(std::span<const Value> values, const LongValueSink& sink
             offsets[c.varIndex] = static_cast<std::uint16_t>(out.size());
             if (v.isNull()) continue;
             present(c);
-            if (c.type == kMemo) {
+            if (c.type == JetType::Memo) {
                 putMemo(c, v, sink, out);
-            } else if (c.type == kText) {
+            } else if (c.type == JetType::Text) {
                 const std::size_t from = out.size();
                 if (textBytes(c, v, out) > c.size / 2)
                     fail(c, "text is longer than " + std::to_string(c.size / 2) + " characters");

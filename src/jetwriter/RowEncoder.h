@@ -17,27 +17,14 @@
 #include <string>
 #include <vector>
 
+#include "base/JetType.h"
 #include "db/Value.h"
 
 namespace dsadmin::jet {
 
-// Jet 4 column type codes.
-enum TypeCode : std::uint8_t {
-    kBool = 0x01,
-    kByte = 0x02,
-    kInt = 0x03,
-    kLong = 0x04,
-    kDouble = 0x07,
-    kDateTime = 0x08,
-    kBinary = 0x09,
-    kText = 0x0A,
-    kOle = 0x0B,
-    kMemo = 0x0C,
-};
-
 struct ColumnSpec {
     std::string name;  // UTF-8
-    std::uint8_t type = kText;
+    JetType type = JetType::Text;
     std::uint16_t size = 0;  // bytes: Text 2 x characters, Long 4, Memo/OLE 0, Yes/No 0
     // Filled in by RowEncoder:
     bool fixed = false;

@@ -24,7 +24,7 @@ constexpr std::size_t kMapAt = 55;
 // One column descriptor as Access writes it: the sort order on every column; system
 // columns flagged; user text columns marked for compressed text (RowEncoder stores it so).
 void descriptor(const ColumnSpec& c, bool system, std::uint8_t* d) {
-    d[0] = c.type;
+    d[0] = static_cast<std::uint8_t>(c.type);
     put32(d + 1, kMagic1625);
     put16(d + 5, c.number);
     put16(d + 7, c.varIndex);
@@ -33,9 +33,9 @@ void descriptor(const ColumnSpec& c, bool system, std::uint8_t* d) {
     d[15] = c.fixed ? kFixedFlag | kUpdatableFlag : kUpdatableFlag;
     if (system) d[15] |= kSystemColumnFlag;
     if (system && (c.name == "Owner" || c.name == "SID")) d[15] |= kSystemBinaryFlag;
-    if (!system && c.type == kText) d[16] = kCompressedTextFlag;
+    if (!system && c.type == JetType::Text) d[16] = kCompressedTextFlag;
     put16(d + 21, c.fixedOffset);
-    put16(d + 23, c.type == kBool ? 1 : c.size);
+    put16(d + 23, c.type == JetType::Boolean ? 1 : c.size);
 }
 
 }  // namespace
@@ -64,7 +64,7 @@ TableDefinition::TableDefinition(const RowEncoder& layout, std::uint8_t tableTyp
     // filled in by place().
     memoMapsAt_ = bytes_.size();
     for (const auto& c : cols)
-        if (c.type == kMemo && tableType == kUserTable) {
+        if (c.type == JetType::Memo && tableType == kUserTable) {
             std::size_t at = bytes_.size();
             bytes_.resize(at + kMemoMapEntry);
             put16(&bytes_[at], c.number);

@@ -51,7 +51,7 @@ bool ForEachDescribedTable(const RunInput& input, Connection& structure, Records
 }
 
 void SaveRunSettings(const RunInput& input) {
-    if (input.saveSettings) SaveDBSet(StoredFields(input.fields), input.setupPath);
+    if (input.saveSettings) SaveDBSet(input.fields, input.setupPath);
 }
 
 void SendToServer(const RunInput& input, const std::string& statement,

@@ -25,11 +25,11 @@ struct Message {
 };
 
 // Column types the engine returns in result sets.
-enum class ColumnType { Int, BigInt, SmallInt, TinyInt, Bit, Float, DateTime, NVarChar };
+enum class SandboxColumnType { Int, BigInt, SmallInt, TinyInt, Bit, Float, DateTime, NVarChar };
 
 struct Column {
     std::string name;
-    ColumnType type = ColumnType::NVarChar;
+    SandboxColumnType type = SandboxColumnType::NVarChar;
     std::uint16_t maxChars = 128;  // NVarChar only; 0 means nvarchar(max)
     bool nullable = true;
 };

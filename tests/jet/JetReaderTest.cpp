@@ -23,9 +23,10 @@ using test::TempDir;
 // A small valid structure file: table ds with three rows, and table other.
 std::string writeSample(const TempDir& dir, const std::string& name = "s.DS") {
     using namespace jet;
-    JetWriter w({TableDef{"ds", {{"ftable", ColumnType::Text, 64}, {"flong", ColumnType::Long}}},
-                 TableDef{"other", {{"v", ColumnType::YesNo}}}},
-                dir.file(name), true);
+    JetWriter w(
+        {TableDef{"ds", {{"ftable", JetColumnType::Text, 64}, {"flong", JetColumnType::Long}}},
+         TableDef{"other", {{"v", JetColumnType::YesNo}}}},
+        dir.file(name), true);
     w.addRow(0, std::vector<Value>{"Person", 1});
     w.addRow(0, std::vector<Value>{"", Value{}});
     w.addRow(0, std::vector<Value>{Value{}, -5});
@@ -85,8 +86,8 @@ TEST(JetReader, NamesTheFileOrTableThatIsWrong) {
 TEST(JetReader, NamesBeyondTheBasicPlaneAndCaseInEveryAlphabet) {
     TempDir dir;
     using namespace jet;
-    JetWriter w({TableDef{"T😀", {{"列😀", ColumnType::Long}}},
-                 TableDef{"UMSÄTZE", {{"ÄRGER", ColumnType::Long}}}},
+    JetWriter w({TableDef{"T😀", {{"列😀", JetColumnType::Long}}},
+                 TableDef{"UMSÄTZE", {{"ÄRGER", JetColumnType::Long}}}},
                 dir.file("n.DS"), false);
     w.addRow(0, std::vector<Value>{1});
     w.commit();
@@ -122,8 +123,8 @@ TEST(JetReader, TableCutShortIsAnErrorNeverAShorterTable) {
     using namespace jet;
     const std::string path = dir.file("c.DS");
     {
-        JetWriter w({TableDef{"ds", {{"n", ColumnType::Long}, {"m", ColumnType::Memo}}}}, path,
-                    false);
+        JetWriter w({TableDef{"ds", {{"n", JetColumnType::Long}, {"m", JetColumnType::Memo}}}},
+                    path, false);
         for (int i = 0; i < 600; ++i)
             w.addRow(0, std::vector<Value>{i, i == 599 ? std::string(3000, 'm') : "x"});
         w.commit();
@@ -166,7 +167,7 @@ TEST(JetReader, CatalogCutShortIsAnError) {
     using namespace jet;
     std::vector<TableDef> defs;
     for (int i = 0; i < 200; ++i)
-        defs.push_back({"t" + std::to_string(i), {{"v", ColumnType::Long}}});
+        defs.push_back({"t" + std::to_string(i), {{"v", JetColumnType::Long}}});
     const std::string path = dir.file("c.DS");
     JetWriter(defs, path, false).commit();
     std::string bytes = test::readFile(path);
@@ -311,12 +312,12 @@ TEST(JetReader, ReadsFourHundredThousandRowsQuickly) {
     TempDir dir;
     using namespace jet;
     JetWriter w({TableDef{"ds",
-                          {{"ftable", ColumnType::Text, 64},
-                           {"fname", ColumnType::Text, 64},
-                           {"flb", ColumnType::Text, 64},
-                           {"flong", ColumnType::Long},
-                           {"fauto", ColumnType::Long},
-                           {"findex", ColumnType::Long}}}},
+                          {{"ftable", JetColumnType::Text, 64},
+                           {"fname", JetColumnType::Text, 64},
+                           {"flb", JetColumnType::Text, 64},
+                           {"flong", JetColumnType::Long},
+                           {"fauto", JetColumnType::Long},
+                           {"findex", JetColumnType::Long}}}},
                 dir.file("big.DS"), false);
     for (int t = 0; t < 20000; ++t)
         for (int c = 0; c < 20; ++c)

@@ -47,7 +47,8 @@ TEST_P(WriterTypes, ValueReadsBackThroughLibmdb) {
     const TypeCase& c = GetParam();
     TempDir dir;
     // A text column around the tested one shows that the row layout stays intact.
-    TableDef def{"t", {{"before", ColumnType::Text, 10}, c.column, {"after", ColumnType::Long}}};
+    TableDef def{"t",
+                 {{"before", JetColumnType::Text, 10}, c.column, {"after", JetColumnType::Long}}};
     JetTable t = roundTrip(dir, def, {{"a", c.in, 7}});
     ASSERT_EQ(t.rowCount(), 1u);
     EXPECT_EQ(t.row(0)[0], Value("a"));
@@ -63,36 +64,38 @@ INSTANTIATE_TEST_SUITE_P(
     Jet4, WriterTypes,
     ::testing::Values(
         TypeCase{"LongMin",
-                 {"c", ColumnType::Long},
+                 {"c", JetColumnType::Long},
                  std::int64_t{-2147483648LL},
                  std::int64_t{-2147483648LL}},
-        TypeCase{"LongMax", {"c", ColumnType::Long}, 2147483647, 2147483647},
-        TypeCase{"LongNull", {"c", ColumnType::Long}, Value{}, Value{}},
-        TypeCase{"IntegerMin", {"c", ColumnType::Integer}, -32768, -32768},
-        TypeCase{"IntegerMax", {"c", ColumnType::Integer}, 32767, 32767},
-        TypeCase{"ByteMax", {"c", ColumnType::Byte}, 255, 255},
-        TypeCase{"ByteZero", {"c", ColumnType::Byte}, 0, 0},
-        TypeCase{"Double", {"c", ColumnType::Double}, 0.1, 0.1},
-        TypeCase{"DoubleTiny", {"c", ColumnType::Double}, 5e-324, 5e-324},
-        TypeCase{"DoubleFromWhole", {"c", ColumnType::Double}, 3, 3.0},
-        TypeCase{"Yes", {"c", ColumnType::YesNo}, true, true},
-        TypeCase{"No", {"c", ColumnType::YesNo}, false, false},
-        TypeCase{"YesFromNumber", {"c", ColumnType::YesNo}, -1, true},
-        TypeCase{"YesNoNullIsNo", {"c", ColumnType::YesNo}, Value{}, false},
-        TypeCase{"Date", {"c", ColumnType::DateTime}, Date{45351.5729}, Date{45351.5729}},
-        TypeCase{"DateBefore1900", {"c", ColumnType::DateTime}, Date{-700.25}, Date{-700.25}},
-        TypeCase{"TextEmpty", {"c", ColumnType::Text, 5}, "", ""},
-        TypeCase{"TextNull", {"c", ColumnType::Text, 5}, Value{}, Value{}},
-        TypeCase{"Text255", {"c", ColumnType::Text, 255}, k255, k255},
-        TypeCase{"TextChinese255", {"c", ColumnType::Text, 255}, kChinese255, kChinese255},
-        TypeCase{"TextBeyondBmp", {"c", ColumnType::Text, 4}, "a𝄞b", "a𝄞b"},
-        TypeCase{"TextControls", {"c", ColumnType::Text, 9}, "a\tb\nc\\d\r", "a\tb\nc\\d\r"},
-        TypeCase{"MemoInline", {"c", ColumnType::Memo}, "短备注", "短备注"},
-        TypeCase{"MemoEmpty", {"c", ColumnType::Memo}, "", ""},
-        TypeCase{
-            "MemoOnePage", {"c", ColumnType::Memo}, std::string(1500, 'm'), std::string(1500, 'm')},
-        TypeCase{"MemoChain", {"c", ColumnType::Memo}, kMemoChain, kMemoChain},
-        TypeCase{"MemoNull", {"c", ColumnType::Memo}, Value{}, Value{}}),
+        TypeCase{"LongMax", {"c", JetColumnType::Long}, 2147483647, 2147483647},
+        TypeCase{"LongNull", {"c", JetColumnType::Long}, Value{}, Value{}},
+        TypeCase{"IntegerMin", {"c", JetColumnType::Integer}, -32768, -32768},
+        TypeCase{"IntegerMax", {"c", JetColumnType::Integer}, 32767, 32767},
+        TypeCase{"ByteMax", {"c", JetColumnType::Byte}, 255, 255},
+        TypeCase{"ByteZero", {"c", JetColumnType::Byte}, 0, 0},
+        TypeCase{"Double", {"c", JetColumnType::Double}, 0.1, 0.1},
+        TypeCase{"DoubleTiny", {"c", JetColumnType::Double}, 5e-324, 5e-324},
+        TypeCase{"DoubleFromWhole", {"c", JetColumnType::Double}, 3, 3.0},
+        TypeCase{"Yes", {"c", JetColumnType::YesNo}, true, true},
+        TypeCase{"No", {"c", JetColumnType::YesNo}, false, false},
+        TypeCase{"YesFromNumber", {"c", JetColumnType::YesNo}, -1, true},
+        TypeCase{"YesNoNullIsNo", {"c", JetColumnType::YesNo}, Value{}, false},
+        TypeCase{"Date", {"c", JetColumnType::DateTime}, Date{45351.5729}, Date{45351.5729}},
+        TypeCase{"DateBefore1900", {"c", JetColumnType::DateTime}, Date{-700.25}, Date{-700.25}},
+        TypeCase{"TextEmpty", {"c", JetColumnType::Text, 5}, "", ""},
+        TypeCase{"TextNull", {"c", JetColumnType::Text, 5}, Value{}, Value{}},
+        TypeCase{"Text255", {"c", JetColumnType::Text, 255}, k255, k255},
+        TypeCase{"TextChinese255", {"c", JetColumnType::Text, 255}, kChinese255, kChinese255},
+        TypeCase{"TextBeyondBmp", {"c", JetColumnType::Text, 4}, "a𝄞b", "a𝄞b"},
+        TypeCase{"TextControls", {"c", JetColumnType::Text, 9}, "a\tb\nc\\d\r", "a\tb\nc\\d\r"},
+        TypeCase{"MemoInline", {"c", JetColumnType::Memo}, "短备注", "短备注"},
+        TypeCase{"MemoEmpty", {"c", JetColumnType::Memo}, "", ""},
+        TypeCase{"MemoOnePage",
+                 {"c", JetColumnType::Memo},
+                 std::string(1500, 'm'),
+                 std::string(1500, 'm')},
+        TypeCase{"MemoChain", {"c", JetColumnType::Memo}, kMemoChain, kMemoChain},
+        TypeCase{"MemoNull", {"c", JetColumnType::Memo}, Value{}, Value{}}),
     [](const auto& info) { return std::string(info.param.label); });
 
 struct RejectCase {
@@ -121,44 +124,44 @@ INSTANTIATE_TEST_SUITE_P(
     Jet4, WriterRejects,
     ::testing::Values(
         RejectCase{"LongTooBig",
-                   {"n", ColumnType::Long},
+                   {"n", JetColumnType::Long},
                    std::int64_t{2147483648LL},
                    "column \"n\": 2147483648 is out of range for Long (-2147483648 to "
                    "2147483647)"},
         RejectCase{"ByteNegative",
-                   {"n", ColumnType::Byte},
+                   {"n", JetColumnType::Byte},
                    -1,
                    "column \"n\": -1 is out of range for Byte (0 to 255)"},
         RejectCase{"IntegerTooBig",
-                   {"n", ColumnType::Integer},
+                   {"n", JetColumnType::Integer},
                    32768,
                    "column \"n\": 32768 is out of range for Integer (-32768 to 32767)"},
         RejectCase{"LongFromText",
-                   {"n", ColumnType::Long},
+                   {"n", JetColumnType::Long},
                    "12",
                    "column \"n\": a Long column takes whole numbers"},
         RejectCase{"TextTooLong",
-                   {"s", ColumnType::Text, 3},
+                   {"s", JetColumnType::Text, 3},
                    "四个字符",
                    "column \"s\": text is longer than 3 characters"},
         RejectCase{"SurrogatePairCountsTwo",
-                   {"s", ColumnType::Text, 1},
+                   {"s", JetColumnType::Text, 1},
                    "𝄞",
                    "column \"s\": text is longer than 1 characters"},
         RejectCase{"BadUtf8",
-                   {"s", ColumnType::Text, 9},
+                   {"s", JetColumnType::Text, 9},
                    "\xC3\x28",
                    "column \"s\": text is not valid UTF-8"},
         RejectCase{"ByteOrderMark",
-                   {"s", ColumnType::Text, 9},
+                   {"s", JetColumnType::Text, 9},
                    "\xEF\xBB\xBFx",
                    "column \"s\": text may not begin with U+FEFF"},
         RejectCase{"Nul",
-                   {"s", ColumnType::Text, 9},
+                   {"s", JetColumnType::Text, 9},
                    std::string("a\0b", 3),
                    "column \"s\": text may not contain the character U+0000"},
         RejectCase{"DateFromNumber",
-                   {"d", ColumnType::DateTime},
+                   {"d", JetColumnType::DateTime},
                    1.5,
                    "column \"d\": a Date/Time column takes dates"}),
     [](const auto& info) { return std::string(info.param.label); });
@@ -177,19 +180,19 @@ TEST(JetWriter, RejectsBadDefinitions) {
     EXPECT_EQ(message({{"t", {}}}), "table \"t\" needs 1 to 255 columns");
     EXPECT_EQ(message({{"a.b", {{"c"}}}}),
               "table name \"a.b\" contains a control character or one of . ! ` [ ]");
-    EXPECT_EQ(message({{"t", {{"c", ColumnType::Text, 256}}}}),
+    EXPECT_EQ(message({{"t", {{"c", JetColumnType::Text, 256}}}}),
               "column \"c\": a text length must be 1 to 255");
-    EXPECT_EQ(message({{"t", {{"c", ColumnType::Long}, {"C", ColumnType::Long}}}}),
+    EXPECT_EQ(message({{"t", {{"c", JetColumnType::Long}, {"C", JetColumnType::Long}}}}),
               "table \"t\" has two columns named \"C\"");
-    EXPECT_EQ(message({{"t", {{"c", ColumnType::Long}}}, {"T", {{"c", ColumnType::Long}}}}),
+    EXPECT_EQ(message({{"t", {{"c", JetColumnType::Long}}}, {"T", {{"c", JetColumnType::Long}}}}),
               "two tables are named \"T\"");
     // Jet ignores letter case in every alphabet.
-    EXPECT_EQ(
-        message({{"UMSÄTZE", {{"c", ColumnType::Long}}}, {"umsätze", {{"c", ColumnType::Long}}}}),
-        "two tables are named \"umsätze\"");
-    EXPECT_EQ(message({{"msysaces", {{"c", ColumnType::Long}}}}),
+    EXPECT_EQ(message({{"UMSÄTZE", {{"c", JetColumnType::Long}}},
+                       {"umsätze", {{"c", JetColumnType::Long}}}}),
+              "two tables are named \"umsätze\"");
+    EXPECT_EQ(message({{"msysaces", {{"c", JetColumnType::Long}}}}),
               "table name \"msysaces\" is taken by a system table");
-    EXPECT_EQ(message({{"t", {{std::string(65, 'n'), ColumnType::Long}}}}),
+    EXPECT_EQ(message({{"t", {{std::string(65, 'n'), JetColumnType::Long}}}}),
               "column name \"" + std::string(65, 'n') + "\" is longer than 64 characters");
 }
 
@@ -198,7 +201,7 @@ TEST(JetWriter, RejectsBadDefinitions) {
 TEST(JetWriter, RowTooLongForAPage) {
     TempDir dir;
     std::vector<ColumnDef> cols;
-    for (int i = 0; i < 8; ++i) cols.push_back({"c" + std::to_string(i), ColumnType::Text, 255});
+    for (int i = 0; i < 8; ++i) cols.push_back({"c" + std::to_string(i), JetColumnType::Text, 255});
     JetWriter w({TableDef{"t", cols}}, dir.file("t.DS"), false);
     std::vector<Value> latin(8, Value(std::string(254, 'x') + "\xC3\xA9"));
     EXPECT_NO_THROW(w.addRow(0, latin));
@@ -226,11 +229,11 @@ TEST(JetWriter, ManyTablesWideTablesAndEmptyTables) {
     TempDir dir;
     std::vector<TableDef> defs;
     for (int i = 0; i < 300; ++i)
-        defs.push_back({"表" + std::to_string(i), {{"v", ColumnType::Long}}});
+        defs.push_back({"表" + std::to_string(i), {{"v", JetColumnType::Long}}});
     TableDef wide{"wide", {}};  // its definition spans several pages
     for (int i = 0; i < 200; ++i)
         wide.columns.push_back(
-            {"column_with_a_long_name_" + std::to_string(i), ColumnType::Text, 1});
+            {"column_with_a_long_name_" + std::to_string(i), JetColumnType::Text, 1});
     defs.push_back(wide);
     JetWriter w(defs, dir.file("m.DS"), false);
     for (int i = 0; i < 300; i += 2) w.addRow(i, std::vector<Value>{i});
@@ -254,10 +257,10 @@ TEST(JetWriter, LargeTableAcrossBitmapPagesKeepsOrder) {
     // 2 rows a page: 40,000 rows need 20,000 data pages, more than an inline map lists.
     TempDir dir;
     TableDef def{"big",
-                 {{"n", ColumnType::Long},
-                  {"a", ColumnType::Text, 255},
-                  {"b", ColumnType::Text, 255},
-                  {"c", ColumnType::Text, 255}}};
+                 {{"n", JetColumnType::Long},
+                  {"a", JetColumnType::Text, 255},
+                  {"b", JetColumnType::Text, 255},
+                  {"c", JetColumnType::Text, 255}}};
     JetWriter w({def}, dir.file("big.DS"), false);
     std::string text;
     for (int i = 0; i < 255; ++i) text += "q文";
@@ -283,7 +286,7 @@ std::string hex(const Page& p, std::size_t from, std::size_t to) {
 // values below are those of ten such files, Access 2000 to 2016; docs/dsfile.md).
 TEST(JetWriter, HeaderAndSystemTablesAsAccessWritesThem) {
     TempDir dir;
-    JetWriter w({TableDef{"ds", {{"a", ColumnType::Text, 10}}}}, dir.file("h.DS"), false);
+    JetWriter w({TableDef{"ds", {{"a", JetColumnType::Text, 10}}}}, dir.file("h.DS"), false);
     w.commit();
     const double now = static_cast<double>(std::time(nullptr)) / 86400.0 + 25569.0;
     Page p;
@@ -321,7 +324,7 @@ TEST(JetWriter, HeaderAndSystemTablesAsAccessWritesThem) {
 // pass it is refused, the rows before it can still be written, and nothing is left behind.
 TEST(JetWriter, RefusesToGrowPastTheSizeLimit) {
     TempDir dir;
-    const TableDef def{"ds", {{"n", ColumnType::Long}, {"m", ColumnType::Memo}}};
+    const TableDef def{"ds", {{"n", JetColumnType::Long}, {"m", JetColumnType::Memo}}};
     const std::vector<Value> row{1, std::string(3000, 'm')};
     auto fill = [&](JetWriter& w) {
         try {
@@ -348,7 +351,7 @@ TEST(JetWriter, RefusesToGrowPastTheSizeLimit) {
 
 TEST(JetWriter, WritesThroughATemporaryFileAndKeepsExistingOnes) {
     TempDir dir;
-    const std::vector<TableDef> defs{{"ds", {{"v", ColumnType::Long}}}};
+    const std::vector<TableDef> defs{{"ds", {{"v", JetColumnType::Long}}}};
     const std::string path = dir.file("s.DS");
     test::writeFile(path, "old");
     EXPECT_THROW(JetWriter(defs, path, false), JetWriteError);

@@ -10,8 +10,10 @@
 #include <map>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 #include "db/ConnectionStrings.h"
+#include "db/DbError.h"
 #include "db/Recordset.h"
 #include "settings/PrivateProfile.h"
 
@@ -144,6 +146,31 @@ std::string ServerFixture::refusals() {
     return out;
 }
 
+namespace {
+
+// A statement as the sandbox's log shows it: its first line, at most 120 bytes then "...".
+std::string Excerpt(const std::string& sql) {
+    const std::size_t start = sql.find_first_not_of(" \t\r\n");
+    if (start == std::string::npos) return "";
+    std::string line = sql.substr(start, sql.find_first_of("\r\n", start) - start);
+    if (line.size() > 120) line = line.substr(0, 120) + "...";
+    return line;
+}
+
+}  // namespace
+
+void ServerFixture::RefusalLog::sent(const std::string& statement, const std::exception* failure) {
+    const auto* refusal = dynamic_cast<const DbError*>(failure);
+    if (!refusal || refusal->number() == 0) return;
+    // The statement's own error is the last the server numbered (CREATE DATABASE sends 5123
+    // before its 1802), as the sandbox's log names it.
+    int number = refusal->number();
+    std::string text = refusal->what();
+    for (const ServerMessage& m : refusal->messages())
+        if (m.number != 0) number = m.number, text = m.text;
+    lines += "error " + std::to_string(number) + "): " + text + " | " + Excerpt(statement) + "\n";
+}
+
 std::string ServerFixture::generic(const std::string& text) const {
     std::string out = text;
     for (const auto& [from, to] : {std::pair{app.path(), std::string("{dir}")}, {db, "{db}"}}) {
@@ -156,8 +183,8 @@ std::string ServerFixture::generic(const std::string& text) const {
 }
 
 std::string ServerFixture::transcript(const dsadmin::test::ScriptedMsgBox& boxes) {
-    std::istringstream lines(
-        generic(boxes.transcript() + "-- refused by the server:\n" + refusals()));
+    std::istringstream lines(generic(boxes.transcript() + "-- refused by the server:\n" +
+                                     std::exchange(refused.lines, {})));
     std::string line, out;
     while (std::getline(lines, line)) {
         const std::size_t dir = line.find("{dir}");

@@ -43,8 +43,11 @@ class ServerFixture : public testing::Test {
 
     // Writes app/T.DS from tab-separated rows (header ftable fname flb flong fauto findex).
     void writeStructure(const std::string& tsv);
+    // The run's input; its watch notes the statements the server refuses (for transcript()).
     dsadmin::RunInput input(dsadmin::MsgBox& boxes) const {
-        return {texts, app / "Setup.ini", app.path(), boxes};
+        dsadmin::RunInput in{texts, app / "Setup.ini", app.path(), boxes};
+        in.watch = &refused;
+        return in;
     }
     std::string setting(const std::string& key) const;
 
@@ -55,16 +58,26 @@ class ServerFixture : public testing::Test {
     // The user tables of `database`, "schema.table", sorted.
     static std::vector<std::string> tables(const std::string& database);
     static void dropIfExists(const std::string& name);
-    // The statements the sandbox refused since the last call (or the test's start), one
-    // "error N): text | statement" a line. Waits until the log has been quiet for 0.4 s (at
-    // most 4 s): the sandbox writes a refusal after it has answered.
+    // The statements the sandbox's log shows refused since the last call (or the test's start),
+    // one "error N): text | statement" a line: what reached the server, from its side. Waits
+    // until the log has been quiet for 0.4 s (at most 4 s): the sandbox writes a refusal after
+    // it has answered.
     std::string refusals();
     // A text with the test's names replaced by {db} and {dir}.
     std::string generic(const std::string& text) const;
-    // The run's transcript: every box, then the statements the server refused, made generic.
-    // The sandbox shortens a long statement in its log to 120 characters: such a statement
-    // is kept up to the test's folder, whose length varies.
+    // The run's transcript: every box, then the statements the server refused as the run's
+    // watch heard them (input()) since the last transcript, made generic. A statement is
+    // written as the sandbox's log writes it (its first line, at most 120 bytes, then "..."),
+    // and a long one is kept up to the test's folder, whose length varies.
     std::string transcript(const dsadmin::test::ScriptedMsgBox& boxes);
+
+    // Each statement a run sent that the server refused with a numbered error, as a line
+    // "error N): text | statement" with the last error the server numbered for it.
+    struct RefusalLog : dsadmin::RunWatch {
+        void sent(const std::string& statement, const std::exception* failure) override;
+        std::string lines;
+    };
+    mutable RefusalLog refused;
 
     static std::unique_ptr<testsupport::SandboxProcess> sandbox;
     static std::string serverName, login, password;  // what the tests log in with

@@ -10,7 +10,7 @@ TEST_F(SqlEngineTest, SelectWithoutFromAnswersTheServersFacts) {
     ASSERT_EQ(r.rows->rows.size(), 1u);
     const auto& row = r.rows->rows[0];
     EXPECT_EQ(text(row[0]), "1");
-    EXPECT_EQ(r.rows->columns[0].type, ColumnType::Int);
+    EXPECT_EQ(r.rows->columns[0].type, SandboxColumnType::Int);
     EXPECT_EQ(r.rows->columns[0].name, "");
     EXPECT_EQ(text(row[1]).rfind("Microsoft SQL Server", 0), 0u);
     EXPECT_GE(std::get<std::int64_t>(row[2]), 51);

@@ -6,9 +6,9 @@
 
 using namespace sandbox::tds;
 using sandbox::Column;
-using sandbox::ColumnType;
 using sandbox::Message;
 using sandbox::ResultSet;
+using sandbox::SandboxColumnType;
 using sandbox::StatementResult;
 
 namespace {
@@ -23,7 +23,7 @@ StatementResult failed(int number) {
 }
 StatementResult selected(int rows) {
     StatementResult r;
-    r.rows = ResultSet{{{"name", ColumnType::NVarChar, 128, false}}, {}};
+    r.rows = ResultSet{{{"name", SandboxColumnType::NVarChar, 128, false}}, {}};
     for (int i = 0; i < rows; ++i) r.rows->rows.push_back({std::string("t") + char('0' + i)});
     r.rowCount = rows;
     return r;
@@ -117,9 +117,9 @@ TEST(TdsResultEncoder, ProcedureErrorMarksItsDoneInProcAndTheDoneProc) {
 }
 
 TEST(TdsResultEncoder, ColumnsWidenToFitTheirValues) {
-    ResultSet rs{{{"a", ColumnType::NVarChar, 2, false},
-                  {"b", ColumnType::Int, 0, false},
-                  {"c", ColumnType::NVarChar, 10, false}},
+    ResultSet rs{{{"a", SandboxColumnType::NVarChar, 2, false},
+                  {"b", SandboxColumnType::Int, 0, false},
+                  {"c", SandboxColumnType::NVarChar, 10, false}},
                  {{std::string("abcd"), sandbox::Cell{}, std::string(5000, 'x')}}};
     auto cols = ResultEncoder::fitColumns(rs);
     EXPECT_EQ(cols[0].maxChars, 4);

@@ -56,8 +56,8 @@ class StubSession : public sandbox::Session {
                     text += "|" + p.name + "=" + *s;
                 else if (auto i = std::get_if<std::int64_t>(&p.value))
                     text += "|" + p.name + "=" + std::to_string(*i);
-            r.rows =
-                sandbox::ResultSet{{{"v", sandbox::ColumnType::NVarChar, 100, false}}, {{text}}};
+            r.rows = sandbox::ResultSet{{{"v", sandbox::SandboxColumnType::NVarChar, 100, false}},
+                                        {{text}}};
             r.rowCount = 1;
         }
         return r;

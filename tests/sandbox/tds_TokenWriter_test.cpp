@@ -7,7 +7,7 @@
 using namespace sandbox::tds;
 using sandbox::Cell;
 using sandbox::Column;
-using sandbox::ColumnType;
+using sandbox::SandboxColumnType;
 
 TEST(TdsTokenWriter, LoginAckIsExactForTds74) {
     TokenWriter w(kTds74, "S");
@@ -49,12 +49,16 @@ TEST(TdsTokenWriter, ErrorAndDoneWidthsFollowTheVersion) {
 }
 
 TEST(TdsTokenWriter, ColumnsUseFixedTypesWhenNotNullAndNullableTypesOtherwise) {
-    std::vector<Column> cols = {
-        {"i", ColumnType::Int, 0, false},           {"n", ColumnType::Int, 0, true},
-        {"b", ColumnType::BigInt, 0, true},         {"s", ColumnType::SmallInt, 0, false},
-        {"t", ColumnType::TinyInt, 0, true},        {"bit", ColumnType::Bit, 0, false},
-        {"f", ColumnType::Float, 0, true},          {"d", ColumnType::DateTime, 0, false},
-        {"name", ColumnType::NVarChar, 128, false}, {"memo", ColumnType::NVarChar, 0, true}};
+    std::vector<Column> cols = {{"i", SandboxColumnType::Int, 0, false},
+                                {"n", SandboxColumnType::Int, 0, true},
+                                {"b", SandboxColumnType::BigInt, 0, true},
+                                {"s", SandboxColumnType::SmallInt, 0, false},
+                                {"t", SandboxColumnType::TinyInt, 0, true},
+                                {"bit", SandboxColumnType::Bit, 0, false},
+                                {"f", SandboxColumnType::Float, 0, true},
+                                {"d", SandboxColumnType::DateTime, 0, false},
+                                {"name", SandboxColumnType::NVarChar, 128, false},
+                                {"memo", SandboxColumnType::NVarChar, 0, true}};
     std::vector<Cell> row = {std::int64_t{-5},
                              Cell{},
                              std::int64_t{1LL << 40},

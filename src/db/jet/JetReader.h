@@ -19,28 +19,10 @@
 #include <string_view>
 #include <vector>
 
+#include "base/JetType.h"
 #include "db/Value.h"
 
 namespace dsadmin {
-
-// Column types as the Jet file declares them (the Jet type codes).
-enum class JetType : std::uint8_t {
-    Boolean = 0x01,   // Yes/No: read as bool, never Null
-    Byte = 0x02,      // read as integer 0..255
-    Integer = 0x03,   // 16-bit, read as integer
-    Long = 0x04,      // 32-bit, read as integer
-    Money = 0x05,     // read as floating (the stored value / 10000)
-    Single = 0x06,    // read as floating
-    Double = 0x07,    // read as floating
-    DateTime = 0x08,  // read as Date
-    Binary = 0x09,    // read as text: "0x" followed by upper-case hex digits
-    Text = 0x0A,      // read as UTF-8 text
-    Ole = 0x0B,       // read as Null (OLE objects are not decoded)
-    Memo = 0x0C,      // read as UTF-8 text
-    Guid = 0x0F,      // read as text {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}
-    Numeric = 0x10,   // read as floating
-    Other = 0xFF,     // any other code: read as Null
-};
 
 struct JetColumn {
     std::string name;  // UTF-8, as stored in the file

@@ -1,12 +1,11 @@
 #include "runs/check/DatabaseCatalog.h"
 
-#include <unicode/unistr.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <set>
 
+#include "base/CaseFolding.h"
 #include "db/Recordset.h"
 
 namespace dsadmin {
@@ -82,12 +81,12 @@ DatabaseCatalog DatabaseCatalog::Read(Connection& server, const RunInput& input)
     for (const Row& r : columnRows) {
         const long object = Number(r.at("object_id"));
         if (!byId.count(object)) continue;  // a column of a view or a system object
-        CatalogColumn c{
-            r.at("name").text(),
-            ColumnType::FromServer(types[Number(r.at("user_type_id"))], Number(r.at("max_length")),
-                                   static_cast<int>(Number(r.at("precision"))),
-                                   static_cast<int>(Number(r.at("scale")))),
-            Number(r.at("is_identity")) != 0, false};
+        CatalogColumn c{r.at("name").text(),
+                        CheckColumnType::FromServer(types[Number(r.at("user_type_id"))],
+                                                    Number(r.at("max_length")),
+                                                    static_cast<int>(Number(r.at("precision"))),
+                                                    static_cast<int>(Number(r.at("scale")))),
+                        Number(r.at("is_identity")) != 0, false};
         columns[{object, Number(r.at("column_id"))}] = std::move(c);
     }
     std::set<std::pair<long, long>> keys;  // (object_id, index_id) of each primary key
@@ -119,9 +118,7 @@ const CatalogTable* DatabaseCatalog::find(const std::string& name) const {
 }
 
 std::string DatabaseCatalog::Fold(const std::string& text) {
-    std::string out;
-    icu::UnicodeString::fromUTF8(text).foldCase().toUTF8String(out);
-    return out;
+    return FullFoldCase(text);
 }
 
 }  // namespace dsadmin

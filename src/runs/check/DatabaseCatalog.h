@@ -11,13 +11,13 @@
 
 #include "db/Connection.h"
 #include "runs/RunInput.h"
-#include "runs/check/ColumnType.h"
+#include "runs/check/CheckColumnType.h"
 
 namespace dsadmin {
 
 struct CatalogColumn {
     std::string name;
-    ColumnType type;
+    CheckColumnType type;
     bool identity = false;
     bool primaryKey = false;
 
@@ -47,7 +47,8 @@ class DatabaseCatalog {
     // created. Null when the database has none.
     const CatalogTable* find(const std::string& name) const;
 
-    // `text` case-folded (full Unicode folding), the key names are compared by.
+    // `text` case-folded, the key names are compared by: FullFoldCase (base/CaseFolding.h),
+    // the one place names are folded fully.
     static std::string Fold(const std::string& text);
 
   private:

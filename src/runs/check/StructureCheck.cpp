@@ -73,7 +73,8 @@ TableCheck StructureCheck::Compare(const std::string& table,
             check.missing.push_back(c);
             continue;
         }
-        std::vector<std::string> facts = ColumnType::FromModel(c.type).differencesFrom(found->type);
+        std::vector<std::string> facts =
+            CheckColumnType::FromModel(c.type).differencesFrom(found->type);
         if (c.identity != found->identity) facts.push_back("identity");
         if (c.primaryKey != found->primaryKey) facts.push_back("primaryKey");
         if (!facts.empty())

@@ -83,12 +83,12 @@ struct Expr {
     // ">=", "AND", "OR"; IsNull: "IS NULL", "IS NOT NULL" (one argument).
     enum class Kind { Literal, Column, Global, Function, Unary, Binary, IsNull };
     Kind kind = Kind::Literal;
-    Cell value;                         // Literal
-    ColumnType type = ColumnType::Int;  // Literal
-    bool unicode = false;               // Literal text: N'...'
-    std::string name;                   // Column, Global (@@VERSION), Function (DB_NAME), operator
-    std::vector<Expr> args;             // Function arguments, operands
-    std::string written;                // the operator as written, for messages
+    Cell value;                                       // Literal
+    SandboxColumnType type = SandboxColumnType::Int;  // Literal
+    bool unicode = false;                             // Literal text: N'...'
+    std::string name;        // Column, Global (@@VERSION), Function (DB_NAME), operator
+    std::vector<Expr> args;  // Function arguments, operands
+    std::string written;     // the operator as written, for messages
     std::int32_t line = 1;
     int height = 1;  // levels of the tree below and including this node
 

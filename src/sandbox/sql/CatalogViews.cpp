@@ -12,11 +12,12 @@ namespace {
 
 const char* const kCollation = "SQL_Latin1_General_CP1_CI_AS";
 
-Column col(const char* name, ColumnType type, bool nullable = false, std::uint16_t chars = 128) {
+Column col(const char* name, SandboxColumnType type, bool nullable = false,
+           std::uint16_t chars = 128) {
     return Column{name, type, chars, nullable};
 }
 Column text(const char* name, std::uint16_t chars = 128, bool nullable = false) {
-    return col(name, ColumnType::NVarChar, nullable, chars);
+    return col(name, SandboxColumnType::NVarChar, nullable, chars);
 }
 Cell num(std::int64_t v) {
     return v;
@@ -31,17 +32,17 @@ Cell null() {
 // The first twelve columns, shared by sys.objects and sys.tables.
 std::vector<Column> objectColumns() {
     return {text("name"),
-            col("object_id", ColumnType::Int),
-            col("principal_id", ColumnType::Int, true),
-            col("schema_id", ColumnType::Int),
-            col("parent_object_id", ColumnType::Int),
+            col("object_id", SandboxColumnType::Int),
+            col("principal_id", SandboxColumnType::Int, true),
+            col("schema_id", SandboxColumnType::Int),
+            col("parent_object_id", SandboxColumnType::Int),
             text("type", 2),
             text("type_desc", 60, true),
-            col("create_date", ColumnType::DateTime),
-            col("modify_date", ColumnType::DateTime),
-            col("is_ms_shipped", ColumnType::Bit),
-            col("is_published", ColumnType::Bit),
-            col("is_schema_published", ColumnType::Bit)};
+            col("create_date", SandboxColumnType::DateTime),
+            col("modify_date", SandboxColumnType::DateTime),
+            col("is_ms_shipped", SandboxColumnType::Bit),
+            col("is_published", SandboxColumnType::Bit),
+            col("is_schema_published", SandboxColumnType::Bit)};
 }
 
 // The objectColumns cells of one object (not shipped, not published).
@@ -105,24 +106,24 @@ ResultSet sysTables(DatabaseFile& file, const std::optional<std::string>& onlyNa
         "lock_on_bulk_load",          "uses_ansi_nulls",    "is_replicated",
         "has_replication_filter",     "is_merge_published", "is_sync_tran_subscribed",
         "has_unchecked_assembly_data"};
-    r.columns.push_back(col("lob_data_space_id", ColumnType::Int));
-    r.columns.push_back(col("filestream_data_space_id", ColumnType::Int, true));
-    r.columns.push_back(col("max_column_id_used", ColumnType::Int));
-    for (const char* b : bits) r.columns.push_back(col(b, ColumnType::Bit, true));
-    r.columns.push_back(col("text_in_row_limit", ColumnType::Int, true));
-    r.columns.push_back(col("large_value_types_out_of_row", ColumnType::Bit, true));
-    r.columns.push_back(col("is_tracked_by_cdc", ColumnType::Bit, true));
-    r.columns.push_back(col("lock_escalation", ColumnType::TinyInt, true));
+    r.columns.push_back(col("lob_data_space_id", SandboxColumnType::Int));
+    r.columns.push_back(col("filestream_data_space_id", SandboxColumnType::Int, true));
+    r.columns.push_back(col("max_column_id_used", SandboxColumnType::Int));
+    for (const char* b : bits) r.columns.push_back(col(b, SandboxColumnType::Bit, true));
+    r.columns.push_back(col("text_in_row_limit", SandboxColumnType::Int, true));
+    r.columns.push_back(col("large_value_types_out_of_row", SandboxColumnType::Bit, true));
+    r.columns.push_back(col("is_tracked_by_cdc", SandboxColumnType::Bit, true));
+    r.columns.push_back(col("lock_escalation", SandboxColumnType::TinyInt, true));
     r.columns.push_back(text("lock_escalation_desc", 60, true));
-    r.columns.push_back(col("is_filetable", ColumnType::Bit, true));
-    r.columns.push_back(col("is_memory_optimized", ColumnType::Bit, true));
-    r.columns.push_back(col("durability", ColumnType::TinyInt, true));
+    r.columns.push_back(col("is_filetable", SandboxColumnType::Bit, true));
+    r.columns.push_back(col("is_memory_optimized", SandboxColumnType::Bit, true));
+    r.columns.push_back(col("durability", SandboxColumnType::TinyInt, true));
     r.columns.push_back(text("durability_desc", 60, true));
-    r.columns.push_back(col("temporal_type", ColumnType::TinyInt, true));
+    r.columns.push_back(col("temporal_type", SandboxColumnType::TinyInt, true));
     r.columns.push_back(text("temporal_type_desc", 60, true));
-    r.columns.push_back(col("history_table_id", ColumnType::Int, true));
-    r.columns.push_back(col("is_remote_data_archive_enabled", ColumnType::Bit, true));
-    r.columns.push_back(col("is_external", ColumnType::Bit));
+    r.columns.push_back(col("history_table_id", SandboxColumnType::Int, true));
+    r.columns.push_back(col("is_remote_data_archive_enabled", SandboxColumnType::Bit, true));
+    r.columns.push_back(col("is_external", SandboxColumnType::Bit));
     for (const TableInfo& t : userTables(file, onlyName)) {
         std::vector<Cell> row = objectCells(t);
         const auto more = {num(0),
@@ -156,14 +157,18 @@ ResultSet sysTables(DatabaseFile& file, const std::optional<std::string>& onlyNa
 }
 
 ResultSet sysColumns(DatabaseFile& file) {
-    ResultSet r{{col("object_id", ColumnType::Int), text("name", 128, true),
-                 col("column_id", ColumnType::Int), col("system_type_id", ColumnType::TinyInt),
-                 col("user_type_id", ColumnType::Int), col("max_length", ColumnType::SmallInt),
-                 col("precision", ColumnType::TinyInt), col("scale", ColumnType::TinyInt),
-                 text("collation_name", 128, true), col("is_nullable", ColumnType::Bit, true),
-                 col("is_ansi_padded", ColumnType::Bit), col("is_rowguidcol", ColumnType::Bit),
-                 col("is_identity", ColumnType::Bit), col("is_computed", ColumnType::Bit)},
-                {}};
+    ResultSet r{
+        {col("object_id", SandboxColumnType::Int), text("name", 128, true),
+         col("column_id", SandboxColumnType::Int),
+         col("system_type_id", SandboxColumnType::TinyInt),
+         col("user_type_id", SandboxColumnType::Int),
+         col("max_length", SandboxColumnType::SmallInt),
+         col("precision", SandboxColumnType::TinyInt), col("scale", SandboxColumnType::TinyInt),
+         text("collation_name", 128, true), col("is_nullable", SandboxColumnType::Bit, true),
+         col("is_ansi_padded", SandboxColumnType::Bit),
+         col("is_rowguidcol", SandboxColumnType::Bit), col("is_identity", SandboxColumnType::Bit),
+         col("is_computed", SandboxColumnType::Bit)},
+        {}};
     for (const TableInfo& t : file.tables()) {
         std::int64_t id = 0;
         for (const ColumnInfo& c : t.columns) {
@@ -179,8 +184,8 @@ ResultSet sysColumns(DatabaseFile& file) {
 }
 
 ResultSet sysSchemas(DatabaseFile& file) {
-    ResultSet r{{text("name"), col("schema_id", ColumnType::Int),
-                 col("principal_id", ColumnType::Int, true)},
+    ResultSet r{{text("name"), col("schema_id", SandboxColumnType::Int),
+                 col("principal_id", SandboxColumnType::Int, true)},
                 {}};
     for (const SchemaInfo& s : file.schemas())
         r.rows.push_back({str(s.name), num(s.id),
@@ -192,12 +197,14 @@ ResultSet sysSchemas(DatabaseFile& file) {
 
 ResultSet sysDatabases(const std::vector<DatabaseInfo>& all) {
     ResultSet r{
-        {text("name"), col("database_id", ColumnType::Int),
-         col("source_database_id", ColumnType::Int, true), col("create_date", ColumnType::DateTime),
-         col("compatibility_level", ColumnType::TinyInt), text("collation_name", 128, true),
-         col("user_access", ColumnType::TinyInt, true), text("user_access_desc", 60, true),
-         col("is_read_only", ColumnType::Bit, true), col("state", ColumnType::TinyInt, true),
-         text("state_desc", 60, true), col("recovery_model", ColumnType::TinyInt, true),
+        {text("name"), col("database_id", SandboxColumnType::Int),
+         col("source_database_id", SandboxColumnType::Int, true),
+         col("create_date", SandboxColumnType::DateTime),
+         col("compatibility_level", SandboxColumnType::TinyInt), text("collation_name", 128, true),
+         col("user_access", SandboxColumnType::TinyInt, true), text("user_access_desc", 60, true),
+         col("is_read_only", SandboxColumnType::Bit, true),
+         col("state", SandboxColumnType::TinyInt, true), text("state_desc", 60, true),
+         col("recovery_model", SandboxColumnType::TinyInt, true),
          text("recovery_model_desc", 60, true)},
         {}};
     for (const DatabaseInfo& d : all) {
@@ -254,14 +261,15 @@ std::vector<Cell> typeFacts(const ResolvedType& t) {
 ResultSet schemaColumns(const DatabaseInfo& db, DatabaseFile& file) {
     ResultSet r{
         {text("TABLE_CATALOG", 128, true), text("TABLE_SCHEMA", 128, true), text("TABLE_NAME"),
-         text("COLUMN_NAME", 128, true), col("ORDINAL_POSITION", ColumnType::Int, true),
+         text("COLUMN_NAME", 128, true), col("ORDINAL_POSITION", SandboxColumnType::Int, true),
          text("COLUMN_DEFAULT", 4000, true), text("IS_NULLABLE", 3, true),
-         text("DATA_TYPE", 128, true), col("CHARACTER_MAXIMUM_LENGTH", ColumnType::Int, true),
-         col("CHARACTER_OCTET_LENGTH", ColumnType::Int, true),
-         col("NUMERIC_PRECISION", ColumnType::TinyInt, true),
-         col("NUMERIC_PRECISION_RADIX", ColumnType::SmallInt, true),
-         col("NUMERIC_SCALE", ColumnType::Int, true),
-         col("DATETIME_PRECISION", ColumnType::SmallInt, true),
+         text("DATA_TYPE", 128, true),
+         col("CHARACTER_MAXIMUM_LENGTH", SandboxColumnType::Int, true),
+         col("CHARACTER_OCTET_LENGTH", SandboxColumnType::Int, true),
+         col("NUMERIC_PRECISION", SandboxColumnType::TinyInt, true),
+         col("NUMERIC_PRECISION_RADIX", SandboxColumnType::SmallInt, true),
+         col("NUMERIC_SCALE", SandboxColumnType::Int, true),
+         col("DATETIME_PRECISION", SandboxColumnType::SmallInt, true),
          text("CHARACTER_SET_NAME", 128, true), text("COLLATION_NAME", 128, true)},
         {}};
     for (const TableInfo& t : file.tables()) {

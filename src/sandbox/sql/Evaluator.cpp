@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "base/CaseFolding.h"
 #include "sandbox/sql/CatalogViews.h"
 #include "sandbox/sql/Names.h"
 #include "sandbox/sql/ServerMessages.h"
@@ -27,24 +28,24 @@ bool isNull(const Cell& c) {
     return std::holds_alternative<std::monostate>(c);
 }
 bool isText(const Value& v) {
-    return v.column.type == ColumnType::NVarChar;
+    return v.column.type == SandboxColumnType::NVarChar;
 }
 
-const char* typeName(ColumnType t) {
+const char* typeName(SandboxColumnType t) {
     switch (t) {
-        case ColumnType::BigInt:
+        case SandboxColumnType::BigInt:
             return "bigint";
-        case ColumnType::SmallInt:
+        case SandboxColumnType::SmallInt:
             return "smallint";
-        case ColumnType::TinyInt:
+        case SandboxColumnType::TinyInt:
             return "tinyint";
-        case ColumnType::Bit:
+        case SandboxColumnType::Bit:
             return "bit";
-        case ColumnType::Float:
+        case SandboxColumnType::Float:
             return "float";
-        case ColumnType::DateTime:
+        case SandboxColumnType::DateTime:
             return "datetime";
-        case ColumnType::NVarChar:
+        case SandboxColumnType::NVarChar:
             return "nvarchar";
         default:
             return "int";
@@ -55,25 +56,26 @@ std::string typeName(const Value& v) {
 }
 
 // The type arithmetic works in: the small integer types widen to int.
-ColumnType numericType(ColumnType t) {
-    return t == ColumnType::BigInt || t == ColumnType::Float ? t : ColumnType::Int;
+SandboxColumnType numericType(SandboxColumnType t) {
+    return t == SandboxColumnType::BigInt || t == SandboxColumnType::Float ? t
+                                                                           : SandboxColumnType::Int;
 }
-int rank(ColumnType t) {
-    return t == ColumnType::Float ? 3 : t == ColumnType::BigInt ? 2 : 1;
+int rank(SandboxColumnType t) {
+    return t == SandboxColumnType::Float ? 3 : t == SandboxColumnType::BigInt ? 2 : 1;
 }
 
-Value make(Cell cell, ColumnType type, std::uint16_t chars = 128, bool varchar = false) {
+Value make(Cell cell, SandboxColumnType type, std::uint16_t chars = 128, bool varchar = false) {
     return Value{std::move(cell), Column{"", type, chars, true}, varchar};
 }
 
 // Text converted to a number type as an implicit conversion does it: 245 for an integer type,
 // 8114 for float.
-Cell toNumber(const Value& text, ColumnType type) {
+Cell toNumber(const Value& text, SandboxColumnType type) {
     const std::string& s = std::get<std::string>(text.cell);
     const std::size_t a = s.find_first_not_of(" \t");
     const std::string t =
         a == std::string::npos ? "0" : s.substr(a, s.find_last_not_of(" \t") - a + 1);
-    if (type == ColumnType::Float) {
+    if (type == SandboxColumnType::Float) {
         char* end = nullptr;
         errno = 0;
         const double d = std::strtod(t.c_str(), &end);
@@ -86,8 +88,8 @@ Cell toNumber(const Value& text, ColumnType type) {
     const char* begin = t.c_str() + (t[0] == '+' ? 1 : 0);
     const auto [end, ec] = std::from_chars(begin, t.c_str() + t.size(), v);
     const bool fits =
-        type == ColumnType::BigInt || (v >= std::numeric_limits<std::int32_t>::min() &&
-                                       v <= std::numeric_limits<std::int32_t>::max());
+        type == SandboxColumnType::BigInt || (v >= std::numeric_limits<std::int32_t>::min() &&
+                                              v <= std::numeric_limits<std::int32_t>::max());
     if (ec != std::errc() || end != t.c_str() + t.size() || !fits)
         throw SqlError(msg::conversionFailed(s, !text.varchar, typeName(type)));
     return v;
@@ -150,9 +152,7 @@ std::string replaceAll(const std::string& text, const std::string& find, const s
     const std::u32string t = codePoints(text);
     std::u32string f = codePoints(find);
     if (f.empty()) return text;
-    auto fold = [](char32_t c) {
-        return static_cast<char32_t>(u_foldCase(static_cast<UChar32>(c), U_FOLD_CASE_DEFAULT));
-    };
+    const auto fold = dsadmin::FoldCodePoint;
     for (char32_t& c : f) c = fold(c);
     const std::u32string w = codePoints(with);
     std::u32string out;
@@ -174,8 +174,9 @@ void requireArgs(const std::string& name, std::size_t n, std::size_t wanted) {
 }
 
 std::int64_t lengthArg(const Value& v, int error, const std::string& text) {
-    const std::int64_t n = isText(v) ? std::get<std::int64_t>(toNumber(v, ColumnType::BigInt))
-                                     : static_cast<std::int64_t>(asDouble(v.cell));
+    const std::int64_t n = isText(v)
+                               ? std::get<std::int64_t>(toNumber(v, SandboxColumnType::BigInt))
+                               : static_cast<std::int64_t>(asDouble(v.cell));
     if (n < 0) throw SqlError(msg::make(error, 16, 1, text));
     return n;
 }
@@ -279,7 +280,8 @@ Value Evaluator::arithmetic(const Expr& e, const Value& left, const Value& right
     std::string operatorName;
     for (const auto& [op, word] : names)
         if (e.name == op) operatorName = word;
-    if (left.column.type == ColumnType::DateTime || right.column.type == ColumnType::DateTime)
+    if (left.column.type == SandboxColumnType::DateTime ||
+        right.column.type == SandboxColumnType::DateTime)
         throw SqlError(msg::notSupported("Arithmetic on datetime values"));
     if (isText(left) && isText(right)) {
         if (e.name != "+")
@@ -288,23 +290,23 @@ Value Evaluator::arithmetic(const Expr& e, const Value& left, const Value& right
         const int chars = left.column.maxChars && right.column.maxChars
                               ? std::min(4000, left.column.maxChars + right.column.maxChars)
                               : 0;
-        Value v = make(Cell{}, ColumnType::NVarChar, static_cast<std::uint16_t>(chars),
+        Value v = make(Cell{}, SandboxColumnType::NVarChar, static_cast<std::uint16_t>(chars),
                        left.varchar && right.varchar);
         if (!isNull(left.cell) && !isNull(right.cell))
             v.cell = std::get<std::string>(left.cell) + std::get<std::string>(right.cell);
         return v;
     }
-    const ColumnType lt =
+    const SandboxColumnType lt =
         isText(left) ? numericType(right.column.type) : numericType(left.column.type);
-    const ColumnType rt = isText(right) ? lt : numericType(right.column.type);
-    const ColumnType type = rank(lt) >= rank(rt) ? lt : rt;
-    if (type == ColumnType::Float && e.name == "%")
+    const SandboxColumnType rt = isText(right) ? lt : numericType(right.column.type);
+    const SandboxColumnType type = rank(lt) >= rank(rt) ? lt : rt;
+    if (type == SandboxColumnType::Float && e.name == "%")
         throw SqlError(msg::incompatibleOperands(typeName(left), typeName(right), operatorName));
     Value v = make(Cell{}, type);
     if (isNull(left.cell) || isNull(right.cell)) return v;
     const Cell a = isText(left) ? toNumber(left, lt) : left.cell;
     const Cell b = isText(right) ? toNumber(right, rt) : right.cell;
-    if (type == ColumnType::Float) {
+    if (type == SandboxColumnType::Float) {
         const double x = asDouble(a), y = asDouble(b);
         if (e.name == "/" && y == 0) throw SqlError(msg::divideByZero());
         v.cell = e.name == "+" ? x + y : e.name == "-" ? x - y : e.name == "*" ? x * y : x / y;
@@ -321,8 +323,9 @@ Value Evaluator::arithmetic(const Expr& e, const Value& left, const Value& right
         overflow = x == std::numeric_limits<std::int64_t>::min() && y == -1;
         if (!overflow) r = e.name == "/" ? x / y : x % y;
     }
-    if (overflow || (type == ColumnType::Int && (r < std::numeric_limits<std::int32_t>::min() ||
-                                                 r > std::numeric_limits<std::int32_t>::max())))
+    if (overflow ||
+        (type == SandboxColumnType::Int && (r < std::numeric_limits<std::int32_t>::min() ||
+                                            r > std::numeric_limits<std::int32_t>::max())))
         throw SqlError(msg::arithmeticOverflow(typeName(type)));
     v.cell = r;
     return v;
@@ -330,14 +333,14 @@ Value Evaluator::arithmetic(const Expr& e, const Value& left, const Value& right
 
 Value Evaluator::negate(const Expr& e, const Value& operand) {
     if (e.name == "+") return operand;
-    if (isText(operand) || operand.column.type == ColumnType::DateTime)
+    if (isText(operand) || operand.column.type == SandboxColumnType::DateTime)
         throw SqlError(msg::make(
             8117, 16, 1,
             "Operand data type " + typeName(operand) + " is invalid for minus operator."));
     Value v = make(Cell{}, numericType(operand.column.type));
     if (const auto* d = std::get_if<double>(&operand.cell)) v.cell = -*d;
     if (const auto* i = std::get_if<std::int64_t>(&operand.cell)) {
-        const bool narrow = v.column.type == ColumnType::Int;
+        const bool narrow = v.column.type == SandboxColumnType::Int;
         if (*i == (narrow ? std::numeric_limits<std::int32_t>::min()
                           : std::numeric_limits<std::int64_t>::min()))
             throw SqlError(msg::arithmeticOverflow(typeName(v.column.type)));
@@ -347,7 +350,7 @@ Value Evaluator::negate(const Expr& e, const Value& operand) {
 }
 
 Value Evaluator::global(const std::string& name) {
-    Value v = make(Cell{}, ColumnType::NVarChar);
+    Value v = make(Cell{}, SandboxColumnType::NVarChar);
     v.column.nullable = false;
     if (name == "@@VERSION") {
         v.column.maxChars = 300;
@@ -357,10 +360,10 @@ Value Evaluator::global(const std::string& name) {
     } else if (name == "@@LANGUAGE") {
         v.cell = std::string("us_english");
     } else if (name == "@@SPID") {
-        v.column.type = ColumnType::SmallInt;
+        v.column.type = SandboxColumnType::SmallInt;
         v.cell = std::int64_t{session_.spid};
     } else if (name == "@@TRANCOUNT" || name == "@@ERROR" || name == "@@ROWCOUNT") {
-        v.column.type = ColumnType::Int;
+        v.column.type = SandboxColumnType::Int;
         v.cell = std::int64_t{0};
     } else {
         throw SqlError(msg::undeclaredVariable(name, 0));
@@ -388,9 +391,9 @@ Value Evaluator::catalogFunction(const std::string& name, const std::vector<Valu
         throw SqlError(msg::argumentCount("serverproperty", "1"));
     if (n > 1) throw SqlError(msg::argumentCount(lower(name), "0 to 1"));
     const Cell arg = n ? args[0].cell : Cell{};
-    Value v = make(Cell{}, ColumnType::NVarChar);
+    Value v = make(Cell{}, SandboxColumnType::NVarChar);
     if (name == "GETDATE") {
-        v.column.type = ColumnType::DateTime;
+        v.column.type = SandboxColumnType::DateTime;
         v.cell = CatalogViews::toDateTime(DatabaseFile::now());
         return v;
     }
@@ -405,7 +408,7 @@ Value Evaluator::catalogFunction(const std::string& name, const std::vector<Valu
         if (key == "MACHINENAME" || key == "SERVERNAME") v.cell = instance_.options().serverName;
     }
     if (name != "DB_NAME" && name != "DB_ID") return v;
-    if (name == "DB_ID") v.column.type = ColumnType::Int;
+    if (name == "DB_ID") v.column.type = SandboxColumnType::Int;
     for (const DatabaseInfo& d : instance_.databases()) {
         const auto* id = std::get_if<std::int64_t>(&arg);
         const auto* text = std::get_if<std::string>(&arg);
@@ -423,7 +426,7 @@ Value Evaluator::textFunction(const std::string& name, const std::vector<Value>&
         if (n < 2)
             throw SqlError(msg::make(
                 189, 15, 1, "The " + lower(name) + " function requires 2 to 254 arguments."));
-        Value v = name == "CONCAT" ? make(std::string(), ColumnType::NVarChar, 0) : args[0];
+        Value v = name == "CONCAT" ? make(std::string(), SandboxColumnType::NVarChar, 0) : args[0];
         if (name == "COALESCE") v.cell = Cell{};
         for (const Value& a : args) {
             if (name == "COALESCE" && isNull(v.cell) && !isNull(a.cell)) v.cell = a.cell;
@@ -439,13 +442,13 @@ Value Evaluator::textFunction(const std::string& name, const std::vector<Value>&
         return Value{isNull(args[0].cell) ? args[1].cell : args[0].cell, args[0].column,
                      args[0].varchar};
     if (name == "ABS") {
-        Value v = isText(args[0]) ? make(Cell{}, ColumnType::Float)
+        Value v = isText(args[0]) ? make(Cell{}, SandboxColumnType::Float)
                                   : make(Cell{}, numericType(args[0].column.type));
         if (isNull(args[0].cell)) return v;
-        const Cell c = isText(args[0]) ? toNumber(args[0], ColumnType::Float) : args[0].cell;
+        const Cell c = isText(args[0]) ? toNumber(args[0], SandboxColumnType::Float) : args[0].cell;
         if (const auto* i = std::get_if<std::int64_t>(&c)) {
             if (*i == std::numeric_limits<std::int64_t>::min() ||
-                (v.column.type == ColumnType::Int &&
+                (v.column.type == SandboxColumnType::Int &&
                  *i == std::numeric_limits<std::int32_t>::min()))
                 throw SqlError(msg::arithmeticOverflow(typeName(v.column.type)));
             v.cell = *i < 0 ? -*i : *i;
@@ -455,13 +458,14 @@ Value Evaluator::textFunction(const std::string& name, const std::vector<Value>&
         return v;
     }
     if (name == "LEN") {
-        Value v = make(Cell{}, ColumnType::Int);
+        Value v = make(Cell{}, SandboxColumnType::Int);
         if (const auto t = textOf(args[0]))
             v.cell = static_cast<std::int64_t>(utf16Length(trimTrailingBlanks(*t)));
         return v;
     }
-    Value v = make(Cell{}, ColumnType::NVarChar, isText(args[0]) ? args[0].column.maxChars : 30,
-                   isText(args[0]) && args[0].varchar);
+    Value v =
+        make(Cell{}, SandboxColumnType::NVarChar, isText(args[0]) ? args[0].column.maxChars : 30,
+             isText(args[0]) && args[0].varchar);
     std::vector<std::optional<std::string>> texts;
     for (const Value& a : args) texts.push_back(textOf(a));
     for (const auto& t : texts)
@@ -482,8 +486,9 @@ Value Evaluator::textFunction(const std::string& name, const std::vector<Value>&
         const auto size = static_cast<std::int64_t>(cps.size());
         std::int64_t first = 1, count = 0;
         if (name == "SUBSTRING") {
-            first = isText(args[1]) ? std::get<std::int64_t>(toNumber(args[1], ColumnType::BigInt))
-                                    : static_cast<std::int64_t>(asDouble(args[1].cell));
+            first = isText(args[1])
+                        ? std::get<std::int64_t>(toNumber(args[1], SandboxColumnType::BigInt))
+                        : static_cast<std::int64_t>(asDouble(args[1].cell));
             count = lengthArg(args[2], 537,
                               "Invalid length parameter passed to the LEFT or SUBSTRING function.");
         } else if (name == "LEFT") {

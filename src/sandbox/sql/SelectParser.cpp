@@ -386,7 +386,7 @@ Expr SelectParser::literal(bool negative) {
     }
     if (t.kind == TokenKind::String) {
         e.value = t.text;
-        e.type = ColumnType::NVarChar;
+        e.type = SandboxColumnType::NVarChar;
         e.unicode = t.unicode;
         return e;
     }
@@ -398,12 +398,12 @@ Expr SelectParser::literal(bool negative) {
             e.value = static_cast<std::int64_t>(v);
             const bool small = v >= std::numeric_limits<std::int32_t>::min() &&
                                v <= std::numeric_limits<std::int32_t>::max();
-            e.type = small ? ColumnType::Int : ColumnType::BigInt;
+            e.type = small ? SandboxColumnType::Int : SandboxColumnType::BigInt;
             return e;
         }
     }
     e.value = std::strtod(text.c_str(), nullptr);
-    e.type = ColumnType::Float;
+    e.type = SandboxColumnType::Float;
     return e;
 }
 

@@ -9,11 +9,11 @@ namespace sandbox::sql {
 
 namespace {
 
-Column col(const char* name, ColumnType type, bool nullable = false) {
+Column col(const char* name, SandboxColumnType type, bool nullable = false) {
     return Column{name, type, 128, nullable};
 }
 Column text(const char* name, std::uint16_t chars, bool nullable) {
-    return Column{name, ColumnType::NVarChar, chars, nullable};
+    return Column{name, SandboxColumnType::NVarChar, chars, nullable};
 }
 Cell num(std::int64_t v) {
     return v;
@@ -32,14 +32,17 @@ bool widthType(const std::string& name) {
 
 ResultSet sysTypes() {
     ResultSet r{
-        {text("name", 128, false), col("system_type_id", ColumnType::TinyInt),
-         col("user_type_id", ColumnType::Int), col("schema_id", ColumnType::Int),
-         col("principal_id", ColumnType::Int, true), col("max_length", ColumnType::SmallInt),
-         col("precision", ColumnType::TinyInt), col("scale", ColumnType::TinyInt),
-         text("collation_name", 128, true), col("is_nullable", ColumnType::Bit, true),
-         col("is_user_defined", ColumnType::Bit), col("is_assembly_type", ColumnType::Bit),
-         col("default_object_id", ColumnType::Int), col("rule_object_id", ColumnType::Int),
-         col("is_table_type", ColumnType::Bit)},
+        {text("name", 128, false), col("system_type_id", SandboxColumnType::TinyInt),
+         col("user_type_id", SandboxColumnType::Int), col("schema_id", SandboxColumnType::Int),
+         col("principal_id", SandboxColumnType::Int, true),
+         col("max_length", SandboxColumnType::SmallInt),
+         col("precision", SandboxColumnType::TinyInt), col("scale", SandboxColumnType::TinyInt),
+         text("collation_name", 128, true), col("is_nullable", SandboxColumnType::Bit, true),
+         col("is_user_defined", SandboxColumnType::Bit),
+         col("is_assembly_type", SandboxColumnType::Bit),
+         col("default_object_id", SandboxColumnType::Int),
+         col("rule_object_id", SandboxColumnType::Int),
+         col("is_table_type", SandboxColumnType::Bit)},
         {}};
     for (const ResolvedType& t : TypeCatalog::builtIn()) {
         const Cell collation =
@@ -55,17 +58,20 @@ ResultSet sysIndexes(DatabaseFile& file) {
     std::map<int, std::string> keyNames;  // table object_id -> its key's name
     for (const KeyInfo& k : file.keys()) keyNames[k.parentObjectId] = k.name;
     ResultSet r{
-        {col("object_id", ColumnType::Int), text("name", 128, true),
-         col("index_id", ColumnType::Int), col("type", ColumnType::TinyInt),
-         text("type_desc", 60, true), col("is_unique", ColumnType::Bit, true),
-         col("data_space_id", ColumnType::Int, true), col("ignore_dup_key", ColumnType::Bit, true),
-         col("is_primary_key", ColumnType::Bit, true),
-         col("is_unique_constraint", ColumnType::Bit, true),
-         col("fill_factor", ColumnType::TinyInt), col("is_padded", ColumnType::Bit, true),
-         col("is_disabled", ColumnType::Bit, true), col("is_hypothetical", ColumnType::Bit, true),
-         col("allow_row_locks", ColumnType::Bit, true),
-         col("allow_page_locks", ColumnType::Bit, true), col("has_filter", ColumnType::Bit, true),
-         text("filter_definition", 0, true)},
+        {col("object_id", SandboxColumnType::Int), text("name", 128, true),
+         col("index_id", SandboxColumnType::Int), col("type", SandboxColumnType::TinyInt),
+         text("type_desc", 60, true), col("is_unique", SandboxColumnType::Bit, true),
+         col("data_space_id", SandboxColumnType::Int, true),
+         col("ignore_dup_key", SandboxColumnType::Bit, true),
+         col("is_primary_key", SandboxColumnType::Bit, true),
+         col("is_unique_constraint", SandboxColumnType::Bit, true),
+         col("fill_factor", SandboxColumnType::TinyInt),
+         col("is_padded", SandboxColumnType::Bit, true),
+         col("is_disabled", SandboxColumnType::Bit, true),
+         col("is_hypothetical", SandboxColumnType::Bit, true),
+         col("allow_row_locks", SandboxColumnType::Bit, true),
+         col("allow_page_locks", SandboxColumnType::Bit, true),
+         col("has_filter", SandboxColumnType::Bit, true), text("filter_definition", 0, true)},
         {}};
     for (const TableInfo& t : file.tables()) {
         const bool key = hasKey(t);
@@ -80,11 +86,12 @@ ResultSet sysIndexes(DatabaseFile& file) {
 
 ResultSet sysIndexColumns(DatabaseFile& file) {
     ResultSet r{
-        {col("object_id", ColumnType::Int), col("index_id", ColumnType::Int),
-         col("index_column_id", ColumnType::Int), col("column_id", ColumnType::Int),
-         col("key_ordinal", ColumnType::TinyInt), col("partition_ordinal", ColumnType::TinyInt),
-         col("is_descending_key", ColumnType::Bit, true),
-         col("is_included_column", ColumnType::Bit, true)},
+        {col("object_id", SandboxColumnType::Int), col("index_id", SandboxColumnType::Int),
+         col("index_column_id", SandboxColumnType::Int), col("column_id", SandboxColumnType::Int),
+         col("key_ordinal", SandboxColumnType::TinyInt),
+         col("partition_ordinal", SandboxColumnType::TinyInt),
+         col("is_descending_key", SandboxColumnType::Bit, true),
+         col("is_included_column", SandboxColumnType::Bit, true)},
         {}};
     for (const TableInfo& t : file.tables()) {
         std::int64_t columnId = 0, ordinal = 0;

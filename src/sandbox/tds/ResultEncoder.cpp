@@ -14,7 +14,7 @@ std::vector<Column> ResultEncoder::fitColumns(const ResultSet& rs) {
                 c.nullable = true;
                 continue;
             }
-            if (c.type != ColumnType::NVarChar || c.maxChars == 0) continue;
+            if (c.type != SandboxColumnType::NVarChar || c.maxChars == 0) continue;
             std::size_t units = utf8ToUcs2(cellToText(row[i])).size() / 2;
             if (units > 4000)
                 c.maxChars = 0;

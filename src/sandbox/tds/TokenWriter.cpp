@@ -26,13 +26,13 @@ enum WireType : std::uint8_t {
 
 constexpr std::string_view kProgName = "Microsoft SQL Server";
 
-std::uint8_t intWidth(ColumnType t) {
+std::uint8_t intWidth(SandboxColumnType t) {
     switch (t) {
-        case ColumnType::BigInt:
+        case SandboxColumnType::BigInt:
             return 8;
-        case ColumnType::SmallInt:
+        case SandboxColumnType::SmallInt:
             return 2;
-        case ColumnType::TinyInt:
+        case SandboxColumnType::TinyInt:
             return 1;
         default:
             return 4;
@@ -158,26 +158,26 @@ void TokenWriter::colMetadata(const std::vector<Column>& columns) {
 
 void TokenWriter::typeInfo(const Column& c) {
     switch (c.type) {
-        case ColumnType::Int:
-        case ColumnType::BigInt:
-        case ColumnType::SmallInt:
-        case ColumnType::TinyInt:
+        case SandboxColumnType::Int:
+        case SandboxColumnType::BigInt:
+        case SandboxColumnType::SmallInt:
+        case SandboxColumnType::TinyInt:
             if (!c.nullable) return out_.u8(fixedIntType(intWidth(c.type)));
             out_.u8(kIntN);
             return out_.u8(intWidth(c.type));
-        case ColumnType::Bit:
+        case SandboxColumnType::Bit:
             if (!c.nullable) return out_.u8(kBit);
             out_.u8(kBitN);
             return out_.u8(1);
-        case ColumnType::Float:
+        case SandboxColumnType::Float:
             if (!c.nullable) return out_.u8(kFloat8);
             out_.u8(kFloatN);
             return out_.u8(8);
-        case ColumnType::DateTime:
+        case SandboxColumnType::DateTime:
             if (!c.nullable) return out_.u8(kDateTime);
             out_.u8(kDateTimeN);
             return out_.u8(8);
-        case ColumnType::NVarChar:
+        case SandboxColumnType::NVarChar:
             out_.u8(kNVarChar);
             out_.u16le(isMax(c) ? (modern_ ? 0xFFFF : 8000) : c.maxChars * 2);
             return out_.bytes(kCollation);
@@ -192,40 +192,40 @@ void TokenWriter::row(const std::vector<Column>& columns, const std::vector<Cell
 }
 
 void TokenWriter::value(const Column& c, const Cell& cell) {
-    if (c.type == ColumnType::NVarChar && c.nullable && isNull(cell)) {
+    if (c.type == SandboxColumnType::NVarChar && c.nullable && isNull(cell)) {
         if (isMax(c) && modern_) return out_.u64le(~std::uint64_t{0});  // PLP NULL
         return out_.u16le(0xFFFF);
     }
-    if (c.type == ColumnType::NVarChar) return textValue(c, cellToText(cell));
+    if (c.type == SandboxColumnType::NVarChar) return textValue(c, cellToText(cell));
     if (c.nullable && isNull(cell)) return out_.u8(0);
     switch (c.type) {
-        case ColumnType::Int:
-        case ColumnType::BigInt:
-        case ColumnType::SmallInt:
-        case ColumnType::TinyInt: {
+        case SandboxColumnType::Int:
+        case SandboxColumnType::BigInt:
+        case SandboxColumnType::SmallInt:
+        case SandboxColumnType::TinyInt: {
             std::uint8_t width = intWidth(c.type);
             if (c.nullable) out_.u8(width);
             auto v = static_cast<std::uint64_t>(cellToInt(cell));
             for (int i = 0; i < width; ++i) out_.u8(static_cast<std::uint8_t>(v >> (8 * i)));
             return;
         }
-        case ColumnType::Bit:
+        case SandboxColumnType::Bit:
             if (c.nullable) out_.u8(1);
             return out_.u8(cellToInt(cell) != 0 ? 1 : 0);
-        case ColumnType::Float: {
+        case SandboxColumnType::Float: {
             if (c.nullable) out_.u8(8);
             double d = cellToDouble(cell);
             std::uint64_t bits;
             std::memcpy(&bits, &d, sizeof bits);
             return out_.u64le(bits);
         }
-        case ColumnType::DateTime: {
+        case SandboxColumnType::DateTime: {
             if (c.nullable) out_.u8(8);
             DateTimeValue t = cellToDateTime(cell);
             out_.u32le(static_cast<std::uint32_t>(t.days));
             return out_.u32le(t.ticks);
         }
-        case ColumnType::NVarChar:
+        case SandboxColumnType::NVarChar:
             return;
     }
 }

@@ -1,4 +1,4 @@
-#include "runs/check/ColumnType.h"
+#include "runs/check/CheckColumnType.h"
 
 #include <cstdlib>
 #include <map>
@@ -47,7 +47,7 @@ long Number(const std::string& text, long fallback) {
 
 }  // namespace
 
-ColumnType ColumnType::FromModel(const std::string& typeText) {
+CheckColumnType CheckColumnType::FromModel(const std::string& typeText) {
     const std::string text = AsciiLower(Strip(typeText));
     const auto open = text.find('(');
     std::vector<std::string> args;
@@ -61,7 +61,7 @@ ColumnType ColumnType::FromModel(const std::string& typeText) {
             at = comma + 1;
         }
     }
-    ColumnType t;
+    CheckColumnType t;
     t.name = Canonical(Strip(text.substr(0, open)));
     const std::string first = args.empty() ? "" : args[0];
     switch (FamilyOf(t.name)) {
@@ -83,9 +83,9 @@ ColumnType ColumnType::FromModel(const std::string& typeText) {
     return t;
 }
 
-ColumnType ColumnType::FromServer(const std::string& typeName, long maxLength, int precision,
-                                  int scale) {
-    ColumnType t;
+CheckColumnType CheckColumnType::FromServer(const std::string& typeName, long maxLength,
+                                            int precision, int scale) {
+    CheckColumnType t;
     t.name = AsciiLower(typeName);
     switch (FamilyOf(t.name)) {
         case Family::Width:
@@ -107,7 +107,7 @@ ColumnType ColumnType::FromServer(const std::string& typeName, long maxLength, i
     return t;
 }
 
-std::vector<std::string> ColumnType::differencesFrom(const ColumnType& other) const {
+std::vector<std::string> CheckColumnType::differencesFrom(const CheckColumnType& other) const {
     if (name != other.name) return {"type"};
     std::vector<std::string> out;
     if (length != other.length) out.push_back("length");
@@ -116,7 +116,7 @@ std::vector<std::string> ColumnType::differencesFrom(const ColumnType& other) co
     return out;
 }
 
-std::string ColumnType::text() const {
+std::string CheckColumnType::text() const {
     switch (FamilyOf(name)) {
         case Family::Width:
         case Family::UnicodeWidth:

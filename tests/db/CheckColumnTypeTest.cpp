@@ -3,11 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include "runs/check/ColumnType.h"
+#include "runs/check/CheckColumnType.h"
 
 namespace {
 
-using dsadmin::ColumnType;
+using dsadmin::CheckColumnType;
 
 struct TypeCase {
     const char* model;
@@ -21,8 +21,9 @@ class CheckTypes : public testing::TestWithParam<TypeCase> {};
 
 TEST_P(CheckTypes, ModelAgainstCatalog) {
     const TypeCase& c = GetParam();
-    const ColumnType server = ColumnType::FromServer(c.server, c.maxLength, c.precision, c.scale);
-    EXPECT_EQ(ColumnType::FromModel(c.model).differencesFrom(server), c.differences)
+    const CheckColumnType server =
+        CheckColumnType::FromServer(c.server, c.maxLength, c.precision, c.scale);
+    EXPECT_EQ(CheckColumnType::FromModel(c.model).differencesFrom(server), c.differences)
         << c.model << " against " << server.text();
 }
 
@@ -45,10 +46,10 @@ INSTANTIATE_TEST_SUITE_P(
         TypeCase{"RowVersion", "timestamp", 8, 0, 0, {}}));
 
 TEST(CheckTypes, ServerTextFollowsSqlServerSpelling) {
-    EXPECT_EQ(ColumnType::FromServer("nvarchar", 80, 0, 0).text(), "nvarchar(40)");
-    EXPECT_EQ(ColumnType::FromServer("varbinary", -1, 0, 0).text(), "varbinary(max)");
-    EXPECT_EQ(ColumnType::FromServer("decimal", 9, 10, 2).text(), "decimal(10,2)");
-    EXPECT_EQ(ColumnType::FromServer("int", 4, 10, 0).text(), "int");
+    EXPECT_EQ(CheckColumnType::FromServer("nvarchar", 80, 0, 0).text(), "nvarchar(40)");
+    EXPECT_EQ(CheckColumnType::FromServer("varbinary", -1, 0, 0).text(), "varbinary(max)");
+    EXPECT_EQ(CheckColumnType::FromServer("decimal", 9, 10, 2).text(), "decimal(10,2)");
+    EXPECT_EQ(CheckColumnType::FromServer("int", 4, 10, 0).text(), "int");
 }
 
 }  // namespace
