@@ -57,6 +57,9 @@ function(dsadmin_install_in_appdir target)
 endfunction()
 
 dsadmin_install_in_appdir(dsadmin-cli)
+# The structure-file reader's helper program, started by the window, dsadmin-cli and dsfile
+# (which looks for it beside itself, in ../lib/dsadmin, then in the package's folder).
+install(TARGETS dsadmin-jetreader RUNTIME DESTINATION "\${DSADMIN_APPDIR}" COMPONENT dsadmin)
 if(TARGET dsadmin)
   dsadmin_install_in_appdir(dsadmin)
 
