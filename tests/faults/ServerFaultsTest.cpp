@@ -416,6 +416,8 @@ TEST(Memory, BatchesBeyondTheServerCapAreAnsweredWith701) {
     for (auto& t : threads) t.join();
     for (const auto& a : answers) EXPECT_EQ(a, std::vector<int>{701});
     const long peak = peakMemoryKb(sandbox.pid());
+    std::cout << "three 4 MiB batches of ';' at once, cap 64 MiB: peak resident size " << peak
+              << " kB\n";
     EXPECT_LT(peak, 150 * 1024) << "peak " << peak << " kB";
     for (auto& c : clients) EXPECT_TRUE(errors(c->batch("SELECT 1")).empty());
     EXPECT_NE(sandbox.log().find("refused (error 701)"), std::string::npos);
