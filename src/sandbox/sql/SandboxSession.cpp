@@ -1,5 +1,6 @@
 #include "sandbox/sql/SandboxSession.h"
 
+#include "sandbox/sql/AppLockProcedures.h"
 #include "sandbox/sql/Names.h"
 #include "sandbox/sql/Parser.h"
 #include "sandbox/sql/SchemaChanges.h"
@@ -35,12 +36,14 @@ SandboxSession::SandboxSession(std::shared_ptr<Instance> instance, std::string u
 
 SandboxSession::~SandboxSession() {
     auto lock = instance_->lock();
+    instance_->appLocks().releaseAll(facts_.spid);
     instance_->leave(facts_.database);
 }
 
 std::vector<StatementResult> SandboxSession::execute(const std::string& sql,
                                                      const std::vector<Param>& params) {
     std::vector<Statement> statements;
+    facts_.variables.clear();  // variables live for one batch
     try {
         statements = Parser::parseBatch(sql, params);
     } catch (SqlError& e) {
@@ -76,6 +79,7 @@ StatementResult SandboxSession::run(const Statement& statement) {
         e.setLine(statement.line);
         result = StatementResult{};
         putError(e, result);
+        if (std::holds_alternative<Execute>(statement.body)) result.returnStatus = -999;
     } catch (const std::exception& e) {
         result = StatementResult{};
         result.error =
@@ -99,6 +103,13 @@ void SandboxSession::runBody(const Statement& statement, StatementResult& result
                    [&](const Select& s) {
                        result.rows = SelectRunner(*instance_, facts_).run(s);
                        result.rowCount = static_cast<std::int64_t>(result.rows->rows.size());
+                   },
+                   [&](const Declare& s) {
+                       for (const auto& [name, type] : s.variables)
+                           facts_.variables[name] = {type, Cell{}};
+                   },
+                   [&](const Execute& s) {
+                       AppLockProcedures::run(s, *instance_, facts_, result, held);
                    },
                },
                statement.body);
