@@ -129,7 +129,8 @@ void CheckCombination(const CliOptions& o) {
     if (!o.command) throw UsageError("缺少命令：create、modify、delete、plan 或 check");
     const bool creates = o.command == Command::Create || o.command == Command::PlanCreate;
     if (o.saveFolder && !creates) throw UsageError("--save-folder 只用于 create 和 plan create");
-    if (creates && !o.saveFolder) throw UsageError("create 需要 --save-folder（数据库文件保存路径）");
+    if (creates && !o.saveFolder)
+        throw UsageError("create 需要 --save-folder（数据库文件保存路径）");
     if (o.saveFolder && !AbsoluteOnSomeServer(*o.saveFolder))
         throw UsageError(
             "--save-folder 应为服务器上的绝对路径（如 /var/opt/mssql/data、D:\\Data 或 "

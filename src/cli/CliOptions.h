@@ -33,7 +33,7 @@ struct CliOptions {
     std::optional<std::string> database;    // --database
     std::optional<std::string> saveFolder;  // --save-folder (create)
     PasswordFrom passwordFrom = PasswordFrom::Settings;
-    std::string passwordSource;  // the variable's name or the file's path
+    std::string passwordSource;   // the variable's name or the file's path
     int lockTimeoutSeconds = 60;  // --lock-timeout: how long create/modify/delete wait
     bool yes = false;
     bool json = false;

@@ -106,7 +106,7 @@ class SessionRun {
           json_(out),
           err_(err),
           database_(Trim(inputs.fields.databaseName)),
-          mode_(o.plan()                    ? TerminalMsgBox::Mode::Plan
+          mode_(o.plan()                  ? TerminalMsgBox::Mode::Plan
                 : (o.yes || !interactive) ? TerminalMsgBox::Mode::Yes
                                           : TerminalMsgBox::Mode::Ask),
           boxes_(mode_, o.json, in, out_, err),
@@ -124,11 +124,13 @@ class SessionRun {
         input_ = &input;
         const bool asks = o_.changes() && !o_.json;
         std::ostream& target = mode_ == TerminalMsgBox::Mode::Ask ? err_ : out_;
-        if (asks) target << "服务器 " << AddressText(inputs_.address) << "，数据库 " << database_ << "\n";
+        if (asks)
+            target << "服务器 " << AddressText(inputs_.address) << "，数据库 " << database_ << "\n";
         try {
             if (o_.command == Command::Delete && !inputs_.superUser) {
                 err_ << kNotSuperUser << "\n";
-                early_ = EarlyFailure{RunReport::ErrorJson(std::string(kNotSuperUser), "permission")};
+                early_ =
+                    EarlyFailure{RunReport::ErrorJson(std::string(kNotSuperUser), "permission")};
             } else {
                 dispatch(input);
             }
@@ -143,7 +145,8 @@ class SessionRun {
         lock_.reset();  // released before the result is reported
         const int code = exitCode();
         if (asks && code == kExitDone)
-            out_ << "（服务器 " << AddressText(inputs_.address) << "，数据库 " << database_ << "）\n";
+            out_ << "（服务器 " << AddressText(inputs_.address) << "，数据库 " << database_
+                 << "）\n";
         if (o_.json) json_ << json(code).dump();
         return code;
     }
@@ -178,13 +181,13 @@ class SessionRun {
                                          {"timeoutSeconds", o_.lockTimeoutSeconds},
                                          {"acquired", false}};
                 const auto start = std::chrono::steady_clock::now();
-                lock_ = std::make_unique<DeployLock>(inputs_.fields, database_,
-                                                     o_.lockTimeoutSeconds);
+                lock_ =
+                    std::make_unique<DeployLock>(inputs_.fields, database_, o_.lockTimeoutSeconds);
                 lockInfo_.set("acquired", true)
-                    .set("acquireMs", static_cast<long>(
-                                          std::chrono::duration_cast<std::chrono::milliseconds>(
-                                              std::chrono::steady_clock::now() - start)
-                                              .count()))
+                    .set("acquireMs",
+                         static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                               std::chrono::steady_clock::now() - start)
+                                               .count()))
                     .set("waitedMs", static_cast<long>(lock_->waited().count()));
                 server = &lock_->connection();
             }
@@ -193,8 +196,7 @@ class SessionRun {
                 OpenServerConnection(own, inputs_.fields);
                 server = &own;
             }
-            const bool creates =
-                o_.command == Command::Create || o_.command == Command::PlanCreate;
+            const bool creates = o_.command == Command::Create || o_.command == Command::PlanCreate;
             checks_ = PlanChecks::Run(*input_, *server, database_, creates);
         } catch (const LockNotTaken& e) {
             err_ << e.what() << "\n";
@@ -302,8 +304,9 @@ std::string RunClock::startText() const {
     gmtime_r(&t, &utc);
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        wall.time_since_epoch()).count() % 1000;
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(wall.time_since_epoch()).count() %
+        1000;
     char tail[8];
     std::snprintf(tail, sizeof tail, ".%03dZ", static_cast<int>(ms));
     return std::string(text) + tail;

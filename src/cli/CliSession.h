@@ -40,8 +40,8 @@ struct RunClock {
 struct CliInputs {
     RunFields fields;
     std::string appFolder, setupPath, structureFile;
-    ServerAddress address;               // what --server reaches
-    bool superUser = false;              // SupperUser of Setup.ini makes the operator one
+    ServerAddress address;                // what --server reaches
+    bool superUser = false;               // SupperUser of Setup.ini makes the operator one
     std::vector<std::string> envCleared;  // FreeTDS variables removed before connecting
 };
 
@@ -57,7 +57,12 @@ class CliSession {
     // `interactive`: stdin is a terminal, so questions can be asked.
     CliSession(const CliOptions& o, const CliInputs& inputs, const RunClock& clock,
                bool interactive, std::istream& in, std::ostream& out, std::ostream& err)
-        : o_(o), inputs_(inputs), clock_(clock), interactive_(interactive), in_(in), out_(out),
+        : o_(o),
+          inputs_(inputs),
+          clock_(clock),
+          interactive_(interactive),
+          in_(in),
+          out_(out),
           err_(err) {}
 
     int run();

@@ -82,7 +82,8 @@ std::string DeployLock::holder() {
         Recordset who;
         who.Open(
             "select login_name, host_name, program_name, host_process_id, login_time "
-            "from sys.dm_exec_sessions where session_id = " + session,
+            "from sys.dm_exec_sessions where session_id = " +
+                session,
             connection_);
         std::string text = "（会话 " + session;
         if (!who.Eof()) {

@@ -87,7 +87,7 @@ std::string RunReport::KindOf(const std::exception& failure) {
 }
 
 Json RunReport::ErrorJson(const std::string& text, const std::string& kind) {
-    return Json::Object{{"kind", kind},           {"text", text}, {"number", Json()},
+    return Json::Object{{"kind", kind},         {"text", text}, {"number", Json()},
                         {"driverCode", Json()}, {"state", 0},   {"sqlState", ""}};
 }
 

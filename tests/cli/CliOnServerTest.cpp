@@ -47,9 +47,7 @@ class Cli : public ServerFixture {
     }
 
     // "服务器 <address>，数据库 <db>", as the human output names its target.
-    std::string target() const {
-        return "服务器 " + address() + "，数据库 " + db;
-    }
+    std::string target() const { return "服务器 " + address() + "，数据库 " + db; }
     std::string address() const {
         const std::string server = cliServer();
         const auto comma = server.find(',');
@@ -164,8 +162,9 @@ TEST_F(Cli, CreateChecksCleanAndPlanModifyListsOnlyWhatWasDroppedByHand) {
 
     Result modify = run("modify --yes" + common());
     EXPECT_EQ(modify.code, 0) << modify.err;
-    EXPECT_EQ(modify.out, target() + "\n是否真的要修改数据库？ 确定（--yes）\n"
-                                     "CREATE TABLE Stock (Qty Int)\n数据库修改完成\n（" +
+    EXPECT_EQ(modify.out, target() +
+                              "\n是否真的要修改数据库？ 确定（--yes）\n"
+                              "CREATE TABLE Stock (Qty Int)\n数据库修改完成\n（" +
                               target() + "）\n");
     EXPECT_EQ(run("check" + common()).code, 0);
     EXPECT_EQ(Read(app / "Setup.ini"), setup);  // the command line never writes it
@@ -304,7 +303,6 @@ TEST_F(Cli, AnsweringNoOnATerminalSendsNothing) {
     EXPECT_EQ(tables(db), (std::vector<std::string>{"dbo.Person", "dbo.Stock", "dbo.Ware"}));
 }
 
-
 TEST_F(Cli, TheServerNamedIsTheServerReachedWhateverFreeTdsVariablesSay) {
     SANDBOX_ONLY();  // starts a second sandbox beside the suite's
     testsupport::SandboxProcess::Options options;
@@ -340,8 +338,7 @@ TEST_F(Cli, TheServerNamedIsTheServerReachedWhateverFreeTdsVariablesSay) {
 TEST_F(Cli, TwoModifyRunsAtOnceWaitForEachOtherAndBothSucceed) {
     // Enough tables for two runs to overlap for certain without the lock.
     std::string model;
-    for (int t = 0; t < 40; ++t)
-        model += "T" + std::to_string(1000 + t) + "\tID\tInt\t0\t0\t0\n";
+    for (int t = 0; t < 40; ++t) model += "T" + std::to_string(1000 + t) + "\tID\tInt\t0\t0\t0\n";
     writeStructure(model);
     int failures = 0;
     for (int round = 0; round < 20; ++round) {
@@ -356,8 +353,7 @@ TEST_F(Cli, TwoModifyRunsAtOnceWaitForEachOtherAndBothSucceed) {
         for (const char* which : {"a", "b"}) {
             if (Read(app / (std::string(which) + ".rc")) == "0\n") continue;
             ++failures;
-            ADD_FAILURE() << "round " << round << " run " << which << ":\n"
-                          << Read(app / which);
+            ADD_FAILURE() << "round " << round << " run " << which << ":\n" << Read(app / which);
         }
         EXPECT_EQ(run("check" + common()).code, 0) << "round " << round;
         if (failures > 2) break;
@@ -369,11 +365,11 @@ TEST_F(Cli, ALockHeldElsewhereEndsTheRunAfterItsTimeOutNamingTheHolder) {
     admin().Execute("CREATE DATABASE " + db);
     Connection holder = admin();
     Recordset granted;
-    granted.Open("declare @r int; exec @r = sp_getapplock @Resource = N'dsadmin:" +
-                     dsadmin::FoldCase(db) +
-                     "', @LockMode = 'Exclusive', @LockOwner = 'Session', @LockTimeout = 0; "
-                     "select @r as r",
-                 holder);
+    granted.Open(
+        "declare @r int; exec @r = sp_getapplock @Resource = N'dsadmin:" + dsadmin::FoldCase(db) +
+            "', @LockMode = 'Exclusive', @LockOwner = 'Session', @LockTimeout = 0; "
+            "select @r as r",
+        holder);
     ASSERT_EQ(granted.Fields("r").text(), "0");
     granted.Close();
     Result waited = run("modify --yes --json --lock-timeout 1" + common());
@@ -396,8 +392,9 @@ TEST_F(Cli, ALockHeldElsewhereEndsTheRunAfterItsTimeOutNamingTheHolder) {
 
 TEST_F(Cli, PlansAndRunsRefuseWhatWouldFailHalfWayAndChangeNothing) {
     const std::string save = " --save-folder " + Quote(texts.saveFolder);
-    writeStructure("Person\tID\tInt\t0\t0\t0\nStock\tQty\tFooType\t0\t0\t0\n"
-                   "Order\tID\tInt\t0\t0\t0\n");
+    writeStructure(
+        "Person\tID\tInt\t0\t0\t0\nStock\tQty\tFooType\t0\t0\t0\n"
+        "Order\tID\tInt\t0\t0\t0\n");
     Result plan = run("plan create --json" + common() + save);
     EXPECT_EQ(plan.code, 1);
     // In the table list's order (Order, Person, Stock).
@@ -422,8 +419,8 @@ TEST_F(Cli, PlansAndRunsRefuseWhatWouldFailHalfWayAndChangeNothing) {
     writeStructure("Person\tID\tInt\t0\t0\t0\nStock\tQty\tFooType\t0\t0\t0\n");
     Result unknown = run("modify --yes --json" + common());
     EXPECT_EQ(unknown.code, 1);
-    EXPECT_EQ(unknown.json["checks.0.text"], "表 Stock 的列 Qty 的类型 FooType 不在服务器的类型目录中（" +
-                                                 db + " 的 sys.types）");
+    EXPECT_EQ(unknown.json["checks.0.text"],
+              "表 Stock 的列 Qty 的类型 FooType 不在服务器的类型目录中（" + db + " 的 sys.types）");
     EXPECT_EQ(tables(db), std::vector<std::string>{});
 }
 

@@ -101,8 +101,8 @@ TEST(PlanChecks, NamesTheServerCannotTakeAsWritten) {
     EXPECT_EQ(PlanChecks::NameProblem("key", false), "是 T-SQL 的保留字");
     EXPECT_EQ(PlanChecks::NameProblem("#Temp", true), "以 # 开头，会成为临时表");
     EXPECT_EQ(PlanChecks::NameProblem("@x", false), "以 @ 开头，会被读作变量");
-    for (const std::string& bad :
-         std::vector<std::string>{"Order Detail", "1st", "a-b", "a;drop", "", std::string(129, 'x')})
+    for (const std::string& bad : std::vector<std::string>{"Order Detail", "1st", "a-b", "a;drop",
+                                                           "", std::string(129, 'x')})
         EXPECT_EQ(PlanChecks::NameProblem(bad, true).rfind("不是普通标识符", 0), 0u) << bad;
 }
 

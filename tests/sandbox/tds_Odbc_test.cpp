@@ -192,7 +192,8 @@ std::string AppLock(Odbc& c, const std::string& procedure, const std::string& ar
     const std::string sql =
         "declare @r int; exec @r = " + procedure + " " + arguments + "; select @r";
     SQLRETURN rc = SQLExecDirect(c.stmt(), (SQLCHAR*)sql.c_str(), SQL_NTS);
-    for (int i = 0; i < 5 && rc != SQL_NO_DATA; ++i) {
+    // The first statement has no result: the driver may answer SQL_NO_DATA for it.
+    for (int i = 0; i < 5 && (rc != SQL_NO_DATA || i == 0); ++i) {
         if (rc == SQL_ERROR && errors) *errors += Odbc::diagnostics(SQL_HANDLE_STMT, c.stmt());
         SQLSMALLINT columns = 0;
         if (rc != SQL_ERROR && SQLNumResultCols(c.stmt(), &columns) == SQL_SUCCESS && columns > 0) {
@@ -217,16 +218,21 @@ TEST_F(TdsOdbc, ApplicationLocksAreOwnedBySessionsAndFreedWhenTheyEnd) {
         ASSERT_EQ(AppLock(holder, "sp_getapplock", exclusive + "0"), "0");
         EXPECT_EQ(AppLock(other, "sp_getapplock", exclusive + "0"), "-1");
         EXPECT_EQ(AppLock(other, "sp_getapplock", exclusive + "300"), "-1");
+        // The driver reports the refusal and, after an error, leaves the batch's later results
+        // unread.
         std::string errors;
-        EXPECT_EQ(AppLock(other, "sp_releaseapplock",
-                          "@Resource = " + lock + ", @LockOwner = 'Session'", &errors),
-                  "-999");
-        EXPECT_NE(errors.find(" 1223 "), std::string::npos) << errors;
+        AppLock(other, "sp_releaseapplock", "@Resource = " + lock + ", @LockOwner = 'Session'",
+                &errors);
+        EXPECT_NE(errors.find(" 1223 [FreeTDS][SQL Server]Cannot release the application lock "
+                              "(Database Principal: 'public', Resource: 'deploy_"),
+                  std::string::npos)
+            << errors;
     }  // the holder disconnects without releasing
     const std::string after = AppLock(other, "sp_getapplock", exclusive + "10000");
     EXPECT_TRUE(after == "0" || after == "1") << after;
-    EXPECT_EQ(AppLock(other, "sp_releaseapplock", "@Resource = " + lock + ", @LockOwner = 'Session'"),
-              "0");
+    EXPECT_EQ(
+        AppLock(other, "sp_releaseapplock", "@Resource = " + lock + ", @LockOwner = 'Session'"),
+        "0");
     EXPECT_FALSE(other.exec("select @undeclared"));
     EXPECT_NE(other.lastError().find("Must declare the scalar variable \"@undeclared\""),
               std::string::npos)

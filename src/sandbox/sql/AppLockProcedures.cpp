@@ -33,9 +33,9 @@ std::array<std::optional<Cell>, N> Bind(const Signature<N>& sig, const Execute& 
             for (std::size_t k = 0; k < N; ++k)
                 if (equalsName(a.name, sig.parameters[k])) i = k;
             if (i == N)
-                throw SqlError(msg::make(8145, 16, 2,
-                                         a.name + " is not a parameter for procedure " +
-                                             sig.procedure + "."));
+                throw SqlError(
+                    msg::make(8145, 16, 2,
+                              a.name + " is not a parameter for procedure " + sig.procedure + "."));
         }
         if (i >= N)
             throw SqlError(msg::make(8144, 16, 2,
@@ -60,9 +60,9 @@ bool IsNull(const std::optional<Cell>& c) {
 // The resource as the lock manager keys it; nullopt after reporting a NULL one.
 std::optional<std::string> Resource(const std::optional<Cell>& arg, const char* procedure) {
     if (IsNull(arg))
-        throw SqlError(msg::make(1224, 16, 1,
-                                 std::string("An invalid application lock resource was passed to ") +
-                                     procedure + "."));
+        throw SqlError(msg::make(
+            1224, 16, 1,
+            std::string("An invalid application lock resource was passed to ") + procedure + "."));
     std::optional<std::string> r = Text(arg);
     if (r && r->size() > kMaxResource) r->resize(kMaxResource);  // bytes; names here are short
     return r;
@@ -74,10 +74,10 @@ bool SessionOwned(const std::optional<Cell>& arg, StatementResult& result) {
     const std::string owner = Text(arg).value_or("Transaction");
     if (equalsName(owner, "Session")) return true;
     if (equalsName(owner, "Transaction"))
-        result.infos.push_back(msg::make(
-            15626, 10, 1,
-            "You attempted to acquire a transactional application lock without an active "
-            "transaction."));
+        result.infos.push_back(
+            msg::make(15626, 10, 1,
+                      "You attempted to acquire a transactional application lock without an active "
+                      "transaction."));
     else
         result.infos.push_back(msg::make(
             15625, 10, 1, "Option '" + owner + "' not recognized for '@LockOwner' parameter."));
@@ -95,8 +95,8 @@ std::int32_t GetAppLock(const Execute& call, Instance& instance, SessionFacts& s
     if (!resource) return kFailed;
     const std::optional<AppLocks::Mode> mode = AppLocks::parseMode(Text(args[1]).value_or(""));
     if (!mode)
-        throw SqlError(
-            msg::make(1225, 16, 1, "An invalid application lock mode was passed to sp_getapplock."));
+        throw SqlError(msg::make(1225, 16, 1,
+                                 "An invalid application lock mode was passed to sp_getapplock."));
     if (!SessionOwned(args[2], result)) return kFailed;
     std::int64_t timeout = -1;  // @@LOCK_TIMEOUT: wait for ever
     if (args[3] && !IsNull(args[3])) {
@@ -130,7 +130,8 @@ void AppLockProcedures::run(const Execute& call, Instance& instance, SessionFact
                             StatementResult& result, std::unique_lock<std::mutex>& held) {
     const std::string& name = call.procedure.name();
     const std::string schema = call.procedure.schema();
-    const bool systemSchema = schema.empty() || equalsName(schema, "sys") || equalsName(schema, "dbo");
+    const bool systemSchema =
+        schema.empty() || equalsName(schema, "sys") || equalsName(schema, "dbo");
     std::int32_t status = 0;
     try {
         if (systemSchema && equalsName(name, kGet.procedure))
@@ -138,9 +139,8 @@ void AppLockProcedures::run(const Execute& call, Instance& instance, SessionFact
         else if (systemSchema && equalsName(name, kRelease.procedure))
             status = ReleaseAppLock(call, instance, session, result);
         else
-            throw SqlError(msg::make(2812, 16, 62,
-                                     "Could not find stored procedure '" + call.procedure.text +
-                                         "'."));
+            throw SqlError(msg::make(
+                2812, 16, 62, "Could not find stored procedure '" + call.procedure.text + "'."));
     } catch (SqlError&) {
         // A refused call still returns -999 to its status variable, as SQL Server's do.
         if (!call.statusVariable.empty())

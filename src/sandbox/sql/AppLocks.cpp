@@ -36,8 +36,8 @@ const char* AppLocks::modeName(Mode mode) {
 }
 
 std::optional<AppLocks::Mode> AppLocks::parseMode(const std::string& text) {
-    for (Mode m : {Mode::Shared, Mode::Update, Mode::IntentShared, Mode::IntentExclusive,
-                   Mode::Exclusive})
+    for (Mode m :
+         {Mode::Shared, Mode::Update, Mode::IntentShared, Mode::IntentExclusive, Mode::Exclusive})
         if (equalsName(text, modeName(m))) return m;
     return std::nullopt;
 }
@@ -62,7 +62,8 @@ bool AppLocks::waitCloses(const Key& key, int spid) const {
         for (const Hold& h : it->second) {
             if (h.spid == spid) return true;
             if (!seen.insert(h.spid).second) continue;
-            if (const auto w = waiting_.find(h.spid); w != waiting_.end()) todo.push_back(w->second);
+            if (const auto w = waiting_.find(h.spid); w != waiting_.end())
+                todo.push_back(w->second);
         }
     }
     return false;
@@ -74,9 +75,8 @@ void AppLocks::grant(const Key& key, int spid, Mode mode) {
     holds_[key].push_back({spid, mode, 1});
 }
 
-int AppLocks::acquire(int spid, const std::string& database, const std::string& resource,
-                      Mode mode, std::chrono::milliseconds timeout,
-                      std::unique_lock<std::mutex>& held) {
+int AppLocks::acquire(int spid, const std::string& database, const std::string& resource, Mode mode,
+                      std::chrono::milliseconds timeout, std::unique_lock<std::mutex>& held) {
     const Key key{lower(database), resource};
     if (grantable(key, spid, mode)) return grant(key, spid, mode), 0;
     if (timeout.count() == 0) return -1;

@@ -364,11 +364,12 @@ Declare Parser::declare() {
         const std::string name = upper(c_.take().text);
         c_.acceptWord("AS");
         const Token& type = c_.peek();
-        static const std::pair<const char*, ColumnType> types[] = {{"INT", ColumnType::Int},
-                                                                   {"BIGINT", ColumnType::BigInt},
-                                                                   {"SMALLINT", ColumnType::SmallInt},
-                                                                   {"TINYINT", ColumnType::TinyInt},
-                                                                   {"BIT", ColumnType::Bit}};
+        static const std::pair<const char*, ColumnType> types[] = {
+            {"INT", ColumnType::Int},
+            {"BIGINT", ColumnType::BigInt},
+            {"SMALLINT", ColumnType::SmallInt},
+            {"TINYINT", ColumnType::TinyInt},
+            {"BIT", ColumnType::Bit}};
         bool known = false;
         for (const auto& [word, columnType] : types) {
             if (!c_.isWord(word)) continue;

@@ -92,27 +92,26 @@ StatementResult SandboxSession::run(const Statement& statement) {
 void SandboxSession::runBody(const Statement& statement, StatementResult& result,
                              std::unique_lock<std::mutex>& held) {
     SchemaChanges changes(*instance_, facts_);
-    std::visit(Visitor{
-                   [&](const CreateDatabase& s) { instance_->createDatabase(s); },
-                   [&](const DropDatabase& s) { dropDatabases(s, held); },
-                   [&](const UseDatabase& s) { use(s.name, result); },
-                   [&](const CreateTable& s) { changes.createTable(s); },
-                   [&](const DropTable& s) { dropTables(s); },
-                   [&](const CreateSchema& s) { changes.createSchema(s); },
-                   [&](const SetOption& s) { set(s, result); },
-                   [&](const Select& s) {
-                       result.rows = SelectRunner(*instance_, facts_).run(s);
-                       result.rowCount = static_cast<std::int64_t>(result.rows->rows.size());
-                   },
-                   [&](const Declare& s) {
-                       for (const auto& [name, type] : s.variables)
-                           facts_.variables[name] = {type, Cell{}};
-                   },
-                   [&](const Execute& s) {
-                       AppLockProcedures::run(s, *instance_, facts_, result, held);
-                   },
-               },
-               statement.body);
+    std::visit(
+        Visitor{
+            [&](const CreateDatabase& s) { instance_->createDatabase(s); },
+            [&](const DropDatabase& s) { dropDatabases(s, held); },
+            [&](const UseDatabase& s) { use(s.name, result); },
+            [&](const CreateTable& s) { changes.createTable(s); },
+            [&](const DropTable& s) { dropTables(s); },
+            [&](const CreateSchema& s) { changes.createSchema(s); },
+            [&](const SetOption& s) { set(s, result); },
+            [&](const Select& s) {
+                result.rows = SelectRunner(*instance_, facts_).run(s);
+                result.rowCount = static_cast<std::int64_t>(result.rows->rows.size());
+            },
+            [&](const Declare& s) {
+                for (const auto& [name, type] : s.variables)
+                    facts_.variables[name] = {type, Cell{}};
+            },
+            [&](const Execute& s) { AppLockProcedures::run(s, *instance_, facts_, result, held); },
+        },
+        statement.body);
 }
 
 void SandboxSession::use(const std::string& name, StatementResult& result) {

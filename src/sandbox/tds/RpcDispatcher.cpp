@@ -75,9 +75,8 @@ std::string RpcDispatcher::procedureBatch(const RpcRequest& request) {
     for (std::size_t i = 0; i < request.params.size(); ++i) {
         const RpcParam& p = request.params[i];
         if (p.status & 0x01)
-            throw UnsupportedRequest("The sandbox takes no OUTPUT parameter of " +
-                                         request.procName + ".",
-                                     50000);
+            throw UnsupportedRequest(
+                "The sandbox takes no OUTPUT parameter of " + request.procName + ".", 50000);
         sql += i ? ", " : " ";
         if (!p.name.empty()) {
             for (std::size_t k = 1; k < p.name.size(); ++k)

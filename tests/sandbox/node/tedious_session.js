@@ -77,7 +77,8 @@ function callProcedure(connection, name, params) {
       resolve({ status, err: err || null, infos });
     });
     connection.on('infoMessage', onInfo);
-    request.on('returnStatus', (value) => { status = value; });
+    // tedious hands the RETURNSTATUS token's value to the final DONEPROC's listeners.
+    request.on('doneProc', (rowCount, more, returnStatus) => { status = returnStatus; });
     for (const [n, type, value] of params) request.addParameter(n, type, value);
     connection.callProcedure(request);
   });
@@ -100,7 +101,8 @@ const scenarios = {
         const a = await connect();
         const b = await connect();
         try {
-            assert.equal((await getAppLock(a, lock, 'Exclusive')).status, 0);
+            const granted = await getAppLock(a, lock, 'Exclusive');
+            assert.equal(granted.status, 0, String(granted.err));
             assert.equal((await getAppLock(b, lock, 'Exclusive')).status, -1);
             // The name is compared as written: another case is another lock.
             assert.equal((await getAppLock(b, lock.toUpperCase(), 'Exclusive')).status, 0);
