@@ -1,9 +1,12 @@
 #include "cli/CliSession.h"
 
+#include <algorithm>
 #include <ctime>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <optional>
+#include <set>
 
 #include "base/AsciiText.h"
 #include "cli/DeployLock.h"
@@ -12,6 +15,7 @@
 #include "cli/RunReport.h"
 #include "cli/TerminalMsgBox.h"
 #include "db/DbError.h"
+#include "db/Recordset.h"
 #include "db/TableStatements.h"
 #include "db/check/StructureCheck.h"
 #include "db/runs/CreateDatabaseRun.h"
@@ -89,6 +93,38 @@ Json CheckJson(const StructureCheck& check) {
     return tables;
 }
 
+// The user tables of the database that no described table names (schema-qualified), as the
+// check finds tables: by name without regard to case. Its two queries go to `report`.
+std::vector<std::pair<std::string, std::string>> UndescribedTables(const RunFields& fields,
+                                                                   const std::string& database,
+                                                                   const StructureCheck& check,
+                                                                   RunReport& report) {
+    std::set<std::string> described;
+    for (const TableCheck& t : check.tables()) described.insert(DatabaseCatalog::Fold(t.name));
+    Connection server;
+    OpenServerConnection(server, fields);
+    server.DefaultDatabase(database);
+    const auto read = [&](const std::string& query, const auto& each) {
+        Recordset rows;
+        rows.Open(query, server, kOpenKeyset, kLockReadOnly);
+        report.own(query, nullptr);
+        for (; !rows.Eof(); rows.MoveNext()) each(rows);
+        rows.Close();
+    };
+    std::map<std::string, std::string> schemas;
+    read("select schema_id, name from sys.schemas",
+         [&](Recordset& r) { schemas[r.Fields("schema_id").text()] = r.Fields("name").text(); });
+    std::vector<std::pair<std::string, std::string>> extra;
+    read("select schema_id, name from sys.tables", [&](Recordset& r) {
+        const std::string name = r.Fields("name").text();
+        if (!described.count(DatabaseCatalog::Fold(name)))
+            extra.emplace_back(schemas[r.Fields("schema_id").text()], name);
+    });
+    std::sort(extra.begin(), extra.end());
+    server.Close();
+    return extra;
+}
+
 // A failure found before the run's first change (lock, checks, the refused super user).
 struct EarlyFailure {
     Json error;
@@ -164,7 +200,12 @@ class SessionRun {
                 return DeleteDatabaseRun(input);
             case Command::Check:
                 check_ = StructureCheck::Run(input);
-                if (!o_.json) PrintCheck(*check_, out_);
+                extraTables_ = UndescribedTables(inputs_.fields, database_, *check_, report_);
+                if (o_.json) return;
+                PrintCheck(*check_, out_);
+                for (const auto& [schema, name] : extraTables_)
+                    out_ << "另有表 " << schema << "." << name
+                         << "：结构文件没有描述（仅供参考）\n";
                 return;
         }
     }
@@ -267,7 +308,13 @@ class SessionRun {
         Json results = Json::Array{};
         for (const std::string& r : boxes_.results()) results.push(r);
         report.set("messages", results);
-        if (check_) report.set("tables", CheckJson(*check_));
+        if (check_) {
+            report.set("tables", CheckJson(*check_));
+            Json extra = Json::Array{};
+            for (const auto& [schema, name] : extraTables_)
+                extra.push(Json::Object{{"schema", schema}, {"name", name}});
+            report.set("extraTables", extra);
+        }
         report.set("error", errorJson());
         report.set("answeredNo", boxes_.cancelled() || stopped_);
         report.set("exitCode", code);
@@ -294,6 +341,7 @@ class SessionRun {
     std::optional<EarlyFailure> early_;
     bool stopped_ = false;
     std::optional<StructureCheck> check_;
+    std::vector<std::pair<std::string, std::string>> extraTables_;
 };
 
 }  // namespace

@@ -32,11 +32,13 @@ SandboxSession::SandboxSession(std::shared_ptr<Instance> instance, std::string u
     facts_.user = std::move(user);
     facts_.database = std::move(database);
     facts_.spid = instance_->nextSpid();
+    instance_->sessions()[facts_.spid] = {facts_.user, DatabaseFile::now(), facts_.database};
 }
 
 SandboxSession::~SandboxSession() {
     auto lock = instance_->lock();
     instance_->appLocks().releaseAll(facts_.spid);
+    instance_->sessions().erase(facts_.spid);
     instance_->leave(facts_.database);
 }
 
@@ -121,6 +123,7 @@ void SandboxSession::use(const std::string& name, StatementResult& result) {
     instance_->enter(db->name);
     instance_->leave(facts_.database);
     facts_.database = db->name;
+    instance_->sessions()[facts_.spid].database = db->name;
     result.newDatabase = db->name;
     result.infos.push_back(msg::changedDatabase(db->name));
 }
