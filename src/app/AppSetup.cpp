@@ -15,7 +15,7 @@
 
 #include "Version.h"
 #include "app/AppIcon.h"
-#include "db/runs/MsgBox.h"
+#include "runs/MsgBox.h"
 
 namespace dsadmin {
 namespace {

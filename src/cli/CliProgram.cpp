@@ -17,6 +17,8 @@
 #include "cli/RunReport.h"
 #include "db/ConnectionStrings.h"
 #include "db/DbError.h"
+#include "runs/RunFields.h"
+#include "settings/DBSet.h"
 #include "settings/PrivateProfile.h"
 
 namespace dsadmin::cli {

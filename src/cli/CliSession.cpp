@@ -17,11 +17,11 @@
 #include "db/DbError.h"
 #include "db/Recordset.h"
 #include "db/TableStatements.h"
-#include "db/check/StructureCheck.h"
-#include "db/runs/CreateDatabaseRun.h"
-#include "db/runs/DatabaseName.h"
-#include "db/runs/DeleteDatabaseRun.h"
-#include "db/runs/ModifyDatabaseRun.h"
+#include "runs/CreateDatabaseRun.h"
+#include "runs/DatabaseName.h"
+#include "runs/DeleteDatabaseRun.h"
+#include "runs/ModifyDatabaseRun.h"
+#include "runs/check/StructureCheck.h"
 
 namespace dsadmin::cli {
 namespace {
@@ -95,14 +95,14 @@ Json CheckJson(const StructureCheck& check) {
 
 // The user tables of the database that no described table names (schema-qualified), as the
 // check finds tables: by name without regard to case. Its two queries go to `report`.
-std::vector<std::pair<std::string, std::string>> UndescribedTables(const RunFields& fields,
+std::vector<std::pair<std::string, std::string>> UndescribedTables(const RunInput& input,
                                                                    const std::string& database,
                                                                    const StructureCheck& check,
                                                                    RunReport& report) {
     std::set<std::string> described;
     for (const TableCheck& t : check.tables()) described.insert(DatabaseCatalog::Fold(t.name));
     Connection server;
-    OpenServerConnection(server, fields);
+    OpenServerConnection(server, input);
     server.DefaultDatabase(database);
     const auto read = [&](const std::string& query, const auto& each) {
         Recordset rows;
@@ -157,6 +157,7 @@ class SessionRun {
         input.structureFile = inputs_.structureFile;
         input.watch = &report_;
         input.progress = &steps_;
+        input.plan = o_.plan() || o_.command == Command::Check;  // both read only
         input_ = &input;
         const bool asks = o_.changes() && !o_.json;
         std::ostream& target = mode_ == TerminalMsgBox::Mode::Ask ? err_ : out_;
@@ -170,14 +171,12 @@ class SessionRun {
             } else {
                 dispatch(input);
             }
-        } catch (const OperatorStopped&) {
-            stopped_ = true;
-            if (!gate_.lastPreview().empty()) report_.declined(gate_.lastPreview());
         } catch (const GateClosed&) {
         } catch (const std::exception& e) {  // modify and check let their failures pass
             report_.failed(e);
             err_ << kSystemErrorPrefix << e.what() << "\n";
         }
+        if (!gate_.declined().empty()) report_.declined(gate_.declined());
         lock_.reset();  // released before the result is reported
         const int code = exitCode();
         if (asks && code == kExitDone)
@@ -200,7 +199,7 @@ class SessionRun {
                 return DeleteDatabaseRun(input);
             case Command::Check:
                 check_ = StructureCheck::Run(input);
-                extraTables_ = UndescribedTables(inputs_.fields, database_, *check_, report_);
+                extraTables_ = UndescribedTables(input, database_, *check_, report_);
                 if (o_.json) return;
                 PrintCheck(*check_, out_);
                 for (const auto& [schema, name] : extraTables_)
@@ -222,8 +221,7 @@ class SessionRun {
                                          {"timeoutSeconds", o_.lockTimeoutSeconds},
                                          {"acquired", false}};
                 const auto start = std::chrono::steady_clock::now();
-                lock_ =
-                    std::make_unique<DeployLock>(inputs_.fields, database_, o_.lockTimeoutSeconds);
+                lock_ = std::make_unique<DeployLock>(*input_, database_, o_.lockTimeoutSeconds);
                 lockInfo_.set("acquired", true)
                     .set("acquireMs",
                          static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -234,7 +232,7 @@ class SessionRun {
             }
             if (o_.command == Command::Delete) return;
             if (!server) {
-                OpenServerConnection(own, inputs_.fields);
+                OpenServerConnection(own, *input_);
                 server = &own;
             }
             const bool creates = o_.command == Command::Create || o_.command == Command::PlanCreate;
@@ -281,7 +279,7 @@ class SessionRun {
 
     int exitCode() const {
         if (failed()) return kExitFailed;
-        if (boxes_.cancelled() || stopped_) return kExitAnsweredNo;
+        if (boxes_.answeredNo()) return kExitAnsweredNo;
         if (check_ && !check_->clean()) return kExitDifferences;
         return kExitDone;
     }
@@ -316,7 +314,7 @@ class SessionRun {
             report.set("extraTables", extra);
         }
         report.set("error", errorJson());
-        report.set("answeredNo", boxes_.cancelled() || stopped_);
+        report.set("answeredNo", boxes_.answeredNo());
         report.set("exitCode", code);
         return report;
     }
@@ -339,7 +337,6 @@ class SessionRun {
     Json lockInfo_;
     std::vector<CheckFailure> checks_;
     std::optional<EarlyFailure> early_;
-    bool stopped_ = false;
     std::optional<StructureCheck> check_;
     std::vector<std::pair<std::string, std::string>> extraTables_;
 };

@@ -12,7 +12,7 @@
 #include "cli/CliOptions.h"
 #include "cli/Json.h"
 #include "db/odbc/OdbcConnectionString.h"
-#include "settings/DBSet.h"
+#include "runs/RunFields.h"
 
 namespace dsadmin::cli {
 

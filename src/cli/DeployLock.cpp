@@ -3,7 +3,7 @@
 #include "base/CaseFolding.h"
 #include "db/Recordset.h"
 #include "db/TableStatements.h"
-#include "db/runs/RunInput.h"
+#include "runs/RunInput.h"
 
 namespace dsadmin::cli {
 namespace {
@@ -34,9 +34,9 @@ std::string DeployLock::ReleaseStatement(const std::string& name) {
     return "exec sp_releaseapplock @Resource = " + Quoted(name) + ", @LockOwner = 'Session'";
 }
 
-DeployLock::DeployLock(const RunFields& fields, const std::string& database, int timeoutSeconds)
+DeployLock::DeployLock(const RunInput& input, const std::string& database, int timeoutSeconds)
     : name_(Name(database)) {
-    OpenServerConnection(connection_, fields);
+    OpenServerConnection(connection_, input);
     const auto start = std::chrono::steady_clock::now();
     Recordset result;
     result.Open(AcquireStatement(name_, timeoutSeconds * 1000L), connection_);

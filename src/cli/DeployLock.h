@@ -11,7 +11,7 @@
 #include <string>
 
 #include "db/Connection.h"
-#include "settings/DBSet.h"
+#include "runs/RunInput.h"
 
 namespace dsadmin::cli {
 
@@ -26,7 +26,8 @@ class DeployLock {
     // Opens a connection as the runs do and asks for the lock, waiting up to
     // `timeoutSeconds` (0: not at all). Throws LockNotTaken when it is held elsewhere past the
     // time-out or refused; DbError when the server cannot be reached or refuses the login.
-    DeployLock(const RunFields& fields, const std::string& database, int timeoutSeconds);
+    // `input` gives the login (its fields) and must not be a plan's.
+    DeployLock(const RunInput& input, const std::string& database, int timeoutSeconds);
     // Releases the lock and closes the connection; never throws (the server frees the lock
     // with the session in any case).
     ~DeployLock();

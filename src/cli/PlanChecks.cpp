@@ -6,8 +6,8 @@
 #include "base/CaseFolding.h"
 #include "db/Recordset.h"
 #include "db/TableStatements.h"
-#include "db/check/ColumnType.h"
-#include "db/runs/DatabaseName.h"
+#include "runs/DatabaseName.h"
+#include "runs/check/ColumnType.h"
 
 namespace dsadmin::cli {
 namespace {

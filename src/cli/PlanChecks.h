@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "db/Connection.h"
-#include "db/runs/RunInput.h"
+#include "runs/RunInput.h"
 
 namespace dsadmin::cli {
 
