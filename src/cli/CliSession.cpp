@@ -1,6 +1,10 @@
 #include "cli/CliSession.h"
 
+#include <arpa/inet.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cctype>
 #include <ctime>
 #include <iostream>
 #include <map>
@@ -158,6 +162,8 @@ class SessionRun {
         input.watch = &report_;
         input.progress = &steps_;
         input.plan = o_.plan() || o_.command == Command::Check;  // both read only
+        input.passwordAsWritten = true;
+        input.saveFolderHere = IsThisMachine(inputs_.address.host);
         input_ = &input;
         const bool asks = o_.changes() && !o_.json;
         std::ostream& target = mode_ == TerminalMsgBox::Mode::Ask ? err_ : out_;
@@ -361,6 +367,19 @@ long RunClock::elapsedMs() const {
     return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                  std::chrono::steady_clock::now() - steady)
                                  .count());
+}
+
+bool IsThisMachine(const std::string& host) {
+    std::string h = host;
+    for (char& c : h) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (h == "localhost" || h == "::1" || h == "[::1]") return true;
+    in_addr v4{};
+    if (::inet_pton(AF_INET, h.c_str(), &v4) == 1) return (ntohl(v4.s_addr) >> 24) == 127;
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0) return false;
+    std::string own = name;
+    for (char& c : own) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return h == own || h == own.substr(0, own.find('.'));
 }
 
 std::string AddressText(const ServerAddress& a) {

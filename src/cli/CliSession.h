@@ -45,6 +45,11 @@ struct CliInputs {
     std::vector<std::string> envCleared;  // FreeTDS variables removed before connecting
 };
 
+// True when `host` names this machine: a loopback address (127.0.0.0/8, ::1), "localhost", or
+// the machine's own name. Any other name or address counts as another machine, whose own
+// answer about a save folder is then the one that counts.
+bool IsThisMachine(const std::string& host);
+
 // "127.0.0.1:1433", "db1\\SALES", "db1\\SALES:1500".
 std::string AddressText(const ServerAddress& address);
 

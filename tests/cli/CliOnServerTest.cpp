@@ -1,7 +1,10 @@
 // dsadmin-cli end to end: the executable over unixODBC + FreeTDS against dsadmin-sandbox (or
 // the server DSADMIN_TEST_SERVER names), its JSON parsed by node's JSON.parse.
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -442,6 +445,71 @@ TEST_F(Cli, DeleteNeedsASuperUserAsTheWindowDoes) {
     EXPECT_EQ(refused.err,
               "删除数据库需要超级用户：程序目录的 Setup.ini 中 [Setup] 的 SupperUser 应为 1\n");
     EXPECT_TRUE(databaseExists(db));
+}
+
+TEST_F(Cli, APasswordGoesToTheServerExactlyAsWritten) {
+    SANDBOX_ONLY();  // a server of its own with a password that has blanks at both ends
+    const std::string blanks = "  Pw with blanks ";
+    testsupport::SandboxProcess::Options options;
+    options.saPassword = blanks;
+    testsupport::SandboxProcess own(options);
+    const std::string server = " --server 127.0.0.1," + std::to_string(own.port());
+    // Logged in, the delete of a database that is not there is the server's 3701.
+    const auto loggedIn = [](const Result& r) { return r.json["error.number"] == "3701"; };
+    std::ofstream(app / "pw", std::ios::binary) << blanks << "\r\n";
+    Result file =
+        run("delete --yes --json --password-file " + Quote(app / "pw") + common() + server);
+    EXPECT_TRUE(loggedIn(file)) << file.out;
+    Result in = run("delete --yes --json --password-stdin" + common() + server, blanks + "\n");
+    EXPECT_TRUE(loggedIn(in)) << in.out;
+    setenv("CLI_BLANK_PW", blanks.c_str(), 1);
+    Result env = run("delete --yes --json --password-env CLI_BLANK_PW" + common() + server);
+    EXPECT_TRUE(loggedIn(env)) << env.out;
+    setenv("CLI_BLANK_PW", "Pw with blanks", 1);  // the same without its blanks is refused
+    Result trimmed = run("delete --yes --json --password-env CLI_BLANK_PW" + common() + server);
+    EXPECT_EQ(trimmed.json["error.number"], "18456") << trimmed.out;
+    EXPECT_EQ(trimmed.json["error.kind"], "connect");
+}
+
+// A local IPv4 address that is not a loopback one, or "" when the machine has none.
+std::string OtherLocalAddress() {
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) return {};
+    std::string found;
+    for (ifaddrs* i = list; i && found.empty(); i = i->ifa_next) {
+        if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET) continue;
+        const auto* a = reinterpret_cast<const sockaddr_in*>(i->ifa_addr);
+        if ((ntohl(a->sin_addr.s_addr) >> 24) == 127) continue;
+        char text[INET_ADDRSTRLEN] = {};
+        inet_ntop(AF_INET, &a->sin_addr, text, sizeof text);
+        found = text;
+    }
+    freeifaddrs(list);
+    return found;
+}
+
+TEST_F(Cli, ASaveFolderOnAnotherMachineIsTheServersToJudge) {
+    SANDBOX_ONLY();  // a server reached by an address that does not name this machine
+    const std::string address = OtherLocalAddress();
+    if (address.empty()) GTEST_SKIP() << "no network address besides loopback";
+    testsupport::SandboxProcess::Options options;
+    options.saPassword = password;
+    options.extraArgs = {"--listen", address + ":0"};
+    testsupport::SandboxProcess other(options);
+    const std::string server = " --server " + address + "," + std::to_string(other.port());
+    // Not looked for here: the server answers for its own file system.
+    Result windows = run("create --yes --json --save-folder 'D:\\Data'" + common() + server);
+    EXPECT_EQ(windows.code, 1);
+    EXPECT_EQ(windows.json["error.kind"], "server") << windows.out;
+    EXPECT_NE(windows.json["statements.0.text"].find("D:\\Data"), std::string::npos);
+    EXPECT_NE(windows.json["error.text"], "数据库文件保存路径无效！");
+    // A folder the server has is taken, though this machine's check would not be asked.
+    Result fine = run("create --yes --save-folder " + Quote(texts.saveFolder) + common() + server);
+    EXPECT_EQ(fine.code, 0) << fine.err;
+    // This machine by loopback: the folder is looked for here, as the window does.
+    Result local = run("create --yes --json --save-folder /no/such/folder" + common());
+    EXPECT_EQ(local.json["error.kind"], "savePath");
+    EXPECT_EQ(local.json["error.text"], "数据库文件保存路径无效！");
 }
 }  // namespace
 }  // namespace runs_test

@@ -1,8 +1,10 @@
 // dsadmin-cli's own pieces without a server: the command line's rules and the JSON text.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "cli/CliOptions.h"
+#include "cli/CliSession.h"
 #include "cli/Json.h"
 #include "cli/PlanChecks.h"
 #include "cli/RunReport.h"
@@ -130,6 +132,16 @@ TEST(RunReport, ErrorsKeepTheServersNumberApartFromTheDriversCode) {
     const std::string server = RunReport::ErrorJson(exists, "server").dump();
     EXPECT_NE(server.find("\"number\": 1801,"), std::string::npos) << server;
     EXPECT_NE(server.find("\"driverCode\": null,"), std::string::npos) << server;
+}
+
+TEST(CliSession, ThisMachineIsLoopbackOrItsOwnName) {
+    for (const char* host : {"127.0.0.1", "127.1.2.3", "localhost", "LocalHost", "::1"})
+        EXPECT_TRUE(IsThisMachine(host)) << host;
+    for (const char* host : {"192.0.2.55", "db.example.com", "10.0.0.1", "128.0.0.1", ""})
+        EXPECT_FALSE(IsThisMachine(host)) << host;
+    char name[256] = {};
+    ASSERT_EQ(gethostname(name, sizeof name - 1), 0);
+    EXPECT_TRUE(IsThisMachine(name));
 }
 
 TEST(Json, TextsStayValidWhateverTheirBytes) {
