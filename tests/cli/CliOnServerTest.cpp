@@ -357,7 +357,7 @@ TEST_F(Cli, TwoModifyRunsAtOnceWaitForEachOtherAndBothSucceed) {
         const std::string both = "(" + cli + " > " + Quote(app / "a") + " 2>&1; echo $? > " +
                                  Quote(app / "a.rc") + ") & (" + cli + " > " + Quote(app / "b") +
                                  " 2>&1; echo $? > " + Quote(app / "b.rc") + ") & wait";
-        std::system(both.c_str());
+        EXPECT_EQ(std::system(both.c_str()), 0);
         for (const char* which : {"a", "b"}) {
             if (Read(app / (std::string(which) + ".rc")) == "0\n") continue;
             ++failures;
@@ -455,7 +455,10 @@ TEST_F(Cli, APasswordGoesToTheServerExactlyAsWritten) {
     testsupport::SandboxProcess own(options);
     const std::string server = " --server 127.0.0.1," + std::to_string(own.port());
     // Logged in, the delete of a database that is not there is the server's 3701.
-    const auto loggedIn = [](const Result& r) { return r.json["error.number"] == "3701"; };
+    const auto loggedIn = [](const Result& r) {
+        const auto it = r.json.find("error.number");
+        return it != r.json.end() && it->second == "3701";
+    };
     std::ofstream(app / "pw", std::ios::binary) << blanks << "\r\n";
     Result file =
         run("delete --yes --json --password-file " + Quote(app / "pw") + common() + server);
