@@ -62,7 +62,10 @@ void ClientConnection::log(const std::string& text) {
 void ClientConnection::run() noexcept {
     try {
         socket_.configureConnection(settings_.readTimeoutMs);
+        startStrictTlsIfAsked();
         while (!closing_) dispatch(readMessage());
+    } catch (const TlsFailure& e) {
+        log(std::string("closed before login: ") + e.what());
     } catch (const SocketClosed& e) {
         if (state_ != State::LoggedIn) log(std::string("closed before login: ") + e.what());
     } catch (const ProtocolError& e) {
@@ -73,7 +76,17 @@ void ClientConnection::run() noexcept {
         log("closed: unknown failure");
     }
     session_.reset();
+    tls_.reset();
     socket_.close();
+}
+
+void ClientConnection::startStrictTlsIfAsked() {
+    if (settings_.encryption == EncryptionMode::Off || !settings_.tls) return;
+    // A TLS handshake record (content type 22) where a TDS packet type would be: TDS 8.0.
+    if (socket_.peekByte(settings_.readTimeoutMs, stopFd_) != 0x16) return;
+    tls_ = TlsStream::acceptDirect(socket_, *settings_.tls, settings_.readTimeoutMs, stopFd_);
+    encryption_ =
+        "TDS 8.0 " + tls_->description() + (tls_->alpn().empty() ? "" : ", ALPN " + tls_->alpn());
 }
 
 PacketMessage ClientConnection::readMessage() {
@@ -83,23 +96,49 @@ PacketMessage ClientConnection::readMessage() {
     const int timeout = settings_.readTimeoutMs;
     for (;;) {
         // Between requests a logged-in client may stay idle as long as it likes.
-        socket_.waitReadable(assembler.inMessage() || !loggedIn ? timeout : -1, stopFd_);
+        const int wait = assembler.inMessage() || !loggedIn ? timeout : -1;
+        auto read = [&](char* out, std::size_t n) {
+            if (tls_)
+                tls_->readExact(out, n, timeout, stopFd_);
+            else
+                socket_.readExact(out, n, timeout, stopFd_);
+        };
+        if (tls_)
+            tls_->waitReadable(wait, stopFd_);
+        else
+            socket_.waitReadable(wait, stopFd_);
         char header[kHeaderSize];
-        socket_.readExact(header, kHeaderSize, timeout, stopFd_);
+        read(header, kHeaderSize);
         PacketHeader h = PacketHeader::parse(std::string_view(header, kHeaderSize));
         std::string payload(h.length - kHeaderSize, '\0');
-        socket_.readExact(payload.data(), payload.size(), timeout, stopFd_);
+        read(payload.data(), payload.size());
+        if (tlsForLoginOnly_) {
+            // Login-only encryption covers exactly one packet; the client goes on in clear.
+            if (tls_->pending()) throw ProtocolError("more than the login packet inside TLS");
+            tls_.reset();
+            tlsForLoginOnly_ = false;
+        }
         if (auto m = assembler.add(h, payload)) return std::move(*m);
     }
 }
 
 void ClientConnection::send(const std::string& payload) {
-    socket_.writeAll(frameMessage(kTabularResult, payload, packetSize_, spid_));
+    write(frameMessage(kTabularResult, payload, packetSize_, spid_));
+}
+
+void ClientConnection::write(std::string_view bytes) {
+    if (tls_)
+        tls_->writeAll(bytes);
+    else
+        socket_.writeAll(bytes);
 }
 
 void ClientConnection::dispatch(const PacketMessage& m) {
     if (state_ != State::LoggedIn) {
         if (m.type == kPrelogin && state_ == State::Prelogin) return onPrelogin(m);
+        if (m.type == kLogin7 && state_ == State::Prelogin && !tls_ &&
+            settings_.encryption == EncryptionMode::Force)
+            throw ProtocolError("LOGIN7 without PRELOGIN while encryption is required");
         if (m.type == kLogin7) return onLogin7(m);
         throw ProtocolError("packet type " + std::to_string(m.type) + " before login");
     }
@@ -127,10 +166,30 @@ void ClientConnection::dispatch(const PacketMessage& m) {
     }
 }
 
+Encryption ClientConnection::preloginAnswer(const PreloginRequest& request) const {
+    if (settings_.encryption == EncryptionMode::Off || !settings_.tls || tls_)
+        return Encryption::NotSupported;  // no TLS, or TDS 8.0's already around everything
+    const Encryption asked = request.encryption.value_or(Encryption::NotSupported);
+    if (settings_.encryption == EncryptionMode::Force) return Encryption::Required;
+    if (asked == Encryption::NotSupported) return Encryption::NotSupported;
+    return asked == Encryption::Off ? Encryption::Off : Encryption::On;
+}
+
 void ClientConnection::onPrelogin(const PacketMessage& m) {
-    parsePrelogin(m.payload);  // validates; whatever the client asked, TLS stays off
+    const PreloginRequest request = parsePrelogin(m.payload);
+    const Encryption answer = preloginAnswer(request);
     state_ = State::Login;
-    send(encodePreloginReply());
+    send(encodePreloginReply(answer));
+    if (answer == Encryption::NotSupported) return;
+    if (request.encryption.value_or(Encryption::NotSupported) == Encryption::NotSupported) {
+        log("closed before login: the client cannot encrypt and this server requires encryption");
+        closing_ = true;
+        return;
+    }
+    tls_ = TlsStream::acceptInPrelogin(socket_, *settings_.tls, settings_.readTimeoutMs, stopFd_,
+                                       settings_.maxLoginMessageBytes, spid_);
+    tlsForLoginOnly_ = answer == Encryption::Off;
+    encryption_ = (tlsForLoginOnly_ ? "login only, " : "whole session, ") + tls_->description();
 }
 
 void ClientConnection::onLogin7(const PacketMessage& m) {
@@ -162,7 +221,8 @@ void ClientConnection::onLogin7(const PacketMessage& m) {
     send(out.take());
     state_ = State::LoggedIn;
     log("login '" + login.userName + "' to '" + currentDb_ + "' accepted (TDS " +
-        versionName(version_) + ", packet " + size + ", app '" + login.appName + "')");
+        versionName(version_) + ", packet " + size + ", app '" + login.appName +
+        "', encryption: " + encryption_ + ")");
 }
 
 void ClientConnection::refuseLogin(const std::string& user, const Message& error) {

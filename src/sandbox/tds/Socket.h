@@ -42,6 +42,8 @@ class Socket {
     // Reads exactly `n` bytes into `out`; each wait is limited by `timeoutMs`. Throws
     // SocketClosed when the peer closes, the timeout passes or `stopFd` becomes readable.
     void readExact(char* out, std::size_t n, int timeoutMs, int stopFd) const;
+    // The next byte the peer sent, left unread; waits as readExact does.
+    std::uint8_t peekByte(int timeoutMs, int stopFd) const;
     // Writes everything (no SIGPIPE). Throws SocketClosed on failure or send timeout.
     void writeAll(std::string_view data) const;
     // Sets the options a server connection uses: keep-alive, no Nagle, a send timeout.
