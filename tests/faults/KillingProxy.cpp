@@ -93,6 +93,16 @@ bool KillingProxy::onClientBytes(std::string& pending, std::string& message, boo
                                  std::string& out) {
     while (pending.size() >= 8) {
         const auto type = static_cast<unsigned char>(pending[0]);
+        // A TLS record (content types 20 to 23: the login the client encrypts) passes whole;
+        // no TDS packet type lies in that range.
+        if (type >= 0x14 && type <= 0x17) {
+            const std::size_t record = 5 + (static_cast<unsigned char>(pending[3]) << 8 |
+                                            static_cast<unsigned char>(pending[4]));
+            if (pending.size() < record) return true;
+            out += pending.substr(0, record);
+            pending.erase(0, record);
+            continue;
+        }
         const auto status = static_cast<unsigned char>(pending[1]);
         const std::size_t length =
             static_cast<unsigned char>(pending[2]) << 8 | static_cast<unsigned char>(pending[3]);

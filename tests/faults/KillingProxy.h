@@ -3,7 +3,8 @@
 // requests (SQL batches, RPCs and transaction-manager requests; not PRELOGIN, LOGIN7 or
 // ATTENTION) across all its connections and, when request number `killAt` (from 1) starts to
 // arrive, calls `kill` before passing it on and drops the connection. So every request before
-// it has been answered in full, and that one never reaches the server.
+// it has been answered in full, and that one never reaches the server. TLS records (the
+// encrypted login) pass unread: the requests after a login-only encryption are in clear.
 
 #include <atomic>
 #include <cstdint>
