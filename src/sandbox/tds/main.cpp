@@ -9,6 +9,7 @@
 
 #include "Version.h"
 #include "sandbox/Engine.h"
+#include "sandbox/MemoryBudget.h"
 #include "sandbox/tds/CommandLine.h"
 #include "sandbox/tds/Server.h"
 #include "sandbox/tds/TlsCredentials.h"
@@ -53,12 +54,21 @@ int main(int argc, char** argv) {
     ServerLog log;
     try {
         const std::string password = saPassword(cl);
+        if (const std::string why = passwordRefusal(cl, password); !why.empty()) {
+            std::cerr << "dsadmin-sandbox: " << why << "\n";
+            return 2;
+        }
+        if (password.empty())
+            log.write(
+                "warning: sa has an empty password (--allow-empty-password): any local user "
+                "may log in and have files created wherever this server may write");
         std::error_code ec;
         std::filesystem::create_directories(cl.dataDir, ec);
         sandbox::EngineOptions options;
         options.dataDir = cl.dataDir;
         options.logDir = cl.logDir;
         options.saPassword = password;
+        options.log = [&log](const std::string& text) { log.write(text); };
         auto engine = sandbox::openEngine(options);
         ServerSettings settings;
         settings.host = cl.host;
@@ -76,6 +86,8 @@ int main(int argc, char** argv) {
                 cl.encryption == "force" ? EncryptionMode::Force : EncryptionMode::Login;
             listening = " (TLS certificate SHA-256 " + tls->fingerprint() + ")";
         }
+        sandbox::MemoryBudget memory(cl.maxMemoryMiB << 20);
+        settings.connection.memory = &memory;
         {
             Server server(*engine, log, settings);
             gStopFd = server.stopWriteFd();
