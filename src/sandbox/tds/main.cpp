@@ -92,11 +92,12 @@ int main(int argc, char** argv) {
             Server server(*engine, log, settings);
             gStopFd = server.stopWriteFd();
             installSignalHandlers();
-            std::cout << "listening on " << server.address() << listening << std::endl;
+            // The log first: whoever waits for the announcement finds the log line written.
             log.write("listening on " + server.address() + ", data in " + cl.dataDir +
                       ", transaction logs in " + cl.logDir + ", encryption " + cl.encryption +
                       (tls ? ", certificate " + tls->certFile() + " SHA-256 " + tls->fingerprint()
                            : std::string()));
+            std::cout << "listening on " << server.address() << listening << std::endl;
             server.run();
         }
         engine.reset();
