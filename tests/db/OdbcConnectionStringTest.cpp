@@ -96,4 +96,22 @@ TEST(OdbcString, ClientOptionsBecomeFreetdsKeywordsOrAConfSection) {
               std::string::npos);
 }
 
+// odbcinst.ini's Encryption and CAFile fill only what the program left open; a value FreeTDS
+// would not know is left out rather than guessed.
+TEST(OdbcString, SiteEncryptionFillsOnlyWhatTheProgramLeftOpen) {
+    OdbcEncryption e = OdbcEncryption::DriverDefault;
+    std::string ca;
+    ApplySiteEncryption(e, ca, " Require ", " /etc/ca.pem ");
+    EXPECT_EQ(e, OdbcEncryption::Mandatory);
+    EXPECT_EQ(ca, "/etc/ca.pem");
+    e = OdbcEncryption::Optional;
+    ca = "/mine.pem";
+    ApplySiteEncryption(e, ca, "off", "/etc/ca.pem");
+    EXPECT_EQ(e, OdbcEncryption::Optional);
+    EXPECT_EQ(ca, "/mine.pem");
+    e = OdbcEncryption::DriverDefault;
+    ApplySiteEncryption(e, ca, "yes", "");
+    EXPECT_EQ(e, OdbcEncryption::DriverDefault);
+}
+
 }  // namespace
