@@ -111,6 +111,10 @@ const std::vector<OptionSpec>& Options() {
          [](CliOptions& o, const std::string&) { SetPassword(o, PasswordFrom::Prompt, {}); }},
         {"--lock-timeout", true,
          [](CliOptions& o, const std::string& v) { o.lockTimeoutSeconds = LockTimeout(v); }},
+        {"--encrypt", true, [](CliOptions& o, const std::string& v) { o.encrypt = v; }},
+        {"--trust-server-certificate", false,
+         [](CliOptions& o, const std::string&) { o.trustServerCertificate = true; }},
+        {"--ca-file", true, [](CliOptions& o, const std::string& v) { o.caFile = v; }},
         {"--yes", false, [](CliOptions& o, const std::string&) { o.yes = true; }},
         {"--json", false, [](CliOptions& o, const std::string&) { o.json = true; }},
         {"--quiet", false, [](CliOptions& o, const std::string&) { o.quiet = true; }},
@@ -136,6 +140,11 @@ void CheckCombination(const CliOptions& o) {
             "--save-folder 应为服务器上的绝对路径（如 /var/opt/mssql/data、D:\\Data 或 "
             "\\\\host\\share）");
     if (o.quiet && o.verbose) throw UsageError("--quiet 与 --verbose 不能同时使用");
+    if (o.encrypt && *o.encrypt != "optional" && *o.encrypt != "mandatory" &&
+        *o.encrypt != "strict")
+        throw UsageError("--encrypt 应为 optional、mandatory 或 strict");
+    if (o.caFile && o.trustServerCertificate)
+        throw UsageError("--ca-file 与 --trust-server-certificate 不能同时使用");
 }
 
 }  // namespace
@@ -200,6 +209,12 @@ std::string UsageText() {
   --password-stdin       从标准输入的第一行读取密码
   --password-prompt      在终端上提示输入密码（不回显）；未给出其他来源且 Setup.ini
                          没有密码时，在终端上也这样询问
+  --encrypt MODE         连接加密：optional（服务器支持时加密）、mandatory（必须加密，
+                         否则不连接）或 strict（TDS 8.0，需较新的 FreeTDS）；
+                         默认按 odbcinst.ini 中 FreeTDS 的 Encryption，否则 request
+  --trust-server-certificate  不验证服务器证书（只用于可信网络）
+  --ca-file FILE         用 FILE 中的 CA 证书验证服务器证书及其主机名；mandatory、
+                         strict 未给出时用本机信任的 CA 验证
   --lock-timeout SECONDS create、modify、delete 等待应用程序锁的秒数（默认 60，0 表示
                          不等待）
   --yes                  不提问，全部回答“确定”

@@ -32,6 +32,9 @@ struct CliOptions {
     std::optional<std::string> login;       // --login
     std::optional<std::string> database;    // --database
     std::optional<std::string> saveFolder;  // --save-folder (create)
+    std::optional<std::string> encrypt;     // --encrypt optional|mandatory|strict
+    bool trustServerCertificate = false;    // --trust-server-certificate
+    std::optional<std::string> caFile;      // --ca-file FILE
     PasswordFrom passwordFrom = PasswordFrom::Settings;
     std::string passwordSource;   // the variable's name or the file's path
     int lockTimeoutSeconds = 60;  // --lock-timeout: how long create/modify/delete wait
@@ -44,8 +47,9 @@ struct CliOptions {
 
     // Reads args (without the program's name). Throws UsageError for an unknown command or
     // option, a missing value, a value given to an option that takes none, two password
-    // sources, or --save-folder given to another command than create. --help and --version
-    // stop the reading and need no command.
+    // sources, --save-folder given to another command than create, an --encrypt value other
+    // than optional, mandatory or strict, or --ca-file together with
+    // --trust-server-certificate. --help and --version stop the reading and need no command.
     static CliOptions Parse(const std::vector<std::string>& args);
     // The same, filling `into` as far as the reading got (the JSON of a usage error reports
     // the command and --json even when a later word was refused).

@@ -17,6 +17,7 @@
 #include "cli/RunReport.h"
 #include "db/ConnectionStrings.h"
 #include "db/DbError.h"
+#include "db/odbc/OdbcSession.h"
 #include "runs/RunFields.h"
 #include "settings/DBSet.h"
 #include "settings/PrivateProfile.h"
@@ -96,6 +97,20 @@ std::string ReadPassword(const CliOptions& o, const LoadedDBSet& set, std::istre
     return {};
 }
 
+// Every server connection of this process names the program and carries the options.
+void SetConnectionOptions(const CliOptions& o) {
+    OdbcClientOptions client;
+    client.applicationName = "dsadmin-cli";
+    client.encryption = EncryptionOf(o);
+    client.trustServerCertificate = o.trustServerCertificate;
+    if (o.caFile) {
+        std::ifstream ca(*o.caFile);
+        if (!ca) throw UsageError("无法读取 --ca-file 指定的 CA 文件");
+        client.caFile = std::filesystem::absolute(*o.caFile).string();
+    }
+    OdbcSession::SetClientOptions(client);
+}
+
 ServerAddress Address(const std::string& server) {
     try {
         return ParseDataSource(server);
@@ -136,6 +151,7 @@ int CliProgram::Run(const std::vector<std::string>& args, bool interactive, std:
         if (o.version) return out << "dsadmin-cli " << kVersion << "\n", kExitDone;
         if (o.changes() && !o.yes && !interactive)
             throw UsageError("没有终端可以回答问题：请加 --yes");
+        SetConnectionOptions(o);
         CliInputs inputs = Resolve(o, in, err, interactive);
         inputs.envCleared = FreeTdsEnvironment::Clear();
         if (o.verbose)

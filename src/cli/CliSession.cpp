@@ -21,6 +21,7 @@
 #include "db/DbError.h"
 #include "db/Recordset.h"
 #include "db/TableStatements.h"
+#include "db/odbc/PreloginProbe.h"
 #include "runs/CreateDatabaseRun.h"
 #include "runs/DatabaseName.h"
 #include "runs/DeleteDatabaseRun.h"
@@ -320,6 +321,7 @@ class SessionRun {
             report.set("extraTables", extra);
         }
         report.set("error", errorJson());
+        report.set("encryption", SessionEncryptionJson(o_));
         report.set("answeredNo", boxes_.answeredNo());
         report.set("exitCode", code);
         return report;
@@ -367,6 +369,23 @@ long RunClock::elapsedMs() const {
     return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                  std::chrono::steady_clock::now() - steady)
                                  .count());
+}
+
+OdbcEncryption EncryptionOf(const CliOptions& o) {
+    if (!o.encrypt) return OdbcEncryption::DriverDefault;
+    if (*o.encrypt == "optional") return OdbcEncryption::Optional;
+    return *o.encrypt == "mandatory" ? OdbcEncryption::Mandatory : OdbcEncryption::Strict;
+}
+
+Json SessionEncryptionJson(const CliOptions& o) {
+    try {
+        const ServerAddress address = ParseDataSource(o.server);
+        const OdbcEncryption e = EncryptionOf(o);
+        if (auto answer = ProbePreloginEncryption(address, FreetdsPreloginByte(e)))
+            return SessionEncryption(e, *answer);
+    } catch (const std::exception&) {
+    }
+    return Json();
 }
 
 bool IsThisMachine(const std::string& host) {

@@ -12,6 +12,7 @@
 #include "cli/CliOptions.h"
 #include "cli/Json.h"
 #include "db/odbc/OdbcConnectionString.h"
+#include "db/odbc/OdbcSession.h"
 #include "runs/RunFields.h"
 
 namespace dsadmin::cli {
@@ -44,6 +45,12 @@ struct CliInputs {
     bool superUser = false;               // SupperUser of Setup.ini makes the operator one
     std::vector<std::string> envCleared;  // FreeTDS variables removed before connecting
 };
+
+// The ODBC driver's encryption for --encrypt (the driver's default when it is not given).
+OdbcEncryption EncryptionOf(const CliOptions& o);
+// What the server gives a session with these options: "session", "login", "none", or null
+// when it cannot be asked.
+Json SessionEncryptionJson(const CliOptions& o);
 
 // True when `host` names this machine: a loopback address (127.0.0.0/8, ::1), "localhost", or
 // the machine's own name. Any other name or address counts as another machine, whose own
