@@ -105,7 +105,7 @@ void SetConnectionOptions(const CliOptions& o) {
     client.trustServerCertificate = o.trustServerCertificate;
     if (o.caFile) {
         std::ifstream ca(*o.caFile);
-        if (!ca) throw UsageError("无法读取 --ca-file 指定的 CA 文件");
+        if (!ca) throw UsageError("无法读取 CA 文件（--ca-file）");
         client.caFile = std::filesystem::absolute(*o.caFile).string();
     }
     OdbcSession::SetClientOptions(client);
