@@ -89,6 +89,18 @@ SqliteDb::SqliteDb(const std::string& path, Mode mode) : path_(path) {
         throw std::runtime_error("cannot open " + path + ": " + text);
     }
     sqlite3_busy_timeout(db_, 5000);
+    // A write-ahead log, written (not synced) at each commit: a statement that has returned
+    // is in the operating system's hands and survives the server being killed, which is what
+    // this server promises; only a crash of the whole machine may lose the last statements
+    // (never the file's consistency). Syncing each commit cost a rollback journal and two
+    // fsyncs per CREATE TABLE, most of the statement's time.
+    try {
+        exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL");
+    } catch (...) {
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw;
+    }
 }
 
 SqliteDb::SqliteDb(SqliteDb&& other) noexcept : db_(other.db_), path_(std::move(other.path_)) {
