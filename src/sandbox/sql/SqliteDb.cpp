@@ -89,13 +89,15 @@ SqliteDb::SqliteDb(const std::string& path, Mode mode) : path_(path) {
         throw std::runtime_error("cannot open " + path + ": " + text);
     }
     sqlite3_busy_timeout(db_, 5000);
-    // A write-ahead log, written (not synced) at each commit: a statement that has returned
-    // is in the operating system's hands and survives the server being killed, which is what
-    // this server promises; only a crash of the whole machine may lose the last statements
-    // (never the file's consistency). Syncing each commit cost a rollback journal and two
-    // fsyncs per CREATE TABLE, most of the statement's time.
+    // Commits are written, not synced: a statement that has returned is in the operating
+    // system's hands and survives the server being killed (an interrupted commit leaves its
+    // rollback journal, which the next open plays back), which is what this server promises;
+    // a crash of the whole machine may lose or damage what was written last. Syncing each
+    // commit cost two to three fsyncs per CREATE TABLE, most of the statement's time. (A
+    // write-ahead log would be as fast but keeps -wal and -shm files beside every open
+    // database, in the operator's folder, and cannot open a database on a full disk.)
     try {
-        exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL");
+        exec("PRAGMA synchronous=OFF");
     } catch (...) {
         sqlite3_close(db_);
         db_ = nullptr;
