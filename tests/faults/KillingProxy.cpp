@@ -8,6 +8,8 @@
 
 #include <stdexcept>
 
+#include "tds_TokenReader.h"
+
 namespace faults {
 namespace {
 
@@ -79,6 +81,35 @@ std::vector<std::string> KillingProxy::passed() const {
     return passed_;
 }
 
+std::vector<std::string> KillingProxy::malformedAnswers() const {
+    std::lock_guard lock(mutex_);
+    return malformed_;
+}
+
+void KillingProxy::onServerBytes(std::string& pending, std::string& message, bool& skipNext,
+                                 bool modern) {
+    while (pending.size() >= 8) {
+        const std::size_t length =
+            static_cast<unsigned char>(pending[2]) << 8 | static_cast<unsigned char>(pending[3]);
+        if (length < 8 || pending.size() < length) return;
+        const bool last = pending[1] & 0x01;
+        message += pending.substr(8, length - 8);
+        pending.erase(0, length);
+        if (!last) continue;
+        if (skipNext) {
+            skipNext = false;
+        } else {
+            try {
+                tdstest::readAnswer(message, modern);
+            } catch (const std::exception& e) {
+                std::lock_guard lock(mutex_);
+                malformed_.push_back(e.what());
+            }
+        }
+        message.clear();
+    }
+}
+
 void KillingProxy::acceptLoop() {
     while (!stopping_) {
         const int client = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
@@ -123,8 +154,8 @@ bool KillingProxy::onClientBytes(std::string& pending, std::string& message, boo
 
 void KillingProxy::relay(int client) {
     const int server = connectTo(upstream_);
-    std::string pending, message;
-    bool inMessage = false;
+    std::string pending, message, answers, answer;
+    bool inMessage = false, started = false, skipPreloginReply = false, modern = true;
     pollfd fds[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
     char buf[65536];
     while (server >= 0 && !stopping_) {
@@ -132,12 +163,21 @@ void KillingProxy::relay(int client) {
         if (fds[1].revents) {
             const ssize_t n = recv(server, buf, sizeof buf, 0);
             if (n <= 0 || !sendAll(client, buf, static_cast<std::size_t>(n))) break;
+            answers.append(buf, static_cast<std::size_t>(n));
+            onServerBytes(answers, answer, skipPreloginReply, modern);
         }
         if (fds[0].revents) {
             const ssize_t n = recv(client, buf, sizeof buf, 0);
             if (n <= 0) break;
             // Pass on whole packets only, so that a killed request never reaches the server.
             pending.append(buf, static_cast<std::size_t>(n));
+            if (!started && !pending.empty()) {
+                started = true;
+                skipPreloginReply = pending[0] == 0x12;
+            }
+            // LOGIN7's TDS version (payload bytes 4-7, little-endian) sets the field widths.
+            if (pending.size() >= 16 && pending[0] == 0x10)
+                modern = static_cast<unsigned char>(pending[15]) >= 0x72;
             std::string out;
             const bool keep = onClientBytes(pending, message, inMessage, out);
             if (!sendAll(server, out.data(), out.size()) || !keep) break;

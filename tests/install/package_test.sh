@@ -18,6 +18,7 @@ debs=("$scratch"/debs/*.deb)
 [ ${#debs[@]} = 2 ] || fail "expected two packages, got: ${debs[*]}"
 lintian --fail-on error,warning --tag-display-limit 0 -I "${debs[@]}" >"$scratch/lintian.log" 2>&1 ||
     { cat "$scratch/lintian.log"; fail "lintian reports errors or warnings"; }
+! grep 'spelling-error' "$scratch/lintian.log" || fail "lintian finds a spelling error"
 # Built as Debian builds its packages: no hardening tag (a Debug build fortifies nothing).
 if ! grep -q '^CMAKE_BUILD_TYPE:STRING=Debug$' "$build/CMakeCache.txt"; then
     ! grep 'hardening-' "$scratch/lintian.log" || fail "lintian finds hardening missing"
