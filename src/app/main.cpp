@@ -8,6 +8,7 @@
 #include "app/DisplayProbe.h"
 #include "app/PlatformStart.h"
 #include "app/frm_Main.h"
+#include "db/odbc/OdbcSession.h"
 
 int main(int argc, char* argv[]) {
     if (const auto status = dsadmin::HandleCommandLine(argc, argv)) return *status;
@@ -15,6 +16,10 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "dsadmin: %s\n", reason.c_str());
         return 1;
     }
+    // A DBA sees the window's connections under its name; encryption stays the driver's.
+    dsadmin::OdbcClientOptions client;
+    client.applicationName = "dsadmin";
+    dsadmin::OdbcSession::SetClientOptions(client);
     dsadmin::BeginPlatformStart();
     QApplication app(argc, argv);
     dsadmin::EndPlatformStart();

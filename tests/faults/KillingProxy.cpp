@@ -93,12 +93,14 @@ void KillingProxy::onServerBytes(std::string& pending, std::string& message, boo
             static_cast<unsigned char>(pending[2]) << 8 | static_cast<unsigned char>(pending[3]);
         if (length < 8 || pending.size() < length) return;
         const bool last = pending[1] & 0x01;
+        // The TLS handshake of an encrypted login travels in PRELOGIN packets: no tokens.
+        const bool handshake = pending[0] == 0x12;
         message += pending.substr(8, length - 8);
         pending.erase(0, length);
         if (!last) continue;
         if (skipNext) {
             skipNext = false;
-        } else {
+        } else if (!handshake) {
             try {
                 tdstest::readAnswer(message, modern);
             } catch (const std::exception& e) {
@@ -124,6 +126,16 @@ bool KillingProxy::onClientBytes(std::string& pending, std::string& message, boo
                                  std::string& out) {
     while (pending.size() >= 8) {
         const auto type = static_cast<unsigned char>(pending[0]);
+        // A TLS record (content types 20 to 23: the login the client encrypts) passes whole;
+        // no TDS packet type lies in that range.
+        if (type >= 0x14 && type <= 0x17) {
+            const std::size_t record = 5 + (static_cast<unsigned char>(pending[3]) << 8 |
+                                            static_cast<unsigned char>(pending[4]));
+            if (pending.size() < record) return true;
+            out += pending.substr(0, record);
+            pending.erase(0, record);
+            continue;
+        }
         const auto status = static_cast<unsigned char>(pending[1]);
         const std::size_t length =
             static_cast<unsigned char>(pending[2]) << 8 | static_cast<unsigned char>(pending[3]);

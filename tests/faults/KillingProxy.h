@@ -4,7 +4,8 @@
 // ATTENTION) across all its connections and, when request number `killAt` (from 1) starts to
 // arrive, calls `kill` before passing it on and drops the connection. So every request before
 // it has been answered in full, and that one never reaches the server. Every whole answer
-// the server sends after the login is decoded by the strict token reader on its way.
+// the server sends after the login is decoded by the strict token reader on its way. TLS
+// records (the encrypted login) pass unread: after a login-only encryption all is in clear.
 
 #include <atomic>
 #include <cstdint>

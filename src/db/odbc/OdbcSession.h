@@ -10,6 +10,7 @@
 #include "db/DbError.h"
 #include "db/OleDbString.h"
 #include "db/ProviderSession.h"
+#include "db/odbc/OdbcConnectionString.h"
 #include "db/odbc/OdbcHandle.h"
 
 namespace dsadmin {
@@ -20,7 +21,15 @@ class OdbcSession : public ProviderSession {
     // driver registered as "FreeTDS", or the driver library itself when unixODBC has no such
     // registration. Throws DbError with the server's or the driver's description
     // ("Login failed for user 'sa'.").
+    // The program's name and the encryption options (SetClientOptions) go with every
+    // connection; a certificate check goes through a private freetds.conf (FREETDSCONF) for
+    // the moment of the connect. A failure that encryption caused gets a description that
+    // says so (EncryptionFailure.h).
     static std::unique_ptr<OdbcSession> Open(const OleDbString& properties);
+
+    // The options every later Open uses (process-wide; set once at start, before any run).
+    static void SetClientOptions(OdbcClientOptions options);
+    static const OdbcClientOptions& ClientOptions();
 
     // Runs text as one batch and drains every result (SQLMoreResults until SQL_NO_DATA), so
     // an error in a later result is reported. Throws DbError with the first error's text
