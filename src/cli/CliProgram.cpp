@@ -61,10 +61,21 @@ struct Inputs {
     std::string appFolder, setupPath, structureFile;
 };
 
+// A Setup.ini that is there but cannot be read, when a value must come from it: nothing is
+// sent (exit code 2), as for an unreadable password file.
+class UnreadableSettings : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
 Inputs Resolve(const CliOptions& o, std::istream& in) {
     Inputs r;
     r.appFolder = o.appFolder ? *o.appFolder : AppFolder();
     r.setupPath = MakeSetupPath(r.appFolder);
+    const bool needsSettings =
+        !o.structure || !o.login || !o.database || o.passwordFrom == PasswordFrom::Settings;
+    if (const auto why = UnreadableSettingsText(r.setupPath); why && needsSettings)
+        throw UnreadableSettings(*why);
     const LoadedDBSet set = LoadDBSet(r.setupPath);
     r.structureFile =
         o.structure
@@ -240,6 +251,9 @@ int CliProgram::Run(const std::vector<std::string>& args, bool interactive, std:
         return Session(o, inputs, interactive, in, out, err).run();
     } catch (const UsageError& e) {
         err << kProgram << e.what() << "（--help 显示用法）\n";
+        return kExitUsage;
+    } catch (const UnreadableSettings& e) {
+        err << kProgram << e.what() << "\n";
         return kExitUsage;
     }
 }

@@ -16,11 +16,12 @@ bool isProvider(const std::string& given, const std::string& name) {
 }  // namespace
 
 std::unique_ptr<ProviderSession> OpenProviderSession(const std::string& provider,
-                                                     const OleDbString& properties) {
-    if (isProvider(provider, kServerProvider)) return OdbcSession::Open(properties);
+                                                     const OleDbString& properties,
+                                                     const SessionOptions& options) {
+    if (isProvider(provider, kServerProvider)) return OdbcSession::Open(properties, options);
     if (isProvider(provider, kJetProvider)) return JetSession::Open(properties);
-    if (provider.empty()) throw DbError("No provider was named for the connection.");
-    throw DbError("Provider '" + provider + "' cannot be found. It may not be properly installed.");
+    if (provider.empty()) throw DbError("连接没有指定提供程序。");
+    throw DbError("未找到提供程序“" + provider + "”。该程序可能未正确安装。");
 }
 
 }  // namespace dsadmin

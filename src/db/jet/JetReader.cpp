@@ -8,6 +8,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "base/SystemErrorText.h"
 #include "base/UniqueFd.h"
 #include "db/DbError.h"
 #include "db/jet/AnswerReader.h"
@@ -24,11 +25,11 @@ namespace {
 constexpr std::size_t kMaxAnswer = std::size_t{2} << 30;
 
 std::string quoted(std::string_view s) {
-    return "\"" + std::string(s) + "\"";
+    return "“" + std::string(s) + "”";
 }
 
 [[noreturn]] void throwInvalid(const std::string& path, const std::string& why) {
-    throw DbError(quoted(path) + " is not a valid structure file (" + why + ")");
+    throw DbError(quoted(path) + "不是有效的结构文件（" + why + "）。");
 }
 
 // The child's side: open the file, do one request, stream the answer, exit.
@@ -56,15 +57,15 @@ int serve(const std::string& path, char kind, const std::string& table, int fd) 
 std::string describeEnd(const ChildProcess::Outcome& o) {
     switch (o.end) {
         case ChildProcess::End::Signalled:
-            return "the reader crashed with signal " + std::to_string(o.code);
+            return "读取程序因信号 " + std::to_string(o.code) + " 崩溃";
         case ChildProcess::End::TimedOut:
             break;  // reported by ask()
         case ChildProcess::End::TooLarge:
-            return "the answer is too large";
+            return "应答过大";
         case ChildProcess::End::Exited:
             break;
     }
-    return "the reader failed with status " + std::to_string(o.code);
+    return "读取程序以状态 " + std::to_string(o.code) + " 退出";
 }
 
 JetType toJetType(std::uint8_t code) {
@@ -84,11 +85,16 @@ int JetTable::columnIndex(std::string_view wanted) const {
 JetReader::JetReader(std::string path, std::chrono::milliseconds timeout)
     : path_(std::move(path)), timeout_(timeout) {
     struct stat st {};
-    if (::stat(path_.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-        throw DbError("Structure file " + quoted(path_) + " does not exist");
+    if (::stat(path_.c_str(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            throw DbError("结构文件" + quoted(path_) + "不存在。");
+        throw DbError("无法读取结构文件" + quoted(path_) + "：" + SystemErrorText(errno) + "。");
+    }
+    if (!S_ISREG(st.st_mode))
+        throw DbError("结构文件" + quoted(path_) + "不是普通文件" +
+                      (S_ISDIR(st.st_mode) ? "（是文件夹）。" : "。"));
     if (!UniqueFd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC)))
-        throw DbError("Structure file " + quoted(path_) +
-                      " cannot be read: " + std::strerror(errno));
+        throw DbError("无法读取结构文件" + quoted(path_) + "：" + SystemErrorText(errno) + "。");
 }
 
 namespace {
@@ -102,12 +108,14 @@ std::string ask(const std::string& path, char kind, const std::string& table,
         ChildProcess child([&](int fd) { return serve(path, kind, table, fd); });
         o = child.collect(timeout, kMaxAnswer);
     } catch (const std::system_error& e) {
-        throw DbError("Cannot read " + quoted(path) + ": " + e.what());
+        throw DbError("无法读取结构文件" + quoted(path) + "：" + SystemErrorText(e.code().value()) +
+                      "。");
     }
     if (o.end == ChildProcess::End::TimedOut)
-        throw DbError("Reading " + quoted(path) + " timed out: no answer within " +
-                      (timeout.count() % 1000 == 0 ? std::to_string(timeout.count() / 1000) + " s"
-                                                   : std::to_string(timeout.count()) + " ms"));
+        throw DbError("读取结构文件" + quoted(path) + "超时：" +
+                      (timeout.count() % 1000 == 0 ? std::to_string(timeout.count() / 1000) + " 秒"
+                                                   : std::to_string(timeout.count()) + " 毫秒") +
+                      "内没有应答。");
     if (o.end != ChildProcess::End::Exited || o.code != 0) throwInvalid(path, describeEnd(o));
     return std::move(o.output);
 }
@@ -116,7 +124,7 @@ void throwReported(const std::string& path, const std::string& table, AnswerRead
     std::uint8_t code = in.u8();
     std::string detail = in.str();
     if (code == jetwire::kNoTable)
-        throw DbError("Table " + quoted(table) + " not found in " + quoted(path));
+        throw DbError("结构文件" + quoted(path) + "中找不到表" + quoted(table) + "。");
     throwInvalid(path, detail);
 }
 
