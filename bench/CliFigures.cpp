@@ -7,9 +7,9 @@
 #include "SandboxServer.h"
 #include "Sections.h"
 #include "StructureFile.h"
-#include "db/runs/CreateDatabaseRun.h"
-#include "db/runs/ModifyDatabaseRun.h"
-#include "db/runs/MsgBox.h"
+#include "runs/CreateDatabaseRun.h"
+#include "runs/ModifyDatabaseRun.h"
+#include "runs/MsgBox.h"
 #include "settings/PrivateProfile.h"
 
 namespace dsadmin::bench {
@@ -17,7 +17,7 @@ namespace {
 
 class LastBox : public MsgBox {
   public:
-    int show(const std::string& text, const std::string&, int) override {
+    int show(const BoxLook&, const std::string& text) override {
         last = text;
         return kAnswerOk;
     }

@@ -9,9 +9,9 @@
 #include "Sections.h"
 #include "StructureFile.h"
 #include "db/TableStatements.h"
-#include "db/runs/CreateDatabaseRun.h"
-#include "db/runs/ModifyDatabaseRun.h"
-#include "db/runs/MsgBox.h"
+#include "runs/CreateDatabaseRun.h"
+#include "runs/ModifyDatabaseRun.h"
+#include "runs/MsgBox.h"
 #include "settings/PrivateProfile.h"
 
 namespace dsadmin::bench {
@@ -20,7 +20,7 @@ namespace {
 // Answers every box OK and keeps the last text: the run's result.
 class OkMsgBox : public MsgBox {
   public:
-    int show(const std::string& text, const std::string&, int) override {
+    int show(const BoxLook&, const std::string& text) override {
         last = text;
         ++shown;
         return kAnswerOk;

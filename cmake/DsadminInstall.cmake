@@ -56,23 +56,43 @@ function(dsadmin_install_in_appdir target)
     " COMPONENT dsadmin)
 endfunction()
 
+# A stripped install (cpack, `cmake --install --strip`) also drops the .comment and .note
+# sections (the compiler's version strings), as Debian's own packages do; the build id stays.
+function(dsadmin_strip_notes component)
+  set(files)
+  foreach(file ${ARGN})
+    string(APPEND files " \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${file}\"")
+  endforeach()
+  install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+      foreach(file ${files})
+        execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+          --remove-section=.note \"\${file}\" COMMAND_ERROR_IS_FATAL ANY)
+      endforeach()
+    endif()
+    " COMPONENT ${component})
+endfunction()
+
 dsadmin_install_in_appdir(dsadmin-cli)
+dsadmin_strip_notes(dsadmin "\${DSADMIN_APPDIR}/dsadmin-cli")
 if(TARGET dsadmin)
   dsadmin_install_in_appdir(dsadmin)
+  dsadmin_strip_notes(dsadmin "\${DSADMIN_APPDIR}/dsadmin")
 
   install(FILES ${packaging}/${app_id}.desktop
     DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT dsadmin)
   configure_file(${packaging}/${app_id}.metainfo.xml.in ${staged}/${app_id}.metainfo.xml @ONLY)
   install(FILES ${staged}/${app_id}.metainfo.xml
     DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT dsadmin)
-  # The window's own icon drawing, exported at build time.
-  set(icon_sizes 48 32 24 16)
-  set(icon_files)
+  # The window's own icon drawing, exported at build time: the sizes the window holds, larger
+  # ones for software centres and docks, and the drawing as SVG.
+  set(icon_sizes 128 64 48 32 24 16)
+  set(icon_files ${staged}/icons/scalable/dsadmin.svg)
   foreach(size ${icon_sizes})
     list(APPEND icon_files ${staged}/icons/${size}/dsadmin.png)
   endforeach()
   add_custom_command(OUTPUT ${icon_files}
-    COMMAND export_icons ${staged}/icons ${icon_sizes}
+    COMMAND export_icons ${staged}/icons ${icon_sizes} scalable
     DEPENDS export_icons
     COMMENT "Exporting the window icon")
   add_custom_target(app_icons ALL DEPENDS ${icon_files})
@@ -80,15 +100,25 @@ if(TARGET dsadmin)
     install(FILES ${staged}/icons/${size}/dsadmin.png
       DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps COMPONENT dsadmin)
   endforeach()
+  install(FILES ${staged}/icons/scalable/dsadmin.svg
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps COMPONENT dsadmin)
 endif()
 
 install(FILES ${packaging}/lintian-overrides RENAME dsadmin
   DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides COMPONENT dsadmin)
+install(FILES ${packaging}/lintian-overrides-sandbox RENAME dsadmin-sandbox
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides COMPONENT sandbox)
 install(TARGETS dsfile RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT dsadmin)
+dsadmin_strip_notes(dsadmin ${CMAKE_INSTALL_BINDIR}/dsfile)
 install(FILES ${PROJECT_SOURCE_DIR}/samples/Sample.tsv ${DSADMIN_SAMPLE_DS}
   DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples COMPONENT dsadmin)
 if(TARGET dsadmin-sandbox)
   install(TARGETS dsadmin-sandbox RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT sandbox)
+  dsadmin_strip_notes(sandbox ${CMAKE_INSTALL_BINDIR}/dsadmin-sandbox)
+  configure_file(${packaging}/org.dsadmin.sandbox.metainfo.xml.in
+    ${staged}/org.dsadmin.sandbox.metainfo.xml @ONLY)
+  install(FILES ${staged}/org.dsadmin.sandbox.metainfo.xml
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT sandbox)
 endif()
 
 # Manual pages, gzipped as Debian keeps them; the changelog and copyright of each package.
@@ -141,17 +171,24 @@ set(CPACK_DEBIAN_PACKAGE_SECTION database)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_DSADMIN_PACKAGE_NAME dsadmin)
-set(CPACK_DEBIAN_DSADMIN_PACKAGE_DEPENDS "tdsodbc")
+# tdsodbc: the FreeTDS driver that unixODBC loads at run time. adduser: the maintainer scripts
+# make the operators' group. fonts-noto-cjk: every text is Chinese, and Noto Serif CJK SC, the
+# face the window asks for first, keeps Latin letters legible beside it ("l" is no "1").
+set(CPACK_DEBIAN_DSADMIN_PACKAGE_DEPENDS "tdsodbc, adduser, fonts-noto-cjk")
+set(CPACK_DEBIAN_DSADMIN_PACKAGE_CONTROL_EXTRA
+  "${packaging}/maintainer/postinst;${packaging}/maintainer/postrm")
 set(CPACK_DEBIAN_DSADMIN_PACKAGE_SUGGESTS "dsadmin-sandbox")
 set(CPACK_COMPONENT_DSADMIN_DESCRIPTION
  "create, complete or drop a SQL Server database from a structure file
 dsadmin is one small window that creates the SQL Server database of another
 application, completes an existing one with the tables it lacks, or drops it.
 The tables are described column by column in a structure file (an Access/Jet
-database) in the application folder /opt/dsadmin, beside the settings file
-Setup.ini. The package also holds dsadmin-cli, the same runs with a preview
-and a read-only check on the command line, and dsfile, which writes and reads
-structure files without Access. Licence: MIT.")
+database) in the application folder /opt/dsadmin. The settings file Setup.ini,
+which holds the login password, is shared by the members of the group dsadmin
+in /etc/opt/dsadmin and readable by nobody else. The package also holds
+dsadmin-cli, the same runs with a preview and a read-only check on the command
+line, and dsfile, which writes and reads structure files without Access.
+Licence: MIT.")
 set(CPACK_DEBIAN_SANDBOX_PACKAGE_NAME dsadmin-sandbox)
 set(CPACK_DEBIAN_SANDBOX_PACKAGE_SECTION database)
 set(CPACK_COMPONENT_SANDBOX_DESCRIPTION

@@ -42,10 +42,7 @@ void DrawKey(QPainter& p, int size) {
 
 }  // namespace
 
-QImage AppIconImage(int size) {
-    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter p(&image);
+void DrawAppIcon(QPainter& p, int size) {
     p.setRenderHint(QPainter::Antialiasing, size >= 24);
     p.setPen(QPen(QColor(10, 35, 80), size >= 32 ? 1.5 : 1.0));
     const qreal s = size / 48.0;
@@ -57,6 +54,13 @@ QImage AppIconImage(int size) {
         DrawDisc(p, body, body.top() + i * step, step + lid / 2, lid, i == 0);
     }
     DrawKey(p, size);
+}
+
+QImage AppIconImage(int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    DrawAppIcon(p, size);
     return image;
 }
 

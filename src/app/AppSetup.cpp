@@ -15,7 +15,7 @@
 
 #include "Version.h"
 #include "app/AppIcon.h"
-#include "db/runs/MsgBox.h"
+#include "runs/MsgBox.h"
 
 namespace dsadmin {
 namespace {
@@ -34,8 +34,9 @@ void InstallFontSubstitutions() {
     const QString family = QString::fromUtf8(kSongTi);
     if (!QFont::substitutes(family).isEmpty()) return;
     QFont::insertSubstitutions(
-        family, {QStringLiteral("AR PL UMing CN"), QStringLiteral("AR PL UMing TW"),
-                 QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("WenQuanYi Micro Hei")});
+        family, {QString::fromLatin1(kSongTiFace), QStringLiteral("AR PL UMing CN"),
+                 QStringLiteral("AR PL UMing TW"), QStringLiteral("WenQuanYi Zen Hei"),
+                 QStringLiteral("WenQuanYi Micro Hei")});
 }
 
 void LoadQtTranslations(QCoreApplication& app) {

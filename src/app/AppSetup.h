@@ -10,8 +10,14 @@ namespace dsadmin {
 // The family every control asks for, and the installed faces that stand in for it.
 inline constexpr const char* kSongTi = "宋体";
 
-// Maps "宋体" to an installed Song/Ming face with Chinese glyphs (AR PL UMing from
-// fonts-arphic-uming, else WenQuanYi). Idempotent.
+// The Song face that stands in for "宋体": Noto Serif CJK SC (fonts-noto-cjk, which the
+// package depends on), whose Latin letters stay legible beside the Chinese ("(local)" does not
+// read "(1oca1)" as in AR PL UMing).
+inline constexpr const char* kSongTiFace = "Noto Serif CJK SC";
+
+// Maps "宋体" to kSongTiFace, else to another installed face with Chinese glyphs (AR PL UMing
+// from fonts-arphic-uming, WenQuanYi). Qt takes the first of them that fontconfig lists, by
+// name: no font file is opened to choose. Idempotent.
 void InstallFontSubstitutions();
 
 // Loads Qt's Simplified Chinese translations (standard dialogs and buttons, the command-line

@@ -32,9 +32,9 @@ void ProgressDisplay::report(const RunStep& step) {
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
-int ProgressDisplay::Boxes::show(const std::string& text, const std::string& title, int style) {
+int ProgressDisplay::Boxes::show(const BoxLook& look, const std::string& text) {
     progress_.label_.hide();
-    const int answer = inner_.show(text, title, style);
+    const int answer = inner_.show(look, text);
     progress_.sinceStart_.restart();
     return answer;
 }

@@ -11,8 +11,8 @@
 #include <QElapsedTimer>
 #include <chrono>
 
-#include "db/runs/MsgBox.h"
-#include "db/runs/RunProgress.h"
+#include "runs/MsgBox.h"
+#include "runs/RunProgress.h"
 
 class QLabel;
 
@@ -33,7 +33,7 @@ class ProgressDisplay : public RunProgress {
     class Boxes : public MsgBox {
       public:
         Boxes(MsgBox& inner, ProgressDisplay& progress) : inner_(inner), progress_(progress) {}
-        int show(const std::string& text, const std::string& title, int style) override;
+        int show(const BoxLook& look, const std::string& text) override;
 
       private:
         MsgBox& inner_;

@@ -79,7 +79,9 @@ QString FitText(const QString& text, const QFontMetrics& metrics, int maxWidth, 
 
 }  // namespace
 
-int QtMsgBox::show(const std::string& text, const std::string& title, int style) {
+int QtMsgBox::show(const BoxLook& look, const std::string& text) {
+    const std::string title = look.title;
+    const int style = look.style;
     QMessageBox box(parent_);
     box.setWindowTitle(QString::fromStdString(title.empty() ? std::string(kAppTitle) : title));
     box.setTextFormat(Qt::PlainText);

@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "db/runs/MsgBox.h"
+#include "runs/MsgBox.h"
 
 namespace dsadmin {
 
@@ -13,6 +13,7 @@ class QtMsgBox : public MsgBox {
     // `parent` (not owned; may be null) is the window the boxes are centred over.
     explicit QtMsgBox(QWidget* parent = nullptr) : parent_(parent) {}
 
+    // The box shows look.title and look.style (its kind changes nothing here).
     // style & 0x0F: 1 gives OK and Cancel with OK the default, Escape and the close box
     // answering Cancel (2); any other value gives OK alone (Escape answers OK, 1).
     // style & 0xF0: 16 error, 32 question, 48 warning, 64 information icon; 0 no icon.
@@ -20,7 +21,7 @@ class QtMsgBox : public MsgBox {
     // (a server message holding '<' is never read as markup). The box fits the screen whatever
     // the text: a stretch that cannot wrap (a long name) loses its middle to "…", and a text
     // too tall for the screen keeps its beginning and its end with "…" between them.
-    int show(const std::string& text, const std::string& title, int style) override;
+    int show(const BoxLook& look, const std::string& text) override;
 
   private:
     QPointer<QWidget> parent_;

@@ -18,9 +18,9 @@ class OverrideCursor {
 class ArrowOverBoxes : public MsgBox {
   public:
     explicit ArrowOverBoxes(MsgBox& inner) : inner_(inner) {}
-    int show(const std::string& text, const std::string& title, int style) override {
+    int show(const BoxLook& look, const std::string& text) override {
         OverrideCursor arrow(Qt::ArrowCursor);
-        return inner_.show(text, title, style);
+        return inner_.show(look, text);
     }
 
   private:
@@ -28,7 +28,7 @@ class ArrowOverBoxes : public MsgBox {
 };
 
 void ShowFailure(MsgBox& boxes, const std::string& description) {
-    boxes.show(kSystemErrorPrefix + description, kErrorTitle, kInformation);
+    boxes.show(kFailureBox, kSystemErrorPrefix + description);
 }
 
 }  // namespace
@@ -38,7 +38,9 @@ void RunFromWindow(Run run, const RunInput& input) noexcept {
         try {
             OverrideCursor wait(Qt::WaitCursor);
             ArrowOverBoxes boxes(input.msgBox);
-            run(RunInput{input.fields, input.setupPath, input.appFolder, boxes, input.progress});
+            RunInput over = input;  // everything the caller set, the boxes under the arrow
+            over.msgBox = boxes;
+            run(over);
         } catch (const std::exception& e) {
             ShowFailure(input.msgBox, e.what());
         } catch (...) {

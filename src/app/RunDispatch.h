@@ -4,7 +4,7 @@
 // shown as "系统错误：" + its description ("错误提示", 64). The window stays open with its
 // boxes as they were; no exception leaves the click handler.
 
-#include "db/runs/RunInput.h"
+#include "runs/RunInput.h"
 
 namespace dsadmin {
 

@@ -17,9 +17,9 @@
 #include "app/QtMsgBox.h"
 #include "app/RunDispatch.h"
 #include "app/StarPasswordStyle.h"
-#include "db/runs/CreateDatabaseRun.h"
-#include "db/runs/DeleteDatabaseRun.h"
-#include "db/runs/ModifyDatabaseRun.h"
+#include "runs/CreateDatabaseRun.h"
+#include "runs/DeleteDatabaseRun.h"
+#include "runs/ModifyDatabaseRun.h"
 
 namespace dsadmin {
 namespace {
@@ -178,7 +178,7 @@ std::string frm_Main::GetDirName() {
 }
 
 void frm_Main::SaveDBSet() {
-    dsadmin::SaveDBSet(runFields(), setupPath_);
+    dsadmin::SaveDBSet(StoredFields(runFields()), setupPath_);
 }
 
 void frm_Main::LoadDBSet() {

@@ -11,7 +11,8 @@
 #include <string>
 
 #include "app/RunDispatch.h"
-#include "db/runs/MsgBox.h"
+#include "runs/MsgBox.h"
+#include "runs/RunFields.h"
 #include "settings/DBSet.h"
 
 class QGroupBox;

@@ -13,10 +13,11 @@
 #include "cli/RunReport.h"
 #include "cli/TerminalMsgBox.h"
 #include "db/ConnectionStrings.h"
-#include "db/check/StructureCheck.h"
-#include "db/runs/CreateDatabaseRun.h"
-#include "db/runs/DeleteDatabaseRun.h"
-#include "db/runs/ModifyDatabaseRun.h"
+#include "runs/CreateDatabaseRun.h"
+#include "runs/DeleteDatabaseRun.h"
+#include "runs/ModifyDatabaseRun.h"
+#include "runs/check/StructureCheck.h"
+#include "settings/DBSet.h"
 #include "settings/PrivateProfile.h"
 
 namespace dsadmin::cli {
@@ -164,10 +165,9 @@ class Session {
         input.saveSettings = false;
         input.structureFile = inputs_.structureFile;
         input.watch = &report_;
+        input.plan = plan_ || o_.command == Command::Check;  // both read only
         try {
             dispatch(input);
-        } catch (const OperatorStopped&) {
-            stopped_ = true;
         } catch (const std::exception& e) {  // modify and check let their failures pass
             report_.failed(e);
             err_ << kSystemErrorPrefix << e.what() << "\n";
@@ -197,7 +197,7 @@ class Session {
 
     int exitCode() const {
         if (boxes_.failed() || report_.hasFailure()) return kExitFailed;
-        if (boxes_.cancelled() || stopped_) return kExitAnsweredNo;
+        if (boxes_.answeredNo()) return kExitAnsweredNo;
         if (check_ && !check_->clean()) return kExitDifferences;
         return kExitDone;
     }
@@ -217,7 +217,7 @@ class Session {
                 "error",
                 Json::Object{
                     {"number", 0}, {"state", 0}, {"sqlState", ""}, {"text", boxes_.failure()}});
-        report.set("answeredNo", boxes_.cancelled() || stopped_);
+        report.set("answeredNo", boxes_.answeredNo());
         report.set("exitCode", code);
         return report;
     }
@@ -229,7 +229,6 @@ class Session {
     RunReport report_;
     std::ostream& out_;
     std::ostream& err_;
-    bool stopped_ = false;
     std::optional<StructureCheck> check_;
 };
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "cli/Json.h"
-#include "db/runs/RunWatch.h"
+#include "runs/RunWatch.h"
 
 namespace dsadmin::cli {
 

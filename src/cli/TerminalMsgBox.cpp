@@ -3,8 +3,6 @@
 #include <istream>
 #include <ostream>
 
-#include "db/runs/DeleteDatabaseRun.h"
-
 namespace dsadmin::cli {
 namespace {
 
@@ -29,30 +27,28 @@ bool TerminalMsgBox::ask(const std::string& question) {
     return a == "y" || a == "Y" || a == "yes" || a == "YES" || a == "是" || a == "确定";
 }
 
-int TerminalMsgBox::show(const std::string& text, const std::string& title, int style) {
-    if (style == kOkCancel) {
-        if (mode_ == Mode::Ask && !ask(text)) {
-            cancelled_ = true;
-            return kAnswerCancel;
-        }
-        if (mode_ == Mode::Yes && !json_) out_ << text << " 确定（--yes）\n";
-        return kAnswerOk;
-    }
-    if (style == kOkOnly) {  // the modify run's statement preview
-        if (mode_ == Mode::Ask) {
+int TerminalMsgBox::show(const BoxLook& look, const std::string& text) {
+    switch (look.kind) {
+        case BoxKind::Question:
+            if (mode_ == Mode::Ask && !ask(text)) return answeredNo_ = true, kAnswerCancel;
+            if (mode_ == Mode::Yes && !json_) out_ << text << " 确定（--yes）\n";
+            return kAnswerOk;
+        case BoxKind::Preview:
+            if (mode_ == Mode::Ask) {
+                err_ << text << "\n";
+                if (!ask(kRunStatementQuestion)) return answeredNo_ = true, kAnswerCancel;
+            } else if (mode_ == Mode::Yes && !json_) {
+                out_ << text << "\n";
+            }
+            return kAnswerOk;
+        case BoxKind::Failure:
+            failure_ = text;
             err_ << text << "\n";
-            if (!ask(kRunStatementQuestion)) throw OperatorStopped{};
-        } else if (mode_ == Mode::Yes && !json_) {
-            out_ << text << "\n";
-        }
-        return kAnswerOk;
-    }
-    if (title == kErrorTitle || text.rfind(kDeleteErrorPrefix, 0) == 0) {
-        failure_ = text;
-        err_ << text << "\n";
-    } else {
-        results_.push_back(text);
-        if (!json_ && mode_ != Mode::Plan) out_ << text << "\n";
+            return kAnswerOk;
+        case BoxKind::Done:
+            results_.push_back(text);
+            if (!json_ && mode_ != Mode::Plan) out_ << text << "\n";
+            return kAnswerOk;
     }
     return kAnswerOk;
 }

@@ -1,21 +1,18 @@
 #pragma once
-// The runs' message boxes on a terminal. A question is answered by --yes, asked on the
-// terminal (stderr, the answer read from stdin), or, for a plan, answered OK without a word.
-// The modify run's statement preview is printed (--yes), asked per table, or left to the
-// plan's own listing. Results go to stdout and failures to stderr, unless a JSON report
-// takes stdout: then only failures and questions are written (to stderr).
+// The runs' message boxes on a terminal, by their kind. A question is answered by --yes, asked
+// on the terminal (stderr, the answer read from stdin), or, for a plan, answered OK without a
+// word. The modify run's statement preview is printed (--yes), asked per table (a "no"
+// declines it, which stops the run there), or left to the plan's own listing. Results go to
+// stdout and failures to stderr, unless a JSON report takes stdout: then only failures and
+// questions are written (to stderr).
 
 #include <iosfwd>
 #include <string>
 #include <vector>
 
-#include "db/runs/MsgBox.h"
+#include "runs/MsgBox.h"
 
 namespace dsadmin::cli {
-
-// Thrown through a run when the operator answers no to a statement preview: the run stops
-// where it is, releasing what it opened. Not a std::exception, so no run catches it.
-struct OperatorStopped {};
 
 class TerminalMsgBox : public MsgBox {
   public:
@@ -24,12 +21,12 @@ class TerminalMsgBox : public MsgBox {
     TerminalMsgBox(Mode mode, bool json, std::istream& in, std::ostream& out, std::ostream& err)
         : mode_(mode), json_(json), in_(in), out_(out), err_(err) {}
 
-    // Throws OperatorStopped for a "no" to a preview.
-    int show(const std::string& text, const std::string& title, int style) override;
+    // kAnswerCancel for a "no" to a question or a preview.
+    int show(const BoxLook& look, const std::string& text) override;
 
-    bool cancelled() const { return cancelled_; }
-    // A box that reports a failure: any box titled "错误提示", or the delete run's
-    // "删除数据库错误：…". Its text is the failure as the operator reads it.
+    // The operator answered no to a question or declined a preview.
+    bool answeredNo() const { return answeredNo_; }
+    // A failure box was shown; its text is the failure as the operator reads it.
     bool failed() const { return !failure_.empty(); }
     const std::string& failure() const { return failure_; }
     // The texts of the result boxes, in order.
@@ -44,7 +41,7 @@ class TerminalMsgBox : public MsgBox {
     std::istream& in_;
     std::ostream& out_;
     std::ostream& err_;
-    bool cancelled_ = false;
+    bool answeredNo_ = false;
     std::string failure_;
     std::vector<std::string> results_;
 };

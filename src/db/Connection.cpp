@@ -96,6 +96,11 @@ void Connection::Close() {
     session->close();
 }
 
+void Connection::WrapSession(const SessionWrapper& wrap) {
+    if (!session_) throw DbError(kIsClosed);
+    session_ = wrap(std::move(session_));
+}
+
 ProviderSession& Connection::session() const {
     if (!session_) throw DbError(kIsClosed);
     return *session_;

@@ -69,6 +69,12 @@ class Connection {
     // Closes the connection. Throws DbError when it is not open.
     void Close();
 
+    // Puts what `wrap` makes of the open session in its place (ReadOnlySession::Wrap, for one):
+    // every later command goes through it. Throws DbError when the connection is not open.
+    using SessionWrapper =
+        std::function<std::unique_ptr<ProviderSession>(std::unique_ptr<ProviderSession>)>;
+    void WrapSession(const SessionWrapper& wrap);
+
     // kStateOpen or kStateClosed.
     int State() const { return session_ ? kStateOpen : kStateClosed; }
 

@@ -7,6 +7,7 @@
 // Text is UTF-8 throughout.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -102,6 +103,9 @@ struct EngineOptions {
     std::string saPassword;  // the password of the one login, sa
     std::string serverName = "DSADMIN-SANDBOX";  // what @@SERVERNAME answers
     std::string logDir;  // the default log-file location; empty: <dataDir>/log
+    // Where the engine reports what it did on its own (files it removed at start, files it
+    // found and left alone); empty: nowhere.
+    std::function<void(const std::string&)> log;
 };
 
 // Opens (creating when missing) the engine over `options.dataDir`. Throws std::runtime_error

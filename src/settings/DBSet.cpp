@@ -37,7 +37,7 @@ LoadedDBSet LoadDBSet(const std::string& setupPath) {
     return set;
 }
 
-void SaveDBSet(const RunFields& fields, const std::string& setupPath) {
+void SaveDBSet(const SavedDBSet& fields, const std::string& setupPath) {
     WriteIniStrings(setupPath, "DataBase",
                     {{"Library", Trim(fields.databaseType)},
                      {"DataSource", Trim(fields.server)},

@@ -7,15 +7,13 @@
 
 namespace dsadmin {
 
-// What a run is given to work with, untrimmed, as the operator typed it. The window maps its
-// boxes to it in one place; any other caller fills it directly.
-struct RunFields {
+// What a create or modify run stores, untrimmed, as the operator typed it (SaveDBSet trims).
+struct SavedDBSet {
     std::string databaseType;  // "SQL Server"
     std::string server;        // server name, e.g. "(local)"
     std::string login;         // login account
     std::string password;      // login password
     std::string databaseName;  // database name
-    std::string saveFolder;    // folder for the data file (create only; never stored)
 };
 
 // What the load step puts into the window.
@@ -48,6 +46,6 @@ LoadedDBSet LoadDBSet(const std::string& setupPath);
 // Writes Library, DataSource, UserName, PassWord (databaseType, server, login, password, each
 // trimmed), LongTime ("10") and DBName of [DataBase] into the file at `setupPath`, in that
 // order, in one locked write (see WriteIniStrings). Tests nothing and reports nothing.
-void SaveDBSet(const RunFields& fields, const std::string& setupPath);
+void SaveDBSet(const SavedDBSet& fields, const std::string& setupPath);
 
 }  // namespace dsadmin

@@ -80,30 +80,69 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
-// The file a write goes to: the target of a symbolic link, else the path itself.
+// The file a write goes to: the final target of a chain of symbolic links, else the path
+// itself. The target need not exist yet: the package links /opt/dsadmin/Setup.ini to
+// /etc/opt/dsadmin/Setup.ini before the first save creates it. A relative link is taken from
+// the folder that holds it. A loop gives the path back, and the save then fails on it.
 std::string ResolveTarget(const std::string& path) {
-    std::error_code ec;
-    if (std::filesystem::is_symlink(path, ec)) {
-        const auto target = std::filesystem::canonical(path, ec);
-        if (!ec) return target.string();
+    std::filesystem::path at = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code ec;
+        if (!std::filesystem::is_symlink(at, ec)) return at.string();
+        const std::filesystem::path next = std::filesystem::read_symlink(at, ec);
+        if (ec) return path;
+        at = next.is_absolute() ? next : at.parent_path() / next;
     }
     return path;
 }
 
-// Writes `bytes` to "<path>.tmp" with the given mode and owner, flushes it and renames it over
-// `path`. Returns false (leaving `path` as it was) on any failure.
-bool ReplaceFile(const std::string& path, const std::string& bytes, const struct stat* old) {
+std::string FolderOf(const std::string& path) {
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    return folder.empty() ? "." : folder;
+}
+
+// The mode of a file created beside `target`: 0660 in a folder shared by a group (setgid and
+// writable by its group, like /etc/opt/dsadmin: the file takes the folder's group, and the
+// operators in it must read and save it), else 0600, since the file holds a password.
+mode_t NewFileMode(const std::string& target) {
+    struct stat folder {};
+    const bool shared = ::stat(FolderOf(target).c_str(), &folder) == 0 &&
+                        (folder.st_mode & S_ISGID) != 0 && (folder.st_mode & S_IWGRP) != 0;
+    return shared ? 0660 : 0600;
+}
+
+// Opens (creating it with `mode`, whatever the umask) the lock file. Locking needs no write
+// access, so a lock that another operator of the group created is opened for reading.
+UniqueFd OpenLock(const std::string& path, mode_t mode) {
+    UniqueFd fd = OpenRetrying(path.c_str(), O_RDONLY | O_CREAT | O_EXCL, mode);
+    if (fd) {
+        // Undo the umask; should this fail, the lock is only less widely shared.
+        if (::fchmod(fd.get(), mode) != 0) {
+        }
+        return fd;
+    }
+    if (errno != EEXIST) return fd;
+    return OpenRetrying(path.c_str(), O_RDONLY);
+}
+
+// Writes `bytes` to "<path>.tmp", flushes it and renames it over `path`. The new file keeps the
+// owner (when root saves it), group and mode of the old one `old`, or gets `newMode`. Returns
+// false (leaving `path` as it was) on any failure.
+bool ReplaceFile(const std::string& path, const std::string& bytes, const struct stat* old,
+                 mode_t newMode) {
     const std::string temp = path + ".tmp";
     ::unlink(temp.c_str());  // a leftover of a writer that was killed
     UniqueFd fd = OpenRetrying(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
     if (!fd) return false;
-    bool ok = true;
     if (old) {
-        if (::geteuid() == 0 && ::fchown(fd.get(), old->st_uid, old->st_gid) != 0) {
-            // A filesystem without owners: the file stays root's and the save goes on.
+        // A failed fchown leaves the save going on: as root, on a filesystem without owners
+        // the file stays root's; anyone else may give the file only a group they belong to
+        // (in a setgid folder it has the folder's group already), and it becomes theirs.
+        const bool root = ::geteuid() == 0;
+        if (::fchown(fd.get(), root ? old->st_uid : static_cast<uid_t>(-1), old->st_gid) != 0) {
         }
-        ok = ::fchmod(fd.get(), old->st_mode & 07777) == 0;
     }
+    bool ok = ::fchmod(fd.get(), old ? (old->st_mode & 07777) : newMode) == 0;
     ok = ok && WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0;
     ok = fd.close() && ok;
     ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
@@ -112,8 +151,7 @@ bool ReplaceFile(const std::string& path, const std::string& bytes, const struct
         return false;
     }
     // Make the rename itself durable.
-    const std::string folder = std::filesystem::path(path).parent_path().string();
-    UniqueFd dir = OpenRetrying(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+    UniqueFd dir = OpenRetrying(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY);
     if (dir) (void)::fsync(dir.get());
     return true;
 }
@@ -159,7 +197,8 @@ std::optional<std::string> UnreadableSettingsText(const std::string& path) {
 void WriteIniStrings(const std::string& path, const std::string& section,
                      const std::vector<std::pair<std::string, std::string>>& keysAndValues) {
     const std::string target = ResolveTarget(path);
-    UniqueFd lock = OpenRetrying((target + ".lock").c_str(), O_RDWR | O_CREAT, 0600);
+    const mode_t newMode = NewFileMode(target);
+    UniqueFd lock = OpenLock(target + ".lock", newMode);
     if (!lock) return;
     while (::flock(lock.get(), LOCK_EX) != 0) {
         if (errno != EINTR) return;
@@ -182,7 +221,7 @@ void WriteIniStrings(const std::string& path, const std::string& section,
     }
     const std::string bytes = file.bytes();
     if (exists && bytes == old) return;
-    ReplaceFile(target, bytes, exists ? &st : nullptr);
+    ReplaceFile(target, bytes, exists ? &st : nullptr, newMode);
 }
 
 void WriteIniString(const std::string& path, const std::string& section, const std::string& key,

@@ -37,14 +37,18 @@ std::optional<std::string> UnreadableSettingsText(const std::string& path);
 // the file as it was.
 //
 // The write is safe where the Windows function is not:
+// - a symbolic link is followed, not replaced: what follows happens to its final target and
+//   in the target's folder, and the target need not exist yet;
 // - the new file is written beside the old one ("<path>.tmp"), flushed to disk and renamed
 //   over it, so the file is always either the old or the new one, never a part;
 // - a lock on "<path>.lock" (flock) is held from reading to renaming, so two processes
 //   writing at once lose no key;
 // - a file created here is readable and writable by its owner only (0600: it holds a
-//   password); an existing file keeps its mode;
+//   password), or by its owner and group (0660) in a setgid folder that its group may write,
+//   which gives the file that group (the operators' shared settings folder); the lock file is
+//   created alike. An existing file keeps its mode and group, and its owner when root saves;
 // - a file that exists but is read-only (no write bit, even for root), cannot be read, or
-//   is not a regular file is left alone. A symbolic link is followed, not replaced.
+//   is not a regular file is left alone.
 void WriteIniString(const std::string& path, const std::string& section, const std::string& key,
                     const std::string& value);
 

@@ -19,7 +19,7 @@ namespace {
 
 class AnswerOk : public dsadmin::MsgBox {
   public:
-    int show(const std::string&, const std::string&, int) override { return dsadmin::kAnswerOk; }
+    int show(const dsadmin::BoxLook&, const std::string&) override { return dsadmin::kAnswerOk; }
 };
 
 }  // namespace

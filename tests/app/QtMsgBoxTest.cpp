@@ -27,7 +27,7 @@ int ShowAndAct(const std::string& text, const std::string& title, int style,
         act(*box);
     });
     QtMsgBox boxes;
-    const int answer = boxes.show(text, title, style);
+    const int answer = boxes.show({BoxKind::Done, title.c_str(), style}, text);
     EXPECT_TRUE(acted);
     return answer;
 }

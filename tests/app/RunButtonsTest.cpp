@@ -4,9 +4,11 @@
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <optional>
 
 #include <QApplication>
 #include <QLabel>
@@ -20,7 +22,7 @@
 #include "app/ProgressDisplay.h"
 #include "app/RunDispatch.h"
 #include "app/frm_Main.h"
-#include "db/runs/DatabaseName.h"
+#include "runs/DatabaseName.h"
 #include "settings/PrivateProfile.h"
 #include "support/LoopbackPort.h"
 #include "support/ScriptedMsgBox.h"
@@ -32,10 +34,10 @@ namespace {
 class CursorWatchingMsgBox : public MsgBox {
   public:
     explicit CursorWatchingMsgBox(test::ScriptedMsgBox& inner) : inner_(inner) {}
-    int show(const std::string& text, const std::string& title, int style) override {
+    int show(const BoxLook& look, const std::string& text) override {
         const QCursor* c = QApplication::overrideCursor();
         cursors.push_back(c ? c->shape() : Qt::ArrowCursor);
-        return inner_.show(text, title, style);
+        return inner_.show(look, text);
     }
     std::vector<Qt::CursorShape> cursors;
 
@@ -132,7 +134,7 @@ TEST_F(RunButtons, DeleteTakesTheTypedNameAndSavesNothing) {
 // At each box: what the progress label shows, and a try to close the window.
 class ProgressWatchingMsgBox : public MsgBox {
   public:
-    int show(const std::string&, const std::string&, int) override {
+    int show(const BoxLook&, const std::string&) override {
         seen.push_back(window->ProgressLabel->isVisible() ? window->ProgressLabel->text()
                                                           : QStringLiteral("<hidden>"));
         window->close();
@@ -168,7 +170,7 @@ TEST(ProgressDisplay, ShowsTheStepAfterTheDelayAndPutsItAwayWhileABoxIsOpen) {
     class LabelAtBox : public MsgBox {
       public:
         explicit LabelAtBox(QLabel& label) : label_(label) {}
-        int show(const std::string&, const std::string&, int) override {
+        int show(const BoxLook&, const std::string&) override {
             visibleAtBox = label_.isVisible();
             return kAnswerOk;
         }
@@ -184,7 +186,7 @@ TEST(ProgressDisplay, ShowsTheStepAfterTheDelayAndPutsItAwayWhileABoxIsOpen) {
         progress.report(step);
         EXPECT_TRUE(label.isVisible());
         EXPECT_EQ(label.text(), QStringLiteral("正在创建第 2 个表（共 5 个）：Person"));
-        boxes.show("数据库创建完成", "系统提示", kInformation);
+        boxes.show(kDoneBox, "数据库创建完成");
         EXPECT_FALSE(inner.visibleAtBox);
     }
     EXPECT_FALSE(label.isVisible());
@@ -199,7 +201,7 @@ Qt::CursorShape gCursorDuringRun = Qt::ArrowCursor;
 
 void NoteCursorThenFail(const RunInput& input) {
     gCursorDuringRun = QApplication::overrideCursor()->shape();
-    input.msgBox.show("before", "t", 0);
+    input.msgBox.get().show({BoxKind::Done, "t", 0}, "before");
     throw std::runtime_error("server gone");
 }
 
@@ -219,6 +221,47 @@ TEST(RunFromWindow, WaitCursorWhileTheRunWorksAndEveryFailureIsShown) {
               "64|错误提示|系统错误：未知错误 -> 1\n");
     EXPECT_EQ(watcher.cursors, std::vector<Qt::CursorShape>(3, Qt::ArrowCursor));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+std::optional<RunInput> gSeenInput;
+
+void KeepInput(const RunInput& input) {
+    gSeenInput = input;
+    ShowBox(input, kDoneBox, "done");
+}
+
+// The window's dispatch changes only the boxes (to put the arrow over them): what a caller set
+// besides reaches the run as it was.
+TEST(RunFromWindow, PassesEveryOtherPartOfTheInputOn) {
+    test::QtApp();
+    test::ScriptedMsgBox boxes;
+    struct Quiet : RunWatch {
+    } watch;
+    struct Steps : RunProgress {
+        void report(const RunStep&) override {}
+    } steps;
+    RunInput input{{"SQL Server", "(local)", "sa", "pw", "Sales", "/data"},
+                   "/app/Setup.ini",
+                   "/app",
+                   boxes,
+                   &steps};
+    input.saveSettings = false;
+    input.structureFile = "/files/T.DS";
+    input.watch = &watch;
+    input.plan = true;
+    RunFromWindow(KeepInput, input);
+    ASSERT_TRUE(gSeenInput);
+    EXPECT_EQ(gSeenInput->fields.databaseName, "Sales");
+    EXPECT_EQ(gSeenInput->fields.saveFolder, "/data");
+    EXPECT_EQ(gSeenInput->setupPath, "/app/Setup.ini");
+    EXPECT_EQ(gSeenInput->appFolder, "/app");
+    EXPECT_EQ(gSeenInput->progress, &steps);
+    EXPECT_FALSE(gSeenInput->saveSettings);
+    EXPECT_EQ(gSeenInput->structureFile, "/files/T.DS");
+    EXPECT_EQ(gSeenInput->watch, &watch);
+    EXPECT_TRUE(gSeenInput->plan);
+    EXPECT_NE(&gSeenInput->msgBox.get(), &boxes) << "the boxes are not under the arrow";
+    EXPECT_EQ(boxes.transcript(), "64|系统提示|done -> 1\n");
 }
 
 }  // namespace

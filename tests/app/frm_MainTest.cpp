@@ -97,9 +97,7 @@ TEST_F(Window, CaptionsBorderAndFont) {
         EXPECT_TRUE(w.windowIcon().availableSizes().contains(QSize(size, size))) << size;
     }
     const QFontInfo font(w.Text2->font());
-    EXPECT_TRUE(font.family().startsWith(QStringLiteral("AR PL UMing")) ||
-                font.family().startsWith(QStringLiteral("WenQuanYi")))
-        << font.family().toStdString();
+    EXPECT_EQ(font.family(), QString::fromLatin1(kSongTiFace));
     EXPECT_DOUBLE_EQ(w.Text2->font().pointSizeF(), 10.5);
 }
 

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "db/check/ColumnType.h"
+#include "runs/check/ColumnType.h"
 
 namespace {
 

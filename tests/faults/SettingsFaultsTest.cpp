@@ -26,9 +26,9 @@ using test::TestFolder;
 using test::WaitFor;
 
 // The boxes of save number `n` by writer `who`: every stored value names the save.
-RunFields Boxes(char who, int n) {
+SavedDBSet Boxes(char who, int n) {
     const std::string tag = std::string(1, who) + std::to_string(n);
-    return {"SQL Server", "(local)", "user" + tag, "pw" + tag, "Db" + tag, "/unused"};
+    return {"SQL Server", "(local)", "user" + tag, "pw" + tag, "Db" + tag};
 }
 
 // Checks that `bytes` hold the six keys of one save; returns its tag ("A17"), or "" when the

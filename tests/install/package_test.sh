@@ -3,8 +3,11 @@
 # unpacks them into a scratch root and runs the installed programs from there; also installs
 # the window with `cmake --install --prefix` and checks that the link on PATH leads it to its
 # application folder. Validates the desktop entry, the metainfo, the icons and the manual pages.
+# As root it then installs the packages on this machine for real (install_test.sh): the
+# operators' group and shared settings, removal and purge.
 set -eu
 build="$1"
+here=$(cd "$(dirname "$0")" && pwd)
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -13,8 +16,8 @@ cpack --config "$build/CPackConfig.cmake" -G DEB -B "$scratch/debs" >"$scratch/c
     { cat "$scratch/cpack.log"; fail "cpack"; }
 debs=("$scratch"/debs/*.deb)
 [ ${#debs[@]} = 2 ] || fail "expected two packages, got: ${debs[*]}"
-lintian --fail-on error --tag-display-limit 0 -I "${debs[@]}" >"$scratch/lintian.log" 2>&1 ||
-    { cat "$scratch/lintian.log"; fail "lintian reports errors"; }
+lintian --fail-on error,warning --tag-display-limit 0 -I "${debs[@]}" >"$scratch/lintian.log" 2>&1 ||
+    { cat "$scratch/lintian.log"; fail "lintian reports errors or warnings"; }
 # Built as Debian builds its packages: no hardening tag (a Debug build fortifies nothing).
 if ! grep -q '^CMAKE_BUILD_TYPE:STRING=Debug$' "$build/CMakeCache.txt"; then
     ! grep 'hardening-' "$scratch/lintian.log" || fail "lintian finds hardening missing"
@@ -24,11 +27,21 @@ root="$scratch/root"
 for deb in "${debs[@]}"; do
     dpkg-deb -x "$deb" "$root"
     dpkg-deb -f "$deb" Depends | grep -q 'libc6' || fail "$deb: no computed dependencies"
-    # Nothing may start on install: no maintainer scripts, no service files.
-    ! dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -qE 'postinst|preinst' ||
-        fail "$deb has maintainer scripts"
 done
+# Nothing may start on install: no service files; the sandbox has no maintainer scripts, and
+# dsadmin's only make the group and the settings folder (postinst) and purge them (postrm).
 ! find "$root" -name '*.service' | grep -q . || fail "a service file is installed"
+scripts() { dpkg-deb --ctrl-tarfile "$1" | tar -t | grep -E 'inst$|rm$' | sort | tr '\n' ' '; }
+[ "$(scripts "$scratch"/debs/dsadmin_*.deb)" = "./postinst ./postrm " ] ||
+    fail "dsadmin's maintainer scripts: $(scripts "$scratch"/debs/dsadmin_*.deb)"
+[ -z "$(scripts "$scratch"/debs/dsadmin-sandbox_*.deb)" ] || fail "the sandbox has maintainer scripts"
+dpkg-deb -f "$scratch"/debs/dsadmin_*.deb Depends | grep -q 'fonts-noto-cjk' ||
+    fail "dsadmin does not bring its Chinese font"
+# Stripped as Debian strips: no compiler version strings left in the programs.
+for program in opt/dsadmin/dsadmin opt/dsadmin/dsadmin-cli usr/bin/dsfile usr/bin/dsadmin-sandbox; do
+    ! readelf -S -W "$root/$program" | grep -qE ' \.comment | \.note ' ||
+        fail "$program keeps its .comment or .note section"
+done
 
 # The layout: the window in /opt/dsadmin, linked from /usr/bin.
 [ -x "$root/opt/dsadmin/dsadmin" ] || fail "no /opt/dsadmin/dsadmin"
@@ -52,12 +65,24 @@ examples="$root/usr/share/doc/dsadmin/examples"
 diff "$examples/Sample.tsv" "$scratch/round.tsv" || fail "dsfile write/dump round trip"
 
 desktop-file-validate "$root"/usr/share/applications/*.desktop || fail "desktop entry"
-appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml >/dev/null ||
-    fail "metainfo"
-for size in 48 32 24 16; do
+for metainfo in "$root"/usr/share/metainfo/*.metainfo.xml; do
+    appstreamcli validate --no-net --pedantic "$metainfo" >"$scratch/appstream.log" 2>&1 ||
+        { cat "$scratch/appstream.log"; fail "metainfo $metainfo"; }
+done
+# Every program of both packages is named in a <provides>.
+for program in dsadmin dsadmin-cli dsfile dsadmin-sandbox; do
+    grep -q "<binary>$program</binary>" "$root"/usr/share/metainfo/*.metainfo.xml ||
+        fail "no metainfo provides $program"
+done
+grep -q '<screenshot type="default">' "$root/usr/share/metainfo/org.dsadmin.dsadmin.metainfo.xml" ||
+    fail "the metainfo shows no screenshot"
+for size in 128 64 48 32 24 16; do
     file "$root/usr/share/icons/hicolor/${size}x$size/apps/dsadmin.png" |
         grep -q "PNG image data, $size x $size" || fail "icon $size"
 done
+svg="$root/usr/share/icons/hicolor/scalable/apps/dsadmin.svg"
+file "$svg" | grep -q 'SVG Scalable Vector Graphics image' || fail "scalable icon"
+grep -q 'viewBox="0 0 48 48"' "$svg" || fail "scalable icon: no 48-unit view box"
 for page in "$root"/usr/share/man/man1/*.1.gz; do
     out=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)
     [ -z "$out" ] || fail "man $page: $out"
@@ -73,3 +98,9 @@ env -u DISPLAY "$scratch/prefix/bin/dsadmin" --help | grep -q "$scratch/prefix/l
     fail "the link on PATH does not lead to the application folder"
 ! find "$scratch/prefix" -path '*/opt*' | grep -q . || fail "prefix install left the prefix"
 echo "packages built, checked and run from $root"
+
+if [ "$(id -u)" = 0 ]; then
+    "$here/install_test.sh" "$scratch/debs" "$build/bin/settings_save" "$scratch/Round.DS"
+else
+    echo "not root: the packages were not installed on this machine"
+fi

@@ -11,10 +11,10 @@
 #include "ServerFixture.h"
 #include "db/DbError.h"
 #include "db/odbc/OdbcDiagnostics.h"
-#include "db/runs/CreateDatabaseRun.h"
-#include "db/runs/DatabaseName.h"
-#include "db/runs/DeleteDatabaseRun.h"
-#include "db/runs/ModifyDatabaseRun.h"
+#include "runs/CreateDatabaseRun.h"
+#include "runs/DatabaseName.h"
+#include "runs/DeleteDatabaseRun.h"
+#include "runs/ModifyDatabaseRun.h"
 
 namespace runs_test {
 namespace {
@@ -145,9 +145,9 @@ TEST_F(ChineseServer, RefusalsNameTheChineseLogin) {
 class StopServerAtPreview : public MsgBox {
   public:
     explicit StopServerAtPreview(testsupport::SandboxProcess& server) : server_(server) {}
-    int show(const std::string& text, const std::string& title, int style) override {
-        if (style == kOkOnly) server_.stop();
-        return boxes.show(text, title, style);
+    int show(const BoxLook& look, const std::string& text) override {
+        if (look.kind == BoxKind::Preview) server_.stop();
+        return boxes.show(look, text);
     }
     ScriptedMsgBox boxes;
 

@@ -11,11 +11,11 @@
 #include "TempFolder.h"
 #include "db/DbError.h"
 #include "db/TableStatements.h"
-#include "db/runs/CreateDatabaseRun.h"
-#include "db/runs/DatabaseName.h"
-#include "db/runs/DeleteDatabaseRun.h"
-#include "db/runs/ModifyDatabaseRun.h"
-#include "db/runs/SavePath.h"
+#include "runs/CreateDatabaseRun.h"
+#include "runs/DatabaseName.h"
+#include "runs/DeleteDatabaseRun.h"
+#include "runs/ModifyDatabaseRun.h"
+#include "runs/SavePath.h"
 
 namespace {
 

@@ -8,11 +8,12 @@
 
 #include "ServerFixture.h"
 #include "db/DbError.h"
-#include "db/runs/CreateDatabaseRun.h"
-#include "db/runs/DatabaseName.h"
-#include "db/runs/DeleteDatabaseRun.h"
-#include "db/runs/ModifyDatabaseRun.h"
-#include "db/runs/RunProgress.h"
+#include "db/ReadOnlySession.h"
+#include "runs/CreateDatabaseRun.h"
+#include "runs/DatabaseName.h"
+#include "runs/DeleteDatabaseRun.h"
+#include "runs/ModifyDatabaseRun.h"
+#include "runs/RunProgress.h"
 
 namespace runs_test {
 namespace {
@@ -266,6 +267,69 @@ TEST_F(RunsOnServer, NamesCarryingMoreThanOneNameReachNoServer) {
     EXPECT_TRUE(databaseExists("master"));
     EXPECT_EQ(tables(db), std::vector<std::string>{});
     EXPECT_EQ(refusals(), "");
+}
+
+}  // namespace
+}  // namespace runs_test
+
+namespace runs_test {
+namespace {
+
+// A plan changes nothing on the server, whether or not a watch is attached to hear what the
+// run holds back, and even when a statement reaches the connection unheld: the connection
+// itself refuses it.
+TEST_F(RunsOnServer, PlansChangeNothingEvenWithoutAWatch) {
+    writeStructure(kThreeTables);
+    ScriptedMsgBox create;
+    RunInput plan = input(create);
+    plan.plan = true;
+    CreateDatabaseRun(plan);
+    EXPECT_EQ(create.transcript(),
+              "1|系统提示|是否真的要创建新的数据库？ -> 1\n64|系统提示|数据库创建完成 -> 1\n");
+    EXPECT_FALSE(databaseExists(db));
+
+    admin().Execute("CREATE DATABASE " + db);
+    admin(db).Execute("CREATE TABLE Stock (Qty Int)");
+    ScriptedMsgBox modify, remove;
+    plan.msgBox = modify;
+    ModifyDatabaseRun(plan);
+    plan.msgBox = remove;
+    DeleteDatabaseRun(plan);
+    EXPECT_EQ(modify.transcript(),
+              "1|系统提示|是否真的要修改数据库？ -> 1\n"
+              "0||CREATE TABLE Person (ID Int IDENTITY(1,1) PRIMARY KEY,Name VarChar(20),"
+              "Code Char(4),Birth DateTime) -> 1\n"
+              "0||CREATE TABLE Ware (名称 NVarChar(40)) -> 1\n"
+              "64|系统提示|数据库修改完成 -> 1\n");
+    EXPECT_EQ(remove.transcript(),
+              "1|系统提示|是否真的要删除数据库？ -> 1\n64|系统提示|数据库删除操作完成！ -> 1\n");
+    EXPECT_EQ(tables(db), std::vector<std::string>{"dbo.Stock"});
+
+    Connection guarded;
+    OpenServerConnection(guarded, plan);
+    const std::string drop = "Drop Database " + db;
+    try {
+        guarded.Execute(drop);
+        FAIL() << "sent during a plan";
+    } catch (const DbError& e) {
+        EXPECT_EQ(std::string(e.what()), kReadOnlyRefusal + drop);
+    }
+    EXPECT_TRUE(databaseExists(db));
+}
+
+// The operator declines a statement's preview (as a terminal can): the run stops there, sends
+// nothing more and shows no result.
+TEST_F(RunsOnServer, DeclinedPreviewStopsTheModifyRunThere) {
+    writeStructure(kThreeTables);
+    admin().Execute("CREATE DATABASE " + db);
+    ScriptedMsgBox boxes({kAnswerOk, kAnswerCancel});
+    ModifyDatabaseRun(input(boxes));
+    EXPECT_EQ(boxes.transcript(),
+              "1|系统提示|是否真的要修改数据库？ -> 1\n"
+              "0||CREATE TABLE Person (ID Int IDENTITY(1,1) PRIMARY KEY,Name VarChar(20),"
+              "Code Char(4),Birth DateTime) -> 2\n");
+    EXPECT_EQ(boxes.boxes()[1].kind, BoxKind::Preview);
+    EXPECT_EQ(tables(db), std::vector<std::string>{});
 }
 
 }  // namespace

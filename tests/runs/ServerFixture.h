@@ -17,7 +17,7 @@
 
 #include "TempFolder.h"
 #include "db/Connection.h"
-#include "db/runs/RunInput.h"
+#include "runs/RunInput.h"
 #include "support/SandboxProcess.h"
 #include "support/ScriptedMsgBox.h"
 

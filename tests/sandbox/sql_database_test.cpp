@@ -1,9 +1,11 @@
 // Logins, CREATE/USE/DROP DATABASE, persistence across restarts and sessions on many threads.
 
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "SqlEngineFixture.h"
+#include "sandbox/sql/MasterCatalog.h"
 
 namespace sandbox::test {
 
@@ -280,6 +282,44 @@ TEST_F(SqlDatabaseTest, RestartKeepsDatabasesAndTablesAndEmptiesTempdb) {
     EXPECT_EQ(rows(ok("select name from sys.tables")), std::vector<std::string>{"Person"});
     ok("use tempdb");
     EXPECT_TRUE(rows(ok("select name from sys.tables")).empty());
+}
+
+// What a server killed half-way through CREATE or DROP DATABASE leaves: files recorded as
+// intents, which the next start removes (saying so), and files it never made, which it
+// reports and leaves alone.
+TEST_F(SqlDatabaseTest, StartRemovesFilesLeftByAnInterruptedCreateOrDropAndReportsOthers) {
+    ok(toolCreate("Kept", saveDir()));
+    session_.reset();
+    engine_.reset();
+    const std::string leftData = saveDir() + "/Ghost_dat.mdf";
+    const std::string leftLog = logDir() + "/Ghost_log.ldf";
+    const std::string foreign = dataDir() + "/foreign.mdf";
+    {
+        sql::MasterCatalog catalog(dataDir() + "/master.sqlite", dataDir());
+        catalog.recordIntents("Ghost", "create", {leftData, leftLog});
+        catalog.recordIntents("Kept", "drop", {saveDir() + "/Kept_dat.mdf"});  // still owned
+    }
+    for (const std::string& f : {leftData, leftLog, leftData + "-journal", foreign})
+        std::ofstream(f) << "x";
+    std::vector<std::string> lines;
+    EngineOptions o = options();
+    o.log = [&lines](const std::string& line) { lines.push_back(line); };
+    engine_ = openEngine(o);
+    session_ = login();
+    EXPECT_FALSE(fs::exists(leftData));
+    EXPECT_FALSE(fs::exists(leftData + "-journal"));
+    EXPECT_FALSE(fs::exists(leftLog));
+    EXPECT_TRUE(fs::exists(foreign));
+    EXPECT_TRUE(fs::exists(saveDir() + "/Kept_dat.mdf"));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "removed " + leftLog + ", left by an interrupted CREATE DATABASE Ghost");
+    EXPECT_EQ(lines[1], "removed " + leftData + ", left by an interrupted CREATE DATABASE Ghost");
+    EXPECT_EQ(lines[2], "found " + foreign +
+                            ", which no database owns and this server did not leave; left "
+                            "alone");
+    ok(toolCreate("Ghost", saveDir()));
+    ok("use Kept");
+    EXPECT_TRUE(sql::MasterCatalog(dataDir() + "/master.sqlite", dataDir()).intents().empty());
 }
 
 TEST_F(SqlDatabaseTest, DatabaseWhoseFileVanishedCannotBeUsed) {

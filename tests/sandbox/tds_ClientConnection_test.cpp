@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <thread>
 
 #include "sandbox/tds/Packet.h"
@@ -204,15 +205,30 @@ TEST(TdsConnection, ManyClientsAtOnce) {
     EXPECT_EQ(served.load(), 200);
 }
 
-TEST(TdsConnection, ConnectionsBeyondTheCapAreClosedAtOnce) {
+TEST(TdsConnection, LoginsBeyondTheCapAreRefusedWith17809AndASlotFreesWhenASessionEnds) {
     InProcessServer server(2000, 2);
     RawClient a("127.0.0.1", server.port());
-    RawClient b("127.0.0.1", server.port());
+    auto b = std::make_unique<RawClient>("127.0.0.1", server.port());
     a.login("pw");
-    b.login("pw");
-    RawClient c("127.0.0.1", server.port());
-    EXPECT_TRUE(c.closedByServer());
+    b->login("pw");
+    {
+        RawClient c("127.0.0.1", server.port());
+        auto refused = c.login("pw");
+        EXPECT_EQ(tokenNames(refused), "ERROR DONE");
+        EXPECT_EQ(refused[0].number, 17809);
+        EXPECT_NE(refused[0].text.find("the maximum number of '2' user connections"),
+                  std::string::npos);
+        EXPECT_TRUE(c.closedByServer());
+    }
     EXPECT_EQ(tokenNames(a.batch("select still")), "COLMETADATA ROW DONE");
+    b.reset();
+    for (int attempt = 0;; ++attempt) {  // the slot frees when b's thread has read the close
+        RawClient d("127.0.0.1", server.port());
+        auto tokens = d.login("pw");
+        if (tokens[0].number != 17809) break;
+        ASSERT_LT(attempt, 100) << "the slot of a closed session never came free";
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
 }
 
 class TdsBrokenInput : public testing::TestWithParam<tdstest::BrokenCase> {};

@@ -26,7 +26,8 @@ class RawClient {
     // Reads one whole server message (until EOM) and returns its payload; also counts the
     // packets it came in.
     std::string receive();
-    std::vector<Token> receiveTokens() { return readTokens(receive()); }
+    // Every answer is decoded strictly (readAnswer): a malformed one fails the test.
+    std::vector<Token> receiveTokens() { return readAnswer(receive()); }
     // True when the server closed the connection (reads EOF within the timeout).
     bool closedByServer();
 

@@ -70,6 +70,7 @@ std::string readCell(ByteReader& in, const Col& c) {
             }
             std::uint16_t n = in.u16le();
             if (n == 0xFFFF) return "NULL";
+            if (n > c.maxLength || n % 2) throw std::runtime_error("nvarchar cell over its length");
             return sandbox::tds::ucs2ToUtf8(in.bytes(n));
         }
     }
@@ -100,7 +101,12 @@ std::vector<Token> readTokens(std::string_view payload, bool modern) {
                 t.number = static_cast<std::int32_t>(in.u32le());
                 t.state = in.u8();
                 t.severity = in.u8();
-                t.text = in.ucs2(in.u16le());
+                const std::uint16_t units = in.u16le();
+                // SQL Server cuts message texts to 2,047 characters.
+                if (units > 2047) throw std::runtime_error("message text over 2047 characters");
+                t.text = in.ucs2(units);
+                if ((t.type == 0xAA) != (t.severity > 10))
+                    throw std::runtime_error("INFO/ERROR token of the wrong severity");
                 t.serverName = in.bVarchar();
                 in.bVarchar();
                 t.line = modern ? static_cast<std::int32_t>(in.u32le()) : in.u16le();
@@ -149,6 +155,9 @@ std::vector<Token> readTokens(std::string_view payload, bool modern) {
             case 0x81: {
                 columns.clear();
                 std::uint16_t count = in.u16le();
+                if (count == 0 || count > 4096)
+                    throw std::runtime_error("COLMETADATA of " + std::to_string(count) +
+                                             " columns");
                 for (int i = 0; i < count; ++i) {
                     modern ? in.u32le() : in.u16le();
                     in.u16le();
@@ -171,8 +180,17 @@ std::vector<Token> readTokens(std::string_view payload, bool modern) {
             default:
                 throw std::runtime_error("unknown token " + std::to_string(t.type));
         }
+        if (t.type >= 0xFD && (t.status & ~0x0033))
+            throw std::runtime_error("DONE with unknown status bits " + std::to_string(t.status));
         tokens.push_back(std::move(t));
     }
+    return tokens;
+}
+
+std::vector<Token> readAnswer(std::string_view payload, bool modern) {
+    std::vector<Token> tokens = readTokens(payload, modern);
+    if (tokens.empty() || tokens.back().type < 0xFD || (tokens.back().status & 0x0001))
+        throw std::runtime_error("the answer does not end with a final DONE");
     return tokens;
 }
 

@@ -32,9 +32,14 @@ struct Token {
     std::uint32_t tdsVersion = 0;  // LOGINACK
 };
 
-// Decodes a whole response payload. Throws std::runtime_error on anything unexpected.
-// `modern` is true for TDS 7.2+ field widths.
+// Decodes a whole response payload, strictly: every token's length must match its fields,
+// message texts at most 2,047 characters (SQL Server's cut), INFO below severity 11 and ERROR
+// above, 1 to 4,096 columns, cells within their column's length, only the DONE bits SQL
+// Server uses. Throws std::runtime_error on anything unexpected. `modern` is true for TDS 7.2+
+// field widths.
 std::vector<Token> readTokens(std::string_view payload, bool modern = true);
+// readTokens of a whole answer, which must also end with a final DONE (no MORE bit).
+std::vector<Token> readAnswer(std::string_view payload, bool modern = true);
 
 // Token types in order, e.g. "ENVCHANGE INFO LOGINACK DONE".
 std::string tokenNames(const std::vector<Token>& tokens);

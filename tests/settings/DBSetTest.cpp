@@ -82,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(Values, DBSetSupperUser,
                                          SwitchCase{"0.5", false}, SwitchCase{"yes", false},
                                          SwitchCase{"1.0001", false}));
 
-const RunFields kDefaults{"SQL Server", "(local)", "sa", "", "VK4812", "/data"};
+const SavedDBSet kDefaults{"SQL Server", "(local)", "sa", "", "VK4812"};
 
 TEST_F(DBSet, SaveIntoNoFileWritesTheSixKeysInOrder) {
     SaveDBSet(kDefaults, ini);
@@ -95,7 +95,7 @@ TEST_F(DBSet, SaveIntoNoFileWritesTheSixKeysInOrder) {
 }
 
 TEST_F(DBSet, SaveTrimsTheBoxesAndReadsBack) {
-    SaveDBSet({" SQL Server ", "(local)", "  admin ", " pw  ", " 销售 ", ""}, ini);
+    SaveDBSet({" SQL Server ", "(local)", "  admin ", " pw  ", " 销售 "}, ini);
     const LoadedDBSet set = LoadDBSet(ini);
     EXPECT_EQ(set.login, "admin");
     EXPECT_EQ(set.password, "pw");
@@ -107,7 +107,7 @@ TEST_F(DBSet, SaveChangesOnlyTheSixKeysByteForByte) {
         "; installed by hand\r\n[Setup]\r\nSupperUser=1\r\n\r\n[database]\r\n"
         "dsname = Sample \r\nPassWord=old\r\nlibrary=x\r\n\r\n[Other]\r\n\xFF\x81=\xCA\r\n";
     TestFolder::write(ini, before);
-    SaveDBSet({"SQL Server", "(local)", "sa", "new", "Sales", ""}, ini);
+    SaveDBSet({"SQL Server", "(local)", "sa", "new", "Sales"}, ini);
     EXPECT_EQ(TestFolder::read(ini),
               "; installed by hand\r\n[Setup]\r\nSupperUser=1\r\n\r\n[database]\r\n"
               "dsname = Sample \r\nPassWord=new\r\nlibrary=SQL Server\r\n"

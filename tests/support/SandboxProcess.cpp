@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <atomic>
@@ -103,6 +104,8 @@ std::string SandboxProcess::log() const {
 void SandboxProcess::start() {
     std::vector<std::string> args = {executable(), "--listen",      "127.0.0.1:0",      "--data",
                                      dataDir_,     "--sa-password", options_.saPassword};
+    // The server refuses an empty password unless told that it is meant.
+    if (options_.saPassword.empty()) args.push_back("--allow-empty-password");
     args.insert(args.end(), options_.extraArgs.begin(), options_.extraArgs.end());
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
@@ -118,6 +121,11 @@ void SandboxProcess::start() {
         if (::getppid() != parent) ::_exit(127);
         ::dup2(out[1], 1);
         ::dup2(logFd, 2);
+        if (options_.maxOpenFiles > 0) {
+            const rlimit limit{static_cast<rlim_t>(options_.maxOpenFiles),
+                               static_cast<rlim_t>(options_.maxOpenFiles)};
+            ::setrlimit(RLIMIT_NOFILE, &limit);
+        }
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }

@@ -19,10 +19,12 @@ namespace testsupport {
 class SandboxProcess {
   public:
     struct Options {
-        std::string saPassword;              // the sa login's password (empty by default)
-        std::string dataDir;                 // empty: a new temporary folder, removed at the end
+        std::string saPassword;  // the sa login's password (empty by default: then started
+                                 // with --allow-empty-password)
+        std::string dataDir;     // empty: a new temporary folder, removed at the end
         std::vector<std::string> extraArgs;  // appended to the command line
         int startTimeoutMs = 20000;
+        int maxOpenFiles = 0;  // the server's RLIMIT_NOFILE; 0: inherited
     };
 
     // Starts the server and waits for its "listening on HOST:PORT" line. Throws

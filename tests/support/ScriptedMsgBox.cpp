@@ -13,16 +13,16 @@ ScriptedMsgBox ScriptedMsgBox::failWhenEmpty(std::vector<int> answers) {
     return box;
 }
 
-int ScriptedMsgBox::show(const std::string& text, const std::string& title, int style) {
+int ScriptedMsgBox::show(const BoxLook& look, const std::string& text) {
     int answer = kAnswerOk;
     if (!answers_.empty()) {
         answer = answers_.front();
         answers_.pop_front();
     } else if (failWhenEmpty_) {
-        ADD_FAILURE() << "unexpected message box: " << title << ": " << text;
+        ADD_FAILURE() << "unexpected message box: " << look.title << ": " << text;
         answer = kAnswerCancel;
     }
-    boxes_.push_back({text, title, style, answer});
+    boxes_.push_back({text, look.title, look.style, answer, look.kind});
     return answer;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
-// Message boxes for tests: every box is recorded (text, title, style and the answer given),
+// Message boxes for tests: every box is recorded (text, title, style, the answer given and the
+// box's kind),
 // and answers come from a queue the test fills.
 //
 // When the queue is empty a box is answered OK (1) and the test goes on: most boxes are results
@@ -10,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "db/runs/MsgBox.h"
+#include "runs/MsgBox.h"
 
 namespace dsadmin::test {
 
@@ -21,6 +22,7 @@ class ScriptedMsgBox : public MsgBox {
         std::string title;
         int style = 0;
         int answer = 0;
+        BoxKind kind = BoxKind::Done;
         friend bool operator==(const Box&, const Box&) = default;
     };
 
@@ -33,7 +35,7 @@ class ScriptedMsgBox : public MsgBox {
     // Queues one more answer.
     void answer(int answer) { answers_.push_back(answer); }
 
-    int show(const std::string& text, const std::string& title, int style) override;
+    int show(const BoxLook& look, const std::string& text) override;
 
     const std::vector<Box>& boxes() const { return boxes_; }
     std::size_t unusedAnswers() const { return answers_.size(); }

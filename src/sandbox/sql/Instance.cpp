@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <set>
 #include <stdexcept>
 
 #include "base/UniqueFd.h"
@@ -40,20 +42,36 @@ bool usableName(const std::string& name) {
            !hasControlCharacter(name);
 }
 
-// Creates a small placeholder file for a log or secondary file; false with errno set.
-bool createPlaceholder(const std::string& path, const std::string& database) {
+// A logical file name that may become part of a file name: no path separators, no "..".
+bool plainFileName(const std::string& name) {
+    return name.find_first_of("/\\") == std::string::npos && name.find("..") == std::string::npos &&
+           !hasControlCharacter(name);
+}
+
+// Creates `path` (which must not exist) empty; false with errno set.
+bool createEmpty(const std::string& path) {
     const dsadmin::UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    return static_cast<bool>(fd);
+}
+
+// Fills a log or secondary file, which createEmpty made, with one line; false with errno set.
+bool writePlaceholder(const std::string& path, const std::string& database) {
+    const dsadmin::UniqueFd fd(::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
     if (!fd) return false;
     const std::string text = "dsadmin-sandbox: file of database " + database + "\n";
-    return ::write(fd.get(), text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    const ssize_t n = ::write(fd.get(), text.data(), text.size());
+    if (n >= 0 && n != static_cast<ssize_t>(text.size())) errno = ENOSPC;
+    return n == static_cast<ssize_t>(text.size()) && ::fsync(fd.get()) == 0;
+}
+
+bool diskFullErrno(int e) {
+    return e == ENOSPC || e == EDQUOT;
 }
 
 void removeFiles(const std::vector<std::string>& paths) {
     std::error_code ec;
-    for (const std::string& p : paths) {
-        fs::remove(p, ec);
-        fs::remove(p + "-journal", ec);
-    }
+    for (const std::string& p : paths)
+        for (const char* suffix : {"", "-journal", "-wal", "-shm"}) fs::remove(p + suffix, ec);
 }
 
 // The default log-file location: created with the data folder, <data>/log unless given.
@@ -75,6 +93,43 @@ Instance::Instance(EngineOptions options)
     for (const char* name : {"tempdb", "model", "msdb"}) {
         const std::string path = options_.dataDir + "/" + name + ".sqlite";
         if (!fs::exists(path)) DatabaseFile::create(path);
+    }
+    reconcileFiles();
+}
+
+void Instance::log(const std::string& text) const {
+    if (options_.log) options_.log(text);
+}
+
+// A server killed while it created or dropped a database left the files it had recorded as
+// intents: those that no database owns are removed. Other database files in the data and log
+// folders that no database owns are not the server's to remove: they are reported.
+void Instance::reconcileFiles() {
+    std::set<std::string> owned;
+    for (const DatabaseInfo& d : catalog_.list()) {
+        owned.insert(d.dataFile);
+        owned.insert(d.otherFiles.begin(), d.otherFiles.end());
+    }
+    std::vector<std::string> settled;
+    for (const MasterCatalog::FileIntent& intent : catalog_.intents()) {
+        settled.push_back(intent.path);
+        if (owned.count(intent.path)) continue;
+        std::error_code ec;
+        if (!fs::exists(fs::symlink_status(intent.path, ec))) continue;
+        removeFiles({intent.path});
+        log("removed " + intent.path + ", left by an interrupted " +
+            (intent.action == "drop" ? "DROP" : "CREATE") + " DATABASE " + intent.database);
+    }
+    catalog_.forgetIntents(settled);
+    for (const std::string& dir : {options_.dataDir, options_.logDir}) {
+        std::error_code ec;
+        for (const fs::directory_entry& e : fs::directory_iterator(dir, ec)) {
+            const std::string ext = e.path().extension().string();
+            if ((ext != ".mdf" && ext != ".ndf" && ext != ".ldf") || owned.count(e.path().string()))
+                continue;
+            log("found " + e.path().string() +
+                ", which no database owns and this server did not leave; left alone");
+        }
     }
 }
 
@@ -160,6 +215,21 @@ void Instance::checkFileSpecs(const CreateDatabase& s) {
                     msg::maxSizeBelowSize(f.logicalName.empty() ? f.fileName : f.logicalName));
 }
 
+// A file given without FILENAME is named after its logical name, which must then be a plain
+// name: with a separator or ".." it would name a file outside the data and log folders.
+void Instance::checkLogicalNames(const CreateDatabase& s, const std::vector<std::string>& paths) {
+    std::size_t i = 0;
+    for (const auto* files : {&s.dataFiles, &s.logFiles}) {
+        for (const FileSpec& f : *files) {
+            const bool derived = f.fileName.empty() && !(files == &s.dataFiles && i == 0);
+            if (derived && !plainFileName(f.logicalName))
+                throw SqlError(msg::createDatabaseFailed(), {msg::fileActivationFailed(paths[i])});
+            ++i;
+        }
+        if (files == &s.dataFiles && s.dataFiles.empty()) ++i;  // the default data file
+    }
+}
+
 void Instance::checkFiles(const std::vector<std::string>& paths) const {
     for (std::size_t i = 0; i < paths.size(); ++i) {
         const std::string& p = paths[i];
@@ -182,26 +252,53 @@ void Instance::createDatabase(const CreateDatabase& s) {
                                          "' (it must be usable as a file name)"));
     checkFileSpecs(s);
     const std::vector<std::string> paths = filePaths(s);
+    checkLogicalNames(s, paths);
     checkFiles(paths);
-    std::vector<std::string> made;
+    // The files are recorded before they exist and forgotten with the catalog row's insert: a
+    // kill in between leaves intents that the next start settles (reconcileFiles).
     try {
-        DatabaseFile::create(paths[0]);
-        made.push_back(paths[0]);
-        for (std::size_t i = 1; i < paths.size(); ++i) {
-            if (!createPlaceholder(paths[i], s.name))
+        catalog_.recordIntents(s.name, "create", paths);
+    } catch (const SqliteDiskFull&) {
+        throw SqlError(msg::createDatabaseFailed(), {msg::diskFullExpandingFile(paths[0])});
+    }
+    std::vector<std::string> made;
+    const auto undo = [&] {
+        removeFiles(made);
+        try {
+            catalog_.forgetIntents(paths);
+        } catch (const std::exception&) {
+            // left for the next start to settle
+        }
+    };
+    std::size_t current = 0;
+    try {
+        for (; current < paths.size(); ++current) {
+            const std::string& p = paths[current];
+            if (!createEmpty(p)) {
+                if (diskFullErrno(errno)) throw SqliteDiskFull(p);
                 throw SqlError(msg::createDatabaseFailed(),
-                               {msg::createFileFailed(paths[i], errno == EACCES)});
-            made.push_back(paths[i]);
+                               {msg::createFileFailed(p, errno == EACCES)});
+            }
+            made.push_back(p);
+            if (current == 0) {
+                DatabaseFile::create(p);
+            } else if (!writePlaceholder(p, s.name)) {
+                if (diskFullErrno(errno)) throw SqliteDiskFull(p);
+                throw SqlError(msg::createDatabaseFailed(), {msg::createFileFailed(p, true)});
+            }
         }
         catalog_.add(s.name, paths[0], std::vector<std::string>(paths.begin() + 1, paths.end()));
     } catch (const SqlError&) {
-        removeFiles(made);
+        undo();
         throw;
+    } catch (const SqliteDiskFull&) {
+        undo();
+        throw SqlError(msg::createDatabaseFailed(),
+                       {msg::diskFullExpandingFile(paths[std::min(current, paths.size() - 1)])});
     } catch (const std::runtime_error&) {
-        removeFiles(made);
-        if (made.empty())
-            throw SqlError(msg::createDatabaseFailed(), {msg::createFileFailed(paths[0], true)});
-        throw;
+        undo();
+        throw SqlError(msg::createDatabaseFailed(),
+                       {msg::createFileFailed(paths[std::min(current, paths.size() - 1)], true)});
     }
 }
 
@@ -222,11 +319,18 @@ void Instance::dropDatabase(const std::string& name, bool ifExists,
                 throw SqlError(msg::databaseInUse(name));
             continue;
         }
-        catalog_.remove(d->id);
+        // The row goes and the files' removal is recorded in one transaction: a kill before
+        // the files are gone leaves intents that the next start settles.
+        catalog_.remove(*d);
         closeFile(d->dataFile);
         std::vector<std::string> files = d->otherFiles;
         files.push_back(d->dataFile);
         removeFiles(files);
+        try {
+            catalog_.forgetIntents(files);
+        } catch (const std::exception&) {
+            // settled at the next start
+        }
         return;
     }
 }

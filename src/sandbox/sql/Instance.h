@@ -44,7 +44,8 @@ class Instance {
     DatabaseFile& open(const DatabaseInfo& database);
 
     // CREATE DATABASE; SqlError 1801, 1828, 5103, 1819 + 1802 (a name over 123 UTF-16 units
-    // without LOG ON), 5123/5105/5170 + 1802, kNotSupported for unusable names.
+    // without LOG ON), 5123/5105/5170 + 1802, 5149 + 1802 when the disk is full (nothing it
+    // began is left), kNotSupported for unusable names. Crash-consistent: see reconcileFiles.
     void createDatabase(const CreateDatabase& statement);
     // DROP DATABASE of one name; SqlError 3701, 3702, 3708. Removes the files. `held` is the
     // caller's lock: a database in use is waited for, the lock released meanwhile, for up to
@@ -61,8 +62,12 @@ class Instance {
     static std::string lower(const std::string& s);
     std::vector<std::string> filePaths(const CreateDatabase& statement) const;
     static void checkFileSpecs(const CreateDatabase& statement);
+    static void checkLogicalNames(const CreateDatabase& statement,
+                                  const std::vector<std::string>& paths);
     void checkFiles(const std::vector<std::string>& paths) const;
     void closeFile(const std::string& path) { open_.erase(path); }
+    void reconcileFiles();
+    void log(const std::string& text) const;
 
     struct OpenFile {
         DatabaseFile file;

@@ -1,5 +1,7 @@
 #include "sandbox/sql/Lexer.h"
 
+#include "sandbox/MemoryBudget.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -263,8 +265,23 @@ std::vector<Token> Lexer::run() {
         }
         i += n;
     }
+    // What the tokens take is charged to the request: each block the vector grows into (the
+    // old one is still held while the tokens move), and texts too long to sit in their token.
     std::vector<Token> tokens;
-    while (skipBlankAndComments()) tokens.push_back(next());
+    std::size_t uncharged = 0;
+    while (skipBlankAndComments()) {
+        if (tokens.size() == tokens.capacity()) {
+            const std::size_t grown = std::max<std::size_t>(256, tokens.capacity() * 2);
+            if (!chargeRequest(grown * sizeof(Token))) throw SqlError(msg::insufficientMemory());
+            tokens.reserve(grown);
+        }
+        tokens.push_back(next());
+        if (tokens.back().text.size() > 15) uncharged += tokens.back().text.size();
+        if (uncharged >= (64u << 10)) {
+            if (!chargeRequest(uncharged)) throw SqlError(msg::insufficientMemory());
+            uncharged = 0;
+        }
+    }
     Token end;
     end.line = line_;
     tokens.push_back(end);

@@ -1,6 +1,9 @@
 #pragma once
 // The list of databases, kept in master's SQLite file (table sandbox_databases) so that it
-// survives restarts; each change is one SQLite transaction. Not thread-safe: the instance
+// survives restarts; each change is one SQLite transaction. Files that the server is about to
+// create or remove are recorded first (table sandbox_file_intents) and forgotten in the same
+// transaction that adds or removes the database, so that a server killed half-way knows at
+// its next start which files it left behind. Not thread-safe: the instance
 // lock guards every use. Throws std::runtime_error for SQLite failures.
 
 #include <optional>
@@ -28,12 +31,31 @@ class MasterCatalog {
 
     std::vector<DatabaseInfo> list();
     std::optional<DatabaseInfo> find(const std::string& name);
-    // Records a new database; returns it with its id.
+    // Records a new database and forgets the intents of its files; returns it with its id.
     DatabaseInfo add(const std::string& name, const std::string& dataFile,
                      const std::vector<std::string>& otherFiles);
-    void remove(int id);
+    // Removes the database and records the intent to remove its files, in one transaction.
+    void remove(const DatabaseInfo& database);
+
+    // Files the server is about to create for `database` (action "create"), or is removing
+    // ("drop").
+    struct FileIntent {
+        std::string path;
+        std::string database;
+        std::string action;
+    };
+    void recordIntents(const std::string& database, const std::string& action,
+                       const std::vector<std::string>& paths);
+    void forgetIntents(const std::vector<std::string>& paths);
+    std::vector<FileIntent> intents();
 
   private:
+    void insertIntents(const std::string& database, const std::string& action,
+                       const std::vector<std::string>& paths);
+    void deleteIntents(const std::vector<std::string>& paths);
+    template <class F>
+    void inTransaction(F&& body);
+
     SqliteDb db_;
 };
 

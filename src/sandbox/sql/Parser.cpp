@@ -1,5 +1,7 @@
 #include "sandbox/sql/Parser.h"
 
+#include "sandbox/MemoryBudget.h"
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -45,6 +47,7 @@ std::vector<Statement> Parser::parseBatch(const std::string& sql,
         }
         if (cursor.atEnd()) return statements;
         statements.push_back(parser.statement());
+        if (!chargeRequest(sizeof(Statement))) throw SqlError(msg::insufficientMemory());
     }
 }
 

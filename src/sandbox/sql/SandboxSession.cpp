@@ -1,11 +1,14 @@
 #include "sandbox/sql/SandboxSession.h"
 
+#include "sandbox/MemoryBudget.h"
+
 #include "sandbox/sql/Names.h"
 #include "sandbox/sql/Parser.h"
 #include "sandbox/sql/SchemaChanges.h"
 #include "sandbox/sql/SelectRunner.h"
 #include "sandbox/sql/ServerMessages.h"
 #include "sandbox/sql/SqlError.h"
+#include "sandbox/sql/SqliteDb.h"
 
 namespace sandbox::sql {
 
@@ -50,8 +53,29 @@ std::vector<StatementResult> SandboxSession::execute(const std::string& sql,
         return {result};
     }
     std::vector<StatementResult> results;
+    if (!chargeRequest(statements.size() * sizeof(StatementResult))) {
+        StatementResult full;
+        full.error = msg::insufficientMemory();
+        full.error->line = 1;
+        return {full};
+    }
     results.reserve(statements.size());
-    for (const Statement& s : statements) results.push_back(run(s));
+    for (const Statement& s : statements) {
+        // Once the request's memory is spent the batch ends with 701, instead of a result set
+        // that has been read but may not be kept.
+        StatementResult full;
+        full.error = msg::insufficientMemory();
+        full.error->line = s.line;
+        results.push_back(run(s));
+        std::size_t bytes = 0;
+        if (results.back().rows)
+            for (const auto& row : results.back().rows->rows)
+                bytes += sizeof(row) + row.size() * sizeof(Cell);
+        if (!chargeRequest(bytes)) {
+            results.back() = std::move(full);
+            break;
+        }
+    }
     return results;
 }
 
@@ -76,6 +100,13 @@ StatementResult SandboxSession::run(const Statement& statement) {
         e.setLine(statement.line);
         result = StatementResult{};
         putError(e, result);
+    } catch (const SqliteDiskFull&) {
+        // A database file could not grow: SQL Server's answer when a filegroup is full.
+        const auto* table = std::get_if<CreateTable>(&statement.body);
+        result = StatementResult{};
+        result.error =
+            msg::filegroupFull(table ? table->table.text : facts_.database, facts_.database);
+        result.error->line = statement.line;
     } catch (const std::exception& e) {
         result = StatementResult{};
         result.error =

@@ -166,7 +166,10 @@ Select SelectParser::select() {
     if (c_.isWord("DISTINCT")) notSupported("SELECT DISTINCT", c_.peek().line);
     c_.acceptWord("ALL");
     s.top = top();
+    const std::int32_t line = c_.peek().line;
     do {
+        // SQL Server's limit, which also keeps the column count of the answer in its 16 bits.
+        if (s.items.size() == kMaxSelectItems) throw SqlError(msg::selectListTooLong(line));
         s.items.push_back(item());
     } while (c_.acceptSymbol(","));
     if (c_.isWord("INTO")) notSupported("SELECT with INTO", c_.peek().line);

@@ -15,6 +15,8 @@ namespace sandbox::sql {
 class SelectParser {
   public:
     static constexpr int kMaxNesting = 32;
+    // Elements of a select list at most (1056 beyond).
+    static constexpr std::size_t kMaxSelectItems = 4096;
 
     explicit SelectParser(TokenCursor& cursor) : c_(cursor) {}
     // The cursor stands on SELECT.

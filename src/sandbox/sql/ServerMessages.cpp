@@ -111,6 +111,31 @@ Message createFileFailed(const std::string& path, bool accessDenied) {
                 "CREATE FILE encountered operating system error " + os +
                     " while attempting to open or create the physical file " + q(path) + ".");
 }
+Message diskFullExpandingFile(const std::string& path) {
+    return make(5149, 16, 3,
+                "MODIFY FILE encountered operating system error 112(There is not enough space on "
+                "the disk.) while attempting to expand the physical file " +
+                    q(path) + ".");
+}
+Message filegroupFull(const std::string& object, const std::string& database) {
+    return make(1105, 17, 2,
+                "Could not allocate space for object " + q(object) + " in database " + q(database) +
+                    " because the 'PRIMARY' filegroup is full. Create disk space by deleting "
+                    "unneeded files, dropping objects in the filegroup, adding additional files "
+                    "to the filegroup, or setting autogrowth on for existing files in the "
+                    "filegroup.");
+}
+Message insufficientMemory() {
+    return make(701, 17, 123,
+                "There is insufficient system memory in resource pool 'default' to run this "
+                "query.");
+}
+Message selectListTooLong(std::int32_t line) {
+    return make(1056, 15, 1,
+                "The number of elements in the select list exceeds the maximum allowed number of "
+                "4096 elements.",
+                line);
+}
 Message fileActivationFailed(const std::string& path) {
     return make(5105, 16, 2,
                 "A file activation error occurred. The physical file name " + q(path) +

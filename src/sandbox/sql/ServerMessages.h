@@ -36,13 +36,17 @@ Message loginFailed(const std::string& user);                    // 18456
 Message cannotOpenDatabaseAtLogin(const std::string& database);  // 4060
 
 // Databases.
-Message databaseExists(const std::string& name);                               // 1801
-Message databaseMissing(const std::string& name);                              // 911
-Message databaseMissing2702(const std::string& name);                          // 2702
-Message createFileFailed(const std::string& path, bool accessDenied = false);  // 5123
-Message fileActivationFailed(const std::string& path);                         // 5105
-Message fileExists(const std::string& path);                                   // 5170
-Message createDatabaseFailed();                                                // 1802
+Message databaseExists(const std::string& name);                                // 1801
+Message databaseMissing(const std::string& name);                               // 911
+Message databaseMissing2702(const std::string& name);                           // 2702
+Message createFileFailed(const std::string& path, bool accessDenied = false);   // 5123
+Message fileActivationFailed(const std::string& path);                          // 5105
+Message fileExists(const std::string& path);                                    // 5170
+Message createDatabaseFailed();                                                 // 1802
+Message diskFullExpandingFile(const std::string& path);                         // 5149 (then 1802)
+Message filegroupFull(const std::string& object, const std::string& database);  // 1105
+Message insufficientMemory();                                                   // 701
+Message selectListTooLong(std::int32_t line);                                   // 1056
 Message logNameTooLong();                              // 1819 (class 10, before 1802)
 Message logicalNameInUse(const std::string& name);     // 1828
 Message maxSizeBelowSize(const std::string& file);     // 5103

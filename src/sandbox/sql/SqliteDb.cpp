@@ -2,13 +2,26 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
 #include <stdexcept>
 
 namespace sandbox::sql {
 
 namespace {
+bool diskFull(sqlite3* db, int rc) {
+    if ((rc & 0xFF) == SQLITE_FULL) return true;
+    const int os = db ? sqlite3_system_errno(db) : 0;
+    return (rc & 0xFF) == SQLITE_IOERR && (os == ENOSPC || os == EDQUOT);
+}
+
+[[noreturn]] void fail(sqlite3* db, const std::string& what, int rc) {
+    const std::string text = what + ": " + (db ? sqlite3_errmsg(db) : "out of memory");
+    if (diskFull(db, rc)) throw SqliteDiskFull(text);
+    throw std::runtime_error(text);
+}
+
 [[noreturn]] void fail(sqlite3* db, const std::string& what) {
-    throw std::runtime_error(what + ": " + (db ? sqlite3_errmsg(db) : "out of memory"));
+    fail(db, what, db ? sqlite3_extended_errcode(db) : SQLITE_NOMEM);
 }
 }  // namespace
 
@@ -48,7 +61,7 @@ bool SqliteStatement::step() {
     const int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW) return true;
     if (rc == SQLITE_DONE) return false;
-    fail(db_, "SQLite step");
+    fail(db_, "SQLite step", rc);
 }
 
 std::int64_t SqliteStatement::integer(int column) const {
@@ -88,10 +101,11 @@ SqliteDb::~SqliteDb() {
 
 void SqliteDb::exec(const std::string& sql) {
     char* error = nullptr;
-    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-        const std::string text = error ? error : "unknown error";
+    if (const int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error); rc != SQLITE_OK) {
+        const std::string text = "SQLite: " + std::string(error ? error : "unknown error");
         sqlite3_free(error);
-        throw std::runtime_error("SQLite: " + text);
+        if (diskFull(db_, rc)) throw SqliteDiskFull(text);
+        throw std::runtime_error(text);
     }
 }
 

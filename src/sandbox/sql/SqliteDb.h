@@ -1,15 +1,24 @@
 #pragma once
 // Move-only owners of an SQLite connection and a prepared statement. Failures throw
-// std::runtime_error with SQLite's message; destructors never throw.
+// std::runtime_error with SQLite's message (SqliteDiskFull when the disk is full);
+// destructors never throw.
 
 #include <cstdint>
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 struct sqlite3;
 struct sqlite3_stmt;
 
 namespace sandbox::sql {
+
+// SQLite could not write because the file system is full (SQLITE_FULL, or an I/O error whose
+// cause was ENOSPC or EDQUOT).
+class SqliteDiskFull : public std::runtime_error {
+  public:
+    explicit SqliteDiskFull(const std::string& what) : std::runtime_error(what) {}
+};
 
 class SqliteStatement {
   public:

@@ -6,7 +6,7 @@
 
 namespace sandbox::sql {
 
-enum class TokenKind {
+enum class TokenKind : std::uint8_t {
     Word,        // plain identifier or keyword, text as written
     QuotedName,  // [bracketed] or "double-quoted" identifier, text unescaped
     String,      // 'text' or N'text', text unescaped
@@ -17,10 +17,12 @@ enum class TokenKind {
     End,
 };
 
+// Laid out to take 40 bytes: a batch of one-character tokens costs that much per byte of
+// text while it is parsed (charged to the request's memory, see MemoryBudget.h).
 struct Token {
-    TokenKind kind = TokenKind::End;
     std::string text;
     std::int32_t line = 1;
+    TokenKind kind = TokenKind::End;
     bool unicode = false;   // String: N'...'
     bool reserved = false;  // Word: a reserved keyword of T-SQL (NULL included)
 

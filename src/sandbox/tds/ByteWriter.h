@@ -22,6 +22,10 @@ class ByteWriter {
     // US_VARCHAR (USHORT count, at most 65535).
     void bVarchar(std::string_view utf8);
     void usVarchar(std::string_view utf8);
+    // US_VARCHAR of a message text, cut as SQL Server cuts one: over kMaxMessageUnits UTF-16
+    // units, the first kMaxMessageUnits - 3 and "...".
+    static constexpr std::size_t kMaxMessageUnits = 2047;
+    void messageText(std::string_view utf8);
     // Overwrites two bytes at `pos` (little-endian), for lengths known only afterwards.
     void patchU16le(std::size_t pos, std::uint16_t v);
 

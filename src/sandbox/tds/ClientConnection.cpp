@@ -30,11 +30,14 @@ std::string versionName(std::uint32_t v) {
     }
 }
 
+bool mentionsPassword(const std::string& sql) {
+    return dsadmin::AsciiLower(sql).find("password") != std::string::npos;
+}
+
 // The start of a statement for the log: first line, at most 120 characters; nothing when the
 // text mentions a password.
 std::string statementExcerpt(const std::string& sql) {
-    if (dsadmin::AsciiLower(sql).find("password") != std::string::npos)
-        return "(statement not shown)";
+    if (mentionsPassword(sql)) return "(statement not shown)";
     std::size_t start = sql.find_first_not_of(" \t\r\n");
     if (start == std::string::npos) return "";
     std::string line = sql.substr(start, sql.find_first_of("\r\n", start) - start);
@@ -42,16 +45,20 @@ std::string statementExcerpt(const std::string& sql) {
     return line;
 }
 
+constexpr std::size_t kMaxLoggedErrorBytes = 300;
+
 }  // namespace
 
 ClientConnection::ClientConnection(Socket socket, Engine& engine, ServerLog& log,
-                                   ConnectionSettings settings, std::uint16_t spid, int stopFd)
+                                   ConnectionSettings settings, std::uint16_t spid, int stopFd,
+                                   SessionSlots* slots)
     : socket_(std::move(socket)),
       engine_(engine),
       log_(log),
       settings_(std::move(settings)),
       spid_(spid),
       stopFd_(stopFd),
+      slots_(slots),
       peer_(socket_.peerAddress()),
       version_(kTds74) {}
 
@@ -59,12 +66,26 @@ void ClientConnection::log(const std::string& text) {
     log_.write("spid " + std::to_string(spid_) + " from " + peer_ + ": " + text);
 }
 
+void ClientConnection::evict() {
+    std::lock_guard<std::mutex> lock(socketMutex_);
+    if (loggedIn_.load() || !socket_.valid()) return;
+    evicted_ = true;
+    socket_.shutdown();
+}
+
 void ClientConnection::run() noexcept {
+    loginDeadline_ =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(settings_.readTimeoutMs);
     try {
         socket_.configureConnection(settings_.readTimeoutMs);
-        while (!closing_) dispatch(readMessage());
+        while (!closing_) {
+            dispatch(readMessage());
+            request_.reset();  // what the request held goes back to the budget
+        }
     } catch (const SocketClosed& e) {
-        if (state_ != State::LoggedIn) log(std::string("closed before login: ") + e.what());
+        if (state_ != State::LoggedIn)
+            log(std::string("closed before login: ") +
+                (evicted_ ? "made room for a newer connection" : e.what()));
     } catch (const ProtocolError& e) {
         log(std::string("closed: protocol error: ") + e.what());
     } catch (const std::exception& e) {
@@ -73,6 +94,8 @@ void ClientConnection::run() noexcept {
         log("closed: unknown failure");
     }
     session_.reset();
+    if (holdsSlot_) slots_->give();
+    std::lock_guard<std::mutex> lock(socketMutex_);
     socket_.close();
 }
 
@@ -81,14 +104,41 @@ PacketMessage ClientConnection::readMessage() {
     MessageAssembler assembler(loggedIn ? settings_.maxMessageBytes
                                         : settings_.maxLoginMessageBytes);
     const int timeout = settings_.readTimeoutMs;
+    // Before login every wait counts against one deadline for the whole login.
+    const Socket::Deadline deadline = loggedIn ? Socket::Deadline::max() : loginDeadline_;
+    if (loggedIn) {
+        request_ = std::make_unique<RequestMemory>(settings_.memory);
+        overBudget_ = false;
+    }
+    const auto loginTooLong = [&] {
+        return SocketClosed("login not finished within " + std::to_string(timeout / 1000) + " s");
+    };
     for (;;) {
         // Between requests a logged-in client may stay idle as long as it likes.
-        socket_.waitReadable(assembler.inMessage() || !loggedIn ? timeout : -1, stopFd_);
-        char header[kHeaderSize];
-        socket_.readExact(header, kHeaderSize, timeout, stopFd_);
-        PacketHeader h = PacketHeader::parse(std::string_view(header, kHeaderSize));
-        std::string payload(h.length - kHeaderSize, '\0');
-        socket_.readExact(payload.data(), payload.size(), timeout, stopFd_);
+        if (!loggedIn && Socket::waitLimit(timeout, deadline) == 0) throw loginTooLong();
+        PacketHeader h;
+        std::string payload;
+        try {
+            socket_.waitReadable(
+                assembler.inMessage() || !loggedIn ? Socket::waitLimit(timeout, deadline) : -1,
+                stopFd_);
+            char header[kHeaderSize];
+            socket_.readExact(header, kHeaderSize, timeout, stopFd_, deadline);
+            h = PacketHeader::parse(std::string_view(header, kHeaderSize));
+            payload.assign(h.length - kHeaderSize, '\0');
+            socket_.readExact(payload.data(), payload.size(), timeout, stopFd_, deadline);
+        } catch (const SocketClosed&) {
+            if (!loggedIn && Socket::waitLimit(timeout, deadline) == 0) throw loginTooLong();
+            throw;
+        }
+        if (loggedIn && !overBudget_ && !request_->charge(payload.size())) overBudget_ = true;
+        if (overBudget_) {
+            // Read to its end and dropped; the whole message is answered with 701.
+            if (!(h.status & kEndOfMessage)) continue;
+            PacketMessage dropped;
+            dropped.type = h.type;
+            return dropped;
+        }
         if (auto m = assembler.add(h, payload)) return std::move(*m);
     }
 }
@@ -108,6 +158,7 @@ void ClientConnection::dispatch(const PacketMessage& m) {
         out.done(kTokenDone, kDoneAttention, 0, 0);
         return send(out.take());
     }
+    if (overBudget_) return refuseForMemory();
     if (m.ignore) {  // the client gave up sending this request: one DONE, nothing run
         TokenWriter out = tokens();
         out.done(kTokenDone, kDoneFinal, 0, 0);
@@ -147,6 +198,22 @@ void ClientConnection::onLogin7(const PacketMessage& m) {
         session_ = engine_.login(login.userName, login.password, login.database, error);
     }
     if (!session_) return refuseLogin(login.userName, error);
+    if (slots_ && !(holdsSlot_ = slots_->take())) {
+        session_.reset();
+        return refuseLogin(
+            login.userName,
+            {17809, 1, 20,
+             "Could not connect because the maximum number of '" + std::to_string(slots_->max()) +
+                 "' user connections has already been reached. The system "
+                 "administrator can use sp_configure to increase the maximum "
+                 "value. The connection has been closed.",
+             1});
+    }
+    {
+        // From here on the server may no longer evict the connection to make room.
+        std::lock_guard<std::mutex> lock(socketMutex_);
+        loggedIn_.store(true);
+    }
 
     loginDb_ = currentDb_ = session_->database();
     TokenWriter out = tokens();
@@ -170,8 +237,8 @@ void ClientConnection::refuseLogin(const std::string& user, const Message& error
     Message failed{18456, 1, 14, "Login failed for user '" + user + "'.", 1};
     // A missing initial database is reported first, then the login failure itself (tedious
     // would retry a lone 4060 as transient).
-    if (error.number != 0 && error.number != 18456) out.message(error);
-    out.message(error.number == 18456 ? error : failed);
+    if (error.number != 0 && error.number != 18456 && error.number != 17809) out.message(error);
+    out.message(error.number == 18456 || error.number == 17809 ? error : failed);
     out.done(kTokenDone, kDoneError, 0, 0);
     send(out.take());
     log("login '" + user + "' refused: " + (error.text.empty() ? failed.text : error.text));
@@ -203,16 +270,35 @@ std::vector<StatementResult> ClientConnection::execute(const std::string& sql,
 }
 
 void ClientConnection::onSqlBatch(const PacketMessage& m) {
+    RequestMemory::Scope scope(*request_);
     std::string sql = parseSqlBatch(m.payload, version_);
+    if (!request_->charge(sql.size())) return refuseForMemory();
     TokenWriter out = tokens();
     resetIfAsked(m, out);
     std::vector<StatementResult> results = execute(sql, {});
     ResultEncoder(out).batch(results, currentDb_);
-    send(out.take());
+    sendWithinBudget(out);
     logRefused(results, sql);
 }
 
+void ClientConnection::sendWithinBudget(TokenWriter& out) {
+    if (!request_->charge(out.size())) return refuseForMemory();
+    send(out.take());
+}
+
+void ClientConnection::refuseForMemory() {
+    TokenWriter out = tokens();
+    ResultEncoder(out).error(Message{701, 123, 17,
+                                     "There is insufficient system memory in resource pool "
+                                     "'default' to run this query.",
+                                     1});
+    send(out.take());
+    log("refused (error 701): the request would pass the server's memory cap of " +
+        std::to_string(settings_.memory ? settings_.memory->cap() >> 20 : 0) + " MiB");
+}
+
 void ClientConnection::onRpc(const PacketMessage& m) {
+    RequestMemory::Scope scope(*request_);
     TokenWriter out = tokens();
     resetIfAsked(m, out);
     const std::string before = currentDb_;
@@ -230,7 +316,7 @@ void ClientConnection::onRpc(const PacketMessage& m) {
     std::optional<std::string> revertTo;
     if (session_->database() != before && !session_->useDatabase(before).error) revertTo = before;
     ResultEncoder(out).procedure(run.results, currentDb_, revertTo, run.handle);
-    send(out.take());
+    sendWithinBudget(out);
     logRefused(run.results, run.sql);
 }
 
@@ -241,11 +327,16 @@ void ClientConnection::onUnsupported(const std::string& what, std::int32_t numbe
     log("refused: " + what);
 }
 
+// Error texts quote the statement ("Incorrect syntax near '...'"), so they are shown as the
+// statement is: not at all when it mentions a password, else at most 300 characters.
 void ClientConnection::logRefused(const std::vector<StatementResult>& results,
                                   const std::string& sql) {
+    const bool secret = mentionsPassword(sql);
     for (const auto& r : results) {
         if (!r.error || r.error->severity <= 10) continue;
-        log("refused (error " + std::to_string(r.error->number) + "): " + r.error->text + " | " +
+        const std::string text =
+            secret ? "(text not shown)" : ServerLog::fit(r.error->text, kMaxLoggedErrorBytes);
+        log("refused (error " + std::to_string(r.error->number) + "): " + text + " | " +
             statementExcerpt(sql));
     }
 }

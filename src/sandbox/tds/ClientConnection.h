@@ -9,12 +9,15 @@
 // arrives while a request runs is acknowledged after that request's answer, in a message of
 // its own. Bytes that break the protocol end this connection only.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "sandbox/Engine.h"
+#include "sandbox/MemoryBudget.h"
 #include "sandbox/tds/MessageAssembler.h"
 #include "sandbox/tds/RpcDispatcher.h"
 #include "sandbox/tds/ServerLog.h"
@@ -24,22 +27,58 @@
 namespace sandbox::tds {
 
 struct ConnectionSettings {
-    int readTimeoutMs = 30000;  // each wait inside a message, and each wait before login ends
+    // Each wait inside a message; also the time from connecting to the end of the login, for
+    // PRELOGIN and LOGIN7 together, however the client spreads its bytes.
+    int readTimeoutMs = 30000;
     std::size_t maxMessageBytes = 16u << 20;       // a request after login
     std::size_t maxLoginMessageBytes = 64u << 10;  // PRELOGIN and LOGIN7
     std::string serverName = "DSADMIN-SANDBOX";    // in INFO/ERROR tokens
+    // What requests may hold at once, server-wide (borrowed; null: no cap). A request that
+    // would pass it is answered with 701.
+    MemoryBudget* memory = nullptr;
+};
+
+// The cap on logged-in sessions, shared by the connections of one server: a login beyond it
+// is refused (17809) and the connection closed.
+class SessionSlots {
+  public:
+    explicit SessionSlots(std::size_t max) : max_(max) {}
+    bool take() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (used_ >= max_) return false;
+        ++used_;
+        return true;
+    }
+    void give() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        --used_;
+    }
+    std::size_t max() const { return max_; }
+
+  private:
+    std::mutex mutex_;
+    std::size_t max_;
+    std::size_t used_ = 0;
 };
 
 class ClientConnection {
   public:
     // `engine` and `log` are borrowed and must outlive the connection. `stopFd` becomes
     // readable when the server stops; the connection then ends after its current request.
+    // `slots` (borrowed, may be null: no cap) counts the logged-in sessions.
     ClientConnection(Socket socket, Engine& engine, ServerLog& log, ConnectionSettings settings,
-                     std::uint16_t spid, int stopFd);
+                     std::uint16_t spid, int stopFd, SessionSlots* slots = nullptr);
 
     // Serves the client until it leaves, breaks the protocol, stays silent too long, or the
     // server stops. Never throws. The engine session is closed before it returns.
     void run() noexcept;
+
+    // True once the login was accepted (read from the server's thread).
+    bool loggedIn() const { return loggedIn_.load(); }
+    // Closes a connection that has not logged in yet, from another thread; no-op once it has
+    // logged in or ended. The connection's thread then ends as if the client had left.
+    void evict();
+    bool evicted() const { return evicted_.load(); }
 
   private:
     enum class State { Prelogin, Login, LoggedIn };
@@ -54,23 +93,34 @@ class ClientConnection {
     void onSqlBatch(const PacketMessage& m);
     void onRpc(const PacketMessage& m);
     void onUnsupported(const std::string& what, std::int32_t number = 0);
+    // Sends `out`'s answer unless the budget cannot hold it too; then 701 alone.
+    void sendWithinBudget(TokenWriter& out);
+    void refuseForMemory();
     void resetIfAsked(const PacketMessage& m, TokenWriter& out);
     std::vector<StatementResult> execute(const std::string& sql, const std::vector<Param>& params);
     void logRefused(const std::vector<StatementResult>& results, const std::string& sql);
     void log(const std::string& text);
 
     Socket socket_;
+    std::mutex socketMutex_;  // evict() against the close at the end of run()
+    std::atomic<bool> loggedIn_{false};
+    std::atomic<bool> evicted_{false};
+    Socket::Deadline loginDeadline_;
     Engine& engine_;
     ServerLog& log_;
     ConnectionSettings settings_;
     std::uint16_t spid_;
     int stopFd_;
+    SessionSlots* slots_;
+    bool holdsSlot_ = false;
     std::string peer_;
     State state_ = State::Prelogin;
     bool closing_ = false;
     std::uint32_t version_;
     std::size_t packetSize_ = 4096;
     std::unique_ptr<Session> session_;
+    std::unique_ptr<RequestMemory> request_;  // what the request being read or served holds
+    bool overBudget_ = false;  // its packets passed the budget: they are read and dropped
     RpcDispatcher procedures_;
     std::string loginDb_;
     std::string currentDb_;

@@ -35,12 +35,16 @@ const char* const kUsage =
     "usage: dsadmin-sandbox [--listen HOST:PORT] [--data DIR] [--log-dir DIR]\n"
     "                       [--sa-password PW | --sa-password-file FILE]\n"
     "                       [--read-timeout SECONDS] [--max-connections N]\n"
+    "                       [--max-memory MIB] [--allow-empty-password]\n"
     "       dsadmin-sandbox --help | --version\n"
     "A local stand-in for SQL Server, for trials and tests. Defaults: --listen 127.0.0.1:1433,\n"
     "--data $XDG_STATE_HOME/dsadmin-sandbox (or ~/.local/state/dsadmin-sandbox), --log-dir\n"
     "<data>/log (where log files go when CREATE DATABASE names none), login sa with\n"
-    "the password in $DSADMIN_SANDBOX_SA_PASSWORD, else an empty one. --sa-password-file reads\n"
-    "it from the file's first line (unlike --sa-password, it shows in no process listing).\n"
+    "the password in $DSADMIN_SANDBOX_SA_PASSWORD. --sa-password-file reads it from the\n"
+    "file's first line (unlike --sa-password, it shows in no process listing).\n"
+    "Without a password the server does not start unless --allow-empty-password is given:\n"
+    "whoever logs in as sa may have files created wherever this server's user can write\n"
+    "(CREATE DATABASE ... FILENAME), as with SQL Server's service account.\n"
     "Port 0 picks a free port. Prints 'listening on HOST:PORT' when ready.\n";
 
 std::string defaultDataDir() {
@@ -72,6 +76,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             cl.version = true;
             continue;
         }
+        if (arg == "--allow-empty-password") {
+            cl.allowEmptyPassword = true;
+            continue;
+        }
         std::string name = arg, value;
         bool inlineValue = false;
         if (std::size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
@@ -81,7 +89,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         }
         if (name != "--listen" && name != "--data" && name != "--log-dir" &&
             name != "--sa-password" && name != "--sa-password-file" && name != "--read-timeout" &&
-            name != "--max-connections")
+            name != "--max-connections" && name != "--max-memory")
             throw std::invalid_argument("unknown option '" + name + "'");
         if (!inlineValue) {
             if (i + 1 >= args.size()) throw std::invalid_argument(name + " needs a value");
@@ -99,6 +107,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             cl.saPasswordFile = value;
         else if (name == "--read-timeout")
             cl.readTimeoutSeconds = static_cast<int>(parseNumber(value, 1, 86400, name));
+        else if (name == "--max-memory")
+            cl.maxMemoryMiB = static_cast<std::size_t>(parseNumber(value, 16, 1 << 20, name));
         else
             cl.maxConnections = static_cast<std::size_t>(parseNumber(value, 1, 10000, name));
     }
@@ -127,6 +137,14 @@ std::string saPassword(const CommandLine& cl) {
                                  std::strerror(errno));
     if (!text.empty() && text.back() == '\r') text.pop_back();
     return text;
+}
+
+std::string passwordRefusal(const CommandLine& cl, const std::string& password) {
+    if (!password.empty() || cl.allowEmptyPassword) return "";
+    return "no password for sa (give --sa-password-file, --sa-password or " +
+           std::string(kSaPasswordVariable) +
+           "; --allow-empty-password starts the server without one, letting any local user who "
+           "can reach the port create files wherever this server may write)";
 }
 
 }  // namespace sandbox::tds

@@ -2,7 +2,8 @@
 // The dsadmin-sandbox command line:
 //   dsadmin-sandbox [--listen HOST:PORT] [--data DIR] [--log-dir DIR]
 //                   [--sa-password PW | --sa-password-file FILE]
-//                   [--read-timeout SECONDS] [--max-connections N]
+//                   [--read-timeout SECONDS] [--max-connections N] [--max-memory MIB]
+//                   [--allow-empty-password]
 //   dsadmin-sandbox --help | --version
 // and the environment variable DSADMIN_SANDBOX_SA_PASSWORD.
 
@@ -22,6 +23,8 @@ struct CommandLine {
     std::string saPasswordFile;  // --sa-password-file
     int readTimeoutSeconds = 30;
     std::size_t maxConnections = 64;
+    std::size_t maxMemoryMiB = 512;   // what requests may hold at once, server-wide
+    bool allowEmptyPassword = false;  // --allow-empty-password
     bool help = false;
     bool version = false;  // --version / -v
 };
@@ -44,6 +47,10 @@ inline constexpr const char* kSaPasswordVariable = "DSADMIN_SANDBOX_SA_PASSWORD"
 // its LF or CR LF), else $DSADMIN_SANDBOX_SA_PASSWORD, else empty. Throws std::runtime_error
 // naming the file when it cannot be read (missing, no permission, a folder).
 std::string saPassword(const CommandLine& cl);
+
+// Why the server must not start with `password`, or empty: an empty password needs
+// --allow-empty-password.
+std::string passwordRefusal(const CommandLine& cl, const std::string& password);
 
 extern const char* const kUsage;
 

@@ -45,6 +45,14 @@ std::uint16_t ResultEncoder::statement(const StatementResult& r, std::string& cu
         // A message of severity 10 or less travels as INFO and is no failure.
         if (r.error->severity > 10) status |= kDoneError;
     }
+    if (r.rows && r.rows->columns.size() > kMaxColumns) {
+        // The engine refuses such select lists; should one come, it is no answer to encode.
+        out_.message(Message{1056, 1, 15,
+                             "The number of elements in the select list exceeds the maximum "
+                             "allowed number of 4096 elements.",
+                             1});
+        return status | kDoneError;
+    }
     if (r.rows) {
         std::vector<Column> columns = fitColumns(*r.rows);
         out_.colMetadata(columns);

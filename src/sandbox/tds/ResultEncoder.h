@@ -23,6 +23,9 @@ class ResultEncoder {
     // Writes into `out`, which the caller owns and must outlive the encoder.
     explicit ResultEncoder(TokenWriter& out) : out_(out) {}
 
+    // Columns of a result set at most: SQL Server's select-list limit (error 1056).
+    static constexpr std::size_t kMaxColumns = 4096;
+
     // `currentDb` is the database before the request; it is updated by every switch.
     void batch(const std::vector<StatementResult>& results, std::string& currentDb);
     // `revertTo`: the database to announce when the call ends (a USE inside sp_executesql

@@ -1,5 +1,10 @@
 #pragma once
-// The listener: accepts TCP clients and serves each on its own thread, up to a cap.
+// The listener: accepts TCP clients and serves each on its own thread. Logged-in sessions and
+// connections still logging in are counted apart, each up to maxConnections: a login beyond
+// the cap is refused (17809), and a connection beyond the cap of those logging in makes the
+// oldest of them close, so that sockets that never log in cannot keep a real client out
+// (each also has the login deadline). When accept fails for want of file descriptors or
+// memory, the loop waits before it tries again (logged once per episode) and keeps serving.
 // stop() (or a byte on the stop pipe, which a signal handler may write) ends the accept
 // loop; connections finish the request they are running and close; run() returns once
 // every connection thread has ended, so the engine can then be destroyed safely.
@@ -21,8 +26,8 @@ namespace sandbox::tds {
 
 struct ServerSettings {
     std::string host = "127.0.0.1";
-    std::uint16_t port = 1433;  // 0 picks a free port
-    std::size_t maxConnections = 64;
+    std::uint16_t port = 1433;        // 0 picks a free port
+    std::size_t maxConnections = 64;  // logged-in sessions; as many again may be logging in
     ConnectionSettings connection;
 };
 
@@ -45,14 +50,20 @@ class Server {
     void stop() noexcept;
     int stopWriteFd() const { return stopWrite_.get(); }
 
+    // How long accepting pauses after it failed for want of descriptors or memory.
+    static constexpr int kAcceptPauseMs = 200;
+
   private:
     struct Worker {
         std::thread thread;
         std::shared_ptr<std::atomic<bool>> finished;
+        std::shared_ptr<ClientConnection> connection;
     };
 
-    void accept();
+    // False when accepting must pause (no descriptors or memory for now).
+    bool accept();
     void reapFinished();
+    void makeRoomForLogin();
 
     Engine& engine_;
     ServerLog& log_;
@@ -61,7 +72,9 @@ class Server {
     dsadmin::UniqueFd stopRead_;  // the stop pipe
     dsadmin::UniqueFd stopWrite_;
     std::list<Worker> workers_;
+    SessionSlots slots_;
     std::uint16_t nextSpid_ = 51;
+    bool acceptPaused_ = false;  // logged when it starts and when it ends
 };
 
 }  // namespace sandbox::tds

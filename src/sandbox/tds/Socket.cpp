@@ -96,9 +96,26 @@ void Socket::waitReadable(int timeoutMs, int stopFd) const {
     }
 }
 
-void Socket::readExact(char* out, std::size_t n, int timeoutMs, int stopFd) const {
+int Socket::waitLimit(int timeoutMs, Deadline deadline) {
+    if (deadline == Deadline::max()) return timeoutMs;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          deadline - std::chrono::steady_clock::now())
+                          .count();
+    if (left <= 0) return 0;
+    if (timeoutMs < 0 || left < timeoutMs) return static_cast<int>(left);
+    return timeoutMs;
+}
+
+void Socket::shutdown() const {
+    ::shutdown(fd_.get(), SHUT_RDWR);
+}
+
+void Socket::readExact(char* out, std::size_t n, int timeoutMs, int stopFd,
+                       Deadline deadline) const {
     while (n > 0) {
-        waitReadable(timeoutMs, stopFd);
+        const int limit = waitLimit(timeoutMs, deadline);
+        if (limit == 0 && deadline != Deadline::max()) throw SocketClosed("time is up");
+        waitReadable(limit, stopFd);
         ssize_t got = ::recv(fd_.get(), out, n, 0);
         if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         if (got < 0) throw SocketClosed(errnoText("recv"));

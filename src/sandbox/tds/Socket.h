@@ -2,6 +2,7 @@
 // A move-only owner of a TCP socket descriptor, with the blocking reads and writes the
 // connection needs: every wait also watches a stop descriptor and honours a timeout.
 
+#include <chrono>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -39,9 +40,16 @@ class Socket {
     // Waits until data can be read. `timeoutMs` < 0 waits without limit. Throws SocketClosed
     // on timeout or when `stopFd` becomes readable.
     void waitReadable(int timeoutMs, int stopFd) const;
-    // Reads exactly `n` bytes into `out`; each wait is limited by `timeoutMs`. Throws
-    // SocketClosed when the peer closes, the timeout passes or `stopFd` becomes readable.
-    void readExact(char* out, std::size_t n, int timeoutMs, int stopFd) const;
+    // Reads exactly `n` bytes into `out`; each wait is limited by `timeoutMs`, and all of them
+    // together end at `deadline`. Throws SocketClosed when the peer closes, the time is up or
+    // `stopFd` becomes readable.
+    using Deadline = std::chrono::steady_clock::time_point;
+    void readExact(char* out, std::size_t n, int timeoutMs, int stopFd,
+                   Deadline deadline = Deadline::max()) const;
+    // `timeoutMs` (< 0: none), shortened to what is left until `deadline`; 0 when it passed.
+    static int waitLimit(int timeoutMs, Deadline deadline);
+    // Ends the connection's reads and writes from another thread (they see the peer close).
+    void shutdown() const;
     // Writes everything (no SIGPIPE). Throws SocketClosed on failure or send timeout.
     void writeAll(std::string_view data) const;
     // Sets the options a server connection uses: keep-alive, no Nagle, a send timeout.

@@ -98,7 +98,7 @@ void TokenWriter::message(const Message& m) {
     body.u32le(static_cast<std::uint32_t>(m.number));
     body.u8(m.state);
     body.u8(m.severity);
-    body.usVarchar(m.text);
+    body.messageText(m.text);
     body.bVarchar(serverName_);
     body.bVarchar("");
     if (modern_)

@@ -8,6 +8,7 @@
 
 #include "Version.h"
 #include "sandbox/Engine.h"
+#include "sandbox/MemoryBudget.h"
 #include "sandbox/tds/CommandLine.h"
 #include "sandbox/tds/Server.h"
 
@@ -51,18 +52,29 @@ int main(int argc, char** argv) {
     ServerLog log;
     try {
         const std::string password = saPassword(cl);
+        if (const std::string why = passwordRefusal(cl, password); !why.empty()) {
+            std::cerr << "dsadmin-sandbox: " << why << "\n";
+            return 2;
+        }
+        if (password.empty())
+            log.write(
+                "warning: sa has an empty password (--allow-empty-password): any local user "
+                "may log in and have files created wherever this server may write");
         std::error_code ec;
         std::filesystem::create_directories(cl.dataDir, ec);
         sandbox::EngineOptions options;
         options.dataDir = cl.dataDir;
         options.logDir = cl.logDir;
         options.saPassword = password;
+        options.log = [&log](const std::string& text) { log.write(text); };
         auto engine = sandbox::openEngine(options);
         ServerSettings settings;
         settings.host = cl.host;
         settings.port = cl.port;
         settings.maxConnections = cl.maxConnections;
         settings.connection.readTimeoutMs = cl.readTimeoutSeconds * 1000;
+        sandbox::MemoryBudget memory(cl.maxMemoryMiB << 20);
+        settings.connection.memory = &memory;
         {
             Server server(*engine, log, settings);
             gStopFd = server.stopWriteFd();

@@ -1,4 +1,4 @@
-#include "db/check/ColumnType.h"
+#include "runs/check/ColumnType.h"
 
 #include <cstdlib>
 #include <map>

@@ -1,13 +1,12 @@
-#include "db/runs/CreateDatabaseRun.h"
+#include "runs/CreateDatabaseRun.h"
 
 #include <exception>
 
 #include "base/AsciiText.h"
 #include "db/Recordset.h"
 #include "db/TableStatements.h"
-#include "db/runs/DatabaseName.h"
-#include "db/runs/SavePath.h"
-#include "settings/DBSet.h"
+#include "runs/DatabaseName.h"
+#include "runs/SavePath.h"
 
 namespace dsadmin {
 namespace {
@@ -34,19 +33,20 @@ void CreateTables(const RunInput& input, CreateRunObjects& o) {
                                       input.watch->table(table.text(), TableFate::Created);
                               }
                               o.tableRows.Close();
+                              return true;
                           });
 }
 
 // The steps from SaveDBSet to the closing of the objects. False when the operator cancelled.
 bool CreateDatabase(const RunInput& input, const std::string& folder, CreateRunObjects& o) {
     SaveRunSettings(input);
-    if (input.msgBox.show(kCreateQuestion, kSystemTitle, kOkCancel) == kAnswerCancel) {
+    if (ShowBox(input, kQuestionBox, kCreateQuestion) == kAnswerCancel) {
         return false;
     }
     const std::string name = Trim(input.fields.databaseName);
     RequirePlainDatabaseName(name, kMaxCreatedDatabaseNameUnits);
     ReportStep(input, {RunStep::Kind::Connecting});
-    OpenServerConnection(o.server, input.fields);
+    OpenServerConnection(o.server, input);
     ReportStep(input, {RunStep::Kind::CreatingDatabase});
     const std::string create = CreateDatabaseStatement(name, DataFilePath(folder, name));
     if (SendChange(input, create, [&] { o.server.Execute(create); })) {
@@ -66,11 +66,11 @@ bool CreateDatabase(const RunInput& input, const std::string& folder, CreateRunO
 void CreateDatabaseRun(const RunInput& input) {
     const std::string folder = Trim(input.fields.saveFolder);
     if (folder.empty()) {
-        input.msgBox.show(kSavePathEmptyText, kErrorTitle, kInformation);
+        ShowBox(input, kFailureBox, kSavePathEmptyText);
         return;
     }
     if (!SavePathExists(input.fields.saveFolder)) {
-        input.msgBox.show(kSavePathInvalidText, kErrorTitle, kInformation);
+        ShowBox(input, kFailureBox, kSavePathInvalidText);
         return;
     }
     CreateRunObjects objects;
@@ -78,10 +78,10 @@ void CreateDatabaseRun(const RunInput& input) {
         if (!CreateDatabase(input, folder, objects)) return;
     } catch (const std::exception& e) {
         if (input.watch) input.watch->failed(e);
-        input.msgBox.show(std::string(kSystemErrorPrefix) + e.what(), kErrorTitle, kInformation);
+        ShowBox(input, kFailureBox, kSystemErrorPrefix + std::string(e.what()));
         return;
     }
-    input.msgBox.show(kCreateDoneText, kSystemTitle, kInformation);
+    ShowBox(input, kDoneBox, kCreateDoneText);
 }
 
 }  // namespace dsadmin

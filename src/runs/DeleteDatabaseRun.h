@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "db/runs/RunInput.h"
+#include "runs/RunInput.h"
 
 namespace dsadmin {
 

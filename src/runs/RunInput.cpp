@@ -1,19 +1,27 @@
-#include "db/runs/RunInput.h"
+#include "runs/RunInput.h"
 
 #include "db/ConnectionStrings.h"
+#include "db/ReadOnlySession.h"
 #include "db/TableStatements.h"
+#include "settings/DBSet.h"
 #include "settings/PrivateProfile.h"
 
 namespace dsadmin {
+
+int ShowBox(const RunInput& input, const BoxLook& look, const std::string& text) {
+    return input.msgBox.get().show(look, text);
+}
 
 void ReportStep(const RunInput& input, RunStep step) {
     if (input.progress) input.progress->report(step);
 }
 
-void OpenServerConnection(Connection& server, const RunFields& fields) {
+void OpenServerConnection(Connection& server, const RunInput& input) {
+    const RunFields& fields = input.fields;
     server.Provider(kServerProvider);
     server.ConnectionString(ServerConnectionString(fields.login, fields.password, fields.server));
     server.Open();
+    if (input.plan) server.WrapSession(ReadOnlySession::Wrap);
 }
 
 void OpenStructureConnection(Connection& structure, const RunInput& input) {
@@ -23,11 +31,11 @@ void OpenStructureConnection(Connection& structure, const RunInput& input) {
     structure.Open();
 }
 
-void ForEachDescribedTable(const RunInput& input, Connection& structure, Recordset& tableList,
+bool ForEachDescribedTable(const RunInput& input, Connection& structure, Recordset& tableList,
                            RunStep::Kind kind,
-                           const std::function<void(const Value& table, RunStep& step)>& perTable) {
+                           const std::function<bool(const Value& table, RunStep& step)>& perTable) {
     tableList.Open(kTableListQuery, structure, kOpenKeyset, kLockReadOnly);
-    if (tableList.Eof()) return;
+    if (tableList.Eof()) return true;
     tableList.MoveFirst();
     RunStep step{kind, 0, tableList.RecordCount(), {}};
     while (!tableList.Eof()) {
@@ -36,13 +44,14 @@ void ForEachDescribedTable(const RunInput& input, Connection& structure, Records
         step.kind = kind;
         step.table = table.text();
         ReportStep(input, step);
-        perTable(table, step);
+        if (!perTable(table, step)) return false;
         tableList.MoveNext();
     }
+    return true;
 }
 
 void SaveRunSettings(const RunInput& input) {
-    if (input.saveSettings) SaveDBSet(input.fields, input.setupPath);
+    if (input.saveSettings) SaveDBSet(StoredFields(input.fields), input.setupPath);
 }
 
 void SendToServer(const RunInput& input, const std::string& statement,
@@ -59,7 +68,8 @@ void SendToServer(const RunInput& input, const std::string& statement,
 
 bool SendChange(const RunInput& input, const std::string& statement,
                 const std::function<void()>& send) {
-    if (input.watch && !input.watch->sending(statement)) return false;
+    const bool watchSends = !input.watch || input.watch->sending(statement);
+    if (input.plan || !watchSends) return false;
     SendToServer(input, statement, send);
     return true;
 }

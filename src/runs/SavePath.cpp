@@ -1,4 +1,4 @@
-#include "db/runs/SavePath.h"
+#include "runs/SavePath.h"
 
 #include <sys/stat.h>
 

@@ -1,4 +1,4 @@
-#include "db/runs/RunProgress.h"
+#include "runs/RunProgress.h"
 
 namespace dsadmin {
 namespace {

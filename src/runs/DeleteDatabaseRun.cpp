@@ -1,31 +1,30 @@
-#include "db/runs/DeleteDatabaseRun.h"
+#include "runs/DeleteDatabaseRun.h"
 
 #include <exception>
 
 #include "base/AsciiText.h"
 #include "db/TableStatements.h"
-#include "db/runs/DatabaseName.h"
-#include "settings/DBSet.h"
+#include "runs/DatabaseName.h"
 
 namespace dsadmin {
 
 void DeleteDatabaseRun(const RunInput& input) {
-    if (input.msgBox.show(kDeleteQuestion, kSystemTitle, kOkCancel) == kAnswerCancel) return;
+    if (ShowBox(input, kQuestionBox, kDeleteQuestion) == kAnswerCancel) return;
     Connection server;  // released when the run returns, after its last box; never closed
     try {
         const std::string name = Trim(input.fields.databaseName);
         RequirePlainDatabaseName(name);
         ReportStep(input, {RunStep::Kind::Connecting});
-        OpenServerConnection(server, input.fields);
+        OpenServerConnection(server, input);
         ReportStep(input, {RunStep::Kind::DroppingDatabase});
         const std::string drop = DropDatabaseStatement(name);
         SendChange(input, drop, [&] { server.Execute(drop); });
     } catch (const std::exception& e) {
         if (input.watch) input.watch->failed(e);
-        input.msgBox.show(kDeleteErrorPrefix + std::string(e.what()), kSystemTitle, kInformation);
+        ShowBox(input, kDeleteFailureBox, kDeleteErrorPrefix + std::string(e.what()));
         return;
     }
-    input.msgBox.show(kDeleteDoneText, kSystemTitle, kInformation);
+    ShowBox(input, kDoneBox, kDeleteDoneText);
 }
 
 }  // namespace dsadmin

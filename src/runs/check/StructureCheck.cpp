@@ -1,11 +1,11 @@
-#include "db/check/StructureCheck.h"
+#include "runs/check/StructureCheck.h"
 
 #include <set>
 #include <utility>
 
 #include "base/AsciiText.h"
 #include "db/Recordset.h"
-#include "db/runs/DatabaseName.h"
+#include "runs/DatabaseName.h"
 
 namespace dsadmin {
 namespace {
@@ -43,7 +43,7 @@ StructureCheck StructureCheck::Run(const RunInput& input) {
     const std::string name = Trim(input.fields.databaseName);
     RequirePlainDatabaseName(name);
     Connection server;
-    OpenServerConnection(server, input.fields);
+    OpenServerConnection(server, input);
     server.DefaultDatabase(name);
     const DatabaseCatalog catalog = DatabaseCatalog::Read(server, input);
     server.Close();

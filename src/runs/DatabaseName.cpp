@@ -1,4 +1,4 @@
-#include "db/runs/DatabaseName.h"
+#include "runs/DatabaseName.h"
 
 #include <unicode/uchar.h>
 #include <unicode/utf16.h>

@@ -1,4 +1,4 @@
-#include "db/check/DatabaseCatalog.h"
+#include "runs/check/DatabaseCatalog.h"
 
 #include <unicode/unistr.h>
 

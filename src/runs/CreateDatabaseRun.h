@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "db/runs/RunInput.h"
+#include "runs/RunInput.h"
 
 namespace dsadmin {
 

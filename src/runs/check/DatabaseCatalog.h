@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "db/Connection.h"
-#include "db/check/ColumnType.h"
-#include "db/runs/RunInput.h"
+#include "runs/RunInput.h"
+#include "runs/check/ColumnType.h"
 
 namespace dsadmin {
 

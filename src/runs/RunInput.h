@@ -6,38 +6,44 @@
 
 #include "db/Connection.h"
 #include "db/Recordset.h"
-#include "db/runs/MsgBox.h"
-#include "db/runs/RunProgress.h"
-#include "db/runs/RunWatch.h"
-#include "settings/DBSet.h"
+#include "runs/MsgBox.h"
+#include "runs/RunFields.h"
+#include "runs/RunProgress.h"
+#include "runs/RunWatch.h"
 
 namespace dsadmin {
 
+// A value: copied and assigned as a whole (the window swaps the message boxes of a copy).
 struct RunInput {
-    RunFields fields;                 // what the operator typed, untrimmed
-    std::string setupPath;            // SetupPath: the settings file
-    std::string appFolder;            // the executable's folder: where the structure file lies
-    MsgBox& msgBox;                   // not owned; every box of the run goes through it
-    RunProgress* progress = nullptr;  // not owned; told of each step when given
+    RunFields fields;       // what the operator typed, untrimmed
+    std::string setupPath;  // SetupPath: the settings file
+    std::string appFolder;  // the executable's folder: where the structure file lies
+    std::reference_wrapper<MsgBox> msgBox;  // not owned; every box of the run goes through it
+    RunProgress* progress = nullptr;        // not owned; told of each step when given
 
     // What the window leaves as they are; the command line sets them.
     bool saveSettings = true;     // SaveDBSet before the question (false: setupPath is not written)
     std::string structureFile{};  // the structure file; empty: DSName of setupPath in appFolder
     RunWatch* watch = nullptr;    // not owned; hears the run's statements (see RunWatch)
+    // A plan: the statements that would change the server are held back, and the server
+    // connection refuses any that is not (ReadOnlySession), so none is ever sent.
+    bool plan = false;
 };
+
+// Shows a box of `look` through input.msgBox and returns the answer.
+int ShowBox(const RunInput& input, const BoxLook& look, const std::string& text);
 
 // Tells input.progress, when there is one, that `step` starts.
 void ReportStep(const RunInput& input, RunStep step);
 
-// Titles and the error prefix the runs show.
-inline constexpr const char* kErrorTitle = "错误提示";
-inline constexpr const char* kSystemTitle = "系统提示";
+// The prefix of the failure box's text.
 inline constexpr const char* kSystemErrorPrefix = "系统错误：";
 
 // Opens `server` as every run does: Provider "SQLOLEDB", the server connection string built
-// from login, password and server (each trimmed), then Open() with no arguments. The connection
+// from login, password and server of input.fields (each trimmed), then Open() with no
+// arguments; for a plan the open session is wrapped in a ReadOnlySession. The connection
 // starts in master. Throws DbError (server unreachable, login refused).
-void OpenServerConnection(Connection& server, const RunFields& fields);
+void OpenServerConnection(Connection& server, const RunInput& input);
 
 // Opens `structure` on the structure file: ConnectionString = GetCnnStr (key DSName read
 // afresh from setupPath) or, when input.structureFile is set, the string naming that file;
@@ -47,10 +53,11 @@ void OpenStructureConnection(Connection& structure, const RunInput& input);
 // Walks the described tables as the create and modify runs do: opens `tableList` on
 // `structure` with kTableListQuery and, unless it is empty, calls perTable(table, step) for each
 // row after reporting `step` (kind `kind`, the table's 1-based number, the list's length and
-// its name). perTable may change step.kind and report again. Leaves `tableList` open.
-void ForEachDescribedTable(const RunInput& input, Connection& structure, Recordset& tableList,
+// its name). perTable may change step.kind and report again; it returns false to stop the walk
+// there. Leaves `tableList` open. False when perTable stopped it.
+bool ForEachDescribedTable(const RunInput& input, Connection& structure, Recordset& tableList,
                            RunStep::Kind kind,
-                           const std::function<void(const Value& table, RunStep& step)>& perTable);
+                           const std::function<bool(const Value& table, RunStep& step)>& perTable);
 
 // SaveDBSet(input.fields, input.setupPath) unless input.saveSettings is false.
 void SaveRunSettings(const RunInput& input);
@@ -60,8 +67,9 @@ void SaveRunSettings(const RunInput& input);
 void SendToServer(const RunInput& input, const std::string& statement,
                   const std::function<void()>& send);
 
-// The same for a statement that changes the server, unless input.watch holds it back.
-// Returns false when it was held back (nothing was sent).
+// The same for a statement that changes the server, unless it is held back: in a plan (after
+// telling input.watch), or when input.watch holds it back. Returns false when it was held back
+// (nothing was sent).
 bool SendChange(const RunInput& input, const std::string& statement,
                 const std::function<void()>& send);
 

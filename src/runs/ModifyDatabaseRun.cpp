@@ -1,10 +1,9 @@
-#include "db/runs/ModifyDatabaseRun.h"
+#include "runs/ModifyDatabaseRun.h"
 
 #include "base/AsciiText.h"
 #include "db/Recordset.h"
 #include "db/TableStatements.h"
-#include "db/runs/DatabaseName.h"
-#include "settings/DBSet.h"
+#include "runs/DatabaseName.h"
 
 namespace dsadmin {
 namespace {
@@ -26,48 +25,51 @@ bool TableIsPresent(const RunInput& input, ModifyRunObjects& o, const Value& tab
     return present;
 }
 
-void CreateMissingTable(const RunInput& input, ModifyRunObjects& o, const Value& table) {
+// False when the operator declined the statement's preview: nothing is sent.
+bool CreateMissingTable(const RunInput& input, ModifyRunObjects& o, const Value& table) {
     o.working.Open(TableRowsQuery(table), o.structure, kOpenKeyset, kLockReadOnly);
     if (!o.working.Eof()) {
         const std::string statement = GetCreateTableStr(table, o.working);
-        input.msgBox.show(statement, "", kOkOnly);
+        if (ShowBox(input, kPreviewBox, statement) == kAnswerCancel) return false;
         SendChange(input, statement, [&] { o.statement.Open(statement, o.server); });
         if (input.watch) input.watch->table(table.text(), TableFate::Created);
     }
     o.working.Close();
+    return true;
 }
 
-void CreateMissingTables(const RunInput& input, ModifyRunObjects& o) {
-    ForEachDescribedTable(input, o.structure, o.tableList, RunStep::Kind::CheckingTable,
-                          [&](const Value& table, RunStep& step) {
-                              if (!TableIsPresent(input, o, table)) {
-                                  step.kind = RunStep::Kind::CreatingTable;
-                                  ReportStep(input, step);
-                                  CreateMissingTable(input, o, table);
-                              } else if (input.watch) {
-                                  input.watch->table(table.text(), TableFate::Present);
-                              }
-                          });
+bool CreateMissingTables(const RunInput& input, ModifyRunObjects& o) {
+    return ForEachDescribedTable(input, o.structure, o.tableList, RunStep::Kind::CheckingTable,
+                                 [&](const Value& table, RunStep& step) {
+                                     if (!TableIsPresent(input, o, table)) {
+                                         step.kind = RunStep::Kind::CreatingTable;
+                                         ReportStep(input, step);
+                                         return CreateMissingTable(input, o, table);
+                                     }
+                                     if (input.watch)
+                                         input.watch->table(table.text(), TableFate::Present);
+                                     return true;
+                                 });
 }
 
 }  // namespace
 
 void ModifyDatabaseRun(const RunInput& input) {
     SaveRunSettings(input);
-    if (input.msgBox.show(kModifyQuestion, kSystemTitle, kOkCancel) == kAnswerCancel) return;
+    if (ShowBox(input, kQuestionBox, kModifyQuestion) == kAnswerCancel) return;
     const std::string name = Trim(input.fields.databaseName);
     RequirePlainDatabaseName(name);
     ModifyRunObjects o;
     ReportStep(input, {RunStep::Kind::Connecting});
-    OpenServerConnection(o.server, input.fields);
+    OpenServerConnection(o.server, input);
     o.server.DefaultDatabase(name);
     ReportStep(input, {RunStep::Kind::ReadingStructure});
     OpenStructureConnection(o.structure, input);
-    CreateMissingTables(input, o);
+    if (!CreateMissingTables(input, o)) return;  // declined: released as they stand
     o.tableList.Close();
     o.structure.Close();
     o.server.Close();
-    input.msgBox.show(kModifyDoneText, kSystemTitle, kInformation);
+    ShowBox(input, kDoneBox, kModifyDoneText);
 }
 
 }  // namespace dsadmin

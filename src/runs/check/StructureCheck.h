@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "db/TableStatements.h"
-#include "db/check/DatabaseCatalog.h"
-#include "db/runs/RunInput.h"
+#include "runs/RunInput.h"
+#include "runs/check/DatabaseCatalog.h"
 
 namespace dsadmin {
 

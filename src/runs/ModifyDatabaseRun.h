@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "db/runs/RunInput.h"
+#include "runs/RunInput.h"
 
 namespace dsadmin {
 
@@ -17,6 +17,9 @@ inline constexpr const char* kModifyDoneText = "数据库修改完成";
 // table one existence query on sys.tables (TableExistsQuery) and, for a missing one with rows,
 // a preview box of the statement (empty title, so the application's title; style 0) and the
 // statement itself; then the objects are closed and "数据库修改完成" ("系统提示", 64) is shown.
+// A preview answered Cancel (the window's has OK alone; a terminal may decline one) stops the
+// run there: the statement is not sent, no further box is shown, and what it opened is
+// released.
 //
 // Catches nothing: any failure (DbError with the server's, provider's or file's description,
 // also for a database name that is not a plain identifier, refused before the server is
