@@ -28,14 +28,17 @@ std::uint16_t portFromLog(const std::string& log) {
 
 }  // namespace
 
-SandboxServer::SandboxServer(const std::string& executable, const std::string& dataDir) {
+SandboxServer::SandboxServer(const std::string& executable, const std::string& dataDir,
+                             const std::vector<std::string>& extraArgs) {
     std::filesystem::create_directories(dataDir);
     const std::string log = dataDir + ".log";
+    std::string extra;
+    for (const std::string& a : extraArgs) extra += " '" + a + "'";
     pid_ = fork();
     if (pid_ == 0) {
         const std::string redirect = "exec '" + executable +
                                      "' --listen 127.0.0.1:0 --allow-empty-password --data '" +
-                                     dataDir + "' >'" + log + "' 2>&1";
+                                     dataDir + "'" + extra + " >'" + log + "' 2>&1";
         execl("/bin/sh", "sh", "-c", redirect.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }

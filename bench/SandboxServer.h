@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace dsadmin::bench {
 
@@ -13,7 +14,9 @@ class SandboxServer {
   public:
     // Starts `executable` over `dataDir` (created if missing) and waits for its
     // "listening on" line. Throws std::runtime_error when it does not come up in 20 s.
-    SandboxServer(const std::string& executable, const std::string& dataDir);
+    // `extraArgs` (plain words, no quoting needed) are added to its command line.
+    SandboxServer(const std::string& executable, const std::string& dataDir,
+                  const std::vector<std::string>& extraArgs = {});
     ~SandboxServer();
     SandboxServer(const SandboxServer&) = delete;
     SandboxServer& operator=(const SandboxServer&) = delete;

@@ -21,6 +21,9 @@ void RunFigures(const BenchContext& context, FigureTable& table);
 void StructureFigures(const BenchContext& context, FigureTable& table);
 // CREATE TABLE statements per second that dsadmin-sandbox takes over 1 and 8 connections.
 void SandboxFigures(const BenchContext& context, FigureTable& table);
+// Logins per second to dsadmin-sandbox without TLS, with the login encrypted and with the
+// whole session encrypted.
+void ConnectionFigures(const BenchContext& context, FigureTable& table);
 // dsadmin-cli plan modify and check of 1,000 tables beside the window's modify run with every
 // table present.
 void CliFigures(const BenchContext& context, FigureTable& table);

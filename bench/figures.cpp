@@ -2,7 +2,7 @@
 //
 //   dsadmin-figures [--quick] [--repeats N] [section...]
 //
-// Sections: runs, structure, window, sandbox, cli (default: all, in that order). --quick uses
+// Sections: runs, structure, window, sandbox, connections, cli (default: all). --quick uses
 // small sizes to try the script itself; its figures mean little.
 #include <unistd.h>
 
@@ -25,11 +25,9 @@ namespace {
 using Section = void (*)(const BenchContext&, FigureTable&);
 
 const std::map<std::string, Section>& sections() {
-    static const std::map<std::string, Section> all = {{"runs", RunFigures},
-                                                       {"structure", StructureFigures},
-                                                       {"window", WindowFigures},
-                                                       {"sandbox", SandboxFigures},
-                                                       {"cli", CliFigures}};
+    static const std::map<std::string, Section> all = {
+        {"runs", RunFigures},        {"structure", StructureFigures},    {"window", WindowFigures},
+        {"sandbox", SandboxFigures}, {"connections", ConnectionFigures}, {"cli", CliFigures}};
     return all;
 }
 
@@ -58,7 +56,7 @@ int main(int argc, char** argv) {
         else
             wanted.emplace_back(argv[i]);
     }
-    if (wanted.empty()) wanted = {"runs", "structure", "window", "sandbox", "cli"};
+    if (wanted.empty()) wanted = {"runs", "structure", "window", "sandbox", "connections", "cli"};
     char pattern[] = "/tmp/dsadmin-figures-XXXXXX";
     if (!mkdtemp(pattern)) return 1;
     context.work = pattern;

@@ -75,6 +75,10 @@ endfunction()
 
 dsadmin_install_in_appdir(dsadmin-cli)
 dsadmin_strip_notes(dsadmin "\${DSADMIN_APPDIR}/dsadmin-cli")
+# The structure-file reader's helper program, started by the window, dsadmin-cli and dsfile
+# (which looks for it beside itself, in ../lib/dsadmin, then in the package's folder).
+install(TARGETS dsadmin-jetreader RUNTIME DESTINATION "\${DSADMIN_APPDIR}" COMPONENT dsadmin)
+dsadmin_strip_notes(dsadmin "\${DSADMIN_APPDIR}/dsadmin-jetreader")
 if(TARGET dsadmin)
   dsadmin_install_in_appdir(dsadmin)
   dsadmin_strip_notes(dsadmin "\${DSADMIN_APPDIR}/dsadmin")

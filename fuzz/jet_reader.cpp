@@ -1,8 +1,7 @@
-// The structure-file reader as the runs use it: the file is read by libmdb in a forked child.
+// The structure-file reader as the runs use it: the file is read by libmdb in a helper process.
 // Whatever the file holds, every call returns or throws DbError; a crash or a hang of the
-// child never reaches this process. At exit the target tells how many inputs crashed the
+// helper never reaches this process. At exit the target tells how many inputs crashed the
 // child, and each of those must have come back as a DbError naming the crash.
-#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -41,14 +40,18 @@ struct Tally {
     }
 } tally;
 
-// libFuzzer and the sanitizers catch SIGSEGV and friends to report a crash and write the
-// input out. A forked reader child inherits those handlers; put the default ones back in the
-// child so that a crash there ends the child by its signal, as it does in the window.
-void defaultSignalsInChild() {
-    for (int sig : {SIGSEGV, SIGBUS, SIGABRT, SIGFPE, SIGILL}) ::signal(sig, SIG_DFL);
-}
-
-[[maybe_unused]] const int kAtFork = ::pthread_atfork(nullptr, nullptr, defaultSignalsInChild);
+// The sanitizers catch SIGSEGV and friends to report a crash; the reader's helper, built with
+// them in a fuzzing build, is told not to (they read these variables when it starts, this
+// process having read its own already), so that a crash there ends the helper by its signal,
+// as it does beside the window.
+[[maybe_unused]] const bool kHelperSignals = [] {
+    const char* options =
+        "handle_segv=0:handle_sigbus=0:handle_abort=0:handle_sigfpe=0:"
+        "handle_sigill=0";
+    ::setenv("ASAN_OPTIONS", options, 1);
+    ::setenv("UBSAN_OPTIONS", options, 1);
+    return true;
+}();
 
 void count(const DbError& e) {
     const std::string what = e.what();

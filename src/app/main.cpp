@@ -6,6 +6,7 @@
 #include "app/AppSetup.h"
 #include "app/CommandLine.h"
 #include "app/frm_Main.h"
+#include "db/odbc/OdbcSession.h"
 
 int main(int argc, char* argv[]) {
     if (const auto status = dsadmin::HandleCommandLine(argc, argv)) return *status;
@@ -13,6 +14,10 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "dsadmin: %s\n", reason.c_str());
         return 1;
     }
+    // A DBA sees the window's connections under its name; encryption stays the driver's.
+    dsadmin::OdbcClientOptions client;
+    client.applicationName = "dsadmin";
+    dsadmin::OdbcSession::SetClientOptions(client);
     dsadmin::BeginPlatformStart();
     QApplication app(argc, argv);
     dsadmin::EndPlatformStart();

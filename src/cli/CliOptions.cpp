@@ -81,11 +81,9 @@ CliOptions CliOptions::Parse(const std::vector<std::string>& args) {
     std::optional<Command> command;
     std::size_t i = 0;
     const std::map<std::string, std::optional<std::string>*> valued = {
-        {"--app-folder", &o.appFolder},
-        {"--structure", &o.structure},
-        {"--login", &o.login},
-        {"--database", &o.database},
-        {"--save-folder", &o.saveFolder}};
+        {"--app-folder", &o.appFolder}, {"--structure", &o.structure},    {"--login", &o.login},
+        {"--database", &o.database},    {"--save-folder", &o.saveFolder}, {"--encrypt", &o.encrypt},
+        {"--ca-file", &o.caFile}};
     while (i < args.size()) {
         if (args[i].rfind("-", 0) != 0) {
             if (command) throw UsageError(kExtraArgument);
@@ -114,12 +112,19 @@ CliOptions CliOptions::Parse(const std::vector<std::string>& args) {
             o.yes = true;
         } else if (name == "--json" && !inlineValue) {
             o.json = true;
+        } else if (name == "--trust-server-certificate" && !inlineValue) {
+            o.trustServerCertificate = true;
         } else {
             throw UsageError("未知选项：" + name);
         }
     }
     if (!command) throw UsageError("缺少命令：create、modify、delete、plan 或 check");
     o.command = *command;
+    if (o.encrypt && *o.encrypt != "optional" && *o.encrypt != "mandatory" &&
+        *o.encrypt != "strict")
+        throw UsageError("--encrypt 应为 optional、mandatory 或 strict");
+    if (o.caFile && o.trustServerCertificate)
+        throw UsageError("--ca-file 与 --trust-server-certificate 不能同时使用");
     if (o.saveFolder && o.command != Command::Create && o.command != Command::PlanCreate)
         throw UsageError("--save-folder 只用于 create 和 plan create");
     if ((o.command == Command::Create || o.command == Command::PlanCreate) && !o.saveFolder)
@@ -152,6 +157,12 @@ std::string UsageText() {
   --password-env VAR     从环境变量 VAR 读取密码
   --password-file FILE   从文件 FILE 的第一行读取密码
   --password-stdin       从标准输入的第一行读取密码
+  --encrypt MODE         连接加密：optional（服务器支持时加密）、mandatory（必须加密，
+                         否则不连接）或 strict（TDS 8.0，需较新的 FreeTDS）；
+                         默认按 odbcinst.ini 中 FreeTDS 的 Encryption，否则 request
+  --trust-server-certificate  不验证服务器证书（只用于可信网络）
+  --ca-file FILE         用 FILE 中的 CA 证书验证服务器证书及其主机名；mandatory、
+                         strict 未给出时用本机信任的 CA 验证
   --yes                  不提问，全部回答“确定”
   --json                 在标准输出上只写一个 JSON 文档
   --help, -h             显示本帮助

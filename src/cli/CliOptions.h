@@ -29,6 +29,9 @@ struct CliOptions {
     std::optional<std::string> login;       // --login
     std::optional<std::string> database;    // --database
     std::optional<std::string> saveFolder;  // --save-folder (create)
+    std::optional<std::string> encrypt;     // --encrypt optional|mandatory|strict
+    bool trustServerCertificate = false;    // --trust-server-certificate
+    std::optional<std::string> caFile;      // --ca-file FILE
     PasswordFrom passwordFrom = PasswordFrom::Settings;
     std::string passwordSource;  // the variable's name or the file's path
     bool yes = false;
@@ -37,8 +40,10 @@ struct CliOptions {
     bool version = false;
 
     // Reads args (without the program's name). Throws UsageError for an unknown command or
-    // option, a missing value, two password sources, or --save-folder given to another
-    // command than create. --help and --version stop the reading and need no command.
+    // option, a missing value, two password sources, --save-folder given to another
+    // command than create, an --encrypt value other than optional, mandatory or strict, or
+    // --ca-file together with --trust-server-certificate. --help and --version stop the reading and
+    // need no command.
     static CliOptions Parse(const std::vector<std::string>& args);
 
     // The command's name as the command line writes it: "create", "plan modify", ...

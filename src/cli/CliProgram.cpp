@@ -13,6 +13,8 @@
 #include "cli/RunReport.h"
 #include "cli/TerminalMsgBox.h"
 #include "db/ConnectionStrings.h"
+#include "db/odbc/OdbcSession.h"
+#include "db/odbc/PreloginProbe.h"
 #include "runs/CreateDatabaseRun.h"
 #include "runs/DeleteDatabaseRun.h"
 #include "runs/ModifyDatabaseRun.h"
@@ -55,6 +57,39 @@ std::string ReadPassword(const CliOptions& o, const LoadedDBSet& set, std::istre
             throw UsageError("标准输入没有密码（--password-stdin）");
     }
     return {};
+}
+
+OdbcEncryption EncryptionOf(const CliOptions& o) {
+    if (!o.encrypt) return OdbcEncryption::DriverDefault;
+    if (*o.encrypt == "optional") return OdbcEncryption::Optional;
+    return *o.encrypt == "mandatory" ? OdbcEncryption::Mandatory : OdbcEncryption::Strict;
+}
+
+// Every server connection of this process names the program and carries the options.
+void SetConnectionOptions(const CliOptions& o) {
+    OdbcClientOptions client;
+    client.applicationName = "dsadmin-cli";
+    client.encryption = EncryptionOf(o);
+    client.trustServerCertificate = o.trustServerCertificate;
+    if (o.caFile) {
+        std::ifstream ca(*o.caFile);
+        if (!ca) throw UsageError("无法读取 CA 文件 " + *o.caFile + "（--ca-file）");
+        client.caFile = std::filesystem::absolute(*o.caFile).string();
+    }
+    OdbcSession::SetClientOptions(client);
+}
+
+// What the server gives a session with these options: "session", "login", "none", or null
+// when it cannot be asked.
+Json SessionEncryptionJson(const CliOptions& o) {
+    try {
+        const ServerAddress address = ParseDataSource(o.server);
+        const OdbcEncryption e = EncryptionOf(o);
+        if (auto answer = ProbePreloginEncryption(address, FreetdsPreloginByte(e)))
+            return SessionEncryption(e, *answer);
+    } catch (const std::exception&) {
+    }
+    return Json();
 }
 
 struct Inputs {
@@ -217,6 +252,7 @@ class Session {
                 "error",
                 Json::Object{
                     {"number", 0}, {"state", 0}, {"sqlState", ""}, {"text", boxes_.failure()}});
+        report.set("encryption", SessionEncryptionJson(o_));
         report.set("answeredNo", boxes_.answeredNo());
         report.set("exitCode", code);
         return report;
@@ -246,6 +282,7 @@ int CliProgram::Run(const std::vector<std::string>& args, bool interactive, std:
         if (o.version) return out << "dsadmin-cli " << kVersion << "\n", kExitDone;
         if (AsksQuestions(o.command) && !o.yes && !interactive)
             throw UsageError("没有终端可以回答问题：请加 --yes");
+        SetConnectionOptions(o);
         const Inputs inputs = Resolve(o, in);
         return Session(o, inputs, interactive, in, out, err).run();
     } catch (const UsageError& e) {

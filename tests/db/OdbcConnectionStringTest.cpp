@@ -69,4 +69,56 @@ TEST(OdbcString, AValueTheDriverCannotReceiveIsRefusedWithoutShowingIt) {
                     "密码中含有字符“};”，ODBC 驱动程序无法接收。");
 }
 
+// The program's name and the encryption go to FreeTDS as its keywords; a certificate check
+// needs a freetds.conf section, which then takes the place of Server and Port.
+TEST(OdbcString, ClientOptionsBecomeFreetdsKeywordsOrAConfSection) {
+    auto p = OleDbString::Parse("User Id =sa;pwd=x;data source=db1,1600");
+    OdbcClientOptions client;
+    client.applicationName = "dsadmin-cli";
+    client.encryption = OdbcEncryption::Mandatory;
+    client.trustServerCertificate = true;
+    EXPECT_FALSE(client.checksCertificate());
+    EXPECT_EQ(ToOdbcConnectionString(p, "FreeTDS", client),
+              "Driver={FreeTDS};Server={db1};Port=1600;UID={sa};PWD={x};APP={dsadmin-cli};"
+              "TDS_Version=7.4;ClientCharset=UTF-8;Encryption=require");
+
+    client.trustServerCertificate = false;
+    EXPECT_EQ(client.freetdsCaFile(), "system");  // mandatory checks against the machine's CAs
+    EXPECT_EQ(ToOdbcConnectionString(p, "FreeTDS", client, "dsadmin"),
+              "Driver={FreeTDS};Servername={dsadmin};UID={sa};PWD={x};APP={dsadmin-cli};"
+              "TDS_Version=7.4;ClientCharset=UTF-8;Encryption=require");
+    client.encryption = OdbcEncryption::Optional;
+    client.caFile = "/etc/ca.pem";
+    EXPECT_EQ(FreetdsConfText("dsadmin", ParseDataSource("db1,1600"), client),
+              "[global]\n[dsadmin]\n\thost = db1\n\tport = 1600\n\tencryption = request\n"
+              "\tca file = /etc/ca.pem\n\tcheck certificate hostname = yes\n");
+    client.caFile = "/etc/ca.pem\n\tencryption = off";
+    EXPECT_DB_ERROR(FreetdsConfText("dsadmin", ParseDataSource("db1,1600"), client),
+                    "The CA file holds a line break.");
+    // The window's options: nothing but the name.
+    OdbcClientOptions window;
+    window.applicationName = "dsadmin";
+    EXPECT_FALSE(window.checksCertificate());
+    EXPECT_NE(ToOdbcConnectionString(p, "FreeTDS", window).find(";APP={dsadmin};TDS_Version"),
+              std::string::npos);
+}
+
+// odbcinst.ini's Encryption and CAFile fill only what the program left open; a value FreeTDS
+// would not know is left out rather than guessed.
+TEST(OdbcString, SiteEncryptionFillsOnlyWhatTheProgramLeftOpen) {
+    OdbcEncryption e = OdbcEncryption::DriverDefault;
+    std::string ca;
+    ApplySiteEncryption(e, ca, " Require ", " /etc/ca.pem ");
+    EXPECT_EQ(e, OdbcEncryption::Mandatory);
+    EXPECT_EQ(ca, "/etc/ca.pem");
+    e = OdbcEncryption::Optional;
+    ca = "/mine.pem";
+    ApplySiteEncryption(e, ca, "off", "/etc/ca.pem");
+    EXPECT_EQ(e, OdbcEncryption::Optional);
+    EXPECT_EQ(ca, "/mine.pem");
+    e = OdbcEncryption::DriverDefault;
+    ApplySiteEncryption(e, ca, "yes", "");
+    EXPECT_EQ(e, OdbcEncryption::DriverDefault);
+}
+
 }  // namespace

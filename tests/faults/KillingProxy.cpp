@@ -8,6 +8,8 @@
 
 #include <stdexcept>
 
+#include "tds_TokenReader.h"
+
 namespace faults {
 namespace {
 
@@ -79,6 +81,37 @@ std::vector<std::string> KillingProxy::passed() const {
     return passed_;
 }
 
+std::vector<std::string> KillingProxy::malformedAnswers() const {
+    std::lock_guard lock(mutex_);
+    return malformed_;
+}
+
+void KillingProxy::onServerBytes(std::string& pending, std::string& message, bool& skipNext,
+                                 bool modern) {
+    while (pending.size() >= 8) {
+        const std::size_t length =
+            static_cast<unsigned char>(pending[2]) << 8 | static_cast<unsigned char>(pending[3]);
+        if (length < 8 || pending.size() < length) return;
+        const bool last = pending[1] & 0x01;
+        // The TLS handshake of an encrypted login travels in PRELOGIN packets: no tokens.
+        const bool handshake = pending[0] == 0x12;
+        message += pending.substr(8, length - 8);
+        pending.erase(0, length);
+        if (!last) continue;
+        if (skipNext) {
+            skipNext = false;
+        } else if (!handshake) {
+            try {
+                tdstest::readAnswer(message, modern);
+            } catch (const std::exception& e) {
+                std::lock_guard lock(mutex_);
+                malformed_.push_back(e.what());
+            }
+        }
+        message.clear();
+    }
+}
+
 void KillingProxy::acceptLoop() {
     while (!stopping_) {
         const int client = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
@@ -93,6 +126,16 @@ bool KillingProxy::onClientBytes(std::string& pending, std::string& message, boo
                                  std::string& out) {
     while (pending.size() >= 8) {
         const auto type = static_cast<unsigned char>(pending[0]);
+        // A TLS record (content types 20 to 23: the login the client encrypts) passes whole;
+        // no TDS packet type lies in that range.
+        if (type >= 0x14 && type <= 0x17) {
+            const std::size_t record = 5 + (static_cast<unsigned char>(pending[3]) << 8 |
+                                            static_cast<unsigned char>(pending[4]));
+            if (pending.size() < record) return true;
+            out += pending.substr(0, record);
+            pending.erase(0, record);
+            continue;
+        }
         const auto status = static_cast<unsigned char>(pending[1]);
         const std::size_t length =
             static_cast<unsigned char>(pending[2]) << 8 | static_cast<unsigned char>(pending[3]);
@@ -123,8 +166,8 @@ bool KillingProxy::onClientBytes(std::string& pending, std::string& message, boo
 
 void KillingProxy::relay(int client) {
     const int server = connectTo(upstream_);
-    std::string pending, message;
-    bool inMessage = false;
+    std::string pending, message, answers, answer;
+    bool inMessage = false, started = false, skipPreloginReply = false, modern = true;
     pollfd fds[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
     char buf[65536];
     while (server >= 0 && !stopping_) {
@@ -132,12 +175,21 @@ void KillingProxy::relay(int client) {
         if (fds[1].revents) {
             const ssize_t n = recv(server, buf, sizeof buf, 0);
             if (n <= 0 || !sendAll(client, buf, static_cast<std::size_t>(n))) break;
+            answers.append(buf, static_cast<std::size_t>(n));
+            onServerBytes(answers, answer, skipPreloginReply, modern);
         }
         if (fds[0].revents) {
             const ssize_t n = recv(client, buf, sizeof buf, 0);
             if (n <= 0) break;
             // Pass on whole packets only, so that a killed request never reaches the server.
             pending.append(buf, static_cast<std::size_t>(n));
+            if (!started && !pending.empty()) {
+                started = true;
+                skipPreloginReply = pending[0] == 0x12;
+            }
+            // LOGIN7's TDS version (payload bytes 4-7, little-endian) sets the field widths.
+            if (pending.size() >= 16 && pending[0] == 0x10)
+                modern = static_cast<unsigned char>(pending[15]) >= 0x72;
             std::string out;
             const bool keep = onClientBytes(pending, message, inMessage, out);
             if (!sendAll(server, out.data(), out.size()) || !keep) break;

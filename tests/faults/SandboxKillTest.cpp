@@ -34,12 +34,14 @@ using testsupport::SandboxProcess;
 
 const std::vector<std::string> kTables = {"Alpha", "Beta", "Gamma"};
 
-// One line per attempt for the test log: where the server died, after which requests.
+// One line per attempt for the test log: where the server died, after which requests. Every
+// answer the server sent on the way must have passed the strict token reader.
 void Report(int k, const KillingProxy& proxy) {
     std::string line = proxy.killed() ? "killed before request " + std::to_string(k) + " after:"
                                       : "not killed; the run sent:";
     for (const std::string& text : proxy.passed()) line += "\n    " + text.substr(0, 60);
     std::printf("%s\n", line.c_str());
+    for (const std::string& why : proxy.malformedAnswers()) ADD_FAILURE() << "answer: " << why;
 }
 
 class SandboxKill : public testing::Test {

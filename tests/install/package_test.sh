@@ -18,6 +18,7 @@ debs=("$scratch"/debs/*.deb)
 [ ${#debs[@]} = 2 ] || fail "expected two packages, got: ${debs[*]}"
 lintian --fail-on error,warning --tag-display-limit 0 -I "${debs[@]}" >"$scratch/lintian.log" 2>&1 ||
     { cat "$scratch/lintian.log"; fail "lintian reports errors or warnings"; }
+! grep 'spelling-error' "$scratch/lintian.log" || fail "lintian finds a spelling error"
 # Built as Debian builds its packages: no hardening tag (a Debug build fortifies nothing).
 if ! grep -q '^CMAKE_BUILD_TYPE:STRING=Debug$' "$build/CMakeCache.txt"; then
     ! grep 'hardening-' "$scratch/lintian.log" || fail "lintian finds hardening missing"
@@ -58,7 +59,9 @@ version=$(dpkg-deb -f "$scratch"/debs/dsadmin_*.deb Version)
 [ "$("$root/usr/bin/dsadmin-sandbox" --version)" = "dsadmin-sandbox $version" ] ||
     fail "installed dsadmin-sandbox --version"
 
-# A structure file written and read back by the installed dsfile.
+# A structure file written and read back by the installed dsfile (which starts the reader's
+# helper from the application folder).
+[ -x "$root/opt/dsadmin/dsadmin-jetreader" ] || fail "no /opt/dsadmin/dsadmin-jetreader"
 examples="$root/usr/share/doc/dsadmin/examples"
 "$root/usr/bin/dsfile" write "$scratch/Round.DS" <"$examples/Sample.tsv"
 "$root/usr/bin/dsfile" dump "$scratch/Round.DS" >"$scratch/round.tsv"
@@ -94,6 +97,8 @@ done
 cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
 [ -x "$scratch/prefix/lib/dsadmin/dsadmin" ] || fail "prefix install"
 [ -x "$scratch/prefix/lib/dsadmin/dsadmin-cli" ] || fail "prefix install of dsadmin-cli"
+"$scratch/prefix/bin/dsfile" tables "$scratch/Round.DS" | grep -q . ||
+    fail "the prefix install's dsfile does not find the reader's helper"
 env -u DISPLAY "$scratch/prefix/bin/dsadmin" --help | grep -q "$scratch/prefix/lib/dsadmin\$" ||
     fail "the link on PATH does not lead to the application folder"
 ! find "$scratch/prefix" -path '*/opt*' | grep -q . || fail "prefix install left the prefix"

@@ -1,4 +1,4 @@
-// JetReader on good and bad files, and the child process that shields the caller from
+// JetReader on good and bad files, and the helper process that shields the caller from
 // libmdb crashes.
 
 #include <gtest/gtest.h>
@@ -7,6 +7,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 #include <thread>
 
 #include "JetTestFiles.h"
@@ -272,33 +274,52 @@ TEST(JetReader, LibmdbCrashBecomesAnError) {
 }
 
 TEST(ChildProcess, ReportsCrashTimeoutAndOversizedOutput) {
-    auto crash =
-        ChildProcess([](int) { return ::raise(SIGSEGV); }).collect(std::chrono::seconds(5), 100);
-    // A sanitizer build catches the signal and exits with status 1 instead.
-    EXPECT_TRUE((crash.end == ChildProcess::End::Signalled && crash.code == SIGSEGV) ||
-                (crash.end == ChildProcess::End::Exited && crash.code != 0));
+    auto run = [](const std::string& script, std::chrono::milliseconds timeout, std::size_t max) {
+        ChildProcess child({"/bin/sh", "-c", script});
+        child.send("request");
+        return child.collect(timeout, max);
+    };
+    auto crash = run("kill -SEGV $$", std::chrono::seconds(5), 100);
+    EXPECT_EQ(crash.end, ChildProcess::End::Signalled);
+    EXPECT_EQ(crash.code, SIGSEGV);
 
     auto start = std::chrono::steady_clock::now();
-    auto hang = ChildProcess([](int) {
-                    std::this_thread::sleep_for(std::chrono::seconds(30));
-                    return 0;
-                }).collect(std::chrono::milliseconds(200), 100);
+    auto hang = run("exec sleep 30", std::chrono::milliseconds(200), 100);
     EXPECT_EQ(hang.end, ChildProcess::End::TimedOut);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 
-    auto big = ChildProcess([](int fd) {
-                   std::string s(1000, 'x');
-                   for (;;) (void)!::write(fd, s.data(), s.size());
-                   return 0;
-               }).collect(std::chrono::seconds(5), 10000);
-    EXPECT_EQ(big.end, ChildProcess::End::TooLarge);
+    EXPECT_EQ(run("exec yes", std::chrono::seconds(5), 10000).end, ChildProcess::End::TooLarge);
 
-    auto ok = ChildProcess([](int fd) {
-                  return ::write(fd, "hi", 2) == 2 ? 3 : 4;
-              }).collect(std::chrono::seconds(5), 100);
+    // The request arrives on standard input, closed after it; standard error goes nowhere.
+    auto ok = run("cat; echo oops >&2; exit 3", std::chrono::seconds(5), 100);
     EXPECT_EQ(ok.end, ChildProcess::End::Exited);
     EXPECT_EQ(ok.code, 3);
-    EXPECT_EQ(ok.output, "hi");
+    EXPECT_EQ(ok.output, "request");
+
+    // Signals the caller ignores or blocks are the child's defaults again.
+    ::signal(SIGPIPE, SIG_IGN);
+    auto piped = run("yes | head -c 1", std::chrono::seconds(5), 100);
+    ::signal(SIGPIPE, SIG_DFL);
+    EXPECT_EQ(piped.output, "y");
+    EXPECT_EQ(piped.end, ChildProcess::End::Exited);
+
+    EXPECT_THROW(ChildProcess({"/nonexistent/helper"}), std::system_error);
+}
+
+// The helper is a fresh program, found beside the test (the build tree's bin/); a missing
+// helper is named in the error, not a crash or a hang.
+TEST(JetReader, HelperIsFoundBesideTheProgram) {
+    const std::string helper = JetReaderHelperPath();
+    EXPECT_EQ(std::filesystem::path(helper).filename(), kJetReaderHelperName);
+    EXPECT_EQ(std::filesystem::path(helper).parent_path(),
+              std::filesystem::read_symlink("/proc/self/exe").parent_path());
+    // The helper refuses to run for anyone but the parent named on its command line.
+    ChildProcess stray({helper, "1"});
+    stray.send("");
+    auto o = stray.collect(std::chrono::seconds(10), 100);
+    EXPECT_EQ(o.end, ChildProcess::End::Exited);
+    EXPECT_NE(o.code, 0);
+    EXPECT_EQ(o.output, "");
 }
 
 // 20,000 tables of 20 columns: the size of the largest structure files met in practice.

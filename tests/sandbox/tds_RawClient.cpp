@@ -87,7 +87,7 @@ bool RawClient::closedByServer() {
 
 std::vector<Token> RawClient::login(const std::string& password, const std::string& database,
                                     std::uint32_t packetSize, const std::string& user) {
-    send(kPrelogin, encodePreloginRequest(Encryption::Off, "MSSQLServer"));
+    send(kPrelogin, encodePreloginRequest(Encryption::NotSupported, "MSSQLServer"));
     receive();
     Login7 login;
     login.userName = user;

@@ -31,7 +31,7 @@ class RawClient {
     // True when the server closed the connection (reads EOF within the timeout).
     bool closedByServer();
 
-    // PRELOGIN then LOGIN7 as sa; returns the login response tokens.
+    // PRELOGIN (saying it cannot encrypt) then LOGIN7 as sa; returns the login response tokens.
     std::vector<Token> login(const std::string& password, const std::string& database = "",
                              std::uint32_t packetSize = 4096, const std::string& user = "sa");
     // A SQL batch, answered tokens.

@@ -201,7 +201,7 @@ TEST_F(TdsSession, OdbcIsqlCreatesListsAndReportsServerErrors) {
 TEST_F(TdsSession, OdbcLoginRefusedAndUnknownDatabase) {
     auto bad = isql("select 1\n",
                     "Driver=FreeTDS;Server=127.0.0.1;Port=" + std::to_string(sandbox_->port()) +
-                        ";UID=sa;PWD=nope;TDS_Version=7.4;Encryption=off");
+                        ";UID=sa;PWD=nope;TDS_Version=7.4");
     EXPECT_NE(bad.output.find("[FreeTDS][SQL Server]Login failed for user 'sa'."),
               std::string::npos)
         << bad.output;

@@ -139,6 +139,8 @@ void SandboxProcess::start() {
     std::string line = readLine(out[0], options_.startTimeoutMs);
     ::close(out[0]);
     const std::string prefix = "listening on ";
+    // "listening on HOST:PORT", then perhaps " (TLS certificate SHA-256 ...)".
+    line = line.substr(0, line.find(' ', prefix.size()));
     std::size_t colon = line.rfind(':');
     if (line.rfind(prefix, 0) != 0 || colon == std::string::npos) {
         stop();
@@ -181,8 +183,7 @@ std::string SandboxProcess::odbcConnectionString(const std::string& database) co
         pwd = braced + "}";
     }
     return "Driver=FreeTDS;Server=" + host_ + ";Port=" + std::to_string(port_) +
-           ";UID=sa;PWD=" + pwd + ";Database=" + database +
-           ";TDS_Version=7.4;Encryption=off;ClientCharset=UTF-8";
+           ";UID=sa;PWD=" + pwd + ";Database=" + database + ";TDS_Version=7.4;ClientCharset=UTF-8";
 }
 
 }  // namespace testsupport

@@ -27,7 +27,7 @@ class SandboxProcess {
         int maxOpenFiles = 0;  // the server's RLIMIT_NOFILE; 0: inherited
     };
 
-    // Starts the server and waits for its "listening on HOST:PORT" line. Throws
+    // Starts the server and waits for its "listening on HOST:PORT ..." line. Throws
     // std::runtime_error (with the log's tail) when it exits or stays silent instead.
     SandboxProcess();
     explicit SandboxProcess(Options options);
@@ -45,7 +45,8 @@ class SandboxProcess {
     std::string log() const;  // the whole stderr log so far
 
     // "Driver=FreeTDS;Server=127.0.0.1;Port=<port>;UID=sa;PWD=<pw>;Database=<db>;
-    //  TDS_Version=7.4;Encryption=off;ClientCharset=UTF-8" (PWD in braces when needed).
+    //  TDS_Version=7.4;ClientCharset=UTF-8" (PWD in braces when needed). FreeTDS's default
+    //  encryption (request) meets the sandbox's default: the login goes inside TLS.
     std::string odbcConnectionString(const std::string& database = "master") const;
 
     // SIGTERM and wait; returns the exit status as waitpid reports it (WEXITSTATUS...), or

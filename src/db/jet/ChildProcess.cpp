@@ -3,7 +3,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/prctl.h>
+#include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,22 +12,15 @@
 #include <system_error>
 #include <thread>
 
+extern char** environ;
+
 namespace dsadmin {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-[[noreturn]] void throwErrno(const char* what) {
-    throw std::system_error(errno, std::generic_category(), what);
-}
-
-// In the child: libmdb prints its warnings on standard error; they would only confuse the
-// caller's own output, so they go to /dev/null. The child also dies with its parent.
-void prepareChild() noexcept {
-    int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (devNull >= 0) ::dup2(devNull, STDERR_FILENO);
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    ::signal(SIGPIPE, SIG_DFL);
+[[noreturn]] void throwErrno(int error, const char* what) {
+    throw std::system_error(error, std::generic_category(), what);
 }
 
 int remainingMs(Clock::time_point deadline) {
@@ -34,31 +28,69 @@ int remainingMs(Clock::time_point deadline) {
     return left.count() < 0 ? 0 : static_cast<int>(left.count());
 }
 
+// posix_spawn's attribute and file-action objects, destroyed on every way out.
+struct SpawnSetup {
+    posix_spawnattr_t attr;
+    posix_spawn_file_actions_t actions;
+    SpawnSetup() {
+        posix_spawnattr_init(&attr);
+        posix_spawn_file_actions_init(&actions);
+    }
+    ~SpawnSetup() {
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attr);
+    }
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+};
+
 }  // namespace
 
-ChildProcess::ChildProcess(const std::function<int(int fd)>& work) {
+ChildProcess::ChildProcess(const std::vector<std::string>& argv) {
+    if (argv.empty()) throwErrno(EINVAL, "spawn");
     int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) throwErrno("pipe");
-    UniqueFd readEnd(fds[0]);
-    UniqueFd writeEnd(fds[1]);
-    pid_ = ::fork();
-    if (pid_ < 0) throwErrno("fork");
-    if (pid_ == 0) {
-        readEnd.reset();
-        prepareChild();
-        int code = 70;
-        try {
-            code = work(writeEnd.get());
-        } catch (...) {
-            code = 70;
-        }
-        ::_exit(code);
-    }
-    readEnd_ = std::move(readEnd);
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0)
+        throwErrno(errno, "socketpair");
+    UniqueFd ours(fds[0]);
+    UniqueFd theirs(fds[1]);
+
+    SpawnSetup s;
+    // The child starts with no blocked signal and every signal at its default action (the
+    // caller may ignore SIGPIPE or block signals for its threads).
+    sigset_t none, all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    posix_spawnattr_setsigmask(&s.attr, &none);
+    posix_spawnattr_setsigdefault(&s.attr, &all);
+    posix_spawnattr_setflags(&s.attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    // dup2 onto 0 and 1 clears close-on-exec there; every other descriptor of the caller is
+    // close-on-exec or closed by the helper's own start.
+    posix_spawn_file_actions_adddup2(&s.actions, theirs.get(), STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&s.actions, theirs.get(), STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&s.actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    pid_t pid = -1;
+    if (int e = ::posix_spawn(&pid, args[0], &s.actions, &s.attr, args.data(), environ))
+        throwErrno(e, "posix_spawn");
+    pid_ = pid;
+    socket_ = std::move(ours);
 }
 
 ChildProcess::~ChildProcess() {
     killAndReap();
+}
+
+void ChildProcess::send(std::string_view request) {
+    while (!request.empty()) {
+        ssize_t n = ::send(socket_.get(), request.data(), request.size(), MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;  // the child has gone; collect() says how
+        request.remove_prefix(static_cast<std::size_t>(n));
+    }
+    ::shutdown(socket_.get(), SHUT_WR);
 }
 
 void ChildProcess::killAndReap() noexcept {
@@ -69,7 +101,7 @@ void ChildProcess::killAndReap() noexcept {
     pid_ = -1;
 }
 
-// Waits for the child to end after it closed the pipe. True when it ended in time.
+// Waits for the child to end after it closed its output. True when it ended in time.
 bool ChildProcess::reap(Clock::time_point deadline, Outcome& out) {
     for (;;) {
         int status = 0;
@@ -97,7 +129,7 @@ ChildProcess::Outcome ChildProcess::collect(std::chrono::milliseconds timeout,
     const auto deadline = Clock::now() + timeout;
     char chunk[65536];
     for (;;) {
-        pollfd p{readEnd_.get(), POLLIN, 0};
+        pollfd p{socket_.get(), POLLIN, 0};
         int n = ::poll(&p, 1, remainingMs(deadline));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
@@ -105,7 +137,7 @@ ChildProcess::Outcome ChildProcess::collect(std::chrono::milliseconds timeout,
             killAndReap();
             return out;
         }
-        ssize_t got = ::read(readEnd_.get(), chunk, sizeof chunk);
+        ssize_t got = ::read(socket_.get(), chunk, sizeof chunk);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;
         out.output.append(chunk, static_cast<std::size_t>(got));
@@ -115,7 +147,7 @@ ChildProcess::Outcome ChildProcess::collect(std::chrono::milliseconds timeout,
             return out;
         }
     }
-    readEnd_.reset();
+    socket_.reset();
     if (!reap(deadline, out)) {
         out.end = End::TimedOut;
         killAndReap();

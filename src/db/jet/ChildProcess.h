@@ -1,13 +1,18 @@
 #pragma once
-// Runs a piece of work in a forked child process and collects what it writes to a pipe.
-// Used to keep libmdb, which can crash on malformed files, out of the calling process.
+// Starts a helper program and collects what it answers. Used to keep libmdb, which can crash
+// on malformed files, out of the calling process.
+//
+// The helper is a fresh program (posix_spawn, never a bare fork of a possibly multi-threaded
+// caller): its standard input and output are one end of a socket pair, its standard error
+// goes to /dev/null, its signal mask is empty and its signals have their default actions.
 
 #include <sys/types.h>
 
 #include <chrono>
 #include <cstddef>
-#include <functional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "base/UniqueFd.h"
 
@@ -22,23 +27,26 @@ class ChildProcess {
         TooLarge,   // the child wrote more than the limit; the child was killed
     };
     struct Outcome {
-        std::string output;  // everything the child wrote to the pipe
+        std::string output;  // everything the child wrote
         End end = End::Exited;
         int code = 0;
     };
 
-    // Forks. The child runs `work` with the write end of the pipe, its standard error sent
-    // to /dev/null, and then ends with _exit(the value work returned), or _exit(70) when
-    // work throws. `work` must not return into the caller's code in any other way.
-    // Throws std::system_error when the pipe or the fork cannot be made.
-    explicit ChildProcess(const std::function<int(int fd)>& work);
+    // Starts argv[0] (a path) with the arguments argv[1...], and the caller's environment.
+    // Throws std::system_error when the socket pair cannot be made or the program cannot be
+    // started (errno ENOENT for a missing program).
+    explicit ChildProcess(const std::vector<std::string>& argv);
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
     // Kills and reaps the child if it is still running.
     ~ChildProcess();
 
-    // Reads the pipe until the child closes it and ends, or until `timeout` has passed, or
-    // until more than `maxOutput` bytes have arrived. Call once.
+    // Writes `request` to the child's standard input and then closes that direction. A child
+    // that has already ended loses the request silently (collect() reports how it ended).
+    void send(std::string_view request);
+
+    // Reads the child's output until it closes it and ends, or until `timeout` has passed,
+    // or until more than `maxOutput` bytes have arrived. Call once.
     Outcome collect(std::chrono::milliseconds timeout, std::size_t maxOutput);
 
   private:
@@ -46,7 +54,7 @@ class ChildProcess {
     bool reap(std::chrono::steady_clock::time_point deadline, Outcome& out);
 
     pid_t pid_ = -1;
-    UniqueFd readEnd_;
+    UniqueFd socket_;
 };
 
 }  // namespace dsadmin

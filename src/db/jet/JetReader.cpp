@@ -6,17 +6,16 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <system_error>
 
 #include "base/SystemErrorText.h"
 #include "base/UniqueFd.h"
 #include "db/DbError.h"
 #include "db/jet/AnswerReader.h"
-#include "db/jet/AnswerWriter.h"
 #include "db/jet/ChildProcess.h"
 #include "db/jet/JetName.h"
 #include "db/jet/JetWire.h"
-#include "db/jet/MdbDatabase.h"
 
 namespace dsadmin {
 namespace {
@@ -24,34 +23,12 @@ namespace {
 // An answer above this size means a damaged file claiming absurd contents.
 constexpr std::size_t kMaxAnswer = std::size_t{2} << 30;
 
-std::string quoted(std::string_view s) {
+std::string inQuotes(std::string_view s) {
     return "“" + std::string(s) + "”";
 }
 
 [[noreturn]] void throwInvalid(const std::string& path, const std::string& why) {
-    throw DbError(quoted(path) + "不是有效的结构文件（" + why + "）。");
-}
-
-// The child's side: open the file, do one request, stream the answer, exit.
-int serve(const std::string& path, char kind, const std::string& table, int fd) {
-    try {
-        MdbDatabase db(path);
-        AnswerWriter out(fd, kind);
-        if (kind == jetwire::kTables) {
-            auto names = db.userTables();
-            out.u32(static_cast<std::uint32_t>(names.size()));
-            for (const auto& n : names) out.str(n);
-        } else {
-            db.writeTable(table, out);
-        }
-        out.finish();
-    } catch (const MdbDatabase::Failure& f) {
-        AnswerWriter out(fd, jetwire::kError);
-        out.u8(f.code);
-        out.str(f.what());
-        out.finish();
-    }
-    return 0;
+    throw DbError(inQuotes(path) + "不是有效的结构文件（" + why + "）。");
 }
 
 std::string describeEnd(const ChildProcess::Outcome& o) {
@@ -76,6 +53,28 @@ JetType toJetType(std::uint8_t code) {
 
 }  // namespace
 
+std::string JetReaderHelperPath() {
+    static const std::string found = [] {
+        namespace fs = std::filesystem;
+        std::error_code ec;
+        const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+        std::vector<fs::path> places;
+        if (!ec) {
+            places.push_back(exe.parent_path());
+            places.push_back(exe.parent_path() / ".." / "lib" / "dsadmin");
+            places.push_back(exe.parent_path() / ".." / ".." / "opt" / "dsadmin");
+        }
+        places.emplace_back(DSADMIN_JETREADER_INSTALLED_DIR);
+        for (const auto& dir : places) {
+            fs::path p = dir / kJetReaderHelperName;
+            if (::access(p.c_str(), X_OK) == 0) return p.string();
+        }
+        // Not found: the first place, so that the error names where it was looked for.
+        return (places.front() / kJetReaderHelperName).string();
+    }();
+    return found;
+}
+
 int JetTable::columnIndex(std::string_view wanted) const {
     for (std::size_t i = 0; i < columns.size(); ++i)
         if (JetName::same(columns[i].name, wanted)) return static_cast<int>(i);
@@ -87,34 +86,46 @@ JetReader::JetReader(std::string path, std::chrono::milliseconds timeout)
     struct stat st {};
     if (::stat(path_.c_str(), &st) != 0) {
         if (errno == ENOENT || errno == ENOTDIR)
-            throw DbError("结构文件" + quoted(path_) + "不存在。");
-        throw DbError("无法读取结构文件" + quoted(path_) + "：" + SystemErrorText(errno) + "。");
+            throw DbError("结构文件" + inQuotes(path_) + "不存在。");
+        throw DbError("无法读取结构文件" + inQuotes(path_) + "：" + SystemErrorText(errno) + "。");
     }
     if (!S_ISREG(st.st_mode))
-        throw DbError("结构文件" + quoted(path_) + "不是普通文件" +
+        throw DbError("结构文件" + inQuotes(path_) + "不是普通文件" +
                       (S_ISDIR(st.st_mode) ? "（是文件夹）。" : "。"));
     if (!UniqueFd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC)))
-        throw DbError("无法读取结构文件" + quoted(path_) + "：" + SystemErrorText(errno) + "。");
+        throw DbError("无法读取结构文件" + inQuotes(path_) + "：" + SystemErrorText(errno) + "。");
 }
 
 namespace {
 
-// Runs one request in a child and returns the answer, or throws the DbError for a crash,
-// a timeout, garbage or an error the child reported.
+void appendStr(std::string& out, std::string_view s) {
+    const auto n = static_cast<std::uint32_t>(s.size());
+    out.append(reinterpret_cast<const char*>(&n), sizeof n);
+    out.append(s);
+}
+
+// Runs one request in a fresh dsadmin-jetreader and returns the answer, or throws the
+// DbError for a crash, a timeout, garbage or an error the helper reported.
 std::string ask(const std::string& path, char kind, const std::string& table,
                 std::chrono::milliseconds timeout) {
+    const std::string helper = JetReaderHelperPath();
+    std::string request(jetwire::kRequestMagic, sizeof jetwire::kRequestMagic);
+    request.push_back(kind);
+    appendStr(request, path);
+    appendStr(request, table);
     ChildProcess::Outcome o;
     try {
-        ChildProcess child([&](int fd) { return serve(path, kind, table, fd); });
+        ChildProcess child({helper, std::to_string(::getpid())});
+        child.send(request);
         o = child.collect(timeout, kMaxAnswer);
     } catch (const std::system_error& e) {
-        throw DbError("无法读取结构文件" + quoted(path) + "：" + SystemErrorText(e.code().value()) +
-                      "。");
+        throw DbError("无法启动结构文件读取程序 " + inQuotes(helper) + "：" + e.code().message());
     }
     if (o.end == ChildProcess::End::TimedOut)
-        throw DbError("读取结构文件" + quoted(path) + "超时：" +
-                      (timeout.count() % 1000 == 0 ? std::to_string(timeout.count() / 1000) + " 秒"
-                                                   : std::to_string(timeout.count()) + " 毫秒") +
+        throw DbError("读取结构文件" + inQuotes(path) + "超时：" +
+                      (timeout.count() % 1000 == 0
+                           ? std::to_string(timeout.count() / 1000) + " 秒"
+                           : std::to_string(timeout.count()) + " 毫秒") +
                       "内没有应答。");
     if (o.end != ChildProcess::End::Exited || o.code != 0) throwInvalid(path, describeEnd(o));
     return std::move(o.output);
@@ -124,7 +135,7 @@ void throwReported(const std::string& path, const std::string& table, AnswerRead
     std::uint8_t code = in.u8();
     std::string detail = in.str();
     if (code == jetwire::kNoTable)
-        throw DbError("结构文件" + quoted(path) + "中找不到表" + quoted(table) + "。");
+        throw DbError("结构文件" + inQuotes(path) + "中找不到表" + inQuotes(table) + "。");
     throwInvalid(path, detail);
 }
 
@@ -142,7 +153,7 @@ std::vector<std::string> JetReader::tableNames() const {
         if (!in.atEnd()) throw AnswerReader::Garbled("trailing bytes");
         return names;
     } catch (const AnswerReader::Garbled& g) {
-        throwInvalid(path_, std::string("garbled answer: ") + g.what());
+        throwInvalid(path_, std::string("应答无法解读：") + g.what());
     }
 }
 
@@ -178,7 +189,7 @@ JetTable JetReader::readTable(std::string_view name) const {
         if (in.u32() != rows || !in.atEnd()) throw AnswerReader::Garbled("row count");
         return t;
     } catch (const AnswerReader::Garbled& g) {
-        throwInvalid(path_, std::string("garbled answer: ") + g.what());
+        throwInvalid(path_, std::string("应答无法解读：") + g.what());
     }
 }
 

@@ -3,9 +3,10 @@
 // libmdb.
 //
 // libmdb is not safe on malformed files (it can crash on a hostile or truncated file), so
-// every read runs in a forked child process that streams its answer back over a pipe. A
-// crash, a hang past the time limit or a garbled answer of that child becomes a DbError
-// naming the file; the calling process is never taken down.
+// every read runs in a helper program, dsadmin-jetreader, started afresh for the call, that
+// streams its answer back over a socket. A crash, a hang past the time limit or a garbled
+// answer of that helper becomes a DbError naming the file; the calling process is never taken
+// down.
 //
 // Every call opens the file afresh: a JetReader holds no libmdb state between calls, so the
 // file may be replaced between calls and the object may be copied or moved freely.
@@ -65,6 +66,15 @@ struct JetTable {
     // as Jet matches names; -1 when there is none.
     int columnIndex(std::string_view name) const;
 };
+
+// The helper program's name, and where it is: beside the running program's real executable
+// (the build tree's bin/, the installed application folder), else in ../lib/dsadmin from there
+// (dsfile in bin/ of an installation under another prefix), else in ../../opt/dsadmin (dsfile
+// in the package's /usr/bin, wherever the package is unpacked), else in the application folder
+// the build was configured for. When it is in none of them, the first of these paths (the
+// call then fails naming it).
+inline constexpr const char* kJetReaderHelperName = "dsadmin-jetreader";
+std::string JetReaderHelperPath();
 
 class JetReader {
   public:

@@ -1,5 +1,9 @@
 #pragma once
-// The answer a JetReader child process streams back to its parent.
+// What JetReader and its helper program dsadmin-jetreader say to each other.
+//
+//   request := "DSQ1" kind str path str table     (table empty for 'T')
+//
+// The helper answers one request and exits:
 //
 //   answer  := magic kind body trailer
 //   magic   := "DSJ1"            trailer := "DSJZ"
@@ -10,12 +14,13 @@
 //             { 'r' ncols x value } ( 'z' u32 rows sent | 'x' str why the table is damaged )
 //   value   := u8 tag, then: Int i64 | Float f64 | Text str | Date f64 | nothing
 //   str     := u32 byte length, UTF-8 bytes
-// Numbers are in the machine's own byte order: both ends are the same program.
+// Numbers are in the machine's own byte order: both ends are built together.
 
 #include <cstdint>
 
 namespace dsadmin::jetwire {
 
+inline constexpr char kRequestMagic[4] = {'D', 'S', 'Q', '1'};
 inline constexpr char kMagic[4] = {'D', 'S', 'J', '1'};
 inline constexpr char kTrailer[4] = {'D', 'S', 'J', 'Z'};
 

@@ -64,19 +64,95 @@ std::string OdbcQuote(const std::string& value, const char* keyword) {
     return "{" + value + "}";
 }
 
-std::string ToOdbcConnectionString(const OleDbString& properties, const std::string& driverName) {
+bool OdbcClientOptions::checksCertificate() const {
+    return !freetdsCaFile().empty();
+}
+
+std::string OdbcClientOptions::freetdsCaFile() const {
+    if (trustServerCertificate) return {};
+    if (!caFile.empty()) return caFile;
+    const bool demanded =
+        encryption == OdbcEncryption::Mandatory || encryption == OdbcEncryption::Strict;
+    return demanded ? "system" : "";
+}
+
+namespace {
+
+const char* encryptionKeyword(OdbcEncryption e) {
+    switch (e) {
+        case OdbcEncryption::Off:
+            return "off";
+        case OdbcEncryption::Optional:
+            return "request";
+        case OdbcEncryption::Mandatory:
+            return "require";
+        case OdbcEncryption::Strict:
+            return "strict";
+        case OdbcEncryption::DriverDefault:
+            break;
+    }
+    return nullptr;
+}
+
+// freetds.conf has no quoting: a value ends at the line's end.
+std::string confValue(const std::string& value, const char* what) {
+    if (value.find_first_of("\r\n") != std::string::npos)
+        throw DbError(std::string("The ") + what + " holds a line break.");
+    return value;
+}
+
+}  // namespace
+
+void ApplySiteEncryption(OdbcEncryption& encryption, std::string& caFile,
+                         const std::string& siteEncryption, const std::string& siteCaFile) {
+    const std::string e = AsciiLower(TrimAny(siteEncryption, " \t"));
+    if (encryption == OdbcEncryption::DriverDefault) {
+        if (e == "off") encryption = OdbcEncryption::Off;
+        if (e == "request") encryption = OdbcEncryption::Optional;
+        if (e == "require") encryption = OdbcEncryption::Mandatory;
+        if (e == "strict") encryption = OdbcEncryption::Strict;
+    }
+    if (caFile.empty()) caFile = TrimAny(siteCaFile, " \t");
+}
+
+std::string FreetdsConfText(const std::string& section, const ServerAddress& a,
+                            const OdbcClientOptions& client, bool checkHostName) {
+    std::string out =
+        "[global]\n[" + section + "]\n\thost = " + confValue(a.host, "data source") + "\n";
+    if (a.port != 0) out += "\tport = " + std::to_string(a.port) + "\n";
+    if (!a.instance.empty()) out += "\tinstance = " + confValue(a.instance, "data source") + "\n";
+    if (const char* e = encryptionKeyword(client.encryption))
+        out += std::string("\tencryption = ") + e + "\n";
+    if (client.checksCertificate())
+        out += "\tca file = " + confValue(client.freetdsCaFile(), "CA file") +
+               "\n\tcheck certificate hostname = " + (checkHostName ? "yes" : "no") + "\n";
+    return out;
+}
+
+std::string ToOdbcConnectionString(const OleDbString& properties, const std::string& driverName,
+                                   const OdbcClientOptions& client,
+                                   const std::string& confSection) {
     ServerAddress a = ParseDataSource(
         properties.get({"Data Source", "Server", "Address", "Addr", "Network Address"})
             .value_or(""));
     std::string server = a.instance.empty() ? a.host : a.host + "\\" + a.instance;
-    std::string out = "Driver=" + OdbcQuote(driverName, "驱动程序名") +
-                      ";Server=" + OdbcQuote(server, "服务器名");
-    if (a.port != 0) out += ";Port=" + std::to_string(a.port);
+    std::string out = "Driver=" + OdbcQuote(driverName, "驱动程序名");
+    if (!confSection.empty()) {
+        out += ";Servername=" + OdbcQuote(confSection, "配置节名");
+    } else {
+        out += ";Server=" + OdbcQuote(server, "服务器名");
+        if (a.port != 0) out += ";Port=" + std::to_string(a.port);
+    }
     out += ";UID=" + OdbcQuote(properties.get({"User ID", "UID", "User"}).value_or(""), "登录账号");
     out += ";PWD=" + OdbcQuote(properties.get({"Password", "PWD"}).value_or(""), "密码");
     if (auto db = properties.get({"Initial Catalog", "Database"}); db && !db->empty())
         out += ";Database=" + OdbcQuote(*db, "数据库名");
+    // Not last: FreeTDS keeps the closing brace of a braced value that ends the string.
+    if (!client.applicationName.empty())
+        out += ";APP=" + OdbcQuote(client.applicationName, "应用程序名");
     out += ";TDS_Version=7.4;ClientCharset=UTF-8";
+    if (const char* e = encryptionKeyword(client.encryption))
+        out += std::string(";Encryption=") + e;
     return out;
 }
 

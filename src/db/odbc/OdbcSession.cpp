@@ -1,13 +1,20 @@
 #include "db/odbc/OdbcSession.h"
 
+#include <odbcinst.h>
 #include <sqlext.h>
+
+#include <stdlib.h>
+#include <unistd.h>
 
 #include <array>
 #include <chrono>
+#include <cstring>
 #include <exception>
 #include <filesystem>
+#include <fstream>
 #include <future>
 
+#include "db/odbc/EncryptionFailure.h"
 #include "db/odbc/OdbcConnectionString.h"
 #include "db/odbc/OdbcDiagnostics.h"
 #include "db/odbc/OdbcResult.h"
@@ -80,15 +87,118 @@ bool driverMissing(const std::vector<ServerMessage>& messages) {
     return !messages.empty() && messages.front().sqlState == "IM002";
 }
 
+OdbcClientOptions& clientOptions() {
+    static OdbcClientOptions options;
+    return options;
+}
+
+constexpr const char* kConfSection = "dsadmin";
+
+// A freetds.conf of this connection's own in a private temporary folder, named by
+// FREETDSCONF while it lives; the variable's earlier value comes back afterwards.
+class PrivateFreetdsConf {
+  public:
+    PrivateFreetdsConf(const ServerAddress& address, const OdbcClientOptions& client,
+                       bool checkHostName = true) {
+        std::string folder =
+            (std::filesystem::temp_directory_path() / "dsadmin-tls-XXXXXX").string();
+        if (!::mkdtemp(folder.data()))
+            throw DbError(std::string("Cannot create a temporary folder: ") + std::strerror(errno));
+        folder_ = folder;
+        path_ = folder + "/freetds.conf";
+        std::ofstream(path_) << FreetdsConfText(kConfSection, address, client, checkHostName);
+        if (const char* before = std::getenv("FREETDSCONF")) before_ = before;
+        ::setenv("FREETDSCONF", path_.c_str(), 1);
+    }
+    ~PrivateFreetdsConf() {
+        if (before_)
+            ::setenv("FREETDSCONF", before_->c_str(), 1);
+        else
+            ::unsetenv("FREETDSCONF");
+        std::error_code ec;
+        std::filesystem::remove_all(folder_, ec);
+    }
+
+  private:
+    std::string folder_, path_;
+    std::optional<std::string> before_;
+};
+
+// Whether the connection opens once the host-name check is left out: a trusted certificate
+// made out to another name. The connection is closed at once.
+bool opensWithoutHostCheck(const OleDbString& properties, const ServerAddress& address,
+                           const OdbcClientOptions& client) {
+    PrivateFreetdsConf conf(address, client, false);
+    OdbcHandle env = allocate(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
+    SQLSetEnvAttr(env.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    OdbcHandle dbc = allocate(SQL_HANDLE_DBC, env.get());
+    if (connect(dbc, ToOdbcConnectionString(properties, "FreeTDS", client, kConfSection)))
+        return false;
+    SQLDisconnect(dbc.get());
+    dbc.setConnected(false);
+    return true;
+}
+
+// The description of a failed connect: the cause when encryption is it, else the driver's.
+DbError connectFailure(const OleDbString& properties, const ServerAddress& address,
+                       const OdbcClientOptions& client, std::vector<ServerMessage> messages,
+                       const std::string& addressText, int timeoutSeconds) {
+    if (ReportsTimeout(messages))
+        return MakeConnectError(std::move(messages), addressText, timeoutSeconds);
+    std::string text;
+    switch (DiagnoseEncryptionFailure(address, client, messages)) {
+        case EncryptionFailure::ServerRequiresEncryption:
+            text = kServerRequiresEncryptionText;
+            break;
+        case EncryptionFailure::ServerCannotEncrypt:
+            text = kServerCannotEncryptText;
+            break;
+        case EncryptionFailure::StrictUnsupported:
+            text = kStrictUnsupportedText;
+            break;
+        case EncryptionFailure::CertificateRejected:
+            text = opensWithoutHostCheck(properties, address, client)
+                       ? CertificateNameMismatchText(address.host)
+                       : CertificateUntrustedText(client.freetdsCaFile());
+            break;
+        case EncryptionFailure::None:
+            return MakeConnectError(std::move(messages), addressText, timeoutSeconds);
+    }
+    return DbError(text, "08001", 0, std::move(messages));
+}
+
 }  // namespace
+
+void OdbcSession::SetClientOptions(OdbcClientOptions options) {
+    clientOptions() = std::move(options);
+}
+
+const OdbcClientOptions& OdbcSession::ClientOptions() {
+    return clientOptions();
+}
+
+// The program's options completed with the site's from odbcinst.ini (ApplySiteEncryption).
+OdbcClientOptions withSiteSettings(OdbcClientOptions client) {
+    char encryption[64] = {}, caFile[4096] = {};
+    SQLGetPrivateProfileString("FreeTDS", "Encryption", "", encryption, sizeof encryption,
+                               "odbcinst.ini");
+    SQLGetPrivateProfileString("FreeTDS", "CAFile", "", caFile, sizeof caFile, "odbcinst.ini");
+    ApplySiteEncryption(client.encryption, client.caFile, encryption,
+                        client.trustServerCertificate ? "" : caFile);
+    return client;
+}
 
 std::unique_ptr<OdbcSession> OdbcSession::Open(const OleDbString& properties,
                                                const SessionOptions& options) {
-    std::unique_ptr<OdbcSession> s(new OdbcSession);
-    const std::string odbc = ToOdbcConnectionString(properties, "FreeTDS");
-    s->address_ = ServerAddressText(ParseDataSource(
+    const OdbcClientOptions client = withSiteSettings(clientOptions());
+    const ServerAddress address = ParseDataSource(
         properties.get({"Data Source", "Server", "Address", "Addr", "Network Address"})
-            .value_or("")));
+            .value_or(""));
+    std::optional<PrivateFreetdsConf> conf;
+    if (client.checksCertificate()) conf.emplace(address, client);
+    const std::string section = conf ? kConfSection : "";
+    std::unique_ptr<OdbcSession> s(new OdbcSession);
+    s->address_ = ServerAddressText(address);
     s->commandTimeout_ = options.commandTimeout;
     s->whileWaiting_ = options.whileWaiting;
     s->env_ = allocate(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
@@ -100,19 +210,23 @@ std::unique_ptr<OdbcSession> OdbcSession::Open(const OleDbString& properties,
                        reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(options.connectTimeout)),
                        0);
     auto failure = WaitFor(s->whileWaiting_, [&] {
-        auto failed = connect(s->dbc_, odbc);
+        auto failed =
+            connect(s->dbc_, ToOdbcConnectionString(properties, "FreeTDS", client, section));
         for (const char* lib : kDriverLibraries) {
             if (!failed || !driverMissing(*failed)) break;
             if (std::filesystem::exists(lib))
-                failed = connect(s->dbc_, ToOdbcConnectionString(properties, lib));
+                failed = connect(s->dbc_, ToOdbcConnectionString(properties, lib, client, section));
         }
         return failed;
     });
+    conf.reset();
     if (failure && driverMissing(*failure))
         throw DbError(std::string("找不到 FreeTDS 的 ODBC 驱动程序（Debian 软件包 tdsodbc）。") +
                           "驱动程序管理器报告“" + MakeDbError(*failure, "").what() + "”。",
                       "IM002", 0, std::move(*failure));
-    if (failure) throw MakeConnectError(std::move(*failure), s->address_, options.connectTimeout);
+    if (failure)
+        throw connectFailure(properties, address, client, std::move(*failure), s->address_,
+                             options.connectTimeout);
     return s;
 }
 

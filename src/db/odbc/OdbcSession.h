@@ -12,6 +12,7 @@
 #include "db/DbError.h"
 #include "db/OleDbString.h"
 #include "db/ProviderSession.h"
+#include "db/odbc/OdbcConnectionString.h"
 #include "db/odbc/OdbcHandle.h"
 
 namespace dsadmin {
@@ -24,8 +25,16 @@ class OdbcSession : public ProviderSession {
     // 'sa'.") or, when no server answered, one naming the address tried
     // ("无法连接到 127.0.0.1:1433 上的数据库服务器：…"); a login not answered within
     // options.connectTimeout seconds gives SQLSTATE HYT00.
+    // The program's name and the encryption options (SetClientOptions) go with every
+    // connection; a certificate check goes through a private freetds.conf (FREETDSCONF) for
+    // the moment of the connect. A failure that encryption caused gets a description that
+    // says so (EncryptionFailure.h).
     static std::unique_ptr<OdbcSession> Open(const OleDbString& properties,
                                              const SessionOptions& options = {});
+
+    // The options every later Open uses (process-wide; set once at start, before any run).
+    static void SetClientOptions(OdbcClientOptions options);
+    static const OdbcClientOptions& ClientOptions();
 
     // Runs text as one batch and drains every result (SQLMoreResults until SQL_NO_DATA), so
     // an error in a later result is reported. Throws DbError with the first error's text

@@ -78,10 +78,13 @@ void ClientConnection::run() noexcept {
         std::chrono::steady_clock::now() + std::chrono::milliseconds(settings_.readTimeoutMs);
     try {
         socket_.configureConnection(settings_.readTimeoutMs);
+        startStrictTlsIfAsked();
         while (!closing_) {
             dispatch(readMessage());
             request_.reset();  // what the request held goes back to the budget
         }
+    } catch (const TlsFailure& e) {
+        log(std::string("closed before login: ") + e.what());
     } catch (const SocketClosed& e) {
         if (state_ != State::LoggedIn)
             log(std::string("closed before login: ") +
@@ -94,9 +97,20 @@ void ClientConnection::run() noexcept {
         log("closed: unknown failure");
     }
     session_.reset();
+    tls_.reset();
     if (holdsSlot_) slots_->give();
     std::lock_guard<std::mutex> lock(socketMutex_);
     socket_.close();
+}
+
+void ClientConnection::startStrictTlsIfAsked() {
+    if (settings_.encryption == EncryptionMode::Off || !settings_.tls) return;
+    // A TLS handshake record (content type 22) where a TDS packet type would be: TDS 8.0.
+    const int wait = Socket::waitLimit(settings_.readTimeoutMs, loginDeadline_);
+    if (socket_.peekByte(wait, stopFd_) != 0x16) return;
+    tls_ = TlsStream::acceptDirect(socket_, *settings_.tls, wait, stopFd_);
+    encryption_ =
+        "TDS 8.0 " + tls_->description() + (tls_->alpn().empty() ? "" : ", ALPN " + tls_->alpn());
 }
 
 PacketMessage ClientConnection::readMessage() {
@@ -118,18 +132,35 @@ PacketMessage ClientConnection::readMessage() {
         if (!loggedIn && Socket::waitLimit(timeout, deadline) == 0) throw loginTooLong();
         PacketHeader h;
         std::string payload;
+        // Through TLS the login's deadline shortens each wait instead.
+        const int tlsTimeout = loggedIn ? timeout : Socket::waitLimit(timeout, deadline);
+        auto read = [&](char* out, std::size_t n) {
+            if (tls_)
+                tls_->readExact(out, n, tlsTimeout, stopFd_);
+            else
+                socket_.readExact(out, n, timeout, stopFd_, deadline);
+        };
         try {
-            socket_.waitReadable(
-                assembler.inMessage() || !loggedIn ? Socket::waitLimit(timeout, deadline) : -1,
-                stopFd_);
+            const int wait =
+                assembler.inMessage() || !loggedIn ? Socket::waitLimit(timeout, deadline) : -1;
+            if (tls_)
+                tls_->waitReadable(wait, stopFd_);
+            else
+                socket_.waitReadable(wait, stopFd_);
             char header[kHeaderSize];
-            socket_.readExact(header, kHeaderSize, timeout, stopFd_, deadline);
+            read(header, kHeaderSize);
             h = PacketHeader::parse(std::string_view(header, kHeaderSize));
             payload.assign(h.length - kHeaderSize, '\0');
-            socket_.readExact(payload.data(), payload.size(), timeout, stopFd_, deadline);
+            read(payload.data(), payload.size());
         } catch (const SocketClosed&) {
             if (!loggedIn && Socket::waitLimit(timeout, deadline) == 0) throw loginTooLong();
             throw;
+        }
+        if (tlsForLoginOnly_) {
+            // Login-only encryption covers exactly one packet; the client goes on in clear.
+            if (tls_->pending()) throw ProtocolError("more than the login packet inside TLS");
+            tls_.reset();
+            tlsForLoginOnly_ = false;
         }
         if (loggedIn && !overBudget_ && !request_->charge(payload.size())) overBudget_ = true;
         if (overBudget_) {
@@ -144,12 +175,22 @@ PacketMessage ClientConnection::readMessage() {
 }
 
 void ClientConnection::send(const std::string& payload) {
-    socket_.writeAll(frameMessage(kTabularResult, payload, packetSize_, spid_));
+    write(frameMessage(kTabularResult, payload, packetSize_, spid_));
+}
+
+void ClientConnection::write(std::string_view bytes) {
+    if (tls_)
+        tls_->writeAll(bytes);
+    else
+        socket_.writeAll(bytes);
 }
 
 void ClientConnection::dispatch(const PacketMessage& m) {
     if (state_ != State::LoggedIn) {
         if (m.type == kPrelogin && state_ == State::Prelogin) return onPrelogin(m);
+        if (m.type == kLogin7 && state_ == State::Prelogin && !tls_ &&
+            settings_.encryption == EncryptionMode::Force)
+            throw ProtocolError("LOGIN7 without PRELOGIN while encryption is required");
         if (m.type == kLogin7) return onLogin7(m);
         throw ProtocolError("packet type " + std::to_string(m.type) + " before login");
     }
@@ -178,10 +219,31 @@ void ClientConnection::dispatch(const PacketMessage& m) {
     }
 }
 
+Encryption ClientConnection::preloginAnswer(const PreloginRequest& request) const {
+    if (settings_.encryption == EncryptionMode::Off || !settings_.tls || tls_)
+        return Encryption::NotSupported;  // no TLS, or TDS 8.0's already around everything
+    const Encryption asked = request.encryption.value_or(Encryption::NotSupported);
+    if (settings_.encryption == EncryptionMode::Force) return Encryption::Required;
+    if (asked == Encryption::NotSupported) return Encryption::NotSupported;
+    return asked == Encryption::Off ? Encryption::Off : Encryption::On;
+}
+
 void ClientConnection::onPrelogin(const PacketMessage& m) {
-    parsePrelogin(m.payload);  // validates; whatever the client asked, TLS stays off
+    const PreloginRequest request = parsePrelogin(m.payload);
+    const Encryption answer = preloginAnswer(request);
     state_ = State::Login;
-    send(encodePreloginReply());
+    send(encodePreloginReply(answer));
+    if (answer == Encryption::NotSupported) return;
+    if (request.encryption.value_or(Encryption::NotSupported) == Encryption::NotSupported) {
+        log("closed before login: the client cannot encrypt and this server requires encryption");
+        closing_ = true;
+        return;
+    }
+    tls_ = TlsStream::acceptInPrelogin(socket_, *settings_.tls,
+                                       Socket::waitLimit(settings_.readTimeoutMs, loginDeadline_),
+                                       stopFd_, settings_.maxLoginMessageBytes, spid_);
+    tlsForLoginOnly_ = answer == Encryption::Off;
+    encryption_ = (tlsForLoginOnly_ ? "login only, " : "whole session, ") + tls_->description();
 }
 
 void ClientConnection::onLogin7(const PacketMessage& m) {
@@ -229,7 +291,8 @@ void ClientConnection::onLogin7(const PacketMessage& m) {
     send(out.take());
     state_ = State::LoggedIn;
     log("login '" + login.userName + "' to '" + currentDb_ + "' accepted (TDS " +
-        versionName(version_) + ", packet " + size + ", app '" + login.appName + "')");
+        versionName(version_) + ", packet " + size + ", app '" + login.appName +
+        "', encryption: " + encryption_ + ")");
 }
 
 void ClientConnection::refuseLogin(const std::string& user, const Message& error) {

@@ -4,6 +4,13 @@
 //   Prelogin --PRELOGIN--> Login --LOGIN7 accepted--> LoggedIn --SQL batch/RPC/ATTENTION-->
 //   (LOGIN7 may come without PRELOGIN; a refused login closes the connection)
 //
+// Encryption is chosen in PRELOGIN as SQL Server chooses it (MS-TDS 2.2.6.5): a client that
+// can encrypt but does not ask to (ENCRYPT_OFF) sends its LOGIN7 packet inside TLS and the rest
+// in clear; one that asks (ENCRYPT_ON, ENCRYPT_REQ) runs the whole session inside TLS; one that
+// cannot (ENCRYPT_NOT_SUP) logs in in clear, unless the server forces encryption, which then
+// ends the connection. A connection that opens with a TLS record instead of a TDS packet is
+// TDS 8.0: TLS first, everything inside it.
+//
 // Every request is read whole (packets reassembled up to a size limit), answered whole (split
 // at the negotiated packet size), and only then is the next one read, so an ATTENTION that
 // arrives while a request runs is acknowledged after that request's answer, in a message of
@@ -19,12 +26,19 @@
 #include "sandbox/Engine.h"
 #include "sandbox/MemoryBudget.h"
 #include "sandbox/tds/MessageAssembler.h"
+#include "sandbox/tds/Prelogin.h"
 #include "sandbox/tds/RpcDispatcher.h"
 #include "sandbox/tds/ServerLog.h"
 #include "sandbox/tds/Socket.h"
+#include "sandbox/tds/TlsCredentials.h"
+#include "sandbox/tds/TlsStream.h"
 #include "sandbox/tds/TokenWriter.h"
 
 namespace sandbox::tds {
+
+// --encryption: off (PRELOGIN always answers "not supported"; no TLS at all), login (as SQL
+// Server by default) or force (as SQL Server with "force encryption").
+enum class EncryptionMode { Off, Login, Force };
 
 struct ConnectionSettings {
     // Each wait inside a message; also the time from connecting to the end of the login, for
@@ -33,6 +47,8 @@ struct ConnectionSettings {
     std::size_t maxMessageBytes = 16u << 20;       // a request after login
     std::size_t maxLoginMessageBytes = 64u << 10;  // PRELOGIN and LOGIN7
     std::string serverName = "DSADMIN-SANDBOX";    // in INFO/ERROR tokens
+    EncryptionMode encryption = EncryptionMode::Off;
+    const TlsCredentials* tls = nullptr;  // borrowed; needed unless encryption is Off
     // What requests may hold at once, server-wide (borrowed; null: no cap). A request that
     // would pass it is answered with 701.
     MemoryBudget* memory = nullptr;
@@ -85,6 +101,9 @@ class ClientConnection {
 
     PacketMessage readMessage();
     void send(const std::string& payload);
+    void write(std::string_view bytes);
+    void startStrictTlsIfAsked();
+    Encryption preloginAnswer(const PreloginRequest& request) const;
     TokenWriter tokens() const { return TokenWriter(version_, settings_.serverName); }
     void dispatch(const PacketMessage& m);
     void onPrelogin(const PacketMessage& m);
@@ -115,6 +134,9 @@ class ClientConnection {
     bool holdsSlot_ = false;
     std::string peer_;
     State state_ = State::Prelogin;
+    std::unique_ptr<TlsStream> tls_;   // while TLS carries the packets
+    bool tlsForLoginOnly_ = false;     // TLS ends after the next packet (the LOGIN7)
+    std::string encryption_ = "none";  // what the session got, for the log
     bool closing_ = false;
     std::uint32_t version_;
     std::size_t packetSize_ = 4096;

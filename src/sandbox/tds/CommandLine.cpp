@@ -36,6 +36,8 @@ const char* const kUsage =
     "                       [--sa-password PW | --sa-password-file FILE]\n"
     "                       [--read-timeout SECONDS] [--max-connections N]\n"
     "                       [--max-memory MIB] [--allow-empty-password]\n"
+    "                       [--encryption off|login|force] [--tls-cert FILE --tls-key FILE]\n"
+    "                       [--tls-max-version 1.0|1.1|1.2|1.3]\n"
     "       dsadmin-sandbox --help | --version\n"
     "A local stand-in for SQL Server, for trials and tests. Defaults: --listen 127.0.0.1:1433,\n"
     "--data $XDG_STATE_HOME/dsadmin-sandbox (or ~/.local/state/dsadmin-sandbox), --log-dir\n"
@@ -45,7 +47,12 @@ const char* const kUsage =
     "Without a password the server does not start unless --allow-empty-password is given:\n"
     "whoever logs in as sa may have files created wherever this server's user can write\n"
     "(CREATE DATABASE ... FILENAME), as with SQL Server's service account.\n"
-    "Port 0 picks a free port. Prints 'listening on HOST:PORT' when ready.\n";
+    "Port 0 picks a free port. Prints 'listening on HOST:PORT' when ready, followed by the TLS\n"
+    "certificate's SHA-256 fingerprint. --encryption login (the default) encrypts every login\n"
+    "of a client that can encrypt and the whole session of one that asks, as SQL Server does;\n"
+    "force refuses clients that cannot encrypt; off never encrypts. Without --tls-cert and\n"
+    "--tls-key (PEM) the server makes a self-signed certificate in the data folder on its\n"
+    "first start and keeps it (sandbox-cert.pem, sandbox-key.pem).\n";
 
 std::string defaultDataDir() {
     if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state)
@@ -89,7 +96,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         }
         if (name != "--listen" && name != "--data" && name != "--log-dir" &&
             name != "--sa-password" && name != "--sa-password-file" && name != "--read-timeout" &&
-            name != "--max-connections" && name != "--max-memory")
+            name != "--max-connections" && name != "--max-memory" && name != "--encryption" &&
+            name != "--tls-cert" && name != "--tls-key" && name != "--tls-max-version")
             throw std::invalid_argument("unknown option '" + name + "'");
         if (!inlineValue) {
             if (i + 1 >= args.size()) throw std::invalid_argument(name + " needs a value");
@@ -105,7 +113,21 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             cl.saPassword = value;
         else if (name == "--sa-password-file")
             cl.saPasswordFile = value;
-        else if (name == "--read-timeout")
+        else if (name == "--encryption") {
+            if (value != "off" && value != "login" && value != "force")
+                throw std::invalid_argument("--encryption needs off, login or force, not '" +
+                                            value + "'");
+            cl.encryption = value;
+        } else if (name == "--tls-cert")
+            cl.tlsCert = value;
+        else if (name == "--tls-key")
+            cl.tlsKey = value;
+        else if (name == "--tls-max-version") {
+            if (value != "1.0" && value != "1.1" && value != "1.2" && value != "1.3")
+                throw std::invalid_argument("--tls-max-version needs 1.0, 1.1, 1.2 or 1.3, not '" +
+                                            value + "'");
+            cl.tlsMaxVersion = value;
+        } else if (name == "--read-timeout")
             cl.readTimeoutSeconds = static_cast<int>(parseNumber(value, 1, 86400, name));
         else if (name == "--max-memory")
             cl.maxMemoryMiB = static_cast<std::size_t>(parseNumber(value, 16, 1 << 20, name));
@@ -115,6 +137,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     if (cl.dataDir.empty()) cl.dataDir = defaultDataDir();
     cl.dataDir = absoluteFolder(cl.dataDir);
     cl.logDir = cl.logDir.empty() ? cl.dataDir + "/log" : absoluteFolder(cl.logDir);
+    if (cl.tlsCert.empty() != cl.tlsKey.empty())
+        throw std::invalid_argument("--tls-cert and --tls-key go together");
+    if (cl.encryption == "off" && !cl.tlsCert.empty())
+        throw std::invalid_argument("--tls-cert and --tls-key need --encryption login or force");
     if (!cl.saPassword.empty() && !cl.saPasswordFile.empty())
         throw std::invalid_argument("--sa-password and --sa-password-file exclude each other");
     return cl;

@@ -4,6 +4,8 @@
 //                   [--sa-password PW | --sa-password-file FILE]
 //                   [--read-timeout SECONDS] [--max-connections N] [--max-memory MIB]
 //                   [--allow-empty-password]
+//                   [--encryption off|login|force] [--tls-cert FILE --tls-key FILE]
+//                   [--tls-max-version 1.0|1.1|1.2|1.3]
 //   dsadmin-sandbox --help | --version
 // and the environment variable DSADMIN_SANDBOX_SA_PASSWORD.
 
@@ -23,14 +25,19 @@ struct CommandLine {
     std::string saPasswordFile;  // --sa-password-file
     int readTimeoutSeconds = 30;
     std::size_t maxConnections = 64;
-    std::size_t maxMemoryMiB = 512;   // what requests may hold at once, server-wide
-    bool allowEmptyPassword = false;  // --allow-empty-password
+    std::string encryption = "login";   // --encryption: off, login or force
+    std::string tlsCert;                // --tls-cert; empty: the data folder's own
+    std::string tlsKey;                 // --tls-key
+    std::string tlsMaxVersion = "1.3";  // --tls-max-version
+    std::size_t maxMemoryMiB = 512;     // what requests may hold at once, server-wide
+    bool allowEmptyPassword = false;    // --allow-empty-password
     bool help = false;
     bool version = false;  // --version / -v
 };
 
 // Parses the arguments (without the program name). Throws std::invalid_argument with a
-// message for the user on a bad option or value. An absent --data defaults to
+// message for the user on a bad option or value (--tls-cert without --tls-key or the other
+// way round, TLS options with --encryption off). An absent --data defaults to
 // $XDG_STATE_HOME/dsadmin-sandbox, else $HOME/.local/state/dsadmin-sandbox; an absent
 // --log-dir (the default log-file location) to <dataDir>/log.
 CommandLine parseCommandLine(const std::vector<std::string>& args);

@@ -61,11 +61,11 @@ PreloginRequest parsePrelogin(std::string_view payload) {
     return request;
 }
 
-std::string encodePreloginReply() {
+std::string encodePreloginReply(Encryption encryption) {
     // Version 16.0.1000 as SQL Server 2022 reports it: major, minor, build (BE), sub-build.
     std::string version("\x10\x00\x03\xE8\x00\x00", 6);
     return encodeTable({{kVersion, version},
-                        {kEncryption, std::string(1, char(Encryption::NotSupported))},
+                        {kEncryption, std::string(1, char(encryption))},
                         {kInstance, std::string(1, '\0')},
                         {kThreadId, {}},
                         {kMars, std::string(1, '\0')}});

@@ -1,7 +1,7 @@
 #pragma once
 // PRELOGIN (MS-TDS 2.2.6.5): the client's option table and the sandbox's answer.
-// The sandbox never speaks TLS: it answers ENCRYPT_NOT_SUP and MARS off whatever the client
-// asked, so both FreeTDS and tedious go on in clear text.
+// The ENCRYPTION option decides whether a TLS handshake follows (ClientConnection chooses the
+// answer); MARS is always answered off.
 
 #include <cstdint>
 #include <optional>
@@ -22,9 +22,9 @@ struct PreloginRequest {
 // or the table has no terminator.
 PreloginRequest parsePrelogin(std::string_view payload);
 
-// The reply payload (without packet header): VERSION 16.0.1000, ENCRYPTION NOT_SUP,
+// The reply payload (without packet header): VERSION 16.0.1000, ENCRYPTION `encryption`,
 // INSTOPT 0, THREADID empty, MARS 0.
-std::string encodePreloginReply();
+std::string encodePreloginReply(Encryption encryption = Encryption::NotSupported);
 
 // The request a client sends (used by tests and the fuzzing corpus).
 std::string encodePreloginRequest(Encryption encryption, std::string_view instance);

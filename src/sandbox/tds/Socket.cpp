@@ -125,6 +125,18 @@ void Socket::readExact(char* out, std::size_t n, int timeoutMs, int stopFd,
     }
 }
 
+std::uint8_t Socket::peekByte(int timeoutMs, int stopFd) const {
+    for (;;) {
+        waitReadable(timeoutMs, stopFd);
+        unsigned char byte = 0;
+        ssize_t got = ::recv(fd_.get(), &byte, 1, MSG_PEEK);
+        if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (got < 0) throw SocketClosed(errnoText("recv"));
+        if (got == 0) throw SocketClosed("client closed the connection");
+        return byte;
+    }
+}
+
 void Socket::writeAll(std::string_view data) const {
     while (!data.empty()) {
         ssize_t sent = ::send(fd_.get(), data.data(), data.size(), MSG_NOSIGNAL);

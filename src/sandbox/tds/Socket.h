@@ -50,6 +50,8 @@ class Socket {
     static int waitLimit(int timeoutMs, Deadline deadline);
     // Ends the connection's reads and writes from another thread (they see the peer close).
     void shutdown() const;
+    // The next byte the peer sent, left unread; waits as readExact does.
+    std::uint8_t peekByte(int timeoutMs, int stopFd) const;
     // Writes everything (no SIGPIPE). Throws SocketClosed on failure or send timeout.
     void writeAll(std::string_view data) const;
     // Sets the options a server connection uses: keep-alive, no Nagle, a send timeout.

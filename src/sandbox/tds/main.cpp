@@ -5,12 +5,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 
 #include "Version.h"
 #include "sandbox/Engine.h"
 #include "sandbox/MemoryBudget.h"
 #include "sandbox/tds/CommandLine.h"
 #include "sandbox/tds/Server.h"
+#include "sandbox/tds/TlsCredentials.h"
 
 namespace {
 
@@ -73,15 +75,29 @@ int main(int argc, char** argv) {
         settings.port = cl.port;
         settings.maxConnections = cl.maxConnections;
         settings.connection.readTimeoutMs = cl.readTimeoutSeconds * 1000;
+        std::optional<TlsCredentials> tls;
+        std::string listening = "";
+        if (cl.encryption != "off") {
+            const TlsMaxVersion max = parseTlsMaxVersion(cl.tlsMaxVersion);
+            tls.emplace(cl.tlsCert.empty() ? TlsCredentials::ownCertificate(cl.dataDir, max)
+                                           : TlsCredentials::fromFiles(cl.tlsCert, cl.tlsKey, max));
+            settings.connection.tls = &*tls;
+            settings.connection.encryption =
+                cl.encryption == "force" ? EncryptionMode::Force : EncryptionMode::Login;
+            listening = " (TLS certificate SHA-256 " + tls->fingerprint() + ")";
+        }
         sandbox::MemoryBudget memory(cl.maxMemoryMiB << 20);
         settings.connection.memory = &memory;
         {
             Server server(*engine, log, settings);
             gStopFd = server.stopWriteFd();
             installSignalHandlers();
-            std::cout << "listening on " << server.address() << std::endl;
+            // The log first: whoever waits for the announcement finds the log line written.
             log.write("listening on " + server.address() + ", data in " + cl.dataDir +
-                      ", transaction logs in " + cl.logDir);
+                      ", transaction logs in " + cl.logDir + ", encryption " + cl.encryption +
+                      (tls ? ", certificate " + tls->certFile() + " SHA-256 " + tls->fingerprint()
+                           : std::string()));
+            std::cout << "listening on " << server.address() << listening << std::endl;
             server.run();
         }
         engine.reset();

@@ -4,6 +4,7 @@
 // Exits 0 when every check of the scenario holds; prints what differed otherwise.
 'use strict';
 const assert = require('node:assert/strict');
+const fs = require('node:fs');
 const { Connection, Request, TYPES } = require('tedious');
 
 const [scenario, portText, password, suffix] = process.argv.slice(2);
@@ -14,7 +15,7 @@ function connect(options = {}) {
   const config = {
     server: '127.0.0.1',
     authentication: { type: 'default', options: { userName: user, password: pass } },
-    options: { port, encrypt: false, trustServerCertificate: true, connectTimeout: 10000,
+    options: { port, encrypt: true, trustServerCertificate: true, connectTimeout: 10000,
                requestTimeout: 10000, ...rest },
   };
   return new Promise((resolve, reject) => {
@@ -331,6 +332,50 @@ const scenarios = {
         } finally {
             c.close();
         }
+    },
+
+    // The whole session inside TLS (encrypt: true, as every scenario connects): a statement
+    // the test's relay must not see in clear.
+    async encryptedSelect() {
+        const c = await connect();
+        try {
+            const r = await batch(c, `select 'tls_marker_${suffix}' AS m`);
+            assert.deepEqual(r.rows, [[`tls_marker_${suffix}`]]);
+        } finally {
+            await closeAndWait(c);
+        }
+    },
+
+    // A server that forces encryption refuses a client that will not encrypt.
+    async clearRefused() {
+        await assert.rejects(connect({ encrypt: false }), (err) => {
+            assert.equal(err.code, 'EENCRYPT', err.message);
+            return true;
+        });
+    },
+
+    // TDS 8.0: TLS before any TDS byte, the certificate checked against the sandbox's own
+    // (DSADMIN_TEST_CA) and the address 127.0.0.1; without it the self-signed one is refused.
+    async strict() {
+        await assert.rejects(connect({ encrypt: 'strict', trustServerCertificate: false }),
+                             /self-signed certificate/);
+        const ca = fs.readFileSync(process.env.DSADMIN_TEST_CA);
+        const c = await connect({ encrypt: 'strict', trustServerCertificate: false,
+                                  cryptoCredentialsDetails: { ca } });
+        try {
+            const r = await batch(c, `select 'strict_${suffix}' AS m`);
+            assert.deepEqual(r.rows, [[`strict_${suffix}`]]);
+        } finally {
+            await closeAndWait(c);
+        }
+    },
+
+    // A server that offers only TLS 1.0/1.1: Node's OpenSSL refuses it.
+    async oldTlsRefused() {
+        await assert.rejects(connect(), (err) => {
+            assert.match(String(err.message), /unsupported protocol|version/i);
+            return true;
+        });
     },
 };
 
