@@ -123,9 +123,8 @@ std::string ask(const std::string& path, char kind, const std::string& table,
     }
     if (o.end == ChildProcess::End::TimedOut)
         throw DbError("读取结构文件" + inQuotes(path) + "超时：" +
-                      (timeout.count() % 1000 == 0
-                           ? std::to_string(timeout.count() / 1000) + " 秒"
-                           : std::to_string(timeout.count()) + " 毫秒") +
+                      (timeout.count() % 1000 == 0 ? std::to_string(timeout.count() / 1000) + " 秒"
+                                                   : std::to_string(timeout.count()) + " 毫秒") +
                       "内没有应答。");
     if (o.end != ChildProcess::End::Exited || o.code != 0) throwInvalid(path, describeEnd(o));
     return std::move(o.output);

@@ -28,8 +28,8 @@ std::string ServerAddressText(const ServerAddress& address);
 // Quotes value for an ODBC connection string: in braces. unixODBC 2.3 with FreeTDS 1.3 reads
 // a braced value up to the first '}' that is followed by ';' (at the end of the string the '}'
 // stays in the value, so a braced value never comes last), and does not undo a
-// doubled '}', so value goes in unchanged. Throws DbError naming what the value is (keyword, never the value)
-// when value holds "};", which that grammar cannot carry.
+// doubled '}', so value goes in unchanged. Throws DbError naming what the value is (keyword, never
+// the value) when value holds "};", which that grammar cannot carry.
 std::string OdbcQuote(const std::string& value, const char* keyword = "值");
 
 // How a connection is encrypted: the driver's default ("request"), or what dsadmin-cli
