@@ -17,8 +17,9 @@ struct Redirects {
 };
 
 // Runs the program to its end and returns its exit status (128 + signal when killed). With
-// `peakKb`, stores the largest resident size the program or any process it waited for
-// reached, in kB. Throws std::runtime_error when it cannot be started.
+// `peakKb`, starts it from the small peak-of process and stores the largest resident size the
+// program or any process it waited for reached, in kB: the program's own figure, not one
+// inherited from the bench. Throws std::runtime_error when it cannot be started.
 int RunCommand(const std::vector<std::string>& argv, const Redirects& redirects = {},
                long* peakKb = nullptr);
 

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "FuzzCheck.h"
@@ -71,13 +72,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     ++tally.inputs;
     try {
-        const JetReader reader(path, std::chrono::milliseconds(3000));
+        // One helper for the input's requests, as the provider's session uses it (a helper
+        // that crashed is replaced at the next request).
+        dsadmin::JetReaderSession reader(JetReader(path, std::chrono::milliseconds(3000)));
         const std::vector<std::string> names = reader.tableNames();
         for (std::size_t i = 0; i < names.size() && i < 4; ++i) {
             const dsadmin::JetTable t = reader.readTable(names[i]);
             FUZZ_CHECK(t.cells.size() == t.rowCount() * t.columns.size());
         }
         (void)reader.readTable("ds");
+        // The runs' two queries: the distinct table names, then their rows by name.
+        try {
+            const dsadmin::JetTable list = reader.distinctTexts("ds", "ftable");
+            std::vector<std::string> texts;
+            for (std::size_t i = 0; i < list.cells.size() && texts.size() < 8; ++i)
+                if (auto s = std::get_if<std::string>(&list.cells[i].storage()))
+                    texts.push_back(*s);
+            const auto groups = reader.rowsWhere("ds", "ftable", texts);
+            FUZZ_CHECK(groups.size() == texts.size());
+        } catch (const dsadmin::JetReaderSession::NoColumn&) {
+        }
     } catch (const DbError& e) {
         count(e);
     }

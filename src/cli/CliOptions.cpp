@@ -1,5 +1,6 @@
 #include "cli/CliOptions.h"
 
+#include <charconv>
 #include <map>
 #include <optional>
 
@@ -14,7 +15,8 @@ std::string OptionName(const std::string& arg) {
 void SetPassword(CliOptions& o, PasswordFrom from, std::string source) {
     if (o.passwordFrom != PasswordFrom::Settings)
         throw UsageError(
-            "只能给出一个密码来源（--password-env、--password-file 或 --password-stdin）");
+            "只能给出一个密码来源（--password-env、--password-file、--password-stdin 或 "
+            "--password-prompt）");
     o.passwordFrom = from;
     o.passwordSource = std::move(source);
 }
@@ -31,7 +33,8 @@ bool AbsoluteOnSomeServer(const std::string& folder) {
 }
 
 const char* const kExtraArgument =
-    "多余的参数（密码只能经由 --password-env、--password-file 或 --password-stdin 给出）";
+    "多余的参数（密码只能经由 --password-env、--password-file、--password-stdin 或 "
+    "--password-prompt 给出）";
 
 Command ReadCommand(const std::vector<std::string>& args, std::size_t& i) {
     static const std::map<std::string, Command> commands = {{"create", Command::Create},
@@ -71,68 +74,115 @@ std::string CliOptions::Name(Command command) {
     return {};
 }
 
-CliOptions CliOptions::Parse(const std::vector<std::string>& args) {
-    CliOptions o;
-    for (const std::string& a : args) {
-        if (a == "--help" || a == "-h") return o.help = true, o;
-        if (a == "--version" || a == "-v") return o.version = true, o;
-    }
-    // Options may stand before or after the command alike.
-    std::optional<Command> command;
-    std::size_t i = 0;
-    const std::map<std::string, std::optional<std::string>*> valued = {
-        {"--app-folder", &o.appFolder}, {"--structure", &o.structure},    {"--login", &o.login},
-        {"--database", &o.database},    {"--save-folder", &o.saveFolder}, {"--encrypt", &o.encrypt},
-        {"--ca-file", &o.caFile}};
-    while (i < args.size()) {
-        if (args[i].rfind("-", 0) != 0) {
-            if (command) throw UsageError(kExtraArgument);
-            command = ReadCommand(args, i);
-            continue;
-        }
-        const std::string arg = args[i++];
-        const std::string name = OptionName(arg);
-        const bool inlineValue = name.size() < arg.size();
-        auto value = [&]() -> std::string {
-            if (inlineValue) return arg.substr(name.size() + 1);
-            if (i >= args.size()) throw UsageError("选项 " + name + " 缺少值");
-            return args[i++];
-        };
-        if (const auto it = valued.find(name); it != valued.end()) {
-            *it->second = value();
-        } else if (name == "--server") {
-            o.server = value();
-        } else if (name == "--password-env") {
-            SetPassword(o, PasswordFrom::Env, value());
-        } else if (name == "--password-file") {
-            SetPassword(o, PasswordFrom::File, value());
-        } else if (name == "--password-stdin" && !inlineValue) {
-            SetPassword(o, PasswordFrom::Stdin, {});
-        } else if (name == "--yes" && !inlineValue) {
-            o.yes = true;
-        } else if (name == "--json" && !inlineValue) {
-            o.json = true;
-        } else if (name == "--trust-server-certificate" && !inlineValue) {
-            o.trustServerCertificate = true;
-        } else {
-            throw UsageError("未知选项：" + name);
-        }
-    }
-    if (!command) throw UsageError("缺少命令：create、modify、delete、plan 或 check");
-    o.command = *command;
+namespace {
+
+// One row per option: its name, whether a value follows, and what it sets. A flag given a
+// value ("--yes=1") is refused, as is a valued option without one.
+struct OptionSpec {
+    const char* name;
+    bool takesValue;
+    void (*apply)(CliOptions& o, const std::string& value);
+};
+
+int LockTimeout(const std::string& text) {
+    int seconds = -1;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || seconds < 0 ||
+        seconds > 86400)
+        throw UsageError("--lock-timeout 应为 0 到 86400 之间的整数秒数");
+    return seconds;
+}
+
+const std::vector<OptionSpec>& Options() {
+    static const std::vector<OptionSpec> options = {
+        {"--app-folder", true, [](CliOptions& o, const std::string& v) { o.appFolder = v; }},
+        {"--structure", true, [](CliOptions& o, const std::string& v) { o.structure = v; }},
+        {"--login", true, [](CliOptions& o, const std::string& v) { o.login = v; }},
+        {"--database", true, [](CliOptions& o, const std::string& v) { o.database = v; }},
+        {"--save-folder", true, [](CliOptions& o, const std::string& v) { o.saveFolder = v; }},
+        {"--server", true, [](CliOptions& o, const std::string& v) { o.server = v; }},
+        {"--password-env", true,
+         [](CliOptions& o, const std::string& v) { SetPassword(o, PasswordFrom::Env, v); }},
+        {"--password-file", true,
+         [](CliOptions& o, const std::string& v) { SetPassword(o, PasswordFrom::File, v); }},
+        {"--password-stdin", false,
+         [](CliOptions& o, const std::string&) { SetPassword(o, PasswordFrom::Stdin, {}); }},
+        {"--password-prompt", false,
+         [](CliOptions& o, const std::string&) { SetPassword(o, PasswordFrom::Prompt, {}); }},
+        {"--lock-timeout", true,
+         [](CliOptions& o, const std::string& v) { o.lockTimeoutSeconds = LockTimeout(v); }},
+        {"--encrypt", true, [](CliOptions& o, const std::string& v) { o.encrypt = v; }},
+        {"--trust-server-certificate", false,
+         [](CliOptions& o, const std::string&) { o.trustServerCertificate = true; }},
+        {"--ca-file", true, [](CliOptions& o, const std::string& v) { o.caFile = v; }},
+        {"--yes", false, [](CliOptions& o, const std::string&) { o.yes = true; }},
+        {"--json", false, [](CliOptions& o, const std::string&) { o.json = true; }},
+        {"--quiet", false, [](CliOptions& o, const std::string&) { o.quiet = true; }},
+        {"--verbose", false, [](CliOptions& o, const std::string&) { o.verbose = true; }},
+    };
+    return options;
+}
+
+const OptionSpec* FindOption(const std::string& name) {
+    for (const OptionSpec& spec : Options())
+        if (name == spec.name) return &spec;
+    return nullptr;
+}
+
+void CheckCombination(const CliOptions& o) {
+    if (!o.command) throw UsageError("缺少命令：create、modify、delete、plan 或 check");
+    const bool creates = o.command == Command::Create || o.command == Command::PlanCreate;
+    if (o.saveFolder && !creates) throw UsageError("--save-folder 只用于 create 和 plan create");
+    if (creates && !o.saveFolder)
+        throw UsageError("create 需要 --save-folder（数据库文件保存路径）");
+    if (o.saveFolder && !AbsoluteOnSomeServer(*o.saveFolder))
+        throw UsageError(
+            "--save-folder 应为服务器上的绝对路径（如 /var/opt/mssql/data、D:\\Data 或 "
+            "\\\\host\\share）");
+    if (o.quiet && o.verbose) throw UsageError("--quiet 与 --verbose 不能同时使用");
     if (o.encrypt && *o.encrypt != "optional" && *o.encrypt != "mandatory" &&
         *o.encrypt != "strict")
         throw UsageError("--encrypt 应为 optional、mandatory 或 strict");
     if (o.caFile && o.trustServerCertificate)
         throw UsageError("--ca-file 与 --trust-server-certificate 不能同时使用");
-    if (o.saveFolder && o.command != Command::Create && o.command != Command::PlanCreate)
-        throw UsageError("--save-folder 只用于 create 和 plan create");
-    if ((o.command == Command::Create || o.command == Command::PlanCreate) && !o.saveFolder)
-        throw UsageError("create 需要 --save-folder（数据库文件保存路径）");
-    if (o.saveFolder && !AbsoluteOnSomeServer(*o.saveFolder))
-        throw UsageError("--save-folder 应为服务器上的绝对路径（如 /var/opt/mssql/data），而不是“" +
-                         *o.saveFolder + "”");
+}
+
+}  // namespace
+
+CliOptions CliOptions::Parse(const std::vector<std::string>& args) {
+    CliOptions o;
+    Parse(args, o);
     return o;
+}
+
+void CliOptions::Parse(const std::vector<std::string>& args, CliOptions& o) {
+    for (const std::string& a : args) {
+        if (a == "--json") o.json = true;  // known before any mistake, for the usage report
+        if (a == "--help" || a == "-h") return void(o.help = true);
+        if (a == "--version" || a == "-v") return void(o.version = true);
+    }
+    // Options may stand before or after the command alike.
+    std::size_t i = 0;
+    while (i < args.size()) {
+        if (args[i].rfind("-", 0) != 0) {
+            if (o.command) throw UsageError(kExtraArgument);
+            o.command = ReadCommand(args, i);
+            continue;
+        }
+        const std::string arg = args[i++];
+        const std::string name = OptionName(arg);
+        const bool inlineValue = name.size() < arg.size();
+        const OptionSpec* spec = FindOption(name);
+        if (!spec) throw UsageError("未知选项：" + name);
+        if (!spec->takesValue) {
+            if (inlineValue) throw UsageError("选项 " + name + " 不带值（写作 " + name + "）");
+            spec->apply(o, {});
+            continue;
+        }
+        if (!inlineValue && i >= args.size()) throw UsageError("选项 " + name + " 缺少值");
+        spec->apply(o, inlineValue ? arg.substr(name.size() + 1) : args[i++]);
+    }
+    CheckCombination(o);
 }
 
 std::string UsageText() {
@@ -157,18 +207,25 @@ std::string UsageText() {
   --password-env VAR     从环境变量 VAR 读取密码
   --password-file FILE   从文件 FILE 的第一行读取密码
   --password-stdin       从标准输入的第一行读取密码
+  --password-prompt      在终端上提示输入密码（不回显）；未给出其他来源且 Setup.ini
+                         没有密码时，在终端上也这样询问
   --encrypt MODE         连接加密：optional（服务器支持时加密）、mandatory（必须加密，
                          否则不连接）或 strict（TDS 8.0，需较新的 FreeTDS）；
                          默认按 odbcinst.ini 中 FreeTDS 的 Encryption，否则 request
   --trust-server-certificate  不验证服务器证书（只用于可信网络）
   --ca-file FILE         用 FILE 中的 CA 证书验证服务器证书及其主机名；mandatory、
                          strict 未给出时用本机信任的 CA 验证
+  --lock-timeout SECONDS create、modify、delete 等待应用程序锁的秒数（默认 60，0 表示
+                         不等待）
   --yes                  不提问，全部回答“确定”
-  --json                 在标准输出上只写一个 JSON 文档
+  --json                 在标准输出上只写一个 JSON 文档（用法错误时也写）
+  --quiet                只输出错误
+  --verbose              在标准错误上逐条显示发送的语句
   --help, -h             显示本帮助
   --version, -v          显示版本
 
 密码从不出现在命令行上。本程序从不写入 Setup.ini。
+--server 给出的服务器就是连接的服务器：TDSHOST、TDSPORT 等 FreeTDS 环境变量不起作用。
 退出码：0 完成（或检查无差异），1 运行或检查失败，2 用法错误，3 检查发现差异，
 4 操作员回答了“否”。
 )TXT";

@@ -1,5 +1,9 @@
 #include "cli/CliProgram.h"
 
+#include <termios.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -7,18 +11,14 @@
 #include <optional>
 
 #include "Version.h"
-#include "base/AsciiText.h"
 #include "cli/CliOptions.h"
+#include "cli/FreeTdsEnvironment.h"
 #include "cli/Json.h"
 #include "cli/RunReport.h"
-#include "cli/TerminalMsgBox.h"
 #include "db/ConnectionStrings.h"
+#include "db/DbError.h"
 #include "db/odbc/OdbcSession.h"
-#include "db/odbc/PreloginProbe.h"
-#include "runs/CreateDatabaseRun.h"
-#include "runs/DeleteDatabaseRun.h"
-#include "runs/ModifyDatabaseRun.h"
-#include "runs/check/StructureCheck.h"
+#include "runs/RunFields.h"
 #include "settings/DBSet.h"
 #include "settings/PrivateProfile.h"
 
@@ -27,7 +27,8 @@ namespace {
 
 const char* const kProgram = "dsadmin-cli: ";
 
-// The first line of `in` without its line end; nullopt when `in` holds no line at all.
+// The first line of `in` without its line end ("\n" or "\r\n"); nullopt when `in` holds no
+// line at all. Nothing else is taken away: blanks at either end belong to the password.
 std::optional<std::string> FirstLine(std::istream& in) {
     std::string line;
     if (!std::getline(in, line)) return std::nullopt;
@@ -35,34 +36,65 @@ std::optional<std::string> FirstLine(std::istream& in) {
     return line;
 }
 
-std::string ReadPassword(const CliOptions& o, const LoadedDBSet& set, std::istream& in) {
+// The terminal's settings while echo is off, put back by a signal that ends the program.
+termios gSavedTerminal;
+volatile std::sig_atomic_t gEchoOff = 0;
+
+extern "C" void RestoreEchoAndDie(int signal) {
+    if (gEchoOff) ::tcsetattr(STDIN_FILENO, TCSANOW, &gSavedTerminal);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+// Asks on the terminal with echo off.
+std::string PromptPassword(std::istream& in, std::ostream& err, bool interactive) {
+    if (!interactive || ::tcgetattr(STDIN_FILENO, &gSavedTerminal) != 0)
+        throw UsageError("--password-prompt 需要终端（标准输入不是终端）");
+    err << "密码：" << std::flush;
+    termios quiet = gSavedTerminal;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    quiet.c_lflag |= ECHONL;
+    auto oldInt = std::signal(SIGINT, RestoreEchoAndDie);
+    auto oldTerm = std::signal(SIGTERM, RestoreEchoAndDie);
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
+    gEchoOff = 1;
+    const std::optional<std::string> line = FirstLine(in);
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &gSavedTerminal);
+    gEchoOff = 0;
+    std::signal(SIGINT, oldInt);
+    std::signal(SIGTERM, oldTerm);
+    if (!line) throw UsageError("没有读到密码（--password-prompt）");
+    return *line;
+}
+
+// The password as the source gives it. A mistake's text names the option, never the
+// variable, the file or what they hold.
+std::string ReadPassword(const CliOptions& o, const LoadedDBSet& set, std::istream& in,
+                         std::ostream& err, bool interactive) {
     switch (o.passwordFrom) {
         case PasswordFrom::Settings:
+            // No password anywhere: on a terminal it is asked for, as --password-prompt does.
+            if (set.password.empty() && interactive) return PromptPassword(in, err, interactive);
             return set.password;
         case PasswordFrom::Env: {
             const char* value = std::getenv(o.passwordSource.c_str());
-            if (!value)
-                throw UsageError("环境变量 " + o.passwordSource + " 不存在（--password-env）");
+            if (!value) throw UsageError("--password-env 指定的环境变量不存在");
             return value;
         }
         case PasswordFrom::File: {
-            std::ifstream file(o.passwordSource);
+            std::ifstream file(o.passwordSource, std::ios::binary);
             std::optional<std::string> line;
             if (!file || !(line = FirstLine(file)))
-                throw UsageError("无法读取密码文件 " + o.passwordSource);
+                throw UsageError("无法读取 --password-file 指定的密码文件（不存在、不可读或为空）");
             return *line;
         }
         case PasswordFrom::Stdin:
             if (const std::optional<std::string> line = FirstLine(in)) return *line;
             throw UsageError("标准输入没有密码（--password-stdin）");
+        case PasswordFrom::Prompt:
+            return PromptPassword(in, err, interactive);
     }
     return {};
-}
-
-OdbcEncryption EncryptionOf(const CliOptions& o) {
-    if (!o.encrypt) return OdbcEncryption::DriverDefault;
-    if (*o.encrypt == "optional") return OdbcEncryption::Optional;
-    return *o.encrypt == "mandatory" ? OdbcEncryption::Mandatory : OdbcEncryption::Strict;
 }
 
 // Every server connection of this process names the program and carries the options.
@@ -73,29 +105,19 @@ void SetConnectionOptions(const CliOptions& o) {
     client.trustServerCertificate = o.trustServerCertificate;
     if (o.caFile) {
         std::ifstream ca(*o.caFile);
-        if (!ca) throw UsageError("无法读取 CA 文件 " + *o.caFile + "（--ca-file）");
+        if (!ca) throw UsageError("无法读取 CA 文件（--ca-file）");
         client.caFile = std::filesystem::absolute(*o.caFile).string();
     }
     OdbcSession::SetClientOptions(client);
 }
 
-// What the server gives a session with these options: "session", "login", "none", or null
-// when it cannot be asked.
-Json SessionEncryptionJson(const CliOptions& o) {
+ServerAddress Address(const std::string& server) {
     try {
-        const ServerAddress address = ParseDataSource(o.server);
-        const OdbcEncryption e = EncryptionOf(o);
-        if (auto answer = ProbePreloginEncryption(address, FreetdsPreloginByte(e)))
-            return SessionEncryption(e, *answer);
-    } catch (const std::exception&) {
+        return ParseDataSource(server);
+    } catch (const DbError&) {
+        throw UsageError("--server 的端口无效（应为 1 到 65535 的整数）");
     }
-    return Json();
 }
-
-struct Inputs {
-    RunFields fields;
-    std::string appFolder, setupPath, structureFile;
-};
 
 // A Setup.ini that is there but cannot be read, when a value must come from it: nothing is
 // sent (exit code 2), as for an unreadable password file.
@@ -104,8 +126,9 @@ class UnreadableSettings : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-Inputs Resolve(const CliOptions& o, std::istream& in) {
-    Inputs r;
+CliInputs Resolve(const CliOptions& o, std::istream& in, std::ostream& err, bool interactive) {
+    CliInputs r;
+    r.address = Address(o.server);
     r.appFolder = o.appFolder ? *o.appFolder : AppFolder();
     r.setupPath = MakeSetupPath(r.appFolder);
     const bool needsSettings =
@@ -113,6 +136,7 @@ Inputs Resolve(const CliOptions& o, std::istream& in) {
     if (const auto why = UnreadableSettingsText(r.setupPath); why && needsSettings)
         throw UnreadableSettings(*why);
     const LoadedDBSet set = LoadDBSet(r.setupPath);
+    r.superUser = set.superUser;
     r.structureFile =
         o.structure
             ? std::filesystem::absolute(*o.structure).string()
@@ -120,173 +144,42 @@ Inputs Resolve(const CliOptions& o, std::istream& in) {
     r.fields = {set.databaseType,
                 o.server,
                 o.login.value_or(set.login),
-                ReadPassword(o, set, in),
+                ReadPassword(o, set, in, err, interactive),
                 o.database.value_or(set.databaseName),
                 o.saveFolder.value_or("")};
     return r;
-}
-
-void PrintCheck(const StructureCheck& check, std::ostream& out) {
-    std::size_t missing = 0, differing = 0;
-    for (const TableCheck& t : check.tables()) {
-        if (!t.present) {
-            ++missing;
-            out << "表 " << t.name << "：数据库中没有\n";
-            continue;
-        }
-        if (t.clean()) continue;
-        ++differing;
-        out << "表 " << t.name << "（" << t.schema << "）：\n";
-        for (const ColumnDefinition& c : t.missing)
-            out << "  缺少列 " << ColumnDefinitionText(c) << "\n";
-        for (const CatalogColumn& c : t.extra)
-            out << "  多出列 " << c.name << " " << c.text() << "\n";
-        for (const ColumnDifference& c : t.changed)
-            out << "  列 " << c.column << " 不同：结构文件为 " << c.model << "，数据库为 "
-                << c.database << "\n";
-    }
-    out << "检查完成：结构文件描述 " << check.tables().size() << " 个表，数据库缺少 " << missing
-        << " 个，有差异 " << differing << " 个。\n";
-}
-
-Json Column(const ColumnDefinition& c) {
-    return Json::Object{{"name", c.name}, {"definition", ColumnDefinitionText(c)}};
-}
-
-Json CheckJson(const StructureCheck& check) {
-    Json tables = Json::Array{};
-    for (const TableCheck& t : check.tables()) {
-        Json entry = Json::Object{{"name", t.name}, {"present", t.present}};
-        if (t.present) {
-            entry.set("schema", t.schema);
-            Json missing = Json::Array{}, extra = Json::Array{}, changed = Json::Array{};
-            for (const ColumnDefinition& c : t.missing) missing.push(Column(c));
-            for (const CatalogColumn& c : t.extra)
-                extra.push(Json::Object{{"name", c.name}, {"definition", c.text()}});
-            for (const ColumnDifference& c : t.changed) {
-                Json facts = Json::Array{};
-                for (const std::string& f : c.facts) facts.push(f);
-                changed.push(Json::Object{{"name", c.column},
-                                          {"model", c.model},
-                                          {"database", c.database},
-                                          {"differences", facts}});
-            }
-            entry.set("missingColumns", missing)
-                .set("extraColumns", extra)
-                .set("changedColumns", changed);
-        }
-        tables.push(std::move(entry));
-    }
-    return tables;
-}
-
-class Session {
-  public:
-    Session(const CliOptions& o, const Inputs& inputs, bool interactive, std::istream& in,
-            std::ostream& out, std::ostream& err)
-        : o_(o),
-          inputs_(inputs),
-          plan_(o.command == Command::PlanCreate || o.command == Command::PlanModify),
-          boxes_(plan_                     ? TerminalMsgBox::Mode::Plan
-                 : (o.yes || !interactive) ? TerminalMsgBox::Mode::Yes
-                                           : TerminalMsgBox::Mode::Ask,
-                 o.json, in, out, err),
-          report_(plan_, o.json, out),
-          out_(out),
-          err_(err) {}
-
-    int run() {
-        RunInput input{inputs_.fields, inputs_.setupPath, inputs_.appFolder, boxes_};
-        input.saveSettings = false;
-        input.structureFile = inputs_.structureFile;
-        input.watch = &report_;
-        input.plan = plan_ || o_.command == Command::Check;  // both read only
-        try {
-            dispatch(input);
-        } catch (const std::exception& e) {  // modify and check let their failures pass
-            report_.failed(e);
-            err_ << kSystemErrorPrefix << e.what() << "\n";
-        }
-        const int code = exitCode();
-        if (o_.json) out_ << json(code).dump();
-        return code;
-    }
-
-  private:
-    void dispatch(const RunInput& input) {
-        switch (o_.command) {
-            case Command::Create:
-            case Command::PlanCreate:
-                return CreateDatabaseRun(input);
-            case Command::Modify:
-            case Command::PlanModify:
-                return ModifyDatabaseRun(input);
-            case Command::Delete:
-                return DeleteDatabaseRun(input);
-            case Command::Check:
-                check_ = StructureCheck::Run(input);
-                if (!o_.json) PrintCheck(*check_, out_);
-                return;
-        }
-    }
-
-    int exitCode() const {
-        if (boxes_.failed() || report_.hasFailure()) return kExitFailed;
-        if (boxes_.answeredNo()) return kExitAnsweredNo;
-        if (check_ && !check_->clean()) return kExitDifferences;
-        return kExitDone;
-    }
-
-    Json json(int code) const {
-        Json report = Json::Object{{"command", CliOptions::Name(o_.command)},
-                                   {"server", o_.server},
-                                   {"database", Trim(inputs_.fields.databaseName)},
-                                   {"structureFile", inputs_.structureFile}};
-        report_.addTo(report, o_.command != Command::Check && o_.command != Command::Delete);
-        Json results = Json::Array{};
-        for (const std::string& r : boxes_.results()) results.push(r);
-        report.set("messages", results);
-        if (check_) report.set("tables", CheckJson(*check_));
-        if (boxes_.failed() && !report_.hasFailure())  // a failure the run found itself
-            report.set(
-                "error",
-                Json::Object{
-                    {"number", 0}, {"state", 0}, {"sqlState", ""}, {"text", boxes_.failure()}});
-        report.set("encryption", SessionEncryptionJson(o_));
-        report.set("answeredNo", boxes_.answeredNo());
-        report.set("exitCode", code);
-        return report;
-    }
-
-    const CliOptions& o_;
-    const Inputs& inputs_;
-    bool plan_;
-    TerminalMsgBox boxes_;
-    RunReport report_;
-    std::ostream& out_;
-    std::ostream& err_;
-    std::optional<StructureCheck> check_;
-};
-
-bool AsksQuestions(Command c) {
-    return c == Command::Create || c == Command::Modify || c == Command::Delete;
 }
 
 }  // namespace
 
 int CliProgram::Run(const std::vector<std::string>& args, bool interactive, std::istream& in,
                     std::ostream& out, std::ostream& err) {
+    const RunClock clock;
+    CliOptions o;
     try {
-        const CliOptions o = CliOptions::Parse(args);
+        CliOptions::Parse(args, o);
         if (o.help) return out << UsageText(), kExitDone;
         if (o.version) return out << "dsadmin-cli " << kVersion << "\n", kExitDone;
-        if (AsksQuestions(o.command) && !o.yes && !interactive)
+        if (o.changes() && !o.yes && !interactive)
             throw UsageError("没有终端可以回答问题：请加 --yes");
         SetConnectionOptions(o);
-        const Inputs inputs = Resolve(o, in);
-        return Session(o, inputs, interactive, in, out, err).run();
+        CliInputs inputs = Resolve(o, in, err, interactive);
+        inputs.envCleared = FreeTdsEnvironment::Clear();
+        if (o.verbose)
+            for (const std::string& name : inputs.envCleared)
+                err << kProgram << "已忽略环境变量 " << name << "（--server 决定连接的服务器）\n";
+        return CliSession(o, inputs, clock, interactive, in, out, err).run();
     } catch (const UsageError& e) {
         err << kProgram << e.what() << "（--help 显示用法）\n";
+        if (o.json) {
+            Json report = ReportHeader(o, nullptr, clock);
+            report.set("statements", Json::Array{});
+            report.set("messages", Json::Array{});
+            report.set("error", RunReport::ErrorJson(std::string(e.what()), "usage"));
+            report.set("answeredNo", false);
+            report.set("exitCode", static_cast<int>(kExitUsage));
+            out << report.dump();
+        }
         return kExitUsage;
     } catch (const UnreadableSettings& e) {
         err << kProgram << e.what() << "\n";

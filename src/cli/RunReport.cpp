@@ -13,19 +13,47 @@ Json Names(const std::vector<std::string>& names) {
     return a;
 }
 
+// FreeTDS numbers its own messages from 20000 (20009 "Unable to connect", 20017 "Unexpected
+// EOF from the server", 20003 a time-out) and gives them a connection or driver SQLSTATE;
+// the server's messages in that range (replication's) come with others.
+bool IsDriverCode(int number, const std::string& sqlState) {
+    return number >= 20000 && number < 21000 &&
+           (sqlState.rfind("08", 0) == 0 || sqlState.rfind("HY", 0) == 0 ||
+            sqlState.rfind("S1", 0) == 0);
+}
+
+bool IsLoginRefusal(int number) {
+    return number == 18456 || number == 18452 || number == 18486 || number == 18487 ||
+           number == 18488 || number == 4060 || number == 4064;
+}
+
 }  // namespace
 
 bool RunReport::sending(const std::string& statement) {
-    if (!plan_) return true;
+    if (!plan_) {
+        if (verbose_) *verbose_ << "> " << statement << "\n" << std::flush;
+        return true;
+    }
     statements_.push(Json::Object{{"text", statement}, {"outcome", "planned"}});
     if (!quiet_) out_ << statement << "\n";
     return false;
 }
 
 void RunReport::sent(const std::string& statement, const std::exception* failure) {
-    Json entry = Json::Object{{"text", statement}, {"outcome", failure ? "refused" : "accepted"}};
-    if (failure) entry.set("error", ErrorJson(*failure));
+    anySent_ = true;
+    const char* outcome = !failure ? "accepted" : LinkBroke(*failure) ? "unknown" : "refused";
+    Json entry = Json::Object{{"text", statement}, {"outcome", outcome}};
+    if (failure) {
+        const std::string kind = KindOf(*failure);
+        entry.set("error", ErrorJson(*failure, kind.empty() ? "server" : kind));
+        lastRefusal_ = failure->what();
+    }
     statements_.push(std::move(entry));
+    if (verbose_) *verbose_ << "  " << outcome << ": " << statement << "\n" << std::flush;
+}
+
+void RunReport::declined(const std::string& statement) {
+    statements_.push(Json::Object{{"text", statement}, {"outcome", "declined"}});
 }
 
 void RunReport::table(const std::string& name, TableFate fate) {
@@ -33,23 +61,50 @@ void RunReport::table(const std::string& name, TableFate fate) {
 }
 
 void RunReport::failed(const std::exception& failure) {
-    error_ = ErrorJson(failure);
+    std::string kind = classify_ ? classify_(failure) : KindOf(failure);
+    error_ = ErrorJson(failure, kind.empty() ? "driver" : kind);
 }
 
-Json RunReport::ErrorJson(const std::exception& failure) {
+bool RunReport::LinkBroke(const std::exception& failure) {
     const auto* db = dynamic_cast<const DbError*>(&failure);
+    if (!db) return false;
+    if (db->sqlState() == "08S01") return true;
+    for (const ServerMessage& m : db->messages())
+        if (m.sqlState == "08S01") return true;
+    return false;
+}
+
+std::string RunReport::KindOf(const std::exception& failure) {
+    const auto* db = dynamic_cast<const DbError*>(&failure);
+    if (!db) return {};
+    const std::string& state = db->sqlState();
+    if (state == "HYT00" || state == "HYT01") return "timeout";
+    if (state.rfind("08", 0) == 0 || LinkBroke(failure)) return "connect";
+    if (IsLoginRefusal(db->number())) return "connect";
+    if (IsDriverCode(db->number(), state)) return "driver";
+    if (db->number() != 0) return "server";
+    return {};
+}
+
+Json RunReport::ErrorJson(const std::string& text, const std::string& kind) {
+    return Json::Object{{"kind", kind},         {"text", text}, {"number", Json()},
+                        {"driverCode", Json()}, {"state", 0},   {"sqlState", ""}};
+}
+
+Json RunReport::ErrorJson(const std::exception& failure, const std::string& kind) {
+    Json error = ErrorJson(std::string(failure.what()), kind);
+    const auto* db = dynamic_cast<const DbError*>(&failure);
+    if (!db) return error;
     int state = 0;
-    if (db) {
-        for (const ServerMessage& m : db->messages())
-            if (m.number == db->number()) {
-                state = m.state;
-                break;
-            }
-    }
-    return Json::Object{{"number", db ? db->number() : 0},
-                        {"state", state},
-                        {"sqlState", db ? db->sqlState() : std::string()},
-                        {"text", std::string(failure.what())}};
+    for (const ServerMessage& m : db->messages())
+        if (m.number == db->number()) {
+            state = m.state;
+            break;
+        }
+    const bool driver = IsDriverCode(db->number(), db->sqlState());
+    if (db->number() != 0) error.set(driver ? "driverCode" : "number", db->number());
+    error.set("state", state).set("sqlState", db->sqlState());
+    return error;
 }
 
 void RunReport::addTo(Json& report, bool tables) const {
@@ -58,7 +113,6 @@ void RunReport::addTo(Json& report, bool tables) const {
         report.set(plan_ ? "tablesPlanned" : "tablesCreated", Names(created_));
         report.set("tablesPresent", Names(present_));
     }
-    report.set("error", error_ ? *error_ : Json());
 }
 
 }  // namespace dsadmin::cli

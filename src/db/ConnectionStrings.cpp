@@ -12,6 +12,14 @@ std::string ServerConnectionString(const std::string& login, const std::string& 
            ";data source=" + OleDbString::QuoteValue(Trim(server)) + ";initial Catalog=master";
 }
 
+std::string ServerConnectionStringKeepingPassword(const std::string& login,
+                                                  const std::string& password,
+                                                  const std::string& server) {
+    return "User Id =" + OleDbString::QuoteValue(Trim(login)) +
+           ";pwd=" + OleDbString::QuoteValue(password) +
+           ";data source=" + OleDbString::QuoteValue(Trim(server)) + ";initial Catalog=master";
+}
+
 std::string StructureFilePath(const std::string& appFolder, const std::string& dsName) {
     std::string name = Trim(dsName);
     std::string path = appFolder;

@@ -16,6 +16,11 @@ inline constexpr const char* kJetProvider = "Microsoft.Jet.OLEDB.4.0";
 // a;b"c reaches the server intact instead of ending at the ';'.
 std::string ServerConnectionString(const std::string& login, const std::string& password,
                                    const std::string& server);
+// The same with the password exactly as given (the command line reads it from a file, the
+// environment or a prompt, where blanks at either end belong to it).
+std::string ServerConnectionStringKeepingPassword(const std::string& login,
+                                                  const std::string& password,
+                                                  const std::string& server);
 
 // The structure file's path: appFolder, "/" unless appFolder ends in "/", the trimmed dsName,
 // and ".DS" unless the name's last three characters are exactly ".DS" (case-sensitive; a

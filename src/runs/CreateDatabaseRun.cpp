@@ -69,7 +69,7 @@ void CreateDatabaseRun(const RunInput& input) {
         ShowBox(input, kFailureBox, kSavePathEmptyText);
         return;
     }
-    if (!SavePathExists(input.fields.saveFolder)) {
+    if (input.saveFolderHere && !SavePathExists(input.fields.saveFolder)) {
         ShowBox(input, kFailureBox, kSavePathInvalidText);
         return;
     }

@@ -17,8 +17,8 @@ inline constexpr const char* kCreateDoneText = "数据库创建完成";
 
 // Runs the whole create run and reports everything through input.msgBox:
 // - saveFolder blank after trimming: "数据库文件保存路径不能为空！"; saveFolder (untrimmed)
-//   naming no existing file or folder: "数据库文件保存路径无效！" (both "错误提示", 64);
-//   nothing changes.
+//   naming no existing file or folder (looked for only when input.saveFolderHere):
+//   "数据库文件保存路径无效！" (both "错误提示", 64); nothing changes.
 // - SaveDBSet, then "是否真的要创建新的数据库？" ("系统提示", 1); Cancel ends silently.
 // - A database name that is not a plain identifier of at most 123 UTF-16 units is refused
 //   here, before the server is contacted (RequirePlainDatabaseName), through the error path

@@ -19,7 +19,10 @@ void ReportStep(const RunInput& input, RunStep step) {
 void OpenServerConnection(Connection& server, const RunInput& input) {
     const RunFields& fields = input.fields;
     server.Provider(kServerProvider);
-    server.ConnectionString(ServerConnectionString(fields.login, fields.password, fields.server));
+    server.ConnectionString(
+        input.passwordAsWritten
+            ? ServerConnectionStringKeepingPassword(fields.login, fields.password, fields.server)
+            : ServerConnectionString(fields.login, fields.password, fields.server));
     server.Open();
     if (input.plan) server.WrapSession(ReadOnlySession::Wrap);
 }

@@ -28,6 +28,11 @@ struct RunInput {
     // A plan: the statements that would change the server are held back, and the server
     // connection refuses any that is not (ReadOnlySession), so none is ever sent.
     bool plan = false;
+    // The password goes to the server exactly as given, not trimmed as the window's box is.
+    bool passwordAsWritten = false;
+    // The create run looks for the save folder on this machine (the window's server is always
+    // this one); false when the server is another machine, whose own answer is then the error.
+    bool saveFolderHere = true;
 };
 
 // Shows a box of `look` through input.msgBox and returns the answer.
@@ -40,7 +45,8 @@ void ReportStep(const RunInput& input, RunStep step);
 inline constexpr const char* kSystemErrorPrefix = "系统错误：";
 
 // Opens `server` as every run does: Provider "SQLOLEDB", the server connection string built
-// from login, password and server of input.fields (each trimmed), then Open() with no
+// from login, password and server of input.fields (each trimmed; the password not when
+// input.passwordAsWritten), then Open() with no
 // arguments; for a plan the open session is wrapped in a ReadOnlySession. The connection
 // starts in master. Throws DbError (server unreachable, login refused).
 void OpenServerConnection(Connection& server, const RunInput& input);

@@ -58,9 +58,10 @@ struct StatementResult {
     // here, then `error` = 102). Empty unless `error` is set. Send these, then `error`, then
     // the one DONE with the error bit.
     std::vector<Message> precedingErrors;
-    std::optional<ResultSet> rows;           // COLMETADATA + ROWs
-    std::optional<std::int64_t> rowCount;    // DONE count with the COUNT bit
-    std::optional<std::string> newDatabase;  // ENVCHANGE type 1 (new name; old = before)
+    std::optional<ResultSet> rows;             // COLMETADATA + ROWs
+    std::optional<std::int64_t> rowCount;      // DONE count with the COUNT bit
+    std::optional<std::string> newDatabase;    // ENVCHANGE type 1 (new name; old = before)
+    std::optional<std::int32_t> returnStatus;  // a procedure's return code (EXECUTE)
 };
 
 // A parameter of sp_executesql, already decoded by the front end.

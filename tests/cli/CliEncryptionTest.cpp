@@ -55,6 +55,8 @@ class CliEncryption : public testing::Test {
     void SetUp() override {
         folder_ = sandbox_->dataDir() + "/cli-" + std::to_string(counter_++);
         std::filesystem::create_directories(folder_);
+        // delete is for a super user only, as the window's button
+        std::ofstream(folder_ + "/Setup.ini") << "[Setup]\nSupperUser=1\n";
     }
 
     // dsadmin-cli delete --yes --json on port (the test's own server address), with `args`

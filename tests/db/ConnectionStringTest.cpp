@@ -78,6 +78,12 @@ TEST(ServerConnectionString, IsBuiltFromTheTrimmedBoxes) {
               "User Id =sa;pwd=\"\tpw\";data source=(local);initial Catalog=master");
 }
 
+TEST(ServerConnectionString, KeepsTheBlanksOfAPasswordGivenAsWritten) {
+    const std::string s = ServerConnectionStringKeepingPassword(" sa ", "  pw ", "(local)");
+    EXPECT_EQ(s, "User Id =sa;pwd=\"  pw \";data source=(local);initial Catalog=master");
+    EXPECT_EQ(OleDbString::Parse(s).get("pwd").value(), "  pw ");
+}
+
 TEST(ServerConnectionString, PasswordWithSemicolonReadsBackWhole) {
     std::string s = ServerConnectionString("sa", "a;b\"c", "(local)");
     EXPECT_EQ(s, "User Id =sa;pwd='a;b\"c';data source=(local);initial Catalog=master");

@@ -6,6 +6,9 @@
 #include "db/Connection.h"
 #include "db/ConnectionStrings.h"
 #include "db/Recordset.h"
+#include "db/jet/JetQuery.h"
+#include "db/jet/JetReader.h"
+#include "db/jet/JetSession.h"
 
 using namespace dsadmin;
 
@@ -92,6 +95,60 @@ TEST_F(JetProvider, TableCutShortFailsTheQuery) {
     EXPECT_DB_ERROR(
         read(cn, "select distinct ftable from ds", "ftable"),
         "“" + path + "”不是有效的结构文件（表“ds”被截断或已损坏：其定义有 6 行，只能读出 0 行）。");
+}
+
+// The runs' two queries stream (the distinct column, then each text's rows fetched with those
+// that follow it): the answers are those of the whole table read at once, whatever the order
+// of the rows in the file, the order of the questions, case variants, Null and numbers.
+TEST_F(JetProvider, StreamedQueriesAnswerAsTheWholeTableDoes) {
+    std::string tsv = "ftable\tfname\tflb\tflong\tfauto\tfindex\n";
+    // 700 tables (more than one fetch ahead), their rows interleaved in threes, a case
+    // variant of each tenth, Null names and a table whose name reads as a number.
+    for (int round = 0; round < 3; ++round)
+        for (int t = 0; t < 700; ++t) {
+            std::string name = "Table" + std::to_string(t);
+            if (t % 10 == 0 && round == 1) name = "TABLE" + std::to_string(t);
+            tsv += name + "\tc" + std::to_string(round) + "\tInt\t" + std::to_string(t % 7) +
+                   "\t0\t0\n";
+        }
+    tsv += "\\N\tnull1\tInt\t1\t0\t0\n42\tnum\tInt\t2\t0\t0\n";
+    // Hyphens only break ties; accented letters sort with their base letter.
+    for (const char* name : {"Tab-le1", "Table-1", "table1-", "Täble5", "T-able0"})
+        tsv += std::string(name) + "\tx\tInt\t3\t0\t0\n";
+    const std::string path = write(tsv);
+    const JetTable whole = JetReader(path).readTable("ds");
+    auto expected = [&](const std::string& sql) {
+        RowSet rs = JetSession::Evaluate(JetQuery::Parse(sql), whole);
+        std::vector<std::string> out;
+        for (const auto& row : rs.rows) out.push_back(row[0].isNull() ? "<null>" : row[0].text());
+        return out;
+    };
+    Connection cn;
+    open(cn, path);
+    const std::vector<std::string> names = read(cn, "select distinct ftable from ds", "ftable");
+    ASSERT_EQ(names, expected("select distinct ftable from ds"));
+    ASSERT_EQ(names.size(), 707u);
+    // In the order of the list (as the runs ask), then some again and out of order.
+    std::vector<std::string> asked;
+    for (const auto& n : names)
+        if (n != "<null>") asked.push_back(n);
+    for (int t : {699, 3, 350, 10, 0, 698}) asked.push_back("table" + std::to_string(t));
+    asked.push_back("Missing");
+    for (const std::string& n : asked) {
+        const std::string sql = "select fname from ds where ftable='" + n + "'";
+        ASSERT_EQ(read(cn, sql, "fname"), expected(sql)) << sql;
+    }
+    // A number column: every row's value is compared here.
+    EXPECT_EQ(read(cn, "select fname from ds where flong='2'", "fname"),
+              expected("select fname from ds where flong='2'"));
+    EXPECT_DB_ERROR(read(cn, "select fname from ds where flong='two'", "fname"),
+                    "Data type mismatch in criteria expression.");
+    EXPECT_DB_ERROR(read(cn, "select fname from ds where fnone='x'", "fname"),
+                    "Column \"fnone\" not found in table \"ds\"");
+    EXPECT_DB_ERROR(read(cn, "select distinct fnone from ds", "fnone"),
+                    "Column \"fnone\" not found in table \"ds\"");
+    EXPECT_EQ(read(cn, "select distinct flong from ds", "flong"),
+              expected("select distinct flong from ds"));
 }
 
 }  // namespace

@@ -89,6 +89,13 @@ INSTANTIATE_TEST_SUITE_P(
                    "names. Aliases defined as \"\" or [] are not allowed. Change the alias to a "
                    "valid name."},
         BatchError{"select @x", 137, 15, "Must declare the scalar variable \"@x\"."},
+        BatchError{"exec @r = sp_getapplock 'x', 'Shared'", 137, 15,
+                   "Must declare the scalar variable \"@r\"."},
+        BatchError{"declare @r int; select @R; select @s", 137, 15,
+                   "Must declare the scalar variable \"@s\"."},
+        BatchError{"declare @t varchar(10)", 50000, 16,
+                   "The statement 'DECLARE of a variable of type varchar' is not supported by the "
+                   "dsadmin sandbox."},
         BatchError{"select frobnicate()", 195, 15,
                    "'frobnicate' is not a recognized built-in function name."},
         BatchError{"select \xFF\xFE", 102, 15, "Incorrect syntax near '\xEF\xBF\xBD'."},

@@ -180,3 +180,61 @@ TEST_F(TdsOdbc, ClosingAStatementEarlySendsAttentionAndTheConnectionGoesOn) {
     ASSERT_TRUE(c.exec("select name from sys.databases where name = 'master'")) << c.lastError();
     EXPECT_EQ(c.column(), std::vector<std::string>{"master"});
 }
+
+namespace {
+
+// The return code of an application-lock procedure sent as one batch, the way a deploy
+// script sends it; the driver's results are walked to the row, the diagnostics of a failed
+// call kept in `errors`.
+std::string AppLock(Odbc& c, const std::string& procedure, const std::string& arguments,
+                    std::string* errors = nullptr) {
+    SQLFreeStmt(c.stmt(), SQL_CLOSE);
+    const std::string sql =
+        "declare @r int; exec @r = " + procedure + " " + arguments + "; select @r";
+    SQLRETURN rc = SQLExecDirect(c.stmt(), (SQLCHAR*)sql.c_str(), SQL_NTS);
+    // The first statement has no result: the driver may answer SQL_NO_DATA for it.
+    for (int i = 0; i < 5 && (rc != SQL_NO_DATA || i == 0); ++i) {
+        if (rc == SQL_ERROR && errors) *errors += Odbc::diagnostics(SQL_HANDLE_STMT, c.stmt());
+        SQLSMALLINT columns = 0;
+        if (rc != SQL_ERROR && SQLNumResultCols(c.stmt(), &columns) == SQL_SUCCESS && columns > 0) {
+            const std::vector<std::string> values = c.column();
+            return values.size() == 1 ? values[0] : "rows: " + std::to_string(values.size());
+        }
+        rc = SQLMoreResults(c.stmt());
+    }
+    return "no row";
+}
+
+}  // namespace
+
+TEST_F(TdsOdbc, ApplicationLocksAreOwnedBySessionsAndFreedWhenTheyEnd) {
+    const std::string lock = "N'deploy_" + std::to_string(::getpid()) + "'";
+    const std::string exclusive = "@Resource = " + lock +
+                                  ", @LockMode = 'Exclusive', @LockOwner = 'Session', "
+                                  "@LockTimeout = ";
+    Odbc other(sandbox_->odbcConnectionString());
+    {
+        Odbc holder(sandbox_->odbcConnectionString());
+        ASSERT_EQ(AppLock(holder, "sp_getapplock", exclusive + "0"), "0");
+        EXPECT_EQ(AppLock(other, "sp_getapplock", exclusive + "0"), "-1");
+        EXPECT_EQ(AppLock(other, "sp_getapplock", exclusive + "300"), "-1");
+        // The driver reports the refusal and, after an error, leaves the batch's later results
+        // unread.
+        std::string errors;
+        AppLock(other, "sp_releaseapplock", "@Resource = " + lock + ", @LockOwner = 'Session'",
+                &errors);
+        EXPECT_NE(errors.find(" 1223 [FreeTDS][SQL Server]Cannot release the application lock "
+                              "(Database Principal: 'public', Resource: 'deploy_"),
+                  std::string::npos)
+            << errors;
+    }  // the holder disconnects without releasing
+    const std::string after = AppLock(other, "sp_getapplock", exclusive + "10000");
+    EXPECT_TRUE(after == "0" || after == "1") << after;
+    EXPECT_EQ(
+        AppLock(other, "sp_releaseapplock", "@Resource = " + lock + ", @LockOwner = 'Session'"),
+        "0");
+    EXPECT_FALSE(other.exec("select @undeclared"));
+    EXPECT_NE(other.lastError().find("Must declare the scalar variable \"@undeclared\""),
+              std::string::npos)
+        << other.lastError();
+}

@@ -251,7 +251,7 @@ TEST_P(TdsTedious, Scenario) {
 INSTANTIATE_TEST_SUITE_P(Node, TdsTedious,
                          testing::Values("loginRefused", "lifecycleBatch", "lifecycleExecSql",
                                          "keyAndTypeViews", "smallPackets", "twoClients", "cancel",
-                                         "versions", "answersAsServer"));
+                                         "versions", "answersAsServer", "appLocks"));
 
 class TdsBrokenPacketsAgainstServer : public TdsSession,
                                       public testing::WithParamInterface<tdstest::BrokenCase> {};

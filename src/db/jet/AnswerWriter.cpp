@@ -9,9 +9,25 @@
 #include "db/jet/JetWire.h"
 
 namespace dsadmin {
+namespace {
+
+constexpr std::size_t kLengthBytes = sizeof(std::uint32_t);
+
+void writeAll(int fd, const char* p, std::size_t left) {
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) throw std::runtime_error("answer socket closed");
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+}
+
+}  // namespace
 
 AnswerWriter::AnswerWriter(int fd, char kind) : fd_(fd) {
     buf_.reserve(kChunk + 4096);
+    buf_.assign(kLengthBytes, '\0');  // the chunk's length, filled in by flush()
     raw(jetwire::kMagic, sizeof jetwire::kMagic);
     buf_.push_back(kind);
 }
@@ -28,19 +44,16 @@ void AnswerWriter::raw(const void* p, std::size_t n) {
 void AnswerWriter::finish() {
     raw(jetwire::kTrailer, sizeof jetwire::kTrailer);
     flush();
+    const std::uint32_t end = 0;
+    writeAll(fd_, reinterpret_cast<const char*>(&end), sizeof end);
 }
 
 void AnswerWriter::flush() {
-    const char* p = buf_.data();
-    std::size_t left = buf_.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd_, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) throw std::runtime_error("answer pipe closed");
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    buf_.clear();
+    const auto n = static_cast<std::uint32_t>(buf_.size() - kLengthBytes);
+    if (n == 0) return;
+    std::memcpy(buf_.data(), &n, sizeof n);
+    writeAll(fd_, buf_.data(), buf_.size());
+    buf_.assign(kLengthBytes, '\0');
 }
 
 }  // namespace dsadmin

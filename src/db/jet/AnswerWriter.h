@@ -1,6 +1,6 @@
 #pragma once
-// Child side of a JetReader call: encodes the answer (see JetWire.h) into a buffer and
-// writes it to a file descriptor in large chunks.
+// The helper's side of a JetReader call: encodes one answer (see JetWire.h) into a buffer and
+// writes it to a file descriptor in large length-prefixed chunks, ended by an empty chunk.
 
 #include <cstdint>
 #include <string>
@@ -21,11 +21,11 @@ class AnswerWriter {
     void raw(const void* p, std::size_t n);
 
     // Sends what is buffered once the buffer is large. Throws std::runtime_error when the
-    // pipe refuses data.
+    // socket refuses data.
     void maybeFlush() {
         if (buf_.size() >= kChunk) flush();
     }
-    // Writes the trailer and sends everything.
+    // Writes the trailer, sends everything and ends the answer with the empty chunk.
     void finish();
 
   private:

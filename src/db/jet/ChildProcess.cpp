@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <system_error>
 #include <thread>
 
@@ -153,6 +155,63 @@ ChildProcess::Outcome ChildProcess::collect(std::chrono::milliseconds timeout,
         killAndReap();
     }
     return out;
+}
+
+ChildProcess::Outcome ChildProcess::exchange(std::string_view request,
+                                             std::chrono::milliseconds timeout,
+                                             std::size_t maxOutput) {
+    Outcome out;
+    const auto deadline = Clock::now() + timeout;
+    // Whatever goes wrong below, the child is gone afterwards and says how it ended.
+    auto ended = [&](End why) {
+        if (why == End::Exited) {
+            socket_.reset();
+            if (reap(deadline, out)) {
+                if (out.end == End::Exited && out.code == 0) out.code = 70;  // ended mid-answer
+                return out;
+            }
+            why = End::TimedOut;
+        }
+        out.end = why;
+        killAndReap();
+        return out;
+    };
+    while (!request.empty()) {
+        ssize_t n = ::send(socket_.get(), request.data(), request.size(), MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return ended(End::Exited);
+        request.remove_prefix(static_cast<std::size_t>(n));
+    }
+    std::string pending;  // received, not yet taken apart into chunks
+    std::size_t used = 0;
+    char chunk[65536];
+    for (;;) {
+        // Take apart the complete chunks received so far.
+        for (;;) {
+            std::uint32_t length = 0;
+            if (pending.size() - used < sizeof length) break;
+            std::memcpy(&length, pending.data() + used, sizeof length);
+            if (length == 0) {
+                if (pending.size() - used != sizeof length) return ended(End::TooLarge);
+                return out;  // Exited, code 0: the answer is complete
+            }
+            if (pending.size() - used - sizeof length < length) break;
+            out.output.append(pending, used + sizeof length, length);
+            used += sizeof length + length;
+            if (out.output.size() > maxOutput) return ended(End::TooLarge);
+        }
+        pending.erase(0, used);
+        used = 0;
+        pollfd p{socket_.get(), POLLIN, 0};
+        int n = ::poll(&p, 1, remainingMs(deadline));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return ended(End::TimedOut);
+        ssize_t got = ::read(socket_.get(), chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return ended(End::Exited);
+        pending.append(chunk, static_cast<std::size_t>(got));
+        if (pending.size() > maxOutput) return ended(End::TooLarge);
+    }
 }
 
 }  // namespace dsadmin

@@ -49,6 +49,16 @@ class ChildProcess {
     // or until more than `maxOutput` bytes have arrived. Call once.
     Outcome collect(std::chrono::milliseconds timeout, std::size_t maxOutput);
 
+    // For a child that answers request after request: writes `request` to its standard input
+    // and reads one answer from its output, sent in chunks (u32 length, then the bytes) ended
+    // by an empty chunk. The outcome is Exited with code 0 and the answer (the chunks' bytes)
+    // when the answer is complete and the child still runs. When the child ends before, or
+    // `timeout` passes, or the answer outgrows `maxOutput`, the outcome says so as collect()
+    // does, and the child is gone: running() is then false.
+    Outcome exchange(std::string_view request, std::chrono::milliseconds timeout,
+                     std::size_t maxOutput);
+    bool running() const { return pid_ > 0; }
+
   private:
     void killAndReap() noexcept;
     bool reap(std::chrono::steady_clock::time_point deadline, Outcome& out);

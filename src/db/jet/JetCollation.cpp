@@ -82,4 +82,30 @@ int JetCompareKeys(const JetSortKey& a, const JetSortKey& b) {
     return 0;
 }
 
+int JetCompareFolded(std::string_view a, std::string_view b) {
+    std::size_t i = 0, j = 0;
+    // The primary weights, hyphens and apostrophes left out.
+    for (;;) {
+        char32_t ca = 0, cb = 0;
+        bool hasA = false, hasB = false;
+        while (i < a.size() && !hasA) {
+            ca = nextCodePoint(a, i);
+            hasA = ca != '-' && ca != '\'';
+        }
+        while (j < b.size() && !hasB) {
+            cb = nextCodePoint(b, j);
+            hasB = cb != '-' && cb != '\'';
+        }
+        if (!hasA || !hasB) {
+            if (hasA != hasB) return hasA ? 1 : -1;  // the shorter weights first
+            break;
+        }
+        const char32_t wa = weightOf(ca), wb = weightOf(cb);
+        if (wa != wb) return wa < wb ? -1 : 1;
+    }
+    if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+    if (int c = a.compare(b)) return c < 0 ? -1 : 1;
+    return 0;
+}
+
 }  // namespace dsadmin

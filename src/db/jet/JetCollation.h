@@ -26,5 +26,8 @@ struct JetSortKey {
 JetSortKey MakeSortKey(const Value& v);
 // Negative, zero or positive as a sorts before, with or after b.
 int JetCompareKeys(const JetSortKey& a, const JetSortKey& b);
+// The same for two texts already folded (FoldCase), without building their keys: what
+// JetCompareKeys gives for the keys of two texts whose folded forms these are.
+int JetCompareFolded(std::string_view a, std::string_view b);
 
 }  // namespace dsadmin

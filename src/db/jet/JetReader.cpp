@@ -6,7 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
+#include <memory>
 #include <system_error>
 
 #include "base/SystemErrorText.h"
@@ -23,12 +23,12 @@ namespace {
 // An answer above this size means a damaged file claiming absurd contents.
 constexpr std::size_t kMaxAnswer = std::size_t{2} << 30;
 
-std::string inQuotes(std::string_view s) {
+std::string quoted(std::string_view s) {
     return "“" + std::string(s) + "”";
 }
 
 [[noreturn]] void throwInvalid(const std::string& path, const std::string& why) {
-    throw DbError(inQuotes(path) + "不是有效的结构文件（" + why + "）。");
+    throw DbError(quoted(path) + "不是有效的结构文件（" + why + "）。");
 }
 
 std::string describeEnd(const ChildProcess::Outcome& o) {
@@ -53,28 +53,6 @@ JetType toJetType(std::uint8_t code) {
 
 }  // namespace
 
-std::string JetReaderHelperPath() {
-    static const std::string found = [] {
-        namespace fs = std::filesystem;
-        std::error_code ec;
-        const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-        std::vector<fs::path> places;
-        if (!ec) {
-            places.push_back(exe.parent_path());
-            places.push_back(exe.parent_path() / ".." / "lib" / "dsadmin");
-            places.push_back(exe.parent_path() / ".." / ".." / "opt" / "dsadmin");
-        }
-        places.emplace_back(DSADMIN_JETREADER_INSTALLED_DIR);
-        for (const auto& dir : places) {
-            fs::path p = dir / kJetReaderHelperName;
-            if (::access(p.c_str(), X_OK) == 0) return p.string();
-        }
-        // Not found: the first place, so that the error names where it was looked for.
-        return (places.front() / kJetReaderHelperName).string();
-    }();
-    return found;
-}
-
 int JetTable::columnIndex(std::string_view wanted) const {
     for (std::size_t i = 0; i < columns.size(); ++i)
         if (JetName::same(columns[i].name, wanted)) return static_cast<int>(i);
@@ -86,14 +64,14 @@ JetReader::JetReader(std::string path, std::chrono::milliseconds timeout)
     struct stat st {};
     if (::stat(path_.c_str(), &st) != 0) {
         if (errno == ENOENT || errno == ENOTDIR)
-            throw DbError("结构文件" + inQuotes(path_) + "不存在。");
-        throw DbError("无法读取结构文件" + inQuotes(path_) + "：" + SystemErrorText(errno) + "。");
+            throw DbError("结构文件" + quoted(path_) + "不存在。");
+        throw DbError("无法读取结构文件" + quoted(path_) + "：" + SystemErrorText(errno) + "。");
     }
     if (!S_ISREG(st.st_mode))
-        throw DbError("结构文件" + inQuotes(path_) + "不是普通文件" +
+        throw DbError("结构文件" + quoted(path_) + "不是普通文件" +
                       (S_ISDIR(st.st_mode) ? "（是文件夹）。" : "。"));
     if (!UniqueFd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC)))
-        throw DbError("无法读取结构文件" + inQuotes(path_) + "：" + SystemErrorText(errno) + "。");
+        throw DbError("无法读取结构文件" + quoted(path_) + "：" + SystemErrorText(errno) + "。");
 }
 
 namespace {
@@ -104,25 +82,75 @@ void appendStr(std::string& out, std::string_view s) {
     out.append(s);
 }
 
-// Runs one request in a fresh dsadmin-jetreader and returns the answer, or throws the
-// DbError for a crash, a timeout, garbage or an error the helper reported.
-std::string ask(const std::string& path, char kind, const std::string& table,
-                std::chrono::milliseconds timeout) {
+std::string request(char kind, const std::string& path) {
+    std::string r(jetwire::kRequestMagic, sizeof jetwire::kRequestMagic);
+    r.push_back(kind);
+    appendStr(r, path);
+    return r;
+}
+
+void throwReported(const std::string& path, const std::string& table, AnswerReader& in) {
+    std::uint8_t code = in.u8();
+    std::string detail = in.str();
+    if (code == jetwire::kNoTable)
+        throw DbError("结构文件" + quoted(path) + "中找不到表" + quoted(table) + "。");
+    if (code == jetwire::kNoColumn) throw JetReaderSession::NoColumn(detail);
+    throwInvalid(path, detail);
+}
+
+// The header of a table answer ('R', 'V', 'W'): name and columns. Reserves room for the
+// rows the definition announces, unless that is absurd beside the answer's size.
+JetTable readHeader(AnswerReader& in, std::size_t answerSize) {
+    JetTable t;
+    t.name = in.str();
+    std::uint32_t ncols = in.u32();
+    if (ncols > 4096) throw AnswerReader::Garbled("too many columns");
+    for (std::uint32_t i = 0; i < ncols; ++i) {
+        JetColumn c;
+        c.name = in.str();
+        std::uint8_t type = in.u8();
+        c.type = toJetType(type);
+        c.size = static_cast<int>(in.u32());
+        t.columns.push_back(std::move(c));
+    }
+    std::uint64_t announced = in.u32();
+    if (ncols > 0 && announced * ncols * sizeof(Value) <= answerSize * 8)
+        t.cells.reserve(announced * ncols);
+    return t;
+}
+
+}  // namespace
+
+std::vector<std::string> JetReader::tableNames() const {
+    return JetReaderSession(*this).tableNames();
+}
+
+JetTable JetReader::readTable(std::string_view name) const {
+    return JetReaderSession(*this).readTable(name);
+}
+
+JetReaderSession::JetReaderSession(JetReader reader) : reader_(std::move(reader)) {}
+
+JetReaderSession::~JetReaderSession() = default;
+
+// Sends one request to the helper (started when none runs) and returns the answer, or throws
+// the DbError for a crash, a timeout, garbage or an error the helper reported. A helper that
+// failed is gone; the next request starts another.
+std::string JetReaderSession::ask(const std::string& request) {
+    const std::string& path = reader_.path();
+    const auto timeout = reader_.timeout();
     const std::string helper = JetReaderHelperPath();
-    std::string request(jetwire::kRequestMagic, sizeof jetwire::kRequestMagic);
-    request.push_back(kind);
-    appendStr(request, path);
-    appendStr(request, table);
     ChildProcess::Outcome o;
     try {
-        ChildProcess child({helper, std::to_string(::getpid())});
-        child.send(request);
-        o = child.collect(timeout, kMaxAnswer);
+        if (!child_ || !child_->running())
+            child_ = std::make_unique<ChildProcess>(
+                std::vector<std::string>{helper, std::to_string(::getpid())});
+        o = child_->exchange(request, timeout, kMaxAnswer);
     } catch (const std::system_error& e) {
-        throw DbError("无法启动结构文件读取程序 " + inQuotes(helper) + "：" + e.code().message());
+        throw DbError("无法启动结构文件读取程序 " + quoted(helper) + "：" + e.code().message());
     }
     if (o.end == ChildProcess::End::TimedOut)
-        throw DbError("读取结构文件" + inQuotes(path) + "超时：" +
+        throw DbError("读取结构文件" + quoted(path) + "超时：" +
                       (timeout.count() % 1000 == 0 ? std::to_string(timeout.count() / 1000) + " 秒"
                                                    : std::to_string(timeout.count()) + " 毫秒") +
                       "内没有应答。");
@@ -130,18 +158,9 @@ std::string ask(const std::string& path, char kind, const std::string& table,
     return std::move(o.output);
 }
 
-void throwReported(const std::string& path, const std::string& table, AnswerReader& in) {
-    std::uint8_t code = in.u8();
-    std::string detail = in.str();
-    if (code == jetwire::kNoTable)
-        throw DbError("结构文件" + inQuotes(path) + "中找不到表" + inQuotes(table) + "。");
-    throwInvalid(path, detail);
-}
-
-}  // namespace
-
-std::vector<std::string> JetReader::tableNames() const {
-    std::string answer = ask(path_, jetwire::kTables, {}, timeout_);
+std::vector<std::string> JetReaderSession::tableNames() {
+    const std::string& path_ = reader_.path();
+    std::string answer = ask(request(jetwire::kTables, path_));
     try {
         AnswerReader in(answer);
         if (in.kind() == jetwire::kError) throwReported(path_, {}, in);
@@ -156,37 +175,94 @@ std::vector<std::string> JetReader::tableNames() const {
     }
 }
 
-JetTable JetReader::readTable(std::string_view name) const {
+JetTable JetReaderSession::readTable(std::string_view name) {
+    const std::string& path_ = reader_.path();
     const std::string table(name);
-    std::string answer = ask(path_, jetwire::kTable, table, timeout_);
+    std::string r = request(jetwire::kTable, path_);
+    appendStr(r, table);
+    std::string answer = ask(r);
     try {
         AnswerReader in(answer);
         if (in.kind() == jetwire::kError) throwReported(path_, table, in);
         if (in.kind() != jetwire::kTable) throw AnswerReader::Garbled("wrong kind");
-        JetTable t;
-        t.name = in.str();
-        std::uint32_t ncols = in.u32();
-        if (ncols > 4096) throw AnswerReader::Garbled("too many columns");
-        for (std::uint32_t i = 0; i < ncols; ++i) {
-            JetColumn c;
-            c.name = in.str();
-            std::uint8_t type = in.u8();
-            c.type = toJetType(type);
-            c.size = static_cast<int>(in.u32());
-            t.columns.push_back(std::move(c));
-        }
-        // Room for the rows the definition announces, unless that is absurd.
-        std::uint64_t announced = in.u32();
-        if (ncols > 0 && announced * ncols * sizeof(Value) <= answer.size() * 8)
-            t.cells.reserve(announced * ncols);
+        JetTable t = readHeader(in, answer.size());
+        const std::size_t ncols = t.columns.size();
         std::uint32_t rows = 0;
         for (std::uint8_t mark = in.u8(); mark != jetwire::kEnd; mark = in.u8(), ++rows) {
             if (mark == jetwire::kBroken) throwInvalid(path_, in.str());
             if (mark != jetwire::kRow) throw AnswerReader::Garbled("row mark");
-            for (std::uint32_t i = 0; i < ncols; ++i) t.cells.push_back(in.value());
+            for (std::size_t i = 0; i < ncols; ++i) t.cells.push_back(in.value());
         }
         if (in.u32() != rows || !in.atEnd()) throw AnswerReader::Garbled("row count");
         return t;
+    } catch (const AnswerReader::Garbled& g) {
+        throwInvalid(path_, std::string("应答无法解读：") + g.what());
+    }
+}
+
+JetTable JetReaderSession::distinctTexts(std::string_view name, std::string_view column) {
+    const std::string& path_ = reader_.path();
+    const std::string table(name);
+    std::string r = request(jetwire::kDistinct, path_);
+    appendStr(r, table);
+    appendStr(r, column);
+    std::string answer = ask(r);
+    try {
+        AnswerReader in(answer);
+        if (in.kind() == jetwire::kError) throwReported(path_, table, in);
+        if (in.kind() != jetwire::kDistinct) throw AnswerReader::Garbled("wrong kind");
+        JetTable t = readHeader(in, 0);
+        if (t.columns.size() != 1) throw AnswerReader::Garbled("not one column");
+        std::uint32_t rows = 0;
+        for (std::uint8_t mark = in.u8(); mark != jetwire::kEnd; mark = in.u8(), ++rows) {
+            if (mark == jetwire::kBroken) throwInvalid(path_, in.str());
+            if (mark != jetwire::kRow) throw AnswerReader::Garbled("row mark");
+            t.cells.push_back(in.value());
+        }
+        if (in.u32() != rows || !in.atEnd()) throw AnswerReader::Garbled("row count");
+        return t;
+    } catch (const AnswerReader::Garbled& g) {
+        throwInvalid(path_, std::string("应答无法解读：") + g.what());
+    }
+}
+
+std::vector<JetTable> JetReaderSession::rowsWhere(std::string_view name, std::string_view column,
+                                                  const std::vector<std::string>& texts) {
+    const std::string& path_ = reader_.path();
+    const std::string table(name);
+    std::string r = request(jetwire::kWhere, path_);
+    appendStr(r, table);
+    appendStr(r, column);
+    const auto n = static_cast<std::uint32_t>(texts.size());
+    r.append(reinterpret_cast<const char*>(&n), sizeof n);
+    for (const auto& t : texts) appendStr(r, t);
+    std::string answer = ask(r);
+    try {
+        AnswerReader in(answer);
+        if (in.kind() == jetwire::kError) throwReported(path_, table, in);
+        if (in.kind() != jetwire::kWhere) throw AnswerReader::Garbled("wrong kind");
+        const JetTable header = readHeader(in, 0);
+        const std::size_t ncols = header.columns.size();
+        std::vector<JetTable> groups;
+        groups.reserve(texts.size());
+        std::uint32_t rows = 0;
+        std::uint8_t mark = in.u8();
+        for (std::size_t g = 0; g < texts.size(); ++g) {
+            JetTable t;
+            t.name = header.name;
+            t.columns = header.columns;
+            for (; mark != jetwire::kGroupEnd; mark = in.u8(), ++rows) {
+                if (mark == jetwire::kBroken) throwInvalid(path_, in.str());
+                if (mark != jetwire::kRow) throw AnswerReader::Garbled("row mark");
+                for (std::size_t i = 0; i < ncols; ++i) t.cells.push_back(in.value());
+            }
+            groups.push_back(std::move(t));
+            mark = in.u8();
+        }
+        if (mark == jetwire::kBroken) throwInvalid(path_, in.str());
+        if (mark != jetwire::kEnd || in.u32() != rows || !in.atEnd())
+            throw AnswerReader::Garbled("row count");
+        return groups;
     } catch (const AnswerReader::Garbled& g) {
         throwInvalid(path_, std::string("应答无法解读：") + g.what());
     }

@@ -3,18 +3,20 @@
 // libmdb.
 //
 // libmdb is not safe on malformed files (it can crash on a hostile or truncated file), so
-// every read runs in a helper program, dsadmin-jetreader, started afresh for the call, that
-// streams its answer back over a socket. A crash, a hang past the time limit or a garbled
-// answer of that helper becomes a DbError naming the file; the calling process is never taken
-// down.
+// every read runs in a helper program, dsadmin-jetreader (a fresh program, started with
+// posix_spawn), that streams its answer back over a socket. A crash, a hang past the time limit or
+// a garbled answer of that helper becomes a DbError naming the file; the calling process is never
+// taken down.
 //
-// Every call opens the file afresh: a JetReader holds no libmdb state between calls, so the
-// file may be replaced between calls and the object may be copied or moved freely.
+// Every JetReader call starts a helper that opens the file afresh: a JetReader holds no libmdb
+// state between calls, so the file may be replaced between calls and the object may be copied
+// or moved freely. A JetReaderSession keeps its helper, and the file open, for many calls.
 // Not thread-safe per object; separate objects may be used from separate threads.
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -23,6 +25,8 @@
 #include "db/Value.h"
 
 namespace dsadmin {
+
+class ChildProcess;
 
 // Column types as the Jet file declares them (the Jet type codes).
 enum class JetType : std::uint8_t {
@@ -87,6 +91,7 @@ class JetReader {
     explicit JetReader(std::string path, std::chrono::milliseconds timeout = kDefaultTimeout);
 
     const std::string& path() const { return path_; }
+    std::chrono::milliseconds timeout() const { return timeout_; }
 
     // The user tables (not the MSys* system tables), in catalog order.
     // Throws DbError "“<path>”不是有效的结构文件（<why>）。" when the file is no Jet
@@ -105,6 +110,48 @@ class JetReader {
   private:
     std::string path_;
     std::chrono::milliseconds timeout_;
+};
+
+// One helper kept running for a series of requests on one file (the Jet provider's session):
+// the file is opened once, and the queries the runs make are answered without the whole table
+// being held by the helper or by this process. Errors as JetReader's, for the whole session
+// (a helper that crashed or timed out is replaced by a fresh one at the next request).
+class JetReaderSession {
+  public:
+    // The table has no column of the name asked for (`table` is its name as the file spells
+    // it); the caller words the error.
+    struct NoColumn {
+        std::string table;
+        explicit NoColumn(std::string t) : table(std::move(t)) {}
+    };
+
+    explicit JetReaderSession(JetReader reader);
+    ~JetReaderSession();
+    JetReaderSession(const JetReaderSession&) = delete;
+    JetReaderSession& operator=(const JetReaderSession&) = delete;
+
+    const JetReader& reader() const { return reader_; }
+    std::vector<std::string> tableNames();
+    JetTable readTable(std::string_view name);
+
+    // The values of `column` of the table `name` (one column): each value that is no text,
+    // and of the texts at least the first of each case-folded text, all in file order (a text
+    // may come more than once: the caller keeps the first). The helper then knows where each
+    // text's rows are. Throws NoColumn.
+    JetTable distinctTexts(std::string_view name, std::string_view column);
+
+    // For each of `texts`, the rows of the table whose value in `column` is that text once
+    // case-folded, together with the rows whose value is no text and not Null (the caller
+    // compares those), in file order: one JetTable per text, with all columns. Throws
+    // NoColumn.
+    std::vector<JetTable> rowsWhere(std::string_view name, std::string_view column,
+                                    const std::vector<std::string>& texts);
+
+  private:
+    std::string ask(const std::string& request);
+
+    JetReader reader_;
+    std::unique_ptr<ChildProcess> child_;
 };
 
 }  // namespace dsadmin

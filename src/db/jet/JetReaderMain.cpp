@@ -3,15 +3,18 @@
 //
 //   dsadmin-jetreader PARENT-PID
 //
-// reads one request (JetWire.h) from standard input, writes the answer to standard output and
-// exits. It is started by JetReader only; it ends at once when its parent is gone.
+// answers the requests (JetWire.h) that arrive on standard input, on standard output, until
+// its input ends. It is started by JetReader only; it ends at once when its parent is gone.
 #include <signal.h>
 #include <sys/prctl.h>
 #include <unistd.h>
 
-#include <cstdlib>
+#include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "db/jet/AnswerWriter.h"
 #include "db/jet/JetWire.h"
@@ -21,58 +24,103 @@ namespace {
 
 using namespace dsadmin;
 
-bool readAll(int fd, std::string& out) {
-    char chunk[4096];
-    for (;;) {
-        ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) return true;
-        out.append(chunk, static_cast<std::size_t>(n));
-        if (out.size() > (1u << 20)) return false;
+// Reads exactly n bytes; false at the end of the input or on an error.
+bool readExactly(int fd, void* to, std::size_t n) {
+    auto* p = static_cast<char*>(to);
+    while (n > 0) {
+        ssize_t got = ::read(fd, p, n);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        p += got;
+        n -= static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+constexpr std::uint32_t kMaxString = 1u << 20;
+
+bool readU32(std::uint32_t& v) {
+    return readExactly(STDIN_FILENO, &v, sizeof v);
+}
+
+bool readStr(std::string& s) {
+    std::uint32_t n = 0;
+    if (!readU32(n) || n > kMaxString) return false;
+    s.resize(n);
+    return readExactly(STDIN_FILENO, s.data(), n);
+}
+
+struct Request {
+    char kind = 0;
+    std::string path, table, column;
+    std::vector<std::string> texts;
+};
+
+// One request; false at the end of the input or for anything malformed.
+bool readRequest(Request& r) {
+    char magic[sizeof jetwire::kRequestMagic];
+    if (!readExactly(STDIN_FILENO, magic, sizeof magic) ||
+        std::memcmp(magic, jetwire::kRequestMagic, sizeof magic) != 0 ||
+        !readExactly(STDIN_FILENO, &r.kind, 1) || !readStr(r.path))
+        return false;
+    r.table.clear();
+    r.column.clear();
+    r.texts.clear();
+    switch (r.kind) {
+        case jetwire::kTables:
+            return true;
+        case jetwire::kTable:
+            return readStr(r.table);
+        case jetwire::kDistinct:
+            return readStr(r.table) && readStr(r.column);
+        case jetwire::kWhere: {
+            std::uint32_t n = 0;
+            if (!readStr(r.table) || !readStr(r.column) || !readU32(n) || n > kMaxString)
+                return false;
+            r.texts.resize(n);
+            for (auto& t : r.texts)
+                if (!readStr(t)) return false;
+            return true;
+        }
+        default:
+            return false;
     }
 }
 
-// The request: kind, str path, str table (JetWire.h).
-bool parseRequest(const std::string& in, char& kind, std::string& path, std::string& table) {
-    std::size_t pos = 0;
-    auto str = [&](std::string& s) {
-        std::uint32_t n = 0;
-        if (in.size() - pos < sizeof n) return false;
-        std::memcpy(&n, in.data() + pos, sizeof n);
-        pos += sizeof n;
-        if (in.size() - pos < n) return false;
-        s.assign(in, pos, n);
-        pos += n;
-        return true;
-    };
-    if (in.size() < sizeof jetwire::kRequestMagic + 1 ||
-        std::memcmp(in.data(), jetwire::kRequestMagic, sizeof jetwire::kRequestMagic) != 0)
-        return false;
-    pos = sizeof jetwire::kRequestMagic;
-    kind = in[pos++];
-    return str(path) && str(table) && pos == in.size();
-}
-
-int serve(const std::string& path, char kind, const std::string& table, int fd) {
+void answer(std::unique_ptr<MdbDatabase>& db, std::string& openPath, const Request& r) {
     try {
-        MdbDatabase db(path);
-        AnswerWriter out(fd, kind);
-        if (kind == jetwire::kTables) {
-            auto names = db.userTables();
-            out.u32(static_cast<std::uint32_t>(names.size()));
-            for (const auto& n : names) out.str(n);
-        } else {
-            db.writeTable(table, out);
+        if (!db || openPath != r.path) {
+            db.reset();
+            openPath.clear();
+            db = std::make_unique<MdbDatabase>(r.path);
+            openPath = r.path;
+        }
+        AnswerWriter out(STDOUT_FILENO, r.kind);
+        switch (r.kind) {
+            case jetwire::kTables: {
+                auto names = db->userTables();
+                out.u32(static_cast<std::uint32_t>(names.size()));
+                for (const auto& n : names) out.str(n);
+                break;
+            }
+            case jetwire::kTable:
+                db->writeTable(r.table, out);
+                break;
+            case jetwire::kDistinct:
+                db->writeDistinct(r.table, r.column, out);
+                break;
+            case jetwire::kWhere:
+                db->writeWhere(r.table, r.column, r.texts, out);
+                break;
         }
         out.finish();
     } catch (const MdbDatabase::Failure& f) {
-        AnswerWriter out(fd, jetwire::kError);
+        // Nothing of the failed answer has been sent: a failure comes before the first flush.
+        AnswerWriter out(STDOUT_FILENO, jetwire::kError);
         out.u8(f.code);
         out.str(f.what());
         out.finish();
     }
-    return 0;
 }
 
 }  // namespace
@@ -81,15 +129,13 @@ int main(int argc, char** argv) {
     // Die with the parent that started us; if it is already gone, stop here.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (argc != 2 || std::to_string(::getppid()) != argv[1]) return 64;
-    std::string request;
-    char kind = 0;
-    std::string path, table;
-    if (!readAll(STDIN_FILENO, request) || !parseRequest(request, kind, path, table) ||
-        (kind != jetwire::kTables && kind != jetwire::kTable))
-        return 65;
+    std::unique_ptr<MdbDatabase> db;
+    std::string openPath;
+    Request r;
     try {
-        return serve(path, kind, table, STDOUT_FILENO);
+        while (readRequest(r)) answer(db, openPath, r);
     } catch (...) {
         return 70;
     }
+    return 0;
 }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <numeric>
+#include <unordered_map>
+#include <variant>
 
 #include "db/DbError.h"
 #include "db/jet/JetCollation.h"
@@ -55,12 +57,17 @@ void makeDistinct(RowSet& rs) {
 std::unique_ptr<JetSession> JetSession::Open(const OleDbString& properties) {
     std::string path = properties.get({"Data Source", "DBQ"}).value_or("");
     JetReader reader(path);  // throws for a missing or unreadable file
-    reader.tableNames();     // throws for a file that is no Jet database
-    return std::unique_ptr<JetSession>(new JetSession(std::move(reader)));
+    std::unique_ptr<JetSession> session(new JetSession(std::move(reader)));
+    session->reader_.tableNames();  // throws for a file that is no Jet database
+    return session;
 }
 
 std::optional<RowSet> JetSession::run(const std::string& text) {
     JetQuery query = JetQuery::Parse(text);
+    if (query.distinct && query.columns.size() == 1 && !query.where) return distinct(query);
+    if (query.where && !query.distinct) {
+        if (auto rs = where(query)) return rs;
+    }
     CachedTable& t = cached(query.table);
     std::vector<std::size_t> rows;
     if (query.where) {
@@ -70,6 +77,135 @@ std::optional<RowSet> JetSession::run(const std::string& text) {
         std::iota(rows.begin(), rows.end(), 0);
     }
     return project(query, t.table, rows);
+}
+
+namespace {
+
+// How a value of a DISTINCT of one column sorts: Null, then numbers, then texts by their
+// folded form (JetCompareKeys, without the keys' weight strings, for a small footprint).
+struct DistinctKey {
+    int rank = 0;  // 0 Null, 1 number, 2 text
+    double number = 0;
+    std::string folded;
+};
+
+DistinctKey distinctKey(const Value& v) {
+    DistinctKey k;
+    if (v.isNull()) return k;
+    if (auto s = std::get_if<std::string>(&v.storage())) {
+        k.rank = 2;
+        k.folded = FoldCase(*s);
+        return k;
+    }
+    k.rank = 1;
+    k.number = MakeSortKey(v).number;
+    return k;
+}
+
+int compareKeys(const DistinctKey& a, const DistinctKey& b) {
+    if (a.rank != b.rank) return a.rank < b.rank ? -1 : 1;
+    if (a.rank == 1) return a.number < b.number ? -1 : a.number > b.number ? 1 : 0;
+    if (a.rank == 2) return JetCompareFolded(a.folded, b.folded);
+    return 0;
+}
+
+}  // namespace
+
+// SELECT DISTINCT column FROM table: the helper sends the column's values with the repeats of
+// a text next to each other left out; sorted and thinned as makeDistinct does (a stable sort,
+// then the first of each run of values the same to Jet, that is the first in file order).
+RowSet JetSession::distinct(const JetQuery& query) {
+    JetTable values;
+    try {
+        values = reader_.distinctTexts(query.table, query.columns[0]);
+    } catch (const JetReaderSession::NoColumn& e) {
+        JetTable named;
+        named.name = e.table;
+        columnOf(named, query.columns[0]);  // throws the usual error
+    }
+    std::vector<DistinctKey> keys;
+    keys.reserve(values.cells.size());
+    for (const Value& v : values.cells) keys.push_back(distinctKey(v));
+    std::vector<std::uint32_t> order(values.cells.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return compareKeys(keys[a], keys[b]) < 0;
+    });
+    RowSet rs;
+    rs.columns.push_back(values.columns[0].name);
+    order_ = {};
+    order_.table = FoldCase(query.table);
+    order_.column = FoldCase(query.columns[0]);
+    const Value* kept = nullptr;
+    for (std::uint32_t idx : order) {
+        Value& v = values.cells[idx];
+        if (kept && JetSame(*kept, v)) continue;
+        rs.rows.push_back({std::move(v)});
+        kept = &rs.rows.back()[0];
+        // Remember the order: the runs ask for each text's rows in it.
+        order_.folded.push_back(keys[idx].rank == 2 ? std::move(keys[idx].folded) : std::string());
+    }
+    return rs;
+}
+
+// The texts to fetch with `folded`: it and those that follow it in the last DISTINCT's order,
+// when the query is on that table and column.
+std::vector<std::string> JetSession::textsAhead(const std::string& table, const std::string& column,
+                                                const std::string& folded) {
+    constexpr std::size_t kAhead = 64;
+    std::vector<std::string> texts{folded};
+    if (table != order_.table || column != order_.column || order_.folded.empty()) return texts;
+    std::size_t at = order_.folded.size();
+    const std::size_t n = order_.folded.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::size_t k = (order_.next + i) % n;
+        if (order_.folded[k] == folded) {
+            at = k;
+            break;
+        }
+    }
+    if (at == n) return texts;
+    for (std::size_t k = at + 1; k < n && texts.size() < kAhead; ++k)
+        if (!order_.folded[k].empty() && !ahead_.count(order_.folded[k]))
+            texts.push_back(order_.folded[k]);
+    order_.next = at + 1;
+    return texts;
+}
+
+// SELECT ... FROM table WHERE column = 'text': the rows the helper finds for the text (and
+// those whose value is no text, compared here), fetched ahead for the texts that follow.
+std::optional<RowSet> JetSession::where(const JetQuery& query) {
+    const std::string table = FoldCase(query.table), column = FoldCase(query.where->column);
+    if (tables_.count(table)) return std::nullopt;  // already read whole for another query
+    const std::string folded = FoldCase(query.where->text);
+    if (table != aheadTable_ || column != aheadColumn_) {
+        ahead_.clear();
+        aheadTable_ = table;
+        aheadColumn_ = column;
+    }
+    auto found = ahead_.find(folded);
+    if (found == ahead_.end()) {
+        const std::vector<std::string> texts = textsAhead(table, column, folded);
+        std::vector<JetTable> groups;
+        try {
+            groups = reader_.rowsWhere(query.table, query.where->column, texts);
+        } catch (const JetReaderSession::NoColumn& e) {
+            JetTable named;
+            named.name = e.table;
+            columnOf(named, query.where->column);  // throws the usual error
+        }
+        for (std::size_t i = 0; i < texts.size() && i < groups.size(); ++i)
+            ahead_.insert_or_assign(texts[i], std::move(groups[i]));
+        found = ahead_.find(folded);
+    }
+    const JetTable rows = std::move(found->second);
+    ahead_.erase(found);
+    const int whereColumn = columnOf(rows, query.where->column);
+    std::vector<std::size_t> matching;
+    for (std::size_t r = 0; r < rows.rowCount(); ++r)
+        if (matches(rows.row(r)[static_cast<std::size_t>(whereColumn)], query.where->text))
+            matching.push_back(r);
+    return project(query, rows, matching);
 }
 
 void JetSession::setDefaultDatabase(const std::string&) {

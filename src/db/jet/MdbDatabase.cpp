@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 #include "base/Utf16.h"
 #include "db/jet/JetName.h"
@@ -74,11 +75,6 @@ struct GlibFree {
     void operator()(gchar* s) const noexcept { g_free(s); }
 };
 using GlibText = std::unique_ptr<gchar, GlibFree>;
-
-void writeGlibText(GlibText s, AnswerWriter& out) {
-    out.u8(jetwire::kText);
-    out.str(s ? s.get() : "");
-}
 
 // A GUID in its standard text form {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}: the first three
 // groups are stored little-endian, the last eight bytes in order.
@@ -197,29 +193,41 @@ void MdbDatabase::checkCatalog() {
         throw Failure(jetwire::kNotJet, cutShort("MSysObjects", t->num_rows, rows));
 }
 
-void MdbDatabase::writeTable(std::string_view name, AnswerWriter& out) {
+MdbDatabase::Table MdbDatabase::openTable(std::string_view name, std::string& spelled) const {
     MdbCatalogEntry* entry = findUserTable(name);
     if (!entry) throw Failure(jetwire::kNoTable, "没有这个表");
+    spelled = entry->object_name;
     Table table(mdb_read_table(entry));
     // mdb_read_columns parses the page that mdb_read_table left in the handle's buffer.
     if (!table || !mdb_read_columns(table.get()) || !table->columns)
         throw Failure(jetwire::kBadTable, "无法读取表的定义");
-    MdbTableDef* t = table.get();
-    if (std::string why = missingPage(t); !why.empty())
-        throw Failure(jetwire::kBadTable,
-                      "表“" + std::string(entry->object_name) + "”被截断：" + why);
-    MdbHandle* mdb = mdb_.get();
-    out.str(entry->object_name);
+    if (std::string why = missingPage(table.get()); !why.empty())
+        throw Failure(jetwire::kBadTable, "表“" + spelled + "”被截断：" + why);
+    return table;
+}
+
+void MdbDatabase::writeColumn(MdbTableDef* t, unsigned i, AnswerWriter& out) const {
+    auto* col = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, i));
+    out.str(col->name);
+    out.u8(static_cast<std::uint8_t>(col->col_type));
+    // Jet 3 keeps one byte a character; the answer counts text as Jet 4 does.
+    const bool jet3Text = IS_JET3(mdb_.get()) && col->col_type == MDB_TEXT;
+    out.u32(static_cast<std::uint32_t>(col->col_size * (jet3Text ? 2 : 1)));
+}
+
+void MdbDatabase::writeHeader(MdbTableDef* t, const std::string& name, AnswerWriter& out) const {
+    out.str(name);
     out.u32(t->num_cols);
-    for (unsigned i = 0; i < t->num_cols; ++i) {
-        auto* col = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, i));
-        out.str(col->name);
-        out.u8(static_cast<std::uint8_t>(col->col_type));
-        // Jet 3 keeps one byte a character; the answer counts text as Jet 4 does.
-        const bool jet3Text = IS_JET3(mdb) && col->col_type == MDB_TEXT;
-        out.u32(static_cast<std::uint32_t>(col->col_size * (jet3Text ? 2 : 1)));
-    }
+    for (unsigned i = 0; i < t->num_cols; ++i) writeColumn(t, i, out);
     out.u32(t->num_rows);
+}
+
+void MdbDatabase::writeTable(std::string_view name, AnswerWriter& out) {
+    std::string spelled;
+    Table table = openTable(name, spelled);
+    MdbTableDef* t = table.get();
+    MdbHandle* mdb = mdb_.get();
+    writeHeader(t, spelled, out);
     std::vector<MdbField> fields(t->num_cols + 1);
     std::uint32_t rows = 0;
     damage_.clear();
@@ -241,7 +249,7 @@ void MdbDatabase::writeTable(std::string_view name, AnswerWriter& out) {
         }
     }
     if (damage_.empty() && t->num_cols > 0 && rows != t->num_rows)
-        damage_ = cutShort(entry->object_name, t->num_rows, rows);
+        damage_ = cutShort(spelled, t->num_rows, rows);
     if (!damage_.empty()) {
         out.u8(jetwire::kBroken);
         out.str(damage_);
@@ -251,10 +259,204 @@ void MdbDatabase::writeTable(std::string_view name, AnswerWriter& out) {
     out.u32(rows);
 }
 
+MdbDatabase::RowIndex& MdbDatabase::indexFor(std::string_view table, std::string_view column,
+                                             bool fresh) {
+    std::string spelled;
+    const MdbCatalogEntry* entry = findUserTable(table);
+    if (!entry) throw Failure(jetwire::kNoTable, "没有这个表");
+    if (!fresh && index_ && index_->entry == entry && JetName::same(index_->columnName, column))
+        return *index_;
+    index_.reset();
+    auto ix = std::make_unique<RowIndex>();
+    ix->table = openTable(table, ix->tableName);
+    ix->entry = entry;
+    MdbTableDef* t = ix->table.get();
+    for (unsigned i = 0; i < t->num_cols && ix->columnName.empty(); ++i) {
+        auto* col = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, i));
+        if (JetName::same(col->name, column)) {
+            ix->column = i;
+            ix->columnName = col->name;
+        }
+    }
+    if (ix->columnName.empty()) throw Failure(jetwire::kNoColumn, ix->tableName);
+    index_ = std::move(ix);
+    return *index_;
+}
+
+namespace {
+
+// Adds the row at `ordinal` to the runs: it extends the last run when it directly follows it
+// with the same hash.
+void addRun(std::vector<MdbRowRun>& runs, std::uint64_t hash, std::uint32_t ordinal) {
+    if (!runs.empty() && runs.back().hash == hash &&
+        runs.back().first + runs.back().count == ordinal) {
+        ++runs.back().count;
+        return;
+    }
+    runs.push_back({hash, ordinal, 1});
+}
+
+std::uint64_t hashOf(std::string_view folded) {
+    return std::hash<std::string_view>{}(folded);
+}
+
+}  // namespace
+
+const MdbField* MdbDatabase::fieldOf(const std::vector<MdbField>& fields, unsigned column) {
+    for (const MdbField& f : fields)
+        if (f.colnum == static_cast<int>(column)) return &f;
+    return nullptr;
+}
+
+std::uint32_t MdbDatabase::scanColumn(RowIndex& ix, AnswerWriter* out) {
+    MdbTableDef* t = ix.table.get();
+    MdbHandle* mdb = mdb_.get();
+    auto* col = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, ix.column));
+    std::vector<MdbField> fields(t->num_cols + 1);
+    ix.pages.clear();
+    ix.texts.clear();
+    ix.others.clear();
+    damage_.clear();
+    std::uint32_t rows = 0, sent = 0;
+    std::uint64_t slots = 0;  // the ordinal of the current page's first slot
+    std::string folded, previous;
+    bool hasPrevious = false, sentNull = false;
+    mdb_rewind_table(t);
+    while (damage_.empty() && mdb_read_next_dpg(t)) {
+        const int count = mdb_get_int16(mdb->pg_buf, mdb->fmt->row_count_offset);
+        if (count < 0 || slots + static_cast<std::uint64_t>(count) > UINT32_MAX) break;
+        ix.pages.push_back({t->cur_phys_pg, static_cast<std::uint32_t>(slots)});
+        for (int r = 0; r < count && damage_.empty(); ++r) {
+            const auto ordinal = static_cast<std::uint32_t>(slots + static_cast<unsigned>(r));
+            int start = 0;
+            size_t size = 0;
+            if (mdb_find_row(mdb, r, &start, &size) != 0 || size == 0) continue;
+            if (start & kDeletedRow) continue;
+            if (mdb_crack_row(t, start & kOffsetMask, size, fields.data()) < 0) continue;
+            ++rows;
+            const MdbField* f = fieldOf(fields, ix.column);
+            if (!f) continue;
+            decodeValue(*col, *f, cell_);
+            bool send = true;
+            if (cell_.tag == jetwire::kNull) {
+                send = !sentNull;  // not indexed: Null equals no text
+                sentNull = true;
+            } else if (cell_.tag == jetwire::kText) {
+                folded = FoldCase(cell_.text);
+                addRun(ix.texts, hashOf(folded), ordinal);
+                send = !hasPrevious || folded != previous;
+                previous.swap(folded);
+                hasPrevious = true;
+            } else {
+                addRun(ix.others, 0, ordinal);
+            }
+            if (out && send) {
+                out->u8(jetwire::kRow);
+                putCell(cell_, *out);
+                ++sent;
+                out->maybeFlush();
+            }
+        }
+        slots += static_cast<std::uint64_t>(count);
+    }
+    if (damage_.empty() && rows != t->num_rows) damage_ = cutShort(ix.tableName, t->num_rows, rows);
+    ix.damage = damage_;
+    std::sort(ix.texts.begin(), ix.texts.end(), [](const MdbRowRun& a, const MdbRowRun& b) {
+        return a.hash != b.hash ? a.hash < b.hash : a.first < b.first;
+    });
+    ix.texts.shrink_to_fit();
+    ix.pages.shrink_to_fit();
+    return sent;
+}
+
+void MdbDatabase::writeDistinct(std::string_view table, std::string_view column,
+                                AnswerWriter& out) {
+    RowIndex& ix = indexFor(table, column, true);
+    out.str(ix.tableName);
+    out.u32(1);
+    writeColumn(ix.table.get(), ix.column, out);
+    out.u32(ix.table->num_rows);
+    const std::uint32_t sent = scanColumn(ix, &out);
+    if (!ix.damage.empty()) {
+        out.u8(jetwire::kBroken);
+        out.str(ix.damage);
+        index_.reset();
+        return;
+    }
+    out.u8(jetwire::kEnd);
+    out.u32(sent);
+}
+
+bool MdbDatabase::crackRowAt(RowIndex& ix, std::uint32_t ordinal, std::vector<MdbField>& fields) {
+    MdbHandle* mdb = mdb_.get();
+    auto page =
+        std::upper_bound(ix.pages.begin(), ix.pages.end(), ordinal,
+                         [](std::uint32_t o, const RowIndex::Page& p) { return o < p.firstSlot; });
+    if (page == ix.pages.begin()) return false;
+    --page;
+    if (mdb_read_pg(mdb, page->page) != static_cast<ssize_t>(mdb->fmt->pg_size)) return false;
+    int start = 0;
+    size_t size = 0;
+    if (mdb_find_row(mdb, static_cast<int>(ordinal - page->firstSlot), &start, &size) != 0 ||
+        size == 0 || (start & kDeletedRow))
+        return false;
+    return mdb_crack_row(ix.table.get(), start & kOffsetMask, size, fields.data()) >= 0;
+}
+
+void MdbDatabase::writeWhere(std::string_view table, std::string_view column,
+                             const std::vector<std::string>& texts, AnswerWriter& out) {
+    RowIndex* ix = &indexFor(table, column, false);
+    if (ix->pages.empty() && ix->damage.empty()) scanColumn(*ix, nullptr);
+    MdbTableDef* t = ix->table.get();
+    writeHeader(t, ix->tableName, out);
+    if (!ix->damage.empty()) {
+        out.u8(jetwire::kBroken);
+        out.str(ix->damage);
+        index_.reset();
+        return;
+    }
+    std::vector<MdbField> fields(t->num_cols + 1);
+    std::vector<MdbRowRun> runs;
+    std::uint32_t rows = 0;
+    damage_.clear();
+    for (const std::string& text : texts) {
+        const std::uint64_t hash = hashOf(FoldCase(text));
+        auto [from, to] = std::equal_range(
+            ix->texts.begin(), ix->texts.end(), MdbRowRun{hash, 0, 0},
+            [](const MdbRowRun& a, const MdbRowRun& b) { return a.hash < b.hash; });
+        runs.assign(from, to);
+        runs.insert(runs.end(), ix->others.begin(), ix->others.end());
+        std::sort(runs.begin(), runs.end(),
+                  [](const MdbRowRun& a, const MdbRowRun& b) { return a.first < b.first; });
+        for (const MdbRowRun& run : runs) {
+            for (std::uint32_t o = run.first; o - run.first < run.count && damage_.empty(); ++o) {
+                if (!crackRowAt(*ix, o, fields)) {
+                    damage_ = "表“" + ix->tableName + "”在读取时被改动";
+                    break;
+                }
+                out.u8(jetwire::kRow);
+                writeRow(t, fields.data(), out);
+                ++rows;
+                out.maybeFlush();
+            }
+        }
+        if (!damage_.empty()) {
+            out.u8(jetwire::kBroken);
+            out.str(damage_);
+            index_.reset();
+            return;
+        }
+        out.u8(jetwire::kGroupEnd);
+    }
+    out.u8(jetwire::kEnd);
+    out.u32(rows);
+}
+
 void MdbDatabase::writeRow(MdbTableDef* t, MdbField* fields, AnswerWriter& out) {
     for (unsigned i = 0; i < t->num_cols; ++i) {
         auto* col = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, fields[i].colnum));
-        writeValue(*col, fields[i], out);
+        decodeValue(*col, fields[i], cell_);
+        putCell(cell_, out);
     }
 }
 
@@ -303,10 +505,29 @@ const std::string& MdbDatabase::memoBytes(const MdbColumn& col, const MdbField& 
     return memo_;
 }
 
-void MdbDatabase::writeValue(const MdbColumn& col, const MdbField& f, AnswerWriter& out) {
+void MdbDatabase::putCell(const Cell& c, AnswerWriter& out) {
+    out.u8(c.tag);
+    switch (c.tag) {
+        case jetwire::kInt:
+            return out.i64(c.integer);
+        case jetwire::kFloat:
+        case jetwire::kDate:
+            return out.f64(c.number);
+        case jetwire::kText:
+            return out.str(c.text);
+        default:
+            return;
+    }
+}
+
+void MdbDatabase::decodeValue(const MdbColumn& col, const MdbField& f, Cell& c) {
     MdbHandle* mdb = mdb_.get();
+    c.text.clear();
     // A Yes/No value lives in the null-mask bit: set is Yes.
-    if (col.col_type == MDB_BOOL) return out.u8(f.is_null ? jetwire::kFalse : jetwire::kTrue);
+    if (col.col_type == MDB_BOOL) {
+        c.tag = f.is_null ? jetwire::kFalse : jetwire::kTrue;
+        return;
+    }
     const int fixedWidth =
         col.col_type == MDB_BYTE                                   ? 1
         : col.col_type == MDB_INT                                  ? 2
@@ -316,12 +537,13 @@ void MdbDatabase::writeValue(const MdbColumn& col, const MdbField& f, AnswerWrit
         : col.col_type == MDB_MONEY || col.col_type == MDB_DOUBLE || col.col_type == MDB_DATETIME
             ? 8
             : 0;
+    c.tag = jetwire::kNull;
     if (f.is_null || f.siz < fixedWidth || f.start < 0 ||
         f.start + f.siz > static_cast<int>(mdb->fmt->pg_size))
-        return out.u8(jetwire::kNull);
+        return;
     const unsigned char* p = mdb->pg_buf + f.start;
-    auto integer = [&](std::int64_t v) { out.u8(jetwire::kInt), out.i64(v); };
-    auto floating = [&](double v) { out.u8(jetwire::kFloat), out.f64(v); };
+    auto integer = [&](std::int64_t v) { c.tag = jetwire::kInt, c.integer = v; };
+    auto floating = [&](double v) { c.tag = jetwire::kFloat, c.number = v; };
     switch (col.col_type) {
         case MDB_BYTE:
             return integer(p[0]);
@@ -336,36 +558,36 @@ void MdbDatabase::writeValue(const MdbColumn& col, const MdbField& f, AnswerWrit
         case MDB_DOUBLE:
             return floating(load<double>(p));
         case MDB_DATETIME:
-            out.u8(jetwire::kDate), out.f64(load<double>(p));
+            c.tag = jetwire::kDate, c.number = load<double>(p);
             return;
         case MDB_BINARY:
-            out.u8(jetwire::kText), out.str(hexText(p, f.siz));
+            c.tag = jetwire::kText, c.text = hexText(p, f.siz);
             return;
         case MDB_TEXT: {
+            c.tag = jetwire::kText;
             if (IS_JET3(mdb)) {
                 mdb_unicode2ascii(mdb, reinterpret_cast<const char*>(p), f.siz, textBuf_.data(),
                                   textBuf_.size());
-                out.u8(jetwire::kText), out.str(textBuf_.c_str());
+                c.text = textBuf_.c_str();
                 return;
             }
-            std::string text;
-            decodeJet4Text(p, f.siz, text);
-            out.u8(jetwire::kText), out.str(text);
+            decodeJet4Text(p, f.siz, c.text);
             return;
         }
         case MDB_MEMO: {
-            if (IS_JET3(mdb))
-                return writeGlibText(
-                    GlibText(mdb_col_to_string(mdb, mdb->pg_buf, f.start, MDB_MEMO, f.siz)), out);
+            c.tag = jetwire::kText;
+            if (IS_JET3(mdb)) {
+                const GlibText s(mdb_col_to_string(mdb, mdb->pg_buf, f.start, MDB_MEMO, f.siz));
+                c.text = s ? s.get() : "";
+                return;
+            }
             const std::string& bytes = memoBytes(col, f);
-            std::string text;
             decodeJet4Text(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
-                           text);
-            out.u8(jetwire::kText), out.str(text);
+                           c.text);
             return;
         }
         case MDB_REPID:
-            out.u8(jetwire::kText), out.str(guidText(p));
+            c.tag = jetwire::kText, c.text = guidText(p);
             return;
         case MDB_NUMERIC: {
             const GlibText s(mdb_numeric_to_string(mdb, f.start, col.col_scale, col.col_prec));
@@ -374,7 +596,7 @@ void MdbDatabase::writeValue(const MdbColumn& col, const MdbField& f, AnswerWrit
             return floating(v);
         }
         default:
-            return out.u8(jetwire::kNull);
+            return;
     }
 }
 

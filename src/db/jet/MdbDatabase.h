@@ -1,6 +1,6 @@
 #pragma once
-// libmdb's side of a JetReader call; runs only inside the child process (see JetReader.h).
-// Owns one MdbHandle with its catalog, read once.
+// libmdb's side of a JetReader call; runs only inside the helper program (see JetReader.h).
+// Owns one MdbHandle with its catalog, read once, and the row index of one column.
 
 // Debian's mdbtools.h 1.0.0 opens extern "C" before including glib.h, which breaks C++;
 // glib.h and iconv.h must come first.
@@ -8,6 +8,7 @@
 #include <iconv.h>
 #include <mdbtools.h>
 
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -17,6 +18,13 @@
 #include "db/jet/AnswerWriter.h"
 
 namespace dsadmin {
+
+// A run of consecutive rows (see MdbDatabase::RowIndex).
+struct MdbRowRun {
+    std::uint64_t hash;
+    std::uint32_t first;
+    std::uint32_t count;
+};
 
 class MdbDatabase {
   public:
@@ -44,6 +52,20 @@ class MdbDatabase {
     // cut short) ends with the 'x' mark and the reason instead of 'z'.
     void writeTable(std::string_view name, AnswerWriter& out);
 
+    // Writes the 'V' body (JetWire.h) for the column `column` of the user table `name`: the
+    // header naming that column, then its values that are no text and the first text of each
+    // run of rows with the same case-folded text, in file order. Remembers where each text's
+    // rows are (replacing what was remembered before). Throws Failure(kNoColumn) when the
+    // table has no such column, and the failures of writeTable.
+    void writeDistinct(std::string_view name, std::string_view column, AnswerWriter& out);
+
+    // Writes the 'W' body: the whole table's header, then for each of `texts` the rows whose
+    // value in `column` is that text once case-folded, or no text and not Null, in file order.
+    // Reads the table once to learn where the rows are unless writeDistinct or writeWhere did
+    // so for the same column last.
+    void writeWhere(std::string_view name, std::string_view column,
+                    const std::vector<std::string>& texts, AnswerWriter& out);
+
   private:
     struct HandleCloser {
         void operator()(MdbHandle* h) const noexcept { mdb_close(h); }
@@ -53,17 +75,53 @@ class MdbDatabase {
     };
     using Table = std::unique_ptr<MdbTableDef, TableFreer>;
 
+    // One decoded value.
+    struct Cell {
+        std::uint8_t tag = 0;  // jetwire::Tag
+        std::int64_t integer = 0;
+        double number = 0;  // Float and Date
+        std::string text;
+    };
+
+    // Where the rows of one column's values are: rows are numbered by their slot in the
+    // table's data pages taken in order, and each value's rows are kept as runs of numbers.
+    struct RowIndex {
+        struct Page {
+            std::uint32_t page;
+            std::uint32_t firstSlot;  // the number of the page's first row slot
+        };
+        const MdbCatalogEntry* entry = nullptr;
+        Table table;
+        std::string tableName;
+        unsigned column = 0;
+        std::string columnName;
+        std::vector<Page> pages;
+        std::vector<MdbRowRun> texts;   // by the hash of the folded text, then row
+        std::vector<MdbRowRun> others;  // rows whose value is no text nor Null
+        std::string damage;             // why the table is damaged; empty while it is not
+    };
+
     MdbCatalogEntry* findUserTable(std::string_view name) const;
+    Table openTable(std::string_view name, std::string& spelled) const;
+    void writeColumn(MdbTableDef* t, unsigned i, AnswerWriter& out) const;
+    void writeHeader(MdbTableDef* t, const std::string& name, AnswerWriter& out) const;
+    RowIndex& indexFor(std::string_view table, std::string_view column, bool fresh);
+    std::uint32_t scanColumn(RowIndex& ix, AnswerWriter* out);
+    bool crackRowAt(RowIndex& ix, std::uint32_t ordinal, std::vector<MdbField>& fields);
+    static const MdbField* fieldOf(const std::vector<MdbField>& fields, unsigned column);
     bool pageInFile(std::uint32_t page) const;
     std::string missingPage(MdbTableDef* t) const;
     static std::string cutShort(const std::string& table, std::uint32_t announced,
                                 std::uint32_t rows);
     void checkCatalog();
     void writeRow(MdbTableDef* table, MdbField* fields, AnswerWriter& out);
-    void writeValue(const MdbColumn& col, const MdbField& field, AnswerWriter& out);
+    void decodeValue(const MdbColumn& col, const MdbField& field, Cell& cell);
+    static void putCell(const Cell& cell, AnswerWriter& out);
     const std::string& memoBytes(const MdbColumn& col, const MdbField& field);
 
     std::unique_ptr<MdbHandle, HandleCloser> mdb_;
+    std::unique_ptr<RowIndex> index_;
+    Cell cell_;
     std::string textBuf_;
     std::string memo_;
     std::string damage_;  // why the table being written is damaged; empty while it is not

@@ -23,14 +23,14 @@ std::string CertificateUntrustedText(const std::string& caFile) {
     const std::string issuer =
         caFile == "system" ? "本机信任的证书颁发机构" : "CA 文件 " + caFile + " 中的证书";
     return "服务器证书不受信任：它不是由" + issuer +
-           "签发的。请用 --ca-file 指定签发该证书的 CA 证书（自签名证书则指定证书本身）；只在可信"
-           "的网络中才使用 --trust-server-certificate。";
+           "签发的。请指定签发该证书的 CA 证书（dsadmin-cli 的 --ca-file，或 odbcinst.ini 中 "
+           "FreeTDS 的 CAFile；自签名证书则指定证书本身）；只在可信的网络中才使用 "
+           "--trust-server-certificate。";
 }
 
 std::string CertificateNameMismatchText(const std::string& host) {
     return "服务器证书上的名称与所连接的主机 " + host +
-           " 不符。请用证书上的名称（或地址）连接服务器（--server），或为服务器换一张包含该名称的"
-           "证书。";
+           " 不符。请用证书上的名称（或地址）连接服务器，或为服务器换一张包含该名称的证书。";
 }
 
 EncryptionFailure DiagnoseEncryptionFailure(const ServerAddress& address,

@@ -24,8 +24,9 @@ inline constexpr const char* kServerRequiresEncryptionText =
     "服务器要求加密连接（强制加密），而本机设置为不加密（odbcinst.ini 中 FreeTDS 的 "
     "Encryption = off）。请把它改为 request 或 require，或删去这一行。";
 inline constexpr const char* kServerCannotEncryptText =
-    "服务器不支持加密连接，而本次连接要求加密（--encrypt mandatory 或 strict）。请在服务器上"
-    "配置证书、启用加密，或改用 --encrypt optional。";
+    "服务器不支持加密连接，而本次连接要求加密（dsadmin-cli 的 --encrypt mandatory 或 strict，"
+    "或 odbcinst.ini 中 FreeTDS 的 Encryption = require）。请在服务器上配置证书、启用加密，"
+    "或改为只在服务器支持时加密（--encrypt optional，或 Encryption = request）。";
 inline constexpr const char* kStrictUnsupportedText =
     "本机的 FreeTDS 驱动不支持 TDS 8.0 严格加密（--encrypt strict 需要 FreeTDS 1.4 "
     "或更新的版本）。请改用 --encrypt mandatory。";

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -121,10 +122,29 @@ struct Select {
     std::vector<OrderItem> orderBy;
 };
 
+// DECLARE @name int[, ...] (the whole-number types only); a variable lives until the batch
+// ends and starts as NULL.
+struct Declare {
+    std::vector<std::pair<std::string, ColumnType>> variables;  // names with '@', upper case
+};
+
+// An argument of EXECUTE: [@name =] a constant.
+struct ProcArgument {
+    std::string name;  // with its '@', or empty for a positional one
+    Cell value;        // a constant (NULL as monostate)
+};
+
+// EXEC[UTE] [@status =] procedure [arguments]: the system procedures the sandbox knows.
+struct Execute {
+    std::string statusVariable;  // with its '@', upper case, or empty
+    ObjectName procedure;
+    std::vector<ProcArgument> arguments;
+};
+
 struct Statement {
     std::int32_t line = 1;
     std::variant<CreateDatabase, DropDatabase, UseDatabase, CreateTable, DropTable, CreateSchema,
-                 SetOption, Select>
+                 SetOption, Select, Declare, Execute>
         body;
 };
 

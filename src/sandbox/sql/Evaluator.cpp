@@ -347,6 +347,8 @@ Value Evaluator::negate(const Expr& e, const Value& operand) {
 }
 
 Value Evaluator::global(const std::string& name) {
+    if (const auto it = session_.variables.find(name); it != session_.variables.end())
+        return make(it->second.second, it->second.first);
     Value v = make(Cell{}, ColumnType::NVarChar);
     v.column.nullable = false;
     if (name == "@@VERSION") {

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "sandbox/Engine.h"
+#include "sandbox/sql/AppLocks.h"
 #include "sandbox/sql/Ast.h"
 #include "sandbox/sql/DatabaseFile.h"
 #include "sandbox/sql/MasterCatalog.h"
@@ -54,6 +55,17 @@ class Instance {
     void dropDatabase(const std::string& name, bool ifExists, std::unique_lock<std::mutex>& held);
     static constexpr std::chrono::milliseconds kSessionEndGrace{2000};
 
+    // The application locks of every database (sp_getapplock).
+    AppLocks& appLocks() { return appLocks_; }
+
+    // The sessions logged in, by spid, for sys.dm_exec_sessions.
+    struct SessionInfo {
+        std::string login;
+        std::string loginTime;  // "YYYY-MM-DD hh:mm:ss.mmm"
+        std::string database;   // current database
+    };
+    std::map<int, SessionInfo>& sessions() { return sessions_; }
+
     // Counts sessions in each database (DROP DATABASE refuses one in use).
     void enter(const std::string& database) { ++users_[lower(database)]; }
     void leave(const std::string& database);
@@ -82,6 +94,8 @@ class Instance {
     std::condition_variable left_;  // a session left a database
     MasterCatalog catalog_;
     std::map<std::string, int> users_;
+    AppLocks appLocks_;
+    std::map<int, SessionInfo> sessions_;
     std::map<std::string, OpenFile> open_;  // by data file path
     std::uint64_t uses_ = 0;
     int spid_ = 51;

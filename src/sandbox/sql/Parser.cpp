@@ -63,6 +63,10 @@ Statement Parser::statement() {
         s.body = set();
     } else if (c_.isWord("SELECT")) {
         s.body = SelectParser(c_).select();
+    } else if (c_.isWord("DECLARE")) {
+        s.body = declare();
+    } else if (c_.isWord("EXEC") || c_.isWord("EXECUTE")) {
+        s.body = execute();
     } else if (t.kind == TokenKind::Word && isOtherStatement(t.text)) {
         notSupported(t, upper(t.text));
     } else {
@@ -348,6 +352,98 @@ std::string Parser::setValue() {
          (!t.reserved || equalsName(t.text, "ON") || equalsName(t.text, "OFF"))))
         return c_.take().text;
     c_.fail();
+}
+
+}  // namespace sandbox::sql
+
+namespace sandbox::sql {
+
+Declare Parser::declare() {
+    const Token& declareToken = c_.take();
+    Declare d;
+    do {
+        const Token& v = c_.peek();
+        if (v.kind != TokenKind::Variable || v.text.rfind("@@", 0) == 0) c_.fail();
+        const std::string name = upper(c_.take().text);
+        c_.acceptWord("AS");
+        const Token& type = c_.peek();
+        static const std::pair<const char*, ColumnType> types[] = {
+            {"INT", ColumnType::Int},
+            {"BIGINT", ColumnType::BigInt},
+            {"SMALLINT", ColumnType::SmallInt},
+            {"TINYINT", ColumnType::TinyInt},
+            {"BIT", ColumnType::Bit}};
+        bool known = false;
+        for (const auto& [word, columnType] : types) {
+            if (!c_.isWord(word)) continue;
+            c_.take();
+            d.variables.emplace_back(name, columnType);
+            known = true;
+            break;
+        }
+        if (!known) {
+            if (type.kind != TokenKind::Word) c_.fail();
+            notSupported(declareToken, "DECLARE of a variable of type " + type.text);
+        }
+        if (c_.peek().isSymbol("=")) notSupported(declareToken, "DECLARE with a value");
+        c_.declare(name);
+    } while (c_.acceptSymbol(","));
+    return d;
+}
+
+Execute Parser::execute() {
+    const Token& execToken = c_.take();
+    Execute e;
+    const Token& first = c_.peek();
+    if (first.kind == TokenKind::Variable) {
+        if (first.text.rfind("@@", 0) == 0) c_.fail();
+        e.statusVariable = upper(first.text);
+        if (!c_.declared(e.statusVariable))
+            throw SqlError(msg::undeclaredVariable(first.text, first.line));
+        c_.take();
+        c_.expectSymbol("=");
+    }
+    if (c_.peek().isSymbol("(")) notSupported(execToken, "EXECUTE of a character string");
+    e.procedure = c_.objectName();
+    if (c_.atEnd() || c_.peek().isSymbol(";")) return e;
+    if (c_.peek().kind == TokenKind::Word && !c_.peek().reserved && !c_.isWord("NULL") &&
+        !c_.isWord("DEFAULT"))
+        return e;  // the next statement
+    do {
+        e.arguments.push_back(procArgument());
+    } while (c_.acceptSymbol(","));
+    return e;
+}
+
+ProcArgument Parser::procArgument() {
+    ProcArgument a;
+    const Token& t = c_.peek();
+    if (t.kind == TokenKind::Variable && c_.peek(1).isSymbol("=")) {
+        a.name = t.text;
+        c_.take();
+        c_.take();
+    }
+    const bool negative = c_.acceptSymbol("-");
+    const Token& v = c_.peek();
+    if (v.kind == TokenKind::String && !negative) {
+        a.value = c_.take().text;
+    } else if (v.kind == TokenKind::Number) {
+        const std::string text = c_.take().text;
+        if (text.find_first_of(".eE") != std::string::npos) {
+            a.value = (negative ? -1 : 1) * std::strtod(text.c_str(), nullptr);
+        } else {
+            const long long n = std::strtoll(text.c_str(), nullptr, 10);
+            a.value = std::int64_t{negative ? -n : n};
+        }
+    } else if (c_.isWord("NULL") && !negative) {
+        c_.take();
+    } else if (v.kind == TokenKind::Variable) {
+        notSupported(v, "A variable as a procedure argument");
+    } else {
+        c_.fail();
+    }
+    if (c_.isWord("OUTPUT") || c_.isWord("OUT")) notSupported(c_.peek(), "OUTPUT");
+    return a;
 }
 
 }  // namespace sandbox::sql

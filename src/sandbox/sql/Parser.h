@@ -1,6 +1,7 @@
 #pragma once
 // Recursive-descent parser for the T-SQL the sandbox runs: CREATE/DROP/USE DATABASE,
-// CREATE/DROP TABLE, CREATE SCHEMA, SET, SELECT. Statements follow one another with or
+// CREATE/DROP TABLE, CREATE SCHEMA, SET, SELECT, DECLARE of whole-number variables and
+// EXECUTE of a procedure with constant arguments. Statements follow one another with or
 // without ';'. The whole batch is parsed before anything runs: the first syntax error
 // throws SqlError (102, 156, 137, 191 ... or kNotSupported for T-SQL the sandbox does not
 // run) and no statement of the batch runs.
@@ -40,6 +41,9 @@ class Parser {
     CreateSchema createSchema();
     SetOption set();
     std::string setValue();
+    Declare declare();
+    Execute execute();
+    ProcArgument procArgument();
 
     TokenCursor& c_;
 };

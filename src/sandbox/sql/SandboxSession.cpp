@@ -1,7 +1,7 @@
 #include "sandbox/sql/SandboxSession.h"
 
 #include "sandbox/MemoryBudget.h"
-
+#include "sandbox/sql/AppLockProcedures.h"
 #include "sandbox/sql/Names.h"
 #include "sandbox/sql/Parser.h"
 #include "sandbox/sql/SchemaChanges.h"
@@ -34,16 +34,20 @@ SandboxSession::SandboxSession(std::shared_ptr<Instance> instance, std::string u
     facts_.user = std::move(user);
     facts_.database = std::move(database);
     facts_.spid = instance_->nextSpid();
+    instance_->sessions()[facts_.spid] = {facts_.user, DatabaseFile::now(), facts_.database};
 }
 
 SandboxSession::~SandboxSession() {
     auto lock = instance_->lock();
+    instance_->appLocks().releaseAll(facts_.spid);
+    instance_->sessions().erase(facts_.spid);
     instance_->leave(facts_.database);
 }
 
 std::vector<StatementResult> SandboxSession::execute(const std::string& sql,
                                                      const std::vector<Param>& params) {
     std::vector<Statement> statements;
+    facts_.variables.clear();  // variables live for one batch
     try {
         statements = Parser::parseBatch(sql, params);
     } catch (SqlError& e) {
@@ -100,6 +104,7 @@ StatementResult SandboxSession::run(const Statement& statement) {
         e.setLine(statement.line);
         result = StatementResult{};
         putError(e, result);
+        if (std::holds_alternative<Execute>(statement.body)) result.returnStatus = -999;
     } catch (const SqliteDiskFull&) {
         // A database file could not grow: SQL Server's answer when a filegroup is full.
         const auto* table = std::get_if<CreateTable>(&statement.body);
@@ -119,20 +124,26 @@ StatementResult SandboxSession::run(const Statement& statement) {
 void SandboxSession::runBody(const Statement& statement, StatementResult& result,
                              std::unique_lock<std::mutex>& held) {
     SchemaChanges changes(*instance_, facts_);
-    std::visit(Visitor{
-                   [&](const CreateDatabase& s) { instance_->createDatabase(s); },
-                   [&](const DropDatabase& s) { dropDatabases(s, held); },
-                   [&](const UseDatabase& s) { use(s.name, result); },
-                   [&](const CreateTable& s) { changes.createTable(s); },
-                   [&](const DropTable& s) { dropTables(s); },
-                   [&](const CreateSchema& s) { changes.createSchema(s); },
-                   [&](const SetOption& s) { set(s, result); },
-                   [&](const Select& s) {
-                       result.rows = SelectRunner(*instance_, facts_).run(s);
-                       result.rowCount = static_cast<std::int64_t>(result.rows->rows.size());
-                   },
-               },
-               statement.body);
+    std::visit(
+        Visitor{
+            [&](const CreateDatabase& s) { instance_->createDatabase(s); },
+            [&](const DropDatabase& s) { dropDatabases(s, held); },
+            [&](const UseDatabase& s) { use(s.name, result); },
+            [&](const CreateTable& s) { changes.createTable(s); },
+            [&](const DropTable& s) { dropTables(s); },
+            [&](const CreateSchema& s) { changes.createSchema(s); },
+            [&](const SetOption& s) { set(s, result); },
+            [&](const Select& s) {
+                result.rows = SelectRunner(*instance_, facts_).run(s);
+                result.rowCount = static_cast<std::int64_t>(result.rows->rows.size());
+            },
+            [&](const Declare& s) {
+                for (const auto& [name, type] : s.variables)
+                    facts_.variables[name] = {type, Cell{}};
+            },
+            [&](const Execute& s) { AppLockProcedures::run(s, *instance_, facts_, result, held); },
+        },
+        statement.body);
 }
 
 void SandboxSession::use(const std::string& name, StatementResult& result) {
@@ -142,6 +153,7 @@ void SandboxSession::use(const std::string& name, StatementResult& result) {
     instance_->enter(db->name);
     instance_->leave(facts_.database);
     facts_.database = db->name;
+    instance_->sessions()[facts_.spid].database = db->name;
     result.newDatabase = db->name;
     result.infos.push_back(msg::changedDatabase(db->name));
 }

@@ -360,7 +360,8 @@ Expr SelectParser::primary(int depth) {
     if (t.kind == TokenKind::Binary) notSupported("A binary constant", t.line);
     if (c_.isWord("CASE")) notSupported("CASE", t.line);
     if (t.kind == TokenKind::Variable) {
-        if (t.text.rfind("@@", 0) != 0) throw SqlError(msg::undeclaredVariable(t.text, t.line));
+        if (t.text.rfind("@@", 0) != 0 && !c_.declared(upper(t.text)))
+            throw SqlError(msg::undeclaredVariable(t.text, t.line));
         Expr e;
         e.kind = Expr::Kind::Global;
         e.name = upper(c_.take().text);

@@ -1,5 +1,7 @@
 #include "sandbox/sql/SelectRunner.h"
 
+#include "sandbox/sql/ServerStateViews.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -81,6 +83,8 @@ ResultSet SelectRunner::source(const ObjectName& from, const std::optional<std::
     const std::string dbName = from.database().empty() ? session_.database : from.database();
     const std::optional<DatabaseInfo> db = instance_.findDatabase(dbName);
     if (!db) throw SqlError(msg::databaseMissing(dbName));
+    if (ServerStateViews::has(from.schema(), from.name()))
+        return ServerStateViews::build(from.name(), instance_);
     DatabaseFile& file = instance_.open(*db);
     if (CatalogViews::has(from.schema(), from.name()))
         return CatalogViews::build(from.schema(), from.name(), *db, file, instance_.databases(),

@@ -4,6 +4,7 @@
 // a reserved keyword, 102 otherwise; at the end of the batch the last token is named.
 
 #include <cstddef>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -40,9 +41,15 @@ class TokenCursor {
     // Throws the syntax error for the current token.
     [[noreturn]] void fail() const;
 
+    // The batch's declared variables (names with their '@', upper case), which a SELECT may
+    // read.
+    void declare(const std::string& variable) { declared_.insert(variable); }
+    bool declared(const std::string& variable) const { return declared_.count(variable) != 0; }
+
   private:
     const std::vector<Token>& tokens_;
     std::size_t pos_ = 0;
+    std::set<std::string> declared_;
 };
 
 }  // namespace sandbox::sql

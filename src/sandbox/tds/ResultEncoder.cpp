@@ -75,16 +75,18 @@ void ResultEncoder::procedure(const std::vector<StatementResult>& results, std::
                               const std::optional<std::string>& revertTo,
                               std::optional<std::int32_t> handle) {
     bool failed = false;
+    std::optional<std::int32_t> returned;  // a procedure called by name returns its own code
     for (const auto& r : results) {
         std::uint16_t status = statement(r, currentDb);
         failed = failed || (status & kDoneError);
+        if (r.returnStatus) returned = r.returnStatus;
         out_.done(kTokenDoneInProc, status | kDoneMore, curCmd(r), rowCount(r));
     }
     if (revertTo && *revertTo != currentDb) {
         out_.envChange(kEnvDatabase, *revertTo, currentDb);
         currentDb = *revertTo;
     }
-    out_.returnStatus(failed ? 1 : 0);
+    out_.returnStatus(returned ? *returned : failed ? 1 : 0);
     if (handle) out_.returnValue(0, "@handle", *handle);
     out_.done(kTokenDoneProc, failed ? kDoneError : kDoneFinal, 0, 0);
 }

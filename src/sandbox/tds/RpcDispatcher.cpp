@@ -1,5 +1,7 @@
 #include "sandbox/tds/RpcDispatcher.h"
 
+#include <cctype>
+
 #include "sandbox/tds/ProtocolError.h"
 
 namespace sandbox::tds {
@@ -34,9 +36,69 @@ ProcedureRun RpcDispatcher::call(const RpcRequest& request, Session& session) {
             prepared_.erase(static_cast<std::int32_t>(intParam(request, 0, "@handle")));
             return run;
         default:
+            if (isAppLockProcedure(request)) {
+                run.sql = procedureBatch(request);
+                run.results = session.execute(run.sql, appLockParams(request));
+                return run;
+            }
             throw UnsupportedRequest(
                 "Could not find stored procedure '" + request.displayName() + "'.", 2812);
     }
+}
+
+namespace {
+
+std::string ArgumentName(std::size_t i) {
+    return "@rpc" + std::to_string(i);
+}
+
+// The procedure's own name, lower case, without database and schema.
+std::string BareName(const RpcRequest& request) {
+    std::string name = request.procName;
+    if (const auto dot = name.rfind('.'); dot != std::string::npos) name = name.substr(dot + 1);
+    for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    return name;
+}
+
+}  // namespace
+
+bool RpcDispatcher::isAppLockProcedure(const RpcRequest& request) {
+    const std::string name = BareName(request);
+    return request.procId == 0 && (name == "sp_getapplock" || name == "sp_releaseapplock");
+}
+
+// The call as the batch "EXECUTE <procedure> [@name =] @rpcN, ...", its values passed as
+// parameters (never spliced into the text), so that the engine runs it as it runs the
+// statement.
+std::string RpcDispatcher::procedureBatch(const RpcRequest& request) {
+    std::string sql = "EXECUTE " + BareName(request);
+    for (std::size_t i = 0; i < request.params.size(); ++i) {
+        const RpcParam& p = request.params[i];
+        if (p.status & 0x01)
+            throw UnsupportedRequest(
+                "The sandbox takes no OUTPUT parameter of " + request.procName + ".", 50000);
+        sql += i ? ", " : " ";
+        if (!p.name.empty()) {
+            for (std::size_t k = 1; k < p.name.size(); ++k)
+                if (!std::isalnum(static_cast<unsigned char>(p.name[k])) && p.name[k] != '_')
+                    throw UnsupportedRequest("Invalid parameter name " + p.name + ".", 50000);
+            if (p.name[0] != '@') throw UnsupportedRequest("Invalid parameter name.", 50000);
+            sql += p.name + " = ";
+        }
+        sql += ArgumentName(i);
+    }
+    return sql;
+}
+
+std::vector<Param> RpcDispatcher::appLockParams(const RpcRequest& request) {
+    std::vector<Param> values;
+    for (std::size_t i = 0; i < request.params.size(); ++i) {
+        Param param;
+        param.name = ArgumentName(i);
+        std::visit([&](const auto& v) { param.value = v; }, request.params[i].value);
+        values.push_back(std::move(param));
+    }
+    return values;
 }
 
 std::int32_t RpcDispatcher::prepare(const RpcRequest& request) {

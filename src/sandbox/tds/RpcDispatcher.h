@@ -2,7 +2,8 @@
 // Runs the remote procedure calls the clients send on their own: sp_executesql (tedious,
 // mssql, FreeTDS ODBC with parameters), and the prepared-statement family FreeTDS ODBC uses
 // for SQLPrepare/SQLExecute and tedious for prepare/execute: sp_prepare, sp_prepexec,
-// sp_execute, sp_unprepare. Prepared statements live as long as the connection; a handle is
+// sp_execute, sp_unprepare; and sp_getapplock and sp_releaseapplock, run as the statement
+// EXECUTE would run them. Prepared statements live as long as the connection; a handle is
 // just a number that names the statement text and its parameter declaration.
 
 #include <cstdint>
@@ -35,6 +36,10 @@ class RpcDispatcher {
     };
 
     std::int32_t prepare(const RpcRequest& request);
+    // sp_getapplock and sp_releaseapplock called by name (with any database and schema).
+    static bool isAppLockProcedure(const RpcRequest& request);
+    static std::string procedureBatch(const RpcRequest& request);
+    static std::vector<Param> appLockParams(const RpcRequest& request);
     const Prepared& find(std::int64_t handle) const;
 
     std::map<std::int32_t, Prepared> prepared_;

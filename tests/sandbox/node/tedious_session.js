@@ -66,7 +66,102 @@ async function expectError(promise, number, message) {
   });
 }
 
+// Calls a procedure by name (an RPC request); resolves with its return status, the error (or
+// null) and the informational messages.
+function callProcedure(connection, name, params) {
+  return new Promise((resolve) => {
+    let status = null;
+    const infos = [];
+    const onInfo = (info) => infos.push(info);
+    const request = new Request(name, (err) => {
+      connection.removeListener('infoMessage', onInfo);
+      resolve({ status, err: err || null, infos });
+    });
+    connection.on('infoMessage', onInfo);
+    // tedious hands the RETURNSTATUS token's value to the final DONEPROC's listeners.
+    request.on('doneProc', (rowCount, more, returnStatus) => { status = returnStatus; });
+    for (const [n, type, value] of params) request.addParameter(n, type, value);
+    connection.callProcedure(request);
+  });
+}
+
+const getAppLock = (c, resource, mode, timeout = 0, owner = 'Session') =>
+  callProcedure(c, 'sp_getapplock', [
+    ['Resource', TYPES.NVarChar, resource], ['LockMode', TYPES.VarChar, mode],
+    ['LockOwner', TYPES.VarChar, owner], ['LockTimeout', TYPES.Int, timeout]]);
+const releaseAppLock = (c, resource) =>
+  callProcedure(c, 'sp_releaseapplock',
+                [['Resource', TYPES.NVarChar, resource], ['LockOwner', TYPES.VarChar, 'Session']]);
+const pause = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+
 const scenarios = {
+    // sp_getapplock and sp_releaseapplock called as procedures (RPC), and as the batch a
+    // deploy script sends: return codes, modes, waiting, deadlock, release at disconnect.
+    async appLocks() {
+        const lock = `lock_${suffix}`;
+        const a = await connect();
+        const b = await connect();
+        try {
+            const granted = await getAppLock(a, lock, 'Exclusive');
+            assert.equal(granted.status, 0, String(granted.err));
+            assert.equal((await getAppLock(b, lock, 'Exclusive')).status, -1);
+            // The name is compared as written: another case is another lock.
+            assert.equal((await getAppLock(b, lock.toUpperCase(), 'Exclusive')).status, 0);
+            assert.equal((await releaseAppLock(b, lock.toUpperCase())).status, 0);
+            const foreign = await releaseAppLock(b, lock);
+            assert.equal(foreign.status, -999);
+            assert.equal(foreign.err.number, 1223);
+            assert.equal(foreign.err.message,
+                         `Cannot release the application lock (Database Principal: 'public', ` +
+                             `Resource: '${lock}') because it is not currently held.`);
+            // Taken twice, released twice.
+            assert.equal((await getAppLock(a, lock, 'Exclusive')).status, 0);
+            assert.equal((await releaseAppLock(a, lock)).status, 0);
+            assert.equal((await getAppLock(b, lock, 'Exclusive')).status, -1);
+            // A waiting request is granted after the release and says so with 1.
+            const waiting = getAppLock(b, lock, 'Exclusive', 20000);
+            await pause(200);
+            assert.equal((await releaseAppLock(a, lock)).status, 0);
+            assert.equal((await waiting).status, 1);
+            assert.equal((await releaseAppLock(b, lock)).status, 0);
+            // Shared goes with Shared and Update, not with Exclusive.
+            assert.equal((await getAppLock(a, lock, 'Shared')).status, 0);
+            assert.equal((await getAppLock(b, lock, 'Update')).status, 0);
+            assert.equal((await getAppLock(b, `${lock}x`, 'IntentShared')).status, 0);
+            assert.equal((await getAppLock(a, `${lock}x`, 'Exclusive', 100)).status, -1);
+            assert.equal((await releaseAppLock(b, lock)).status, 0);
+            assert.equal((await releaseAppLock(b, `${lock}x`)).status, 0);
+            assert.equal((await releaseAppLock(a, lock)).status, 0);
+            // Bad arguments: -999 with SQL Server's messages.
+            const transaction = await getAppLock(a, lock, 'Exclusive', 0, 'Transaction');
+            assert.equal(transaction.status, -999);
+            assert.deepEqual(transaction.infos.map((i) => i.number), [15626]);
+            const mode = await getAppLock(a, lock, 'Sideways');
+            assert.equal(mode.status, -999);
+            assert.equal(mode.err.number, 1225);
+            // Two sessions each waiting for the other's lock: the later request is the victim.
+            assert.equal((await getAppLock(a, `${lock}1`, 'Exclusive')).status, 0);
+            assert.equal((await getAppLock(b, `${lock}2`, 'Exclusive')).status, 0);
+            const first = getAppLock(a, `${lock}2`, 'Exclusive', 20000);
+            await pause(200);
+            assert.equal((await getAppLock(b, `${lock}1`, 'Exclusive', 20000)).status, -3);
+            assert.equal((await releaseAppLock(b, `${lock}2`)).status, 0);
+            assert.equal((await first).status, 1);
+            // The batch form, with the status read back through a variable.
+            const viaBatch = await batch(
+                b,
+                `declare @r int; exec @r = sp_getapplock @Resource = N'${lock}1', ` +
+                    `@LockMode = 'Exclusive', @LockOwner = 'Session', @LockTimeout = 0; select @r`);
+            assert.deepEqual(viaBatch.rows, [[-1]]);
+            // A session that ends gives its locks back.
+            await closeAndWait(a);
+            const after = await getAppLock(b, `${lock}1`, 'Exclusive', 10000);
+            assert.ok(after.status === 0 || after.status === 1, JSON.stringify(after));
+        } finally {
+            a.close();
+            await closeAndWait(b);
+        }
+    },
     // The views a structure check reads: a table's types from sys.columns and sys.types, its
     // identity column, and its primary key through sys.indexes and sys.index_columns.
     async keyAndTypeViews() {
