@@ -142,11 +142,11 @@ TEST_F(JetProvider, StreamedQueriesAnswerAsTheWholeTableDoes) {
     EXPECT_EQ(read(cn, "select fname from ds where flong='2'", "fname"),
               expected("select fname from ds where flong='2'"));
     EXPECT_DB_ERROR(read(cn, "select fname from ds where flong='two'", "fname"),
-                    "Data type mismatch in criteria expression.");
+                    "标准表达式中数据类型不匹配。");
     EXPECT_DB_ERROR(read(cn, "select fname from ds where fnone='x'", "fname"),
-                    "Column \"fnone\" not found in table \"ds\"");
+                    "表“ds”中找不到列“fnone”。");
     EXPECT_DB_ERROR(read(cn, "select distinct fnone from ds", "fnone"),
-                    "Column \"fnone\" not found in table \"ds\"");
+                    "表“ds”中找不到列“fnone”。");
     EXPECT_EQ(read(cn, "select distinct flong from ds", "flong"),
               expected("select distinct flong from ds"));
 }
