@@ -58,8 +58,8 @@ void count(const DbError& e) {
     const std::string what = e.what();
     FUZZ_CHECK(!what.empty());
     ++tally.errors;
-    if (what.find("crashed with signal") != std::string::npos) ++tally.crashes;
-    if (what.find("no answer within") != std::string::npos) ++tally.hangs;
+    if (what.find("崩溃") != std::string::npos) ++tally.crashes;
+    if (what.find("内没有应答") != std::string::npos) ++tally.hangs;
 }
 
 }  // namespace

@@ -54,16 +54,76 @@ put_sample_files() {
 
 port_answers() { (exec 3<>"/dev/tcp/$1/$2") 2>/dev/null; }
 
-# "(local)" is 127.0.0.1:1433 (a test may pass another port). When a server answers there the
-# window talks to it; else dsadmin-sandbox is started there, with the password of
-# ensure_sandbox_password, detached from this shell and from the window that replaces it (its
-# own session; the subshell that starts it exits at once, so it is nobody's child and never a
-# zombie), and keeps running after the window closes. Its pid goes to sandbox.pid in the state
-# folder, its log to sandbox.log.
+# The inodes of the sockets listening on TCP port $1, IPv4 and IPv6, any local address (each
+# of them takes connections to 127.0.0.1).
+listening_inodes() {
+  local hex
+  hex=$(printf ':%04X' "$1")
+  awk -v p="$hex" '$4 == "0A" && substr($2, length($2) - 4) == p { print $10 }' \
+    /proc/net/tcp /proc/net/tcp6 2>/dev/null
+}
+
+# Whether process $1 holds every socket listening on port $2 (and there is one).
+pid_owns_port() {
+  local pid="$1" inode found=""
+  [ -n "$pid" ] || return 1
+  for inode in $(listening_inodes "$2"); do
+    found=1
+    find "/proc/$pid/fd" -lname "socket:\[$inode\]" 2>/dev/null | grep -q . || return 1
+  done
+  [ -n "$found" ]
+}
+
+# The listener on port $1 in a few words: its program, pid and user when this user may see
+# them (own processes, or everyone's as root).
+describe_listener() {
+  local inode link pid
+  for inode in $(listening_inodes "$1"); do
+    link=$(find /proc/[0-9]*/fd -lname "socket:\[$inode\]" 2>/dev/null | head -n 1)
+    if [ -n "$link" ]; then
+      pid=${link#/proc/}
+      pid=${pid%%/*}
+      echo "$(cat "/proc/$pid/comm" 2>/dev/null) (pid $pid, user $(stat -c %U "/proc/$pid"))"
+      return
+    fi
+  done
+  echo "a process of another user, which this user cannot see (a system service such as SQL Server?)"
+}
+
+# The PassWord of Setup.ini in folder $1 (empty when there is none).
+setup_password() {
+  [ -r "$1/Setup.ini" ] || return 0
+  sed -n 's/^[Pp][Aa][Ss][Ss][Ww][Oo][Rr][Dd]=//p' "$1/Setup.ini" | tr -d '\r' | head -n 1
+}
+
+# "(local)" is 127.0.0.1:1433 (a test may pass another port). When this tool's own sandbox
+# answers there (its pid in the state folder holds the listening socket), the window talks to
+# it. When something else answers, the window talks to that, unless Setup.ini in the application
+# folder $2 (default build/bin) holds the sandbox's password: that would hand the password to a
+# stranger, so the script says what is there and stops. When nothing answers,
+# dsadmin-sandbox is started there, with the password of ensure_sandbox_password, detached
+# from this shell and from the window that replaces it (its own session; the subshell that
+# starts it exits at once, so it is nobody's child and never a zombie), and keeps running
+# after the window closes. Its pid goes to sandbox.pid in the state folder, its log to
+# sandbox.log.
 start_sandbox_unless_a_server_answers() {
-  local port="${1:-1433}"
+  local port="${1:-1433}" bin="${2:-$build/bin}" ours=""
   if port_answers 127.0.0.1 "$port"; then
-    say "a server answers on 127.0.0.1:$port: the window talks to it"
+    [ -s "$sandbox_state/sandbox.pid" ] && ours=$(cat "$sandbox_state/sandbox.pid")
+    if pid_owns_port "$ours" "$port"; then
+      say "dsadmin-sandbox (pid $ours) answers on 127.0.0.1:$port: the window talks to it"
+      return
+    fi
+    local what
+    what=$(describe_listener "$port")
+    if [ -s "$sandbox_password_file" ] &&
+      [ "$(setup_password "$bin")" = "$(cat "$sandbox_password_file")" ]; then
+      say "127.0.0.1:$port is taken by $what, not by this tool's dsadmin-sandbox;"
+      say "${bin#$root/}/Setup.ini holds the sandbox's sa password, which the window would send there."
+      say "stop that program, or put the login of the server there into ${bin#$root/}/Setup.ini"
+      exit 1
+    fi
+    say "a server answers on 127.0.0.1:$port ($what): the window talks to it"
     return
   fi
   (

@@ -119,11 +119,22 @@ ServerAddress Address(const std::string& server) {
     }
 }
 
+// A Setup.ini that is there but cannot be read, when a value must come from it: nothing is
+// sent (exit code 2), as for an unreadable password file.
+class UnreadableSettings : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
 CliInputs Resolve(const CliOptions& o, std::istream& in, std::ostream& err, bool interactive) {
     CliInputs r;
     r.address = Address(o.server);
     r.appFolder = o.appFolder ? *o.appFolder : AppFolder();
     r.setupPath = MakeSetupPath(r.appFolder);
+    const bool needsSettings =
+        !o.structure || !o.login || !o.database || o.passwordFrom == PasswordFrom::Settings;
+    if (const auto why = UnreadableSettingsText(r.setupPath); why && needsSettings)
+        throw UnreadableSettings(*why);
     const LoadedDBSet set = LoadDBSet(r.setupPath);
     r.superUser = set.superUser;
     r.structureFile =
@@ -169,6 +180,9 @@ int CliProgram::Run(const std::vector<std::string>& args, bool interactive, std:
             report.set("exitCode", static_cast<int>(kExitUsage));
             out << report.dump();
         }
+        return kExitUsage;
+    } catch (const UnreadableSettings& e) {
+        err << kProgram << e.what() << "\n";
         return kExitUsage;
     }
 }

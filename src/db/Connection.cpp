@@ -7,8 +7,9 @@
 
 namespace dsadmin {
 namespace {
-const char* kIsOpen = "Operation is not allowed when the object is open.";
-const char* kIsClosed = "Operation is not allowed when the object is closed.";
+const char* kIsOpen = "对象打开时，不允许操作。";
+const char* kIsClosed = "对象关闭时，不允许操作。";
+const char* kBadTimeout = "超时秒数不能为负数。";
 }  // namespace
 
 Connection::Connection() = default;
@@ -24,6 +25,7 @@ Connection& Connection::operator=(Connection&& other) noexcept {
         }
         provider_ = std::move(other.provider_);
         connectionString_ = std::move(other.connectionString_);
+        options_ = std::move(other.options_);
         session_ = std::move(other.session_);
     }
     return *this;
@@ -47,6 +49,23 @@ void Connection::ConnectionString(const std::string& text) {
     connectionString_ = text;
 }
 
+void Connection::ConnectionTimeout(int seconds) {
+    if (session_) throw DbError(kIsOpen);
+    if (seconds < 0) throw DbError(kBadTimeout);
+    options_.connectTimeout = seconds;
+}
+
+void Connection::CommandTimeout(int seconds) {
+    if (seconds < 0) throw DbError(kBadTimeout);
+    options_.commandTimeout = seconds;
+    if (session_) session_->setCommandTimeout(seconds);
+}
+
+void Connection::WhileWaiting(std::function<void()> callback) {
+    if (session_) throw DbError(kIsOpen);
+    options_.whileWaiting = std::move(callback);
+}
+
 void Connection::Open(const std::string& connectionString, const std::string& userId,
                       const std::string& password, int /*options*/) {
     if (session_) throw DbError(kIsOpen);
@@ -56,7 +75,7 @@ void Connection::Open(const std::string& connectionString, const std::string& us
     properties.erase("Provider");
     if (!userId.empty()) properties.set("User ID", userId);
     if (!password.empty()) properties.set("Password", password);
-    session_ = OpenProviderSession(provider_, properties);
+    session_ = OpenProviderSession(provider_, properties, options_);
 }
 
 void Connection::Execute(const std::string& commandText, int /*options*/) {

@@ -11,9 +11,9 @@
 #include <memory>
 #include <string>
 
-namespace dsadmin {
+#include "db/ProviderSession.h"
 
-class ProviderSession;
+namespace dsadmin {
 
 // ADO object states (adStateClosed, adStateOpen).
 enum ObjectState : int { kStateClosed = 0, kStateOpen = 1 };
@@ -34,6 +34,21 @@ class Connection {
     // The OLE DB connection string the next Open uses.
     void ConnectionString(const std::string& text);
     const std::string& ConnectionString() const { return connectionString_; }
+
+    // Seconds the next Open waits for the server to answer and accept the login (default 15,
+    // 0 waits for ever). Throws DbError when the object is open or seconds is negative.
+    void ConnectionTimeout(int seconds);
+    int ConnectionTimeout() const { return options_.connectTimeout; }
+
+    // Seconds each later command may wait for the server (default 30, 0 waits for ever);
+    // may change while the connection is open. Throws DbError when seconds is negative.
+    void CommandTimeout(int seconds);
+    int CommandTimeout() const { return options_.commandTimeout; }
+
+    // Called on this thread about every 50 ms while Open or a command of the server
+    // connection waits for the server (see SessionOptions::whileWaiting); empty: none. Set
+    // before Open; throws DbError when the object is open.
+    void WhileWaiting(std::function<void()> callback);
 
     // Opens the connection. A non-empty connectionString replaces ConnectionString; non-empty
     // userId / password override the string's. Throws DbError when the object is open
@@ -69,6 +84,7 @@ class Connection {
   private:
     std::string provider_;
     std::string connectionString_;
+    SessionOptions options_;
     std::unique_ptr<ProviderSession> session_;
 };
 

@@ -14,9 +14,7 @@ bool isBlank(char c) {
     return kBlanks.find(c) != std::string_view::npos;
 }
 
-const char* kMalformed =
-    "The connection string is not well formed: a quoted value is not closed, or text follows "
-    "its closing quote.";
+const char* kMalformed = "连接字符串格式不正确：带引号的值没有结束，或结束引号后还有文字。";
 
 // Reads a keyword from pos up to its single '=' ("==" is a literal '='); pos ends past '='.
 // Returns false when the pair has no '=' before the next ';' or the end.

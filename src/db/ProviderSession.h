@@ -3,12 +3,25 @@
 // ("SQLOLEDB" in db/odbc, "Microsoft.Jet.OLEDB.4.0" in db/jet). A session is owned by one
 // Connection and used from one thread.
 
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "db/RowSet.h"
 
 namespace dsadmin {
+
+// How a provider waits for its server. Time-outs in seconds, 0 waiting for ever; the defaults
+// are those of ADO's Connection: 15 s to connect and log in, 30 s for each command.
+struct SessionOptions {
+    int connectTimeout = 15;
+    int commandTimeout = 30;
+    // When set, called on the caller's thread about every 50 ms while a call waits for the
+    // server (the call itself then runs on a thread of its own), so that a window can keep
+    // painting. It must not use the session, and should not throw: what it throws is passed
+    // on once the call has ended.
+    std::function<void()> whileWaiting;
+};
 
 class ProviderSession {
   public:
@@ -24,6 +37,10 @@ class ProviderSession {
     virtual void setDefaultDatabase(const std::string& name) = 0;
     // The database commands run in now; empty when the provider has none.
     virtual std::string defaultDatabase() = 0;
+
+    // The command time-out for later commands. A provider without a server to wait for
+    // ignores it.
+    virtual void setCommandTimeout(int /*seconds*/) {}
 
     // Ends the session. May throw DbError; the destructor ends it silently in any case.
     virtual void close() = 0;

@@ -47,7 +47,8 @@ void UnregisterProvider(const std::string& name) {
 }
 
 std::unique_ptr<ProviderSession> OpenProviderSession(const std::string& provider,
-                                                     const OleDbString& properties) {
+                                                     const OleDbString& properties,
+                                                     const SessionOptions& options) {
     ProviderFactory registered;
     {
         Registry& r = TheRegistry();
@@ -56,10 +57,10 @@ std::unique_ptr<ProviderSession> OpenProviderSession(const std::string& provider
             registered = it->second;
     }
     if (registered) return registered(properties);
-    if (isProvider(provider, kServerProvider)) return OdbcSession::Open(properties);
+    if (isProvider(provider, kServerProvider)) return OdbcSession::Open(properties, options);
     if (isProvider(provider, kJetProvider)) return JetSession::Open(properties);
-    if (provider.empty()) throw DbError("No provider was named for the connection.");
-    throw DbError("Provider '" + provider + "' cannot be found. It may not be properly installed.");
+    if (provider.empty()) throw DbError("连接没有指定提供程序。");
+    throw DbError("未找到提供程序“" + provider + "”。该程序可能未正确安装。");
 }
 
 }  // namespace dsadmin

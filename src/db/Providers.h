@@ -1,7 +1,8 @@
 #pragma once
 // Opens a provider's session by the provider's name (any case; "SQLOLEDB", "SQLOLEDB.1",
 // "Microsoft.Jet.OLEDB.4.0"). properties holds the connection string's pairs without
-// "Provider". Throws DbError for an unknown provider or when the provider refuses.
+// "Provider"; options apply to a provider that talks to a server. Throws DbError for an
+// unknown provider or when the provider refuses.
 //
 // The seam below every Connection: a provider registered under a name (RegisterProvider)
 // answers for that name instead of the built-in one. The programs register none; tests put a
@@ -18,7 +19,8 @@
 namespace dsadmin {
 
 std::unique_ptr<ProviderSession> OpenProviderSession(const std::string& provider,
-                                                     const OleDbString& properties);
+                                                     const OleDbString& properties,
+                                                     const SessionOptions& options = {});
 
 // Makes a session for the connection string's properties; throws DbError to refuse.
 using ProviderFactory =

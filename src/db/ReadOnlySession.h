@@ -35,6 +35,7 @@ class ReadOnlySession : public ProviderSession {
     // Switching databases changes nothing on the server: passed on.
     void setDefaultDatabase(const std::string& name) override { inner_->setDefaultDatabase(name); }
     std::string defaultDatabase() override { return inner_->defaultDatabase(); }
+    void setCommandTimeout(int seconds) override { inner_->setCommandTimeout(seconds); }
     void close() override { inner_->close(); }
 
   private:

@@ -7,17 +7,12 @@
 namespace dsadmin {
 namespace {
 
-const char* kIsOpen = "Operation is not allowed when the object is open.";
-const char* kIsClosed = "Operation is not allowed when the object is closed.";
+const char* kIsOpen = "对象打开时，不允许操作。";
+const char* kIsClosed = "对象关闭时，不允许操作。";
 const char* kNoCurrent =
-    "Either BOF or EOF is True, or the current record has been deleted. Requested operation "
-    "requires a current record.";
-const char* kBadArguments =
-    "Arguments are of the wrong type, are out of acceptable range, or are in conflict with "
-    "one another.";
-const char* kConnectionClosed =
-    "The connection cannot be used to perform this operation. It is either closed or invalid "
-    "in this context.";
+    "BOF 或 EOF 中有一个是“真”，或者当前的记录已被删除，所要求的操作要求一个当前的记录。";
+const char* kBadArguments = "参数类型不正确，或不在可以接受的范围之内，或与其他参数冲突。";
+const char* kConnectionClosed = "连接无法用于执行此操作。在此上下文中它可能已被关闭或无效。";
 
 }  // namespace
 
@@ -55,9 +50,7 @@ const Value& Recordset::Fields(const std::string& name) const {
     requireCurrent();
     for (std::size_t i = 0; i < rows_.columns.size(); ++i)
         if (EqualsIgnoringAsciiCase(rows_.columns[i], name)) return rows_.rows[current_][i];
-    throw DbError("Item '" + name +
-                  "' cannot be found in the collection corresponding to the requested name or "
-                  "ordinal.");
+    throw DbError("在对应所需名称或序数的集合中，未找到项目“" + name + "”。");
 }
 
 void Recordset::Close() {

@@ -38,7 +38,7 @@ struct ColumnDefinition {
 };
 
 // The definitions of a table's rows, in the rows' order. Moves rows to its first row and walks
-// it to the end; rows must be open. Throws DbError ("Type mismatch") for a flag that is a text
+// it to the end; rows must be open. Throws DbError ("类型不匹配") for a flag that is a text
 // reading as no number, and for a missing field.
 std::vector<ColumnDefinition> ReadColumnDefinitions(Recordset& rows);
 
@@ -48,7 +48,7 @@ std::string ColumnDefinitionText(const ColumnDefinition& column);
 // "CREATE TABLE " name " (" then per row: fname " " flb, "(" flong ")" when flb is exactly
 // "VarChar", " IDENTITY(1,1)" when fauto equals 1, " PRIMARY KEY" when findex equals 1;
 // the definitions joined by "," and closed by ")". Moves rows to its first row and walks it
-// to the end; rows must be open. Throws DbError ("Type mismatch") for a flag that is a text
+// to the end; rows must be open. Throws DbError ("类型不匹配") for a flag that is a text
 // reading as no number, and for a missing field.
 std::string GetCreateTableStr(const Value& tableName, Recordset& rows);
 

@@ -85,7 +85,7 @@ bool Value::equalsNumber(double n) const {
         bool operator()(Date v) const { return v.days == n; }
         bool operator()(const std::string& v) const {
             double d = 0;
-            if (!parseNumber(v, d)) throw DbError("Type mismatch");
+            if (!parseNumber(v, d)) throw DbError("类型不匹配");
             return d == n;
         }
     };

@@ -48,7 +48,7 @@ class Value {
     // Whether this value equals the number n: Null never does; a number compares by value;
     // yes/no reads as -1 (yes) or 0 (no); a date by its day count; a text by the number it
     // reads as (blanks around it allowed: " 1 ", "1.0", "+1", "1e0").
-    // Throws DbError("Type mismatch") for a text that reads as no number.
+    // Throws DbError("类型不匹配") for a text that reads as no number.
     bool equalsNumber(double n) const;
 
     // Reads a text as a number the way equalsNumber does; false when it is none.

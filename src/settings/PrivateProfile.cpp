@@ -1,14 +1,17 @@
 #include "settings/PrivateProfile.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 
+#include "base/SystemErrorText.h"
 #include "base/UniqueFd.h"
 #include "settings/Gbk.h"
 #include "settings/IniFile.h"
@@ -24,12 +27,17 @@ UniqueFd OpenRetrying(const char* path, int flags, mode_t mode = 0) {
     return UniqueFd(fd);
 }
 
-// The whole content of a regular file; nullopt when it is missing, unreadable or no file.
+// The whole content of a regular file; nullopt when it is missing, unreadable or no file,
+// with errno set (EINVAL for a file that is not a regular one).
 std::optional<std::string> ReadFile(const std::string& path) {
     // O_NONBLOCK: a FIFO in the file's place must not hang the window in open().
     UniqueFd fd = OpenRetrying(path.c_str(), O_RDONLY | O_NONBLOCK);
     struct stat st {};
-    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    if (!fd || ::fstat(fd.get(), &st) != 0) return std::nullopt;
+    if (!S_ISREG(st.st_mode)) {
+        errno = EINVAL;
+        return std::nullopt;
+    }
     std::string bytes;
     char buffer[65536];
     for (;;) {
@@ -39,6 +47,27 @@ std::optional<std::string> ReadFile(const std::string& path) {
         if (n < 0) return std::nullopt;
         bytes.append(buffer, static_cast<std::size_t>(n));
     }
+}
+
+std::string UserName(uid_t uid) {
+    if (const struct passwd* pw = ::getpwuid(uid)) return pw->pw_name;
+    return "uid " + std::to_string(uid);
+}
+
+// Why a read of the file at `path` failed with `error` (errno after ReadFile).
+std::string WhyUnreadable(const std::string& path, int error) {
+    struct stat st {};
+    const bool known = ::stat(path.c_str(), &st) == 0;
+    if (known && S_ISDIR(st.st_mode)) return SystemErrorText(EISDIR);
+    if (error == EINVAL) return "不是普通文件";
+    std::string why = SystemErrorText(error);
+    if ((error == EACCES || error == EPERM) && known) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+        why += "（文件属于 " + UserName(st.st_uid) + "，权限 " + mode + "，当前用户是 " +
+               UserName(::geteuid()) + "）";
+    }
+    return why;
 }
 
 bool WriteAll(int fd, std::string_view bytes) {
@@ -156,6 +185,13 @@ std::string ReadIniString(const std::string& path, const std::string& section,
     if (!value) return defaultValue;
     if (file.utf8()) return ValidUtf8(Utf8Prefix(*value, kMaxIniValueBytes));
     return GbkToUtf8(GbkPrefix(*value, kMaxIniValueBytes));
+}
+
+std::optional<std::string> UnreadableSettingsText(const std::string& path) {
+    if (ReadFile(path)) return std::nullopt;
+    const int error = errno;
+    if (error == ENOENT) return std::nullopt;
+    return "无法读取设置文件“" + path + "”：" + WhyUnreadable(path, error) + "。";
 }
 
 void WriteIniStrings(const std::string& path, const std::string& section,

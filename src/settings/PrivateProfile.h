@@ -6,6 +6,7 @@
 // Neither operation keeps state between calls, throws, or reports a failure: every call reads
 // the file afresh, and a file that cannot be read reads as missing.
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,6 +23,13 @@ inline constexpr std::size_t kMaxIniValueBytes = 254;
 // `defaultValue` when the file, the section or the key does not exist or cannot be read.
 std::string ReadIniString(const std::string& path, const std::string& section,
                           const std::string& key, const std::string& defaultValue);
+
+// Why the settings file at `path` is there but cannot be read, in the operator's words:
+// "无法读取设置文件“<path>”：<why>。", why being "权限不够（文件属于 root，权限 0600，当前用户是
+// nobody）", "是文件夹，不是文件", "不是普通文件", "输入/输出错误", ...; nullopt when the file
+// reads, and when nothing is at `path` (a missing file reads as empty, as ReadIniString has
+// it). For the callers that must not go on with empty settings in place of a file's values.
+std::optional<std::string> UnreadableSettingsText(const std::string& path);
 
 // Sets the key to the value, creating the file, section and key as needed; in the value every
 // CR and every LF becomes one blank first. Like the C strings of the Windows function, every

@@ -64,7 +64,7 @@ TEST(WindowOnSandbox, HostileFolderChinesePasswordAndHostileTableName) {
 
     structure("x' drop database " + victim + " --");
     QTest::mouseClick(window.Command2, Qt::LeftButton);
-    EXPECT_EQ(boxes.boxes().back().text.rfind("系统错误：Syntax error in query", 0), 0u)
+    EXPECT_EQ(boxes.boxes().back().text.rfind("系统错误：查询语法错误", 0), 0u)
         << boxes.transcript();
 
     window.Command3->setVisible(true);

@@ -45,9 +45,7 @@ INSTANTIATE_TEST_SUITE_P(
         GrammarCase{"pwd=a;b;uid=u", "uid", "u"}, GrammarCase{"uid=u", "pwd", nullptr}));
 
 TEST(OleDbGrammarErrors, UnclosedQuoteIsRefusedWithoutRepeatingTheText) {
-    const char* text =
-        "The connection string is not well formed: a quoted value is not closed, or text "
-        "follows its closing quote.";
+    const char* text = "连接字符串格式不正确：带引号的值没有结束，或结束引号后还有文字。";
     EXPECT_DB_ERROR(OleDbString::Parse("pwd=\"secret"), text);
     EXPECT_DB_ERROR(OleDbString::Parse("pwd=\"secret\"x;uid=u"), text);
 }

@@ -68,21 +68,17 @@ TEST_F(JetProvider, ReadsEachTableOncePerConnection) {
               (std::vector<std::string>{"a", "e"}));
     cn.Close();
     Connection again;
-    EXPECT_DB_ERROR(open(again, path), "Structure file \"" + path + "\" does not exist");
+    EXPECT_DB_ERROR(open(again, path), "结构文件“" + path + "”不存在。");
 }
 
 TEST_F(JetProvider, MissingTableOrColumnIsNamed) {
     std::string path = write(kRows);
     Connection cn;
     open(cn, path);
-    EXPECT_DB_ERROR(read(cn, "select * from dss", "x"),
-                    "Table \"dss\" not found in \"" + path + "\"");
-    EXPECT_DB_ERROR(read(cn, "select fnone from ds", "x"),
-                    "Column \"fnone\" not found in table \"ds\"");
-    EXPECT_DB_ERROR(cn.Execute("delete from ds"),
-                    "Syntax error in query: expected SELECT near 'delete'.");
-    EXPECT_DB_ERROR(cn.DefaultDatabase("x"),
-                    "A structure file has no databases to switch between.");
+    EXPECT_DB_ERROR(read(cn, "select * from dss", "x"), "结构文件“" + path + "”中找不到表“dss”。");
+    EXPECT_DB_ERROR(read(cn, "select fnone from ds", "x"), "表“ds”中找不到列“fnone”。");
+    EXPECT_DB_ERROR(cn.Execute("delete from ds"), "查询语法错误：“delete”处应为 SELECT。");
+    EXPECT_DB_ERROR(cn.DefaultDatabase("x"), "结构文件中没有可切换的数据库。");
 }
 
 // A run reading a file that lost rows fails with the reason; it never builds part of the
@@ -96,10 +92,9 @@ TEST_F(JetProvider, TableCutShortFailsTheQuery) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
     Connection cn;
     open(cn, path);
-    EXPECT_DB_ERROR(read(cn, "select distinct ftable from ds", "ftable"),
-                    "\"" + path +
-                        "\" is not a valid structure file (table \"ds\" is cut short or damaged: "
-                        "its definition counts 6 rows, 0 could be read)");
+    EXPECT_DB_ERROR(
+        read(cn, "select distinct ftable from ds", "ftable"),
+        "“" + path + "”不是有效的结构文件（表“ds”被截断或已损坏：其定义有 6 行，只能读出 0 行）。");
 }
 
 // The runs' two queries stream (the distinct column, then each text's rows fetched with those
@@ -147,11 +142,11 @@ TEST_F(JetProvider, StreamedQueriesAnswerAsTheWholeTableDoes) {
     EXPECT_EQ(read(cn, "select fname from ds where flong='2'", "fname"),
               expected("select fname from ds where flong='2'"));
     EXPECT_DB_ERROR(read(cn, "select fname from ds where flong='two'", "fname"),
-                    "Data type mismatch in criteria expression.");
+                    "标准表达式中数据类型不匹配。");
     EXPECT_DB_ERROR(read(cn, "select fname from ds where fnone='x'", "fname"),
-                    "Column \"fnone\" not found in table \"ds\"");
+                    "表“ds”中找不到列“fnone”。");
     EXPECT_DB_ERROR(read(cn, "select distinct fnone from ds", "fnone"),
-                    "Column \"fnone\" not found in table \"ds\"");
+                    "表“ds”中找不到列“fnone”。");
     EXPECT_EQ(read(cn, "select distinct flong from ds", "flong"),
               expected("select distinct flong from ds"));
 }

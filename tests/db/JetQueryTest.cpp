@@ -39,23 +39,17 @@ TEST(JetQueryParse, RefusesAnythingElse) {
         const char* error;
     };
     const Case cases[] = {
-        {"", "Syntax error in query: expected SELECT at its end."},
-        {"delete from ds", "Syntax error in query: expected SELECT near 'delete'."},
-        {"select from ds", "Syntax error in query: expected a column name near 'from'."},
-        {"select * ds", "Syntax error in query: expected FROM near 'ds'."},
-        {"select * from ds order by ftable",
-         "Syntax error in query: expected the end of the query near 'order'."},
-        {"select * from ds where ftable='O'Brien'",
-         "Syntax error in query: expected the end of the query near 'Brien'."},
-        {"select * from ds where ftable='x",
-         "Syntax error in query: a text literal is not closed."},
-        {"select * from ds where ftable=1",
-         "Syntax error in query: expected a text in quotes near '1'."},
-        {"select * from ds where ftable like 'x'",
-         "Syntax error in query: expected '=' near 'like'."},
-        {"select * from [ds", "Syntax error in query: a bracketed name is not closed."},
-        {"select * from ds; drop table ds",
-         "Syntax error in query: expected the end of the query near 'drop'."},
+        {"", "查询语法错误：查询末尾应为 SELECT。"},
+        {"delete from ds", "查询语法错误：“delete”处应为 SELECT。"},
+        {"select from ds", "查询语法错误：“from”处应为列名。"},
+        {"select * ds", "查询语法错误：“ds”处应为 FROM。"},
+        {"select * from ds order by ftable", "查询语法错误：“order”处应为查询的结尾。"},
+        {"select * from ds where ftable='O'Brien'", "查询语法错误：“Brien”处应为查询的结尾。"},
+        {"select * from ds where ftable='x", "查询语法错误：文字常量没有结束。"},
+        {"select * from ds where ftable=1", "查询语法错误：“1”处应为带引号的文字。"},
+        {"select * from ds where ftable like 'x'", "查询语法错误：“like”处应为“=”。"},
+        {"select * from [ds", "查询语法错误：方括号中的名称没有结束。"},
+        {"select * from ds; drop table ds", "查询语法错误：“drop”处应为查询的结尾。"},
     };
     for (const auto& c : cases) EXPECT_DB_ERROR(JetQuery::Parse(c.sql), c.error);
 }
@@ -104,11 +98,11 @@ TEST(JetSemantics, PlainSelectKeepsTheFileOrder) {
 TEST(JetSemantics, MissingColumnIsNamed) {
     JetTable t = makeTable({"a"});
     EXPECT_DB_ERROR(JetSession::Evaluate(JetQuery::Parse("select fnone from ds"), t),
-                    "Column \"fnone\" not found in table \"ds\"");
+                    "表“ds”中找不到列“fnone”。");
     EXPECT_DB_ERROR(JetSession::Evaluate(JetQuery::Parse("select * from ds where x='1'"), t),
-                    "Column \"x\" not found in table \"ds\"");
+                    "表“ds”中找不到列“x”。");
     EXPECT_DB_ERROR(JetSession::Evaluate(JetQuery::Parse("select * from ds where n='one'"), t),
-                    "Data type mismatch in criteria expression.");
+                    "标准表达式中数据类型不匹配。");
 }
 
 TEST(JetCollation, FoldsLatinGreekAndCyrillic) {

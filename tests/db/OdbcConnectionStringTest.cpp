@@ -42,9 +42,17 @@ INSTANTIATE_TEST_SUITE_P(Cases, DataSource,
                                          SourceCase{"db1\\SQLEXPRESS,1600", "db1", 1600, ""}));
 
 TEST(DataSourceErrors, BadPortIsRefused) {
-    EXPECT_DB_ERROR(ParseDataSource("db1,x"), "Invalid port number 'x' in the data source.");
+    EXPECT_DB_ERROR(ParseDataSource("db1,x"),
+                    "服务器名中的端口号“x”无效：应为 1 到 65535 之间的数字。");
     EXPECT_DB_ERROR(ParseDataSource("db1,70000"),
-                    "Invalid port number '70000' in the data source.");
+                    "服务器名中的端口号“70000”无效：应为 1 到 65535 之间的数字。");
+}
+
+TEST(DataSource, AddressAsTheMessagesNameIt) {
+    EXPECT_EQ(ServerAddressText(ParseDataSource("(local)")), "127.0.0.1:1433");
+    EXPECT_EQ(ServerAddressText(ParseDataSource("db1,1600")), "db1:1600");
+    EXPECT_EQ(ServerAddressText(ParseDataSource("db1\\SQLEXPRESS")), "db1\\SQLEXPRESS");
+    EXPECT_EQ(ServerAddressText(ParseDataSource("db1")), "db1");
 }
 
 TEST(OdbcString, EveryValueIsBraced) {
@@ -58,8 +66,7 @@ TEST(OdbcString, EveryValueIsBraced) {
 TEST(OdbcString, AValueTheDriverCannotReceiveIsRefusedWithoutShowingIt) {
     auto p = OleDbString::Parse("User Id =sa;pwd='se};cret';data source=(local)");
     EXPECT_DB_ERROR(ToOdbcConnectionString(p, "FreeTDS"),
-                    "The password holds the characters \"};\", which the ODBC driver cannot "
-                    "receive.");
+                    "密码中含有字符“};”，ODBC 驱动程序无法接收。");
 }
 
 // The program's name and the encryption go to FreeTDS as its keywords; a certificate check

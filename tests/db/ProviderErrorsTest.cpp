@@ -11,15 +11,14 @@ using namespace dsadmin;
 TEST(Connection, StartsClosedAndRefusesWorkUntilOpen) {
     Connection cn;
     EXPECT_EQ(cn.State(), kStateClosed);
-    const char* closed = "Operation is not allowed when the object is closed.";
+    const char* closed = "对象关闭时，不允许操作。";
     EXPECT_DB_ERROR(cn.Execute("select 1"), closed);
     EXPECT_DB_ERROR(cn.DefaultDatabase("x"), closed);
     EXPECT_DB_ERROR(cn.Close(), closed);
     Recordset rs;
     EXPECT_EQ(rs.State(), kStateClosed);
     EXPECT_DB_ERROR(rs.Open("select 1", cn, kOpenKeyset, kLockReadOnly),
-                    "The connection cannot be used to perform this operation. It is either "
-                    "closed or invalid in this context.");
+                    "连接无法用于执行此操作。在此上下文中它可能已被关闭或无效。");
     EXPECT_DB_ERROR(rs.Eof(), closed);
 }
 
@@ -27,10 +26,9 @@ TEST(Connection, UnknownOrMissingProviderIsNamed) {
     Connection cn;
     cn.Provider("MSDASQL");
     cn.ConnectionString("Data Source=x");
-    EXPECT_DB_ERROR(cn.Open(),
-                    "Provider 'MSDASQL' cannot be found. It may not be properly installed.");
+    EXPECT_DB_ERROR(cn.Open(), "未找到提供程序“MSDASQL”。该程序可能未正确安装。");
     Connection none;
-    EXPECT_DB_ERROR(none.Open("Data Source=x"), "No provider was named for the connection.");
+    EXPECT_DB_ERROR(none.Open("Data Source=x"), "连接没有指定提供程序。");
     EXPECT_EQ(none.State(), kStateClosed);
 }
 
@@ -46,7 +44,8 @@ TEST(SqlOleDb, UnreachableServerFailsWithoutThePassword) {
         std::string all = e.what();
         for (const auto& m : e.messages()) all += "\n" + m.text;
         EXPECT_STREQ(e.what(),
-                     "Unable to connect: Adaptive Server is unavailable or does not exist");
+                     "无法连接到 127.0.0.1:1 上的数据库服务器：驱动程序报告“Unable to connect: "
+                     "Adaptive Server is unavailable or does not exist”。");
         EXPECT_EQ(all.find("Pw;Leak"), std::string::npos) << all;
         EXPECT_EQ(all.find("[FreeTDS]"), std::string::npos) << all;
     }

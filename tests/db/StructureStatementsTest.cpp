@@ -103,37 +103,34 @@ TEST_P(TableStatementFailures, GoToStandardErrorWithStatusOne) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, TableStatementFailures,
-    testing::Values(
-        FailureCase{"TextFlagThatIsNoNumber", "ftable\tfname\tflb\tflong\tfauto:text(10)\tfindex\n",
-                    "A\ta\tInt\t\\N\t0\t0\nB\tb\tInt\t\\N\tyes\t0\n", "ds",
-                    "CREATE TABLE A (a Int)\n", "Type mismatch"},
-        FailureCase{"MissingFlongColumnForVarChar", "ftable\tfname\tflb\tfauto\tfindex\n",
-                    "T\ta\tVarChar\t0\t0\n", "ds", "",
-                    "Item 'flong' cannot be found in the collection corresponding to the "
-                    "requested name or ordinal."},
-        FailureCase{"TableNameWithAQuote", kHeader, "O'Brien\ta\tInt\t\\N\t0\t0\n", "ds", "",
-                    "Syntax error in query: expected the end of the query near 'Brien'."},
-        FailureCase{"MissingFtableColumn", "fname\tflb\tflong\tfauto\tfindex\n",
-                    "a\tInt\t\\N\t0\t0\n", "ds", "",
-                    "Column \"ftable\" not found in table \"ds\""}),
+    testing::Values(FailureCase{"TextFlagThatIsNoNumber",
+                                "ftable\tfname\tflb\tflong\tfauto:text(10)\tfindex\n",
+                                "A\ta\tInt\t\\N\t0\t0\nB\tb\tInt\t\\N\tyes\t0\n", "ds",
+                                "CREATE TABLE A (a Int)\n", "类型不匹配"},
+                    FailureCase{"MissingFlongColumnForVarChar",
+                                "ftable\tfname\tflb\tfauto\tfindex\n", "T\ta\tVarChar\t0\t0\n",
+                                "ds", "", "在对应所需名称或序数的集合中，未找到项目“flong”。"},
+                    FailureCase{"TableNameWithAQuote", kHeader, "O'Brien\ta\tInt\t\\N\t0\t0\n",
+                                "ds", "", "查询语法错误：“Brien”处应为查询的结尾。"},
+                    FailureCase{"MissingFtableColumn", "fname\tflb\tflong\tfauto\tfindex\n",
+                                "a\tInt\t\\N\t0\t0\n", "ds", "", "表“ds”中找不到列“ftable”。"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(StructureFileTest, MissingDsTableIsNamed) {
     std::string path = write(kHeader, "t.DS", "other");
     auto run = script(path);
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "dsfile: Table \"ds\" not found in \"" + path + "\"\n");
+    EXPECT_EQ(run.err, "dsfile: 结构文件“" + path + "”中找不到表“ds”。\n");
 }
 
 TEST_F(StructureFileTest, MissingOrForeignFileIsNamed) {
     auto run = script(dir_ + "/none.DS");
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "dsfile: Structure file \"" + dir_ + "/none.DS\" does not exist\n");
+    EXPECT_EQ(run.err, "dsfile: 结构文件“" + dir_ + "/none.DS”不存在。\n");
     std::ofstream(dir_ + "/text.DS") << "not a database at all\n";
     run = script(dir_ + "/text.DS");
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err.rfind("dsfile: \"" + dir_ + "/text.DS\" is not a valid structure file (", 0),
-              0u)
+    EXPECT_EQ(run.err.rfind("dsfile: “" + dir_ + "/text.DS”不是有效的结构文件（", 0), 0u)
         << run.err;
 }
 

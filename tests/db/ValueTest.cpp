@@ -49,5 +49,5 @@ TEST(Value, ComparesWithANumber) {
 
 TEST(Value, TextThatIsNoNumberIsATypeMismatch) {
     for (const char* text : {"yes", "", " ", "1x", "inf", "nan", "1,0", "++1"})
-        EXPECT_DB_ERROR(Value(text).equalsNumber(1), "Type mismatch");
+        EXPECT_DB_ERROR(Value(text).equalsNumber(1), "类型不匹配");
 }

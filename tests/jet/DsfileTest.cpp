@@ -171,8 +171,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"UnknownOption", "write s.DS --fast", "", 2,
                  "usage: dsfile write FILE.DS [--table NAME] [--force] < rows.tsv"},
         BadInput{"UnknownCommand", "convert s.DS", "", 2, "dsfile: unknown command \"convert\""},
-        BadInput{"DumpMissingFile", "dump none.DS", "", 1,
-                 "dsfile: Structure file \"none.DS\" does not exist"},
+        BadInput{"DumpMissingFile", "dump none.DS", "", 1, "dsfile: 结构文件“none.DS”不存在。"},
         BadInput{"TablesNoArgs", "tables", "", 2, "usage: dsfile tables FILE"}),
     [](const auto& info) { return std::string(info.param.label); });
 
@@ -211,15 +210,15 @@ TEST(Dsfile, BadFilesGiveExitOneAndAMessage) {
     ASSERT_EQ(run(dir, "'" + kDsfile + "' write --table other o.DS", "a:long\n1\n").status, 0);
     auto r = run(dir, "'" + kDsfile + "' dump o.DS");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "dsfile: Table \"ds\" not found in \"o.DS\"\n");
+    EXPECT_EQ(r.err, "dsfile: 结构文件“o.DS”中找不到表“ds”。\n");
     test::writeFile(dir.file("r.DS"), std::string(5000, '\x5A'));
     r = run(dir, "'" + kDsfile + "' tables r.DS");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "dsfile: \"r.DS\" is not a valid structure file (not a Jet database)\n");
+    EXPECT_EQ(r.err, "dsfile: “r.DS”不是有效的结构文件（不是 Jet 数据库）。\n");
     test::writeFile(dir.file("cut.DS"), test::readFile(dir.file("o.DS")).substr(0, 9000));
     r = run(dir, "'" + kDsfile + "' dump cut.DS");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err.substr(0, 50), "dsfile: \"cut.DS\" is not a valid structure file (no");
+    EXPECT_EQ(r.err.rfind("dsfile: “cut.DS”不是有效的结构文件（", 0), 0u) << r.err;
 }
 
 }  // namespace

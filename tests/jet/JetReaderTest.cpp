@@ -69,17 +69,16 @@ TEST(JetReader, NamesTheFileOrTableThatIsWrong) {
     TempDir dir;
     const std::string good = writeSample(dir);
     EXPECT_EQ(errorOf([&] { JetReader(dir.file("none.DS")); }),
-              "Structure file \"" + dir.file("none.DS") + "\" does not exist");
+              "结构文件“" + dir.file("none.DS") + "”不存在。");
     EXPECT_EQ(errorOf([&] { JetReader(dir.path().string()); }),
-              "Structure file \"" + dir.path().string() + "\" does not exist");
+              "结构文件“" + dir.path().string() + "”不是普通文件（是文件夹）。");
     EXPECT_EQ(errorOf([&] { JetReader(good).readTable("missing"); }),
-              "Table \"missing\" not found in \"" + good + "\"");
+              "结构文件“" + good + "”中找不到表“missing”。");
     EXPECT_EQ(errorOf([&] { JetReader(good).readTable("MSysObjects"); }),
-              "Table \"MSysObjects\" not found in \"" + good + "\"");
+              "结构文件“" + good + "”中找不到表“MSysObjects”。");
     if (::geteuid() != 0) {
         ::chmod(good.c_str(), 0);
-        EXPECT_EQ(errorOf([&] { JetReader{good}; }),
-                  "Structure file \"" + good + "\" cannot be read: Permission denied");
+        EXPECT_EQ(errorOf([&] { JetReader{good}; }), "无法读取结构文件“" + good + "”：权限不够。");
     }
 }
 
@@ -137,19 +136,16 @@ TEST(JetReader, TableCutShortIsAnErrorNeverAShorterTable) {
     ASSERT_GT(lost, 0);
     test::writeFile(path, bytes);
     EXPECT_EQ(errorOf([&] { JetReader(path).readTable("ds"); }),
-              "\"" + path +
-                  "\" is not a valid structure file (table \"ds\" is cut short or "
-                  "damaged: its definition counts 600 rows, " +
-                  std::to_string(600 - lost) + " could be read)");
+              "“" + path + "”不是有效的结构文件（表“ds”被截断或已损坏：其定义有 600 行，只能读出 " +
+                  std::to_string(600 - lost) + " 行）。");
     // The memo's second long-value page zeroed: the memo would come back with zeros.
     bytes = good;
     const std::size_t lval = bytes.find("LVAL") / 4096 * 4096;
     std::fill(bytes.begin() + lval, bytes.begin() + lval + 4096, '\0');
     test::writeFile(path, bytes);
-    EXPECT_EQ(errorOf([&] { JetReader(path).readTable("ds"); }),
-              "\"" + path +
-                  "\" is not a valid structure file (a memo value of column \"m\" is "
-                  "cut short (4000 of 6000 bytes))");
+    EXPECT_EQ(
+        errorOf([&] { JetReader(path).readTable("ds"); }),
+        "“" + path + "”不是有效的结构文件（列“m”的一个备注值被截断（6000 字节只有 4000 字节））。");
     // The usage map moved past the end of the file: pages the file does not have.
     bytes = good;
     const std::size_t maps = bytes.size() - 4096;
@@ -157,9 +153,7 @@ TEST(JetReader, TableCutShortIsAnErrorNeverAShorterTable) {
                             static_cast<unsigned char>(bytes[maps + 15 + 2 * 8]) << 8;
     bytes[maps + row + 3] = '\x01';  // start page + 65,536
     test::writeFile(path, bytes);
-    EXPECT_NE(errorOf([&] {
-                  JetReader(path).readTable("ds");
-              }).find("(table \"ds\" is cut short: page 6"),
+    EXPECT_NE(errorOf([&] { JetReader(path).readTable("ds"); }).find("（表“ds”被截断：第 6"),
               std::string::npos);
 }
 
@@ -179,17 +173,18 @@ TEST(JetReader, CatalogCutShortIsAnError) {
     ASSERT_GT(page, 6u);  // the catalog's last data page
     std::fill(bytes.begin() + page * 4096, bytes.begin() + page * 4096 + 4096, '\0');
     test::writeFile(path, bytes);
-    EXPECT_NE(errorOf([&] { JetReader(path).tableNames(); })
-                  .find("is not a valid structure file (table \"MSysObjects\" is cut short or "
-                        "damaged: its definition counts 208 rows, "),
-              std::string::npos);
+    EXPECT_NE(
+        errorOf([&] {
+            JetReader(path).tableNames();
+        }).find("不是有效的结构文件（表“MSysObjects”被截断或已损坏：其定义有 208 行，只能读出 "),
+        std::string::npos);
 }
 
 TEST(JetReader, TimeOutIsSaidSo) {
     TempDir dir;
     const std::string path = writeSample(dir);
     EXPECT_EQ(errorOf([&] { JetReader(path, std::chrono::milliseconds(1)).readTable("ds"); }),
-              "Reading \"" + path + "\" timed out: no answer within 1 ms");
+              "读取结构文件“" + path + "”超时：1 毫秒内没有应答。");
 }
 
 // Files that are no valid Jet database, made from a good one.
@@ -205,7 +200,7 @@ TEST_P(JetReaderBadFiles, GiveAClearErrorAndNeverCrashTheCaller) {
     const std::string good = test::readFile(writeSample(dir));
     const std::string path = dir.file("bad.DS");
     test::writeFile(path, GetParam().make(good));
-    const std::string prefix = "\"" + path + "\" is not a valid structure file (";
+    const std::string prefix = "“" + path + "”不是有效的结构文件（";
     for (auto call : {+[](const JetReader& r) { r.tableNames(); },
                       +[](const JetReader& r) { r.readTable("ds"); }}) {
         std::string e = errorOf([&] { call(JetReader(path)); });
@@ -274,7 +269,7 @@ TEST(JetReader, LibmdbCrashBecomesAnError) {
     JetReader r(path);
     EXPECT_EQ(r.tableNames(), (std::vector<std::string>{"ds", "other"}));
     const std::string e = errorOf([&] { r.readTable("ds"); });
-    const std::string prefix = "\"" + path + "\" is not a valid structure file (the reader ";
+    const std::string prefix = "“" + path + "”不是有效的结构文件（读取程序";
     EXPECT_EQ(e.substr(0, prefix.size()), prefix) << e;
     EXPECT_EQ(r.readTable("other").rowCount(), 1u);
 }

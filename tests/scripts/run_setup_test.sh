@@ -8,8 +8,10 @@ build_dir="$2"
 scratch=$(mktemp -d)
 sandbox_pid=""
 stand_in=""
+stranger=""
 cleanup() {
   [ -n "$stand_in" ] && kill "$stand_in" 2>/dev/null
+  [ -n "$stranger" ] && kill "$stranger" 2>/dev/null
   [ -n "$sandbox_pid" ] && kill "$sandbox_pid" 2>/dev/null
   rm -rf "$scratch"
 }
@@ -100,4 +102,25 @@ kill "$(cat "$state/sandbox.pid")"
 for _ in $(seq 50); do kill -0 "$sandbox_pid" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$sandbox_pid" 2>/dev/null && fail "the sandbox did not stop"
 sandbox_pid=""
+
+# A stranger on the port (a server the state folder does not name): with the sandbox's password
+# in Setup.ini the setup says what is there and stops before the window could send it; with the
+# operator's own password it goes on and the window talks to that server.
+mkdir "$scratch/stranger"
+"$build_dir/bin/dsadmin-sandbox" --listen "127.0.0.1:$port" --data "$scratch/stranger" \
+  --sa-password other >"$scratch/stranger.log" 2>&1 &
+stranger=$!
+for _ in $(seq 100); do port_free "$port" || break; sleep 0.1; done
+setup_once() {
+  DSADMIN_BUILD_DIR="$build_dir" bash -c '
+    source "$1/scripts/common.sh"
+    source "$1/scripts/run-setup.sh"
+    start_sandbox_unless_a_server_answers "$3" "$2"' setup "$root" "$bin" "$port" 2>&1
+}
+if out=$(setup_once); then fail "went on with a stranger on the port: $out"; fi
+grep -q "is taken by dsadmin-sandbox (pid $stranger, user $(id -un))" <<<"$out" || fail "$out"
+grep -q "holds the sandbox's sa password" <<<"$out" || fail "$out"
+sed -i "s/^PassWord=.*/PassWord=other\r/" "$bin/Setup.ini"
+out=$(setup_once) || fail "stopped although Setup.ini holds another password: $out"
+grep -q "a server answers on 127.0.0.1:$port (dsadmin-sandbox (pid $stranger" <<<"$out" || fail "$out"
 echo "scripts/run and its setup steps: all checks passed"

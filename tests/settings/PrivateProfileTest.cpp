@@ -1,10 +1,13 @@
 #include "settings/PrivateProfile.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <filesystem>
 
+#include "ForkedChild.h"
 #include "TestFolder.h"
 
 namespace dsadmin {
@@ -132,6 +135,41 @@ TEST_F(PrivateProfile, FifoInPlaceOfTheFileNeitherHangsNorIsReplaced) {
     struct stat st {};
     ASSERT_EQ(lstat(ini.c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+// What reads as missing is still told apart for the callers that must not go on with empty
+// settings: only a file that is really absent gives no text.
+TEST_F(PrivateProfile, UnreadableFileIsNamedWithTheReason) {
+    EXPECT_EQ(UnreadableSettingsText(ini), std::nullopt);  // missing: empty defaults
+    TestFolder::write(ini, "[DataBase]\nDSName=Sales\n");
+    EXPECT_EQ(UnreadableSettingsText(ini), std::nullopt);
+    std::filesystem::remove(ini);
+    std::filesystem::create_directory(ini);
+    EXPECT_EQ(UnreadableSettingsText(ini), "无法读取设置文件“" + ini + "”：是文件夹，不是文件。");
+    std::filesystem::remove(ini);
+    ASSERT_EQ(mkfifo(ini.c_str(), 0600), 0);
+    EXPECT_EQ(UnreadableSettingsText(ini), "无法读取设置文件“" + ini + "”：不是普通文件。");
+}
+
+// Setup.ini of mode 0600 belonging to another user, read by an operator who is not root (here
+// the child drops to nobody; as a plain user the file is made unreadable to its owner).
+TEST_F(PrivateProfile, FileOfAnotherUserIsNamedWithOwnerAndMode) {
+    TestFolder::write(ini, "[DataBase]\nDSName=Sales\n");
+    const bool root = ::geteuid() == 0;
+    ASSERT_EQ(chmod(ini.c_str(), root ? 0600 : 0), 0);
+    ASSERT_EQ(chmod(folder.path().c_str(), 0755), 0);
+    const pid_t child = test::Spawn([&] {
+        if (root && (::setgid(65534) != 0 || ::setuid(65534) != 0)) _exit(3);
+        const std::string owner = root ? "root" : ::getpwuid(::geteuid())->pw_name;
+        const std::string me = ::getpwuid(::geteuid())->pw_name;
+        EXPECT_EQ(ReadIniString(ini, "DataBase", "DSName", ""), "");
+        EXPECT_EQ(UnreadableSettingsText(ini),
+                  "无法读取设置文件“" + ini + "”：权限不够（文件属于 " + owner + "，权限 " +
+                      (root ? "0600" : "0000") + "，当前用户是 " + me + "）。");
+    });
+    const int status = test::WaitFor(child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST_F(PrivateProfile, ValueEndsAtItsFirstNul) {

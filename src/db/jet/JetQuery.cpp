@@ -40,8 +40,7 @@ class Tokenizer {
   private:
     Token bracketed() {
         std::size_t close = s_.find(']', pos_ + 1);
-        if (close == std::string::npos)
-            throw DbError("Syntax error in query: a bracketed name is not closed.");
+        if (close == std::string::npos) throw DbError("查询语法错误：方括号中的名称没有结束。");
         Token t{Token::Bracketed, s_.substr(pos_ + 1, close - pos_ - 1)};
         pos_ = close + 1;
         return t;
@@ -50,8 +49,7 @@ class Tokenizer {
     Token literal(char quote) {
         std::string v;
         for (++pos_;; ++pos_) {
-            if (pos_ >= s_.size())
-                throw DbError("Syntax error in query: a text literal is not closed.");
+            if (pos_ >= s_.size()) throw DbError("查询语法错误：文字常量没有结束。");
             if (s_[pos_] != quote) {
                 v += s_[pos_];
             } else if (pos_ + 1 < s_.size() && s_[pos_ + 1] == quote) {
@@ -92,27 +90,27 @@ class Parser {
         if (isSymbol("*")) {
             advance();
         } else {
-            q.columns.push_back(name("a column name"));
+            q.columns.push_back(name("列名"));
             while (isSymbol(",")) {
                 advance();
-                q.columns.push_back(name("a column name"));
+                q.columns.push_back(name("列名"));
             }
         }
         expectKeyword("FROM");
-        q.table = name("a table name");
+        q.table = name("表名");
         if (isKeyword(tok_, "WHERE")) {
             advance();
             JetQuery::Condition c;
-            c.column = name("a column name");
-            if (!isSymbol("=")) fail("expected '='");
+            c.column = name("列名");
+            if (!isSymbol("=")) fail("应为“=”");
             advance();
-            if (tok_.kind != Token::Text) fail("expected a text in quotes");
+            if (tok_.kind != Token::Text) fail("应为带引号的文字");
             c.text = tok_.text;
             advance();
             q.where = c;
         }
         if (isSymbol(";")) advance();
-        if (tok_.kind != Token::End) fail("expected the end of the query");
+        if (tok_.kind != Token::End) fail("应为查询的结尾");
         return q;
     }
 
@@ -121,22 +119,21 @@ class Parser {
     bool isSymbol(const char* s) const { return tok_.kind == Token::Symbol && tok_.text == s; }
 
     [[noreturn]] void fail(const std::string& what) const {
-        if (tok_.kind == Token::End)
-            throw DbError("Syntax error in query: " + what + " at its end.");
+        if (tok_.kind == Token::End) throw DbError("查询语法错误：查询末尾" + what + "。");
         std::string shown = tok_.kind == Token::Bracketed ? "[" + tok_.text + "]"
                             : tok_.kind == Token::Text    ? "'" + tok_.text + "'"
                                                           : tok_.text;
-        throw DbError("Syntax error in query: " + what + " near '" + shown + "'.");
+        throw DbError("查询语法错误：“" + shown + "”处" + what + "。");
     }
 
     void expectKeyword(const char* word) {
-        if (!isKeyword(tok_, word)) fail(std::string("expected ") + word);
+        if (!isKeyword(tok_, word)) fail(std::string("应为 ") + word);
         advance();
     }
 
     std::string name(const char* what) {
         bool plain = tok_.kind == Token::Name && !isReserved(tok_);
-        if (!plain && tok_.kind != Token::Bracketed) fail(std::string("expected ") + what);
+        if (!plain && tok_.kind != Token::Bracketed) fail(std::string("应为") + what);
         std::string n = tok_.text;
         advance();
         return n;

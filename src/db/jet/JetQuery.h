@@ -20,8 +20,8 @@ struct JetQuery {
     };
     std::optional<Condition> where;
 
-    // Parses text. Throws DbError "Syntax error in query: <what> near '<token>'." (or "at
-    // its end") for anything outside the form above, and for a text literal left open.
+    // Parses text. Throws DbError "查询语法错误：“<token>”处<what>。" (or "查询末尾<what>。")
+    // for anything outside the form above, and for a text literal left open.
     static JetQuery Parse(const std::string& text);
 };
 

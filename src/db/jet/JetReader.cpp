@@ -9,6 +9,7 @@
 #include <memory>
 #include <system_error>
 
+#include "base/SystemErrorText.h"
 #include "base/UniqueFd.h"
 #include "db/DbError.h"
 #include "db/jet/AnswerReader.h"
@@ -23,25 +24,25 @@ namespace {
 constexpr std::size_t kMaxAnswer = std::size_t{2} << 30;
 
 std::string quoted(std::string_view s) {
-    return "\"" + std::string(s) + "\"";
+    return "“" + std::string(s) + "”";
 }
 
 [[noreturn]] void throwInvalid(const std::string& path, const std::string& why) {
-    throw DbError(quoted(path) + " is not a valid structure file (" + why + ")");
+    throw DbError(quoted(path) + "不是有效的结构文件（" + why + "）。");
 }
 
 std::string describeEnd(const ChildProcess::Outcome& o) {
     switch (o.end) {
         case ChildProcess::End::Signalled:
-            return "the reader crashed with signal " + std::to_string(o.code);
+            return "读取程序因信号 " + std::to_string(o.code) + " 崩溃";
         case ChildProcess::End::TimedOut:
             break;  // reported by ask()
         case ChildProcess::End::TooLarge:
-            return "the answer is too large";
+            return "应答过大";
         case ChildProcess::End::Exited:
             break;
     }
-    return "the reader failed with status " + std::to_string(o.code);
+    return "读取程序以状态 " + std::to_string(o.code) + " 退出";
 }
 
 JetType toJetType(std::uint8_t code) {
@@ -61,11 +62,16 @@ int JetTable::columnIndex(std::string_view wanted) const {
 JetReader::JetReader(std::string path, std::chrono::milliseconds timeout)
     : path_(std::move(path)), timeout_(timeout) {
     struct stat st {};
-    if (::stat(path_.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-        throw DbError("Structure file " + quoted(path_) + " does not exist");
+    if (::stat(path_.c_str(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            throw DbError("结构文件" + quoted(path_) + "不存在。");
+        throw DbError("无法读取结构文件" + quoted(path_) + "：" + SystemErrorText(errno) + "。");
+    }
+    if (!S_ISREG(st.st_mode))
+        throw DbError("结构文件" + quoted(path_) + "不是普通文件" +
+                      (S_ISDIR(st.st_mode) ? "（是文件夹）。" : "。"));
     if (!UniqueFd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC)))
-        throw DbError("Structure file " + quoted(path_) +
-                      " cannot be read: " + std::strerror(errno));
+        throw DbError("无法读取结构文件" + quoted(path_) + "：" + SystemErrorText(errno) + "。");
 }
 
 namespace {
@@ -87,7 +93,7 @@ void throwReported(const std::string& path, const std::string& table, AnswerRead
     std::uint8_t code = in.u8();
     std::string detail = in.str();
     if (code == jetwire::kNoTable)
-        throw DbError("Table " + quoted(table) + " not found in " + quoted(path));
+        throw DbError("结构文件" + quoted(path) + "中找不到表" + quoted(table) + "。");
     if (code == jetwire::kNoColumn) throw JetReaderSession::NoColumn(detail);
     throwInvalid(path, detail);
 }
@@ -144,9 +150,10 @@ std::string JetReaderSession::ask(const std::string& request) {
         throw DbError("无法启动结构文件读取程序 " + quoted(helper) + "：" + e.code().message());
     }
     if (o.end == ChildProcess::End::TimedOut)
-        throw DbError("Reading " + quoted(path) + " timed out: no answer within " +
-                      (timeout.count() % 1000 == 0 ? std::to_string(timeout.count() / 1000) + " s"
-                                                   : std::to_string(timeout.count()) + " ms"));
+        throw DbError("读取结构文件" + quoted(path) + "超时：" +
+                      (timeout.count() % 1000 == 0 ? std::to_string(timeout.count() / 1000) + " 秒"
+                                                   : std::to_string(timeout.count()) + " 毫秒") +
+                      "内没有应答。");
     if (o.end != ChildProcess::End::Exited || o.code != 0) throwInvalid(path, describeEnd(o));
     return std::move(o.output);
 }
@@ -164,7 +171,7 @@ std::vector<std::string> JetReaderSession::tableNames() {
         if (!in.atEnd()) throw AnswerReader::Garbled("trailing bytes");
         return names;
     } catch (const AnswerReader::Garbled& g) {
-        throwInvalid(path_, std::string("garbled answer: ") + g.what());
+        throwInvalid(path_, std::string("应答无法解读：") + g.what());
     }
 }
 
@@ -189,7 +196,7 @@ JetTable JetReaderSession::readTable(std::string_view name) {
         if (in.u32() != rows || !in.atEnd()) throw AnswerReader::Garbled("row count");
         return t;
     } catch (const AnswerReader::Garbled& g) {
-        throwInvalid(path_, std::string("garbled answer: ") + g.what());
+        throwInvalid(path_, std::string("应答无法解读：") + g.what());
     }
 }
 
@@ -215,7 +222,7 @@ JetTable JetReaderSession::distinctTexts(std::string_view name, std::string_view
         if (in.u32() != rows || !in.atEnd()) throw AnswerReader::Garbled("row count");
         return t;
     } catch (const AnswerReader::Garbled& g) {
-        throwInvalid(path_, std::string("garbled answer: ") + g.what());
+        throwInvalid(path_, std::string("应答无法解读：") + g.what());
     }
 }
 
@@ -257,7 +264,7 @@ std::vector<JetTable> JetReaderSession::rowsWhere(std::string_view name, std::st
             throw AnswerReader::Garbled("row count");
         return groups;
     } catch (const AnswerReader::Garbled& g) {
-        throwInvalid(path_, std::string("garbled answer: ") + g.what());
+        throwInvalid(path_, std::string("应答无法解读：") + g.what());
     }
 }
 

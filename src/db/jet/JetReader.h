@@ -67,25 +67,25 @@ class JetReader {
     static constexpr std::chrono::milliseconds kDefaultTimeout{60'000};
 
     // Remembers the path; opens nothing yet. `path` is a native path (UTF-8 bytes).
-    // Throws DbError "Structure file \"<path>\" does not exist" when there is no regular
-    // file at `path`, and "Structure file \"<path>\" cannot be read: <reason>" when it
-    // cannot be opened for reading.
+    // Throws DbError "结构文件“<path>”不存在。" when nothing is at `path`, "结构文件“<path>”
+    // 不是普通文件。" for a folder or device, and "无法读取结构文件“<path>”：<reason>。" when
+    // it cannot be opened for reading (reason: SystemErrorText).
     explicit JetReader(std::string path, std::chrono::milliseconds timeout = kDefaultTimeout);
 
     const std::string& path() const { return path_; }
     std::chrono::milliseconds timeout() const { return timeout_; }
 
     // The user tables (not the MSys* system tables), in catalog order.
-    // Throws DbError "\"<path>\" is not a valid structure file (<why>)" when the file is no
-    // Jet database, is damaged or cut short, or its reader crashes; "Reading \"<path>\" timed
-    // out: no answer within <n> s" when the reader exceeds the time limit.
+    // Throws DbError "“<path>”不是有效的结构文件（<why>）。" when the file is no Jet
+    // database, is damaged or cut short, or its reader crashes; "读取结构文件“<path>”超时：
+    // <n> 秒内没有应答。" when the reader exceeds the time limit.
     std::vector<std::string> tableNames() const;
 
     // The columns and all rows of the user table `name`, matched ignoring letter case as Jet
     // does. Reads the whole table in one pass. A table that is cut short (a page its usage
     // map lists lies past the end of the file, fewer rows than its definition counts, a
     // memo value missing) is an error, never a part of the table.
-    // Throws DbError "Table \"<name>\" not found in \"<path>\"" when there is no such user
+    // Throws DbError "结构文件“<path>”中找不到表“<name>”。" when there is no such user
     // table, and the errors of tableNames() for a bad file.
     JetTable readTable(std::string_view name) const;
 

@@ -13,7 +13,7 @@ namespace {
 
 int columnOf(const JetTable& t, const std::string& column) {
     int i = t.columnIndex(column);
-    if (i < 0) throw DbError("Column \"" + column + "\" not found in table \"" + t.name + "\"");
+    if (i < 0) throw DbError("表“" + t.name + "”中找不到列“" + column + "”。");
     return i;
 }
 
@@ -22,7 +22,7 @@ bool matches(const Value& value, const std::string& text) {
     if (value.isNull()) return false;
     if (auto s = std::get_if<std::string>(&value.storage())) return FoldCase(*s) == FoldCase(text);
     double n = 0;
-    if (!Value::parseNumber(text, n)) throw DbError("Data type mismatch in criteria expression.");
+    if (!Value::parseNumber(text, n)) throw DbError("标准表达式中数据类型不匹配。");
     return value.equalsNumber(n);
 }
 
@@ -209,7 +209,7 @@ std::optional<RowSet> JetSession::where(const JetQuery& query) {
 }
 
 void JetSession::setDefaultDatabase(const std::string&) {
-    throw DbError("A structure file has no databases to switch between.");
+    throw DbError("结构文件中没有可切换的数据库。");
 }
 
 JetSession::CachedTable& JetSession::cached(const std::string& name) {

@@ -28,7 +28,7 @@ namespace dsadmin {
 class JetSession : public ProviderSession {
   public:
     // Opens the file named by "Data Source". Throws DbError naming the file when it is
-    // missing or no Jet database ("Structure file \"...\" does not exist").
+    // missing or no Jet database ("结构文件“…”不存在。").
     static std::unique_ptr<JetSession> Open(const OleDbString& properties);
 
     // Answers one query. Throws DbError for a query outside JetQuery's form and for a

@@ -97,7 +97,7 @@ MdbDatabase::MdbDatabase(const std::string& path) {
     ::setenv("MDBICONV", "UTF-8", 1);
     ::unsetenv("MDBPATH");
     mdb_.reset(mdb_open(path.c_str(), MDB_NOFLAGS));
-    if (!mdb_) throw Failure(jetwire::kNotJet, "not a Jet database");
+    if (!mdb_) throw Failure(jetwire::kNotJet, "不是 Jet 数据库");
     struct stat st {};
     if (::fstat(::fileno(mdb_->f->stream), &st) == 0)
         fileSize_ = static_cast<std::uint64_t>(st.st_size);
@@ -115,7 +115,7 @@ MdbDatabase::MdbDatabase(const std::string& path) {
     // Every Jet database lists at least its own catalog table MSysObjects; an empty list
     // means a catalog libmdb could not follow (a truncated file, for one).
     if (!mdb_read_catalog(mdb_.get(), MDB_TABLE) || mdb_->num_catalog == 0)
-        throw Failure(jetwire::kNotJet, "no table catalog");
+        throw Failure(jetwire::kNotJet, "没有表目录");
     checkCatalog();
     textBuf_.resize(16384);
 }
@@ -155,15 +155,15 @@ std::string MdbDatabase::missingPage(MdbTableDef* t) const {
         if (next <= pg) return {};  // end of the map, an unknown map type or a loop
         pg = next;
         if (!pageInFile(static_cast<std::uint32_t>(pg)))
-            return "page " + std::to_string(pg) + " is past the end of the file";
+            return "第 " + std::to_string(pg) + " 页超出了文件末尾";
     }
     return {};
 }
 
 std::string MdbDatabase::cutShort(const std::string& table, std::uint32_t announced,
                                   std::uint32_t rows) {
-    return "table \"" + table + "\" is cut short or damaged: its definition counts " +
-           std::to_string(announced) + " rows, " + std::to_string(rows) + " could be read";
+    return "表“" + table + "”被截断或已损坏：其定义有 " + std::to_string(announced) +
+           " 行，只能读出 " + std::to_string(rows) + " 行";
 }
 
 void MdbDatabase::checkCatalog() {
@@ -174,10 +174,9 @@ void MdbDatabase::checkCatalog() {
     }
     if (!catalog) return;
     Table t(mdb_read_table(catalog));
-    if (!t || !mdb_read_columns(t.get()))
-        throw Failure(jetwire::kNotJet, "unreadable catalog definition");
+    if (!t || !mdb_read_columns(t.get())) throw Failure(jetwire::kNotJet, "无法读取目录的定义");
     if (std::string why = missingPage(t.get()); !why.empty())
-        throw Failure(jetwire::kNotJet, "the catalog is cut short: " + why);
+        throw Failure(jetwire::kNotJet, "目录被截断：" + why);
     std::uint32_t rows = 0;
     MdbHandle* mdb = mdb_.get();
     mdb_rewind_table(t.get());
@@ -196,14 +195,14 @@ void MdbDatabase::checkCatalog() {
 
 MdbDatabase::Table MdbDatabase::openTable(std::string_view name, std::string& spelled) const {
     MdbCatalogEntry* entry = findUserTable(name);
-    if (!entry) throw Failure(jetwire::kNoTable, "no such table");
+    if (!entry) throw Failure(jetwire::kNoTable, "没有这个表");
     spelled = entry->object_name;
     Table table(mdb_read_table(entry));
     // mdb_read_columns parses the page that mdb_read_table left in the handle's buffer.
     if (!table || !mdb_read_columns(table.get()) || !table->columns)
-        throw Failure(jetwire::kBadTable, "unreadable table definition");
+        throw Failure(jetwire::kBadTable, "无法读取表的定义");
     if (std::string why = missingPage(table.get()); !why.empty())
-        throw Failure(jetwire::kBadTable, "table \"" + spelled + "\" is cut short: " + why);
+        throw Failure(jetwire::kBadTable, "表“" + spelled + "”被截断：" + why);
     return table;
 }
 
@@ -264,7 +263,7 @@ MdbDatabase::RowIndex& MdbDatabase::indexFor(std::string_view table, std::string
                                              bool fresh) {
     std::string spelled;
     const MdbCatalogEntry* entry = findUserTable(table);
-    if (!entry) throw Failure(jetwire::kNoTable, "no such table");
+    if (!entry) throw Failure(jetwire::kNoTable, "没有这个表");
     if (!fresh && index_ && index_->entry == entry && JetName::same(index_->columnName, column))
         return *index_;
     index_.reset();
@@ -432,7 +431,7 @@ void MdbDatabase::writeWhere(std::string_view table, std::string_view column,
         for (const MdbRowRun& run : runs) {
             for (std::uint32_t o = run.first; o - run.first < run.count && damage_.empty(); ++o) {
                 if (!crackRowAt(*ix, o, fields)) {
-                    damage_ = "table \"" + ix->tableName + "\" changed while it was read";
+                    damage_ = "表“" + ix->tableName + "”在读取时被改动";
                     break;
                 }
                 out.u8(jetwire::kRow);
@@ -501,8 +500,8 @@ const std::string& MdbDatabase::memoBytes(const MdbColumn& col, const MdbField& 
         }
     }
     if (memo_.size() < length)
-        damage_ = "a memo value of column \"" + std::string(col.name) + "\" is cut short (" +
-                  std::to_string(memo_.size()) + " of " + std::to_string(length) + " bytes)";
+        damage_ = "列“" + std::string(col.name) + "”的一个备注值被截断（" + std::to_string(length) +
+                  " 字节只有 " + std::to_string(memo_.size()) + " 字节）";
     return memo_;
 }
 

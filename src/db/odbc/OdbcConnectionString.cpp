@@ -24,7 +24,7 @@ int parsePort(const std::string& text) {
     auto r = std::from_chars(t.data(), t.data() + t.size(), port);
     if (t.empty() || r.ec != std::errc() || r.ptr != t.data() + t.size() || port < 1 ||
         port > 65535)
-        throw DbError("Invalid port number '" + t + "' in the data source.");
+        throw DbError("服务器名中的端口号“" + t + "”无效：应为 1 到 65535 之间的数字。");
     return port;
 }
 
@@ -52,10 +52,15 @@ ServerAddress ParseDataSource(const std::string& dataSource) {
     return a;
 }
 
+std::string ServerAddressText(const ServerAddress& a) {
+    if (a.port != 0) return a.host + ":" + std::to_string(a.port);
+    if (!a.instance.empty()) return a.host + "\\" + a.instance;
+    return a.host;
+}
+
 std::string OdbcQuote(const std::string& value, const char* keyword) {
     if (value.find("};") != std::string::npos)
-        throw DbError(std::string("The ") + keyword +
-                      " holds the characters \"};\", which the ODBC driver cannot receive.");
+        throw DbError(std::string(keyword) + "中含有字符“};”，ODBC 驱动程序无法接收。");
     return "{" + value + "}";
 }
 
@@ -131,20 +136,20 @@ std::string ToOdbcConnectionString(const OleDbString& properties, const std::str
         properties.get({"Data Source", "Server", "Address", "Addr", "Network Address"})
             .value_or(""));
     std::string server = a.instance.empty() ? a.host : a.host + "\\" + a.instance;
-    std::string out = "Driver=" + OdbcQuote(driverName, "driver");
+    std::string out = "Driver=" + OdbcQuote(driverName, "驱动程序名");
     if (!confSection.empty()) {
-        out += ";Servername=" + OdbcQuote(confSection, "section");
+        out += ";Servername=" + OdbcQuote(confSection, "配置节名");
     } else {
-        out += ";Server=" + OdbcQuote(server, "data source");
+        out += ";Server=" + OdbcQuote(server, "服务器名");
         if (a.port != 0) out += ";Port=" + std::to_string(a.port);
     }
-    out += ";UID=" + OdbcQuote(properties.get({"User ID", "UID", "User"}).value_or(""), "login");
-    out += ";PWD=" + OdbcQuote(properties.get({"Password", "PWD"}).value_or(""), "password");
+    out += ";UID=" + OdbcQuote(properties.get({"User ID", "UID", "User"}).value_or(""), "登录账号");
+    out += ";PWD=" + OdbcQuote(properties.get({"Password", "PWD"}).value_or(""), "密码");
     if (auto db = properties.get({"Initial Catalog", "Database"}); db && !db->empty())
-        out += ";Database=" + OdbcQuote(*db, "initial catalog");
+        out += ";Database=" + OdbcQuote(*db, "数据库名");
     // Not last: FreeTDS keeps the closing brace of a braced value that ends the string.
     if (!client.applicationName.empty())
-        out += ";APP=" + OdbcQuote(client.applicationName, "application name");
+        out += ";APP=" + OdbcQuote(client.applicationName, "应用程序名");
     out += ";TDS_Version=7.4;ClientCharset=UTF-8";
     if (const char* e = encryptionKeyword(client.encryption))
         out += std::string(";Encryption=") + e;

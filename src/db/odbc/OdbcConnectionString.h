@@ -21,12 +21,16 @@ struct ServerAddress {
 // is no number from 1 to 65535.
 ServerAddress ParseDataSource(const std::string& dataSource);
 
+// The address as the operator's messages name it: "127.0.0.1:1433", "db1\\SALES" for an
+// instance found through the browser, "db1" when neither is given.
+std::string ServerAddressText(const ServerAddress& address);
+
 // Quotes value for an ODBC connection string: in braces. unixODBC 2.3 with FreeTDS 1.3 reads
 // a braced value up to the first '}' that is followed by ';' (at the end of the string the '}'
 // stays in the value, so a braced value never comes last), and does not undo a
-// doubled '}', so value goes in unchanged. Throws DbError naming keyword (never the value)
-// when value holds "};", which that grammar cannot carry.
-std::string OdbcQuote(const std::string& value, const char* keyword = "value");
+// doubled '}', so value goes in unchanged. Throws DbError naming what the value is (keyword, never
+// the value) when value holds "};", which that grammar cannot carry.
+std::string OdbcQuote(const std::string& value, const char* keyword = "值");
 
 // How a connection is encrypted: the driver's default ("request"), or what dsadmin-cli
 // --encrypt or the site's odbcinst.ini asks (FreeTDS Encryption=off, request, require, strict).
@@ -65,7 +69,7 @@ std::string FreetdsConfText(const std::string& section, const ServerAddress& add
 // driverName: Driver, Server, Port, UID, PWD, Database, APP (client's name, when set),
 // TDS_Version=7.4, ClientCharset=UTF-8, Encryption (client's, when set). With confSection,
 // "Servername=<section>" takes the place of Server and Port (the section of FreetdsConfText). Sets
-// no time-out. Throws DbError for a value OdbcQuote refuses.
+// no time-out (the session sets them as attributes). Throws DbError for a value OdbcQuote refuses.
 std::string ToOdbcConnectionString(const OleDbString& properties, const std::string& driverName,
                                    const OdbcClientOptions& client = {},
                                    const std::string& confSection = {});

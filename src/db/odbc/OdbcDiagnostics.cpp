@@ -83,4 +83,37 @@ bool ReportsLinkFailure(const std::vector<ServerMessage>& messages) {
     return false;
 }
 
+bool ReportsTimeout(const std::vector<ServerMessage>& messages) {
+    for (const auto& m : messages)
+        if (m.sqlState == "HYT00") return true;
+    return false;
+}
+
+DbError MakeConnectError(std::vector<ServerMessage> messages, const std::string& address,
+                         int timeoutSeconds) {
+    const std::string prefix = "无法连接到 " + address + " 上的数据库服务器：";
+    if (ReportsTimeout(messages)) {
+        std::string text =
+            prefix + "等待 " + std::to_string(timeoutSeconds) + " 秒仍没有应答（连接超时）。";
+        return DbError(text, "HYT00", 0, std::move(messages));
+    }
+    DbError chosen = MakeDbError(messages, "");
+    // A record the driver made itself (link, time-out) means no server took part; a record
+    // with the server's number (a refused login) speaks for itself.
+    const bool fromDriver = chosen.sqlState().rfind("08", 0) == 0 || *chosen.what() == '\0';
+    if (!fromDriver) return chosen;
+    std::string text =
+        prefix + (*chosen.what() == '\0' ? std::string("驱动程序没有给出原因。")
+                                         : "驱动程序报告“" + std::string(chosen.what()) + "”。");
+    return DbError(text, chosen.sqlState(), chosen.number(), std::move(messages));
+}
+
+DbError MakeCommandTimeoutError(std::vector<ServerMessage> messages, const std::string& address,
+                                int limitSeconds, double waitedSeconds) {
+    std::string text = "数据库服务器 " + address + " 在 " + std::to_string(limitSeconds) +
+                       " 秒内没有应答（命令超时），共等待 " +
+                       std::to_string(static_cast<long>(waitedSeconds + 0.5)) + " 秒。";
+    return DbError(text, "HYT00", 0, std::move(messages));
+}
+
 }  // namespace dsadmin

@@ -29,6 +29,21 @@ DbError MakeConnectionLostError(std::vector<ServerMessage> messages);
 // Whether one of messages reports a broken link (SQLSTATE 08S01).
 bool ReportsLinkFailure(const std::vector<ServerMessage>& messages);
 
+// Whether one of messages reports that the driver stopped waiting (SQLSTATE HYT00).
+bool ReportsTimeout(const std::vector<ServerMessage>& messages);
+
+// The error for a failed connect to address ("127.0.0.1:1433"), SQLSTATE kept: a login the
+// server refused keeps the server's own text ("Login failed for user 'sa'."); a time-out reads
+// "无法连接到 <address> 上的数据库服务器：等待 <seconds> 秒仍没有应答（连接超时）。"; any other
+// failure of the driver's reads "无法连接到 <address> 上的数据库服务器：驱动程序报告“<text>”。".
+DbError MakeConnectError(std::vector<ServerMessage> messages, const std::string& address,
+                         int timeoutSeconds);
+
+// The error for a command the server did not finish within limitSeconds: "数据库服务器
+// <address> 在 <limit> 秒内没有应答（命令超时），共等待 <waited> 秒。"; SQLSTATE HYT00.
+DbError MakeCommandTimeoutError(std::vector<ServerMessage> messages, const std::string& address,
+                                int limitSeconds, double waitedSeconds);
+
 // The error to throw for messages: what() is the text of the first record that is an error
 // (not a 01xxx warning), preferring one the server numbered; all records are kept. fallback
 // is the description when there are no records at all.

@@ -7,9 +7,12 @@
 #include <unistd.h>
 
 #include <array>
+#include <chrono>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <fstream>
+#include <future>
 
 #include "db/odbc/EncryptionFailure.h"
 #include "db/odbc/OdbcConnectionString.h"
@@ -28,8 +31,43 @@ constexpr std::array<const char*, 3> kDriverLibraries = {
 OdbcHandle allocate(SQLSMALLINT type, SQLHANDLE parent) {
     SQLHANDLE h = SQL_NULL_HANDLE;
     if (!SQL_SUCCEEDED(SQLAllocHandle(type, parent, &h)))
-        throw DbError("The ODBC driver manager could not allocate a handle.");
+        throw DbError("ODBC 驱动程序管理器无法分配句柄（内存不足或 unixODBC 安装不全）。");
     return OdbcHandle(type, h);
+}
+
+// What call returns. When whileWaiting is set, call runs on a thread of its own while this
+// thread calls whileWaiting every 50 ms until call has ended; what either throws is passed on
+// (call's first), and call has always ended when this returns.
+template <class Call>
+auto WaitFor(const std::function<void()>& whileWaiting, Call call) -> decltype(call()) {
+    if (!whileWaiting) return call();
+    auto done = std::async(std::launch::async, std::move(call));
+    std::exception_ptr hookFailure;
+    while (done.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+        if (hookFailure) continue;
+        try {
+            whileWaiting();
+        } catch (...) {
+            hookFailure = std::current_exception();
+        }
+    }
+    auto result = done.get();
+    if (hookFailure) std::rethrow_exception(hookFailure);
+    return result;
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// "[name]" with every ']' doubled: how FreeTDS quotes the name when it changes the database.
+std::string bracketed(const std::string& name) {
+    std::string out = "[";
+    for (char c : name) {
+        out += c;
+        if (c == ']') out += ']';
+    }
+    return out + "]";
 }
 
 // Connects dbc with the ODBC string; returns the diagnostics on failure, empty on success.
@@ -103,7 +141,10 @@ bool opensWithoutHostCheck(const OleDbString& properties, const ServerAddress& a
 
 // The description of a failed connect: the cause when encryption is it, else the driver's.
 DbError connectFailure(const OleDbString& properties, const ServerAddress& address,
-                       const OdbcClientOptions& client, std::vector<ServerMessage> messages) {
+                       const OdbcClientOptions& client, std::vector<ServerMessage> messages,
+                       const std::string& addressText, int timeoutSeconds) {
+    if (ReportsTimeout(messages))
+        return MakeConnectError(std::move(messages), addressText, timeoutSeconds);
     std::string text;
     switch (DiagnoseEncryptionFailure(address, client, messages)) {
         case EncryptionFailure::ServerRequiresEncryption:
@@ -121,7 +162,7 @@ DbError connectFailure(const OleDbString& properties, const ServerAddress& addre
                        : CertificateUntrustedText(client.freetdsCaFile());
             break;
         case EncryptionFailure::None:
-            return MakeDbError(std::move(messages), "The server connection could not be opened.");
+            return MakeConnectError(std::move(messages), addressText, timeoutSeconds);
     }
     return DbError(text, "08001", 0, std::move(messages));
 }
@@ -147,7 +188,8 @@ OdbcClientOptions withSiteSettings(OdbcClientOptions client) {
     return client;
 }
 
-std::unique_ptr<OdbcSession> OdbcSession::Open(const OleDbString& properties) {
+std::unique_ptr<OdbcSession> OdbcSession::Open(const OleDbString& properties,
+                                               const SessionOptions& options) {
     const OdbcClientOptions client = withSiteSettings(clientOptions());
     const ServerAddress address = ParseDataSource(
         properties.get({"Data Source", "Server", "Address", "Addr", "Network Address"})
@@ -156,22 +198,43 @@ std::unique_ptr<OdbcSession> OdbcSession::Open(const OleDbString& properties) {
     if (client.checksCertificate()) conf.emplace(address, client);
     const std::string section = conf ? kConfSection : "";
     std::unique_ptr<OdbcSession> s(new OdbcSession);
+    s->address_ = ServerAddressText(address);
+    s->commandTimeout_ = options.commandTimeout;
+    s->whileWaiting_ = options.whileWaiting;
     s->env_ = allocate(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
     SQLSetEnvAttr(s->env_.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3),
                   0);
     s->dbc_ = allocate(SQL_HANDLE_DBC, s->env_.get());
-    auto failure = connect(s->dbc_, ToOdbcConnectionString(properties, "FreeTDS", client, section));
-    for (const char* lib : kDriverLibraries) {
-        if (!failure || !driverMissing(*failure)) break;
-        if (std::filesystem::exists(lib))
-            failure = connect(s->dbc_, ToOdbcConnectionString(properties, lib, client, section));
-    }
+    // FreeTDS bounds the TCP connect and the whole login by this; 0 leaves both unbounded.
+    SQLSetConnectAttrW(s->dbc_.get(), SQL_ATTR_LOGIN_TIMEOUT,
+                       reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(options.connectTimeout)),
+                       0);
+    auto failure = WaitFor(s->whileWaiting_, [&] {
+        auto failed =
+            connect(s->dbc_, ToOdbcConnectionString(properties, "FreeTDS", client, section));
+        for (const char* lib : kDriverLibraries) {
+            if (!failed || !driverMissing(*failed)) break;
+            if (std::filesystem::exists(lib))
+                failed = connect(s->dbc_, ToOdbcConnectionString(properties, lib, client, section));
+        }
+        return failed;
+    });
     conf.reset();
-    if (failure) throw connectFailure(properties, address, client, std::move(*failure));
+    if (failure && driverMissing(*failure))
+        throw DbError(std::string("找不到 FreeTDS 的 ODBC 驱动程序（Debian 软件包 tdsodbc）。") +
+                          "驱动程序管理器报告“" + MakeDbError(*failure, "").what() + "”。",
+                      "IM002", 0, std::move(*failure));
+    if (failure)
+        throw connectFailure(properties, address, client, std::move(*failure), s->address_,
+                             options.connectTimeout);
     return s;
 }
 
 std::optional<RowSet> OdbcSession::run(const std::string& text) {
+    return WaitFor(whileWaiting_, [&] { return runHere(text); });
+}
+
+std::optional<RowSet> OdbcSession::runHere(const std::string& text) {
     OdbcHandle stmt = allocate(SQL_HANDLE_STMT, dbc_.get());
     std::vector<ServerMessage> errors;
     auto collect = [&] {
@@ -179,6 +242,11 @@ std::optional<RowSet> OdbcSession::run(const std::string& text) {
     };
     std::optional<RowSet> rows;
     bool failed = false;
+    // Without it FreeTDS waits for ever. A server that stays silent gets the time-out twice:
+    // once for the answer, once more for its acknowledgement of the cancel FreeTDS then sends.
+    SQLSetStmtAttrW(stmt.get(), SQL_ATTR_QUERY_TIMEOUT,
+                    reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(commandTimeout_)), 0);
+    const auto start = std::chrono::steady_clock::now();
     SqlWideString wide = ToSqlWide(text);
     SQLRETURN rc = SQLExecDirectW(stmt.get(), wide.data(), static_cast<SQLINTEGER>(wide.size()));
     // Each pass handles one result; SQLMoreResults moves on and reports a later error.
@@ -202,17 +270,14 @@ std::optional<RowSet> OdbcSession::run(const std::string& text) {
         }
         rc = SQLMoreResults(stmt.get());
     }
-    if (failed) throw failure(std::move(errors), "The statement failed.");
+    if (failed)
+        throw failure(std::move(errors), "语句执行失败，驱动程序没有给出原因。",
+                      secondsSince(start));
     return rows;
 }
 
 void OdbcSession::setDefaultDatabase(const std::string& name) {
-    SqlWideString wide = ToSqlWide(name);
-    SQLRETURN rc = SQLSetConnectAttrW(dbc_.get(), SQL_ATTR_CURRENT_CATALOG, wide.data(),
-                                      static_cast<SQLINTEGER>(wide.size() * sizeof(SQLWCHAR)));
-    if (!SQL_SUCCEEDED(rc))
-        throw failure(ReadDiagnostics(SQL_HANDLE_DBC, dbc_.get()),
-                      "The database could not be changed.");
+    run("USE " + bracketed(name));
 }
 
 std::string OdbcSession::defaultDatabase() {
@@ -221,11 +286,14 @@ std::string OdbcSession::defaultDatabase() {
     if (!SQL_SUCCEEDED(SQLGetConnectAttrW(dbc_.get(), SQL_ATTR_CURRENT_CATALOG, buf,
                                           sizeof buf - sizeof(SQLWCHAR), &len)))
         throw MakeDbError(ReadDiagnostics(SQL_HANDLE_DBC, dbc_.get()),
-                          "The current database could not be read.");
+                          "无法读出连接的当前数据库。");
     return FromSqlWide(buf, SqlWideLength(buf, 511));
 }
 
-DbError OdbcSession::failure(std::vector<ServerMessage> messages, const std::string& fallback) {
+DbError OdbcSession::failure(std::vector<ServerMessage> messages, const std::string& fallback,
+                             double waited) {
+    if (ReportsTimeout(messages))
+        return MakeCommandTimeoutError(std::move(messages), address_, commandTimeout_, waited);
     SQLUINTEGER dead = SQL_CD_FALSE;
     const bool lost = (SQL_SUCCEEDED(SQLGetConnectAttrW(dbc_.get(), SQL_ATTR_CONNECTION_DEAD, &dead,
                                                         0, nullptr)) &&
@@ -243,7 +311,7 @@ void OdbcSession::close() {
             auto messages = ReadDiagnostics(SQL_HANDLE_DBC, dbc_.get());
             dbc_.reset();
             env_.reset();
-            throw MakeDbError(std::move(messages), "The server connection could not be closed.");
+            throw MakeDbError(std::move(messages), "无法关闭与数据库服务器的连接。");
         }
     }
     dbc_.reset();

@@ -1,0 +1,132 @@
+// The SQLOLEDB provider's time-outs against servers that stop answering: a listener that takes
+// the connection and never answers, and dsadmin-sandbox frozen (SIGSTOP) after the login.
+// Limits are loose: the point is that the wait ends, with the message, not how fast.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <thread>
+
+#include "db/Connection.h"
+#include "db/ConnectionStrings.h"
+#include "db/DbError.h"
+#include "support/SandboxProcess.h"
+#include "support/SilentListener.h"
+
+using namespace dsadmin;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+void prepare(Connection& cn, int port, const std::string& password = {}) {
+    cn.Provider(kServerProvider);
+    cn.ConnectionString(
+        ServerConnectionString("sa", password, "127.0.0.1," + std::to_string(port)));
+}
+
+// Stops process pid and waits until it has stopped: kill() returns before a process busy on
+// another processor stops, and it could still answer one more request meanwhile.
+bool freeze(pid_t pid) {
+    if (::kill(pid, SIGSTOP) != 0) return false;
+    for (int i = 0; i < 500; ++i) {
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), {});
+        const auto end = text.rfind(')');
+        if (end != std::string::npos && text.compare(end, 3, ") T") == 0) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+// Runs call, which must throw DbError; returns it with the seconds it took.
+template <class Call>
+std::pair<DbError, double> failureOf(Call call) {
+    const auto start = Clock::now();
+    try {
+        call();
+    } catch (const DbError& e) {
+        return {e, secondsSince(start)};
+    }
+    ADD_FAILURE() << "no DbError";
+    return {DbError(""), secondsSince(start)};
+}
+
+TEST(ServerTimeout, DefaultsAreThoseOfAdo) {
+    Connection cn;
+    EXPECT_EQ(cn.ConnectionTimeout(), 15);
+    EXPECT_EQ(cn.CommandTimeout(), 30);
+    try {
+        cn.CommandTimeout(-1);
+        ADD_FAILURE() << "a negative time-out was taken";
+    } catch (const DbError& e) {
+        EXPECT_STREQ(e.what(), "超时秒数不能为负数。");
+    }
+}
+
+TEST(ServerTimeout, ListenerThatNeverAnswersEndsTheOpenWithTheAddressAndSeconds) {
+    testsupport::SilentListener silent;
+    Connection cn;
+    prepare(cn, silent.port());
+    cn.ConnectionTimeout(2);
+    // The window's way to keep painting meanwhile: called on this thread while Open waits.
+    int calls = 0;
+    bool sameThread = true;
+    const auto self = std::this_thread::get_id();
+    cn.WhileWaiting([&] {
+        ++calls;
+        sameThread = sameThread && std::this_thread::get_id() == self;
+    });
+    auto [e, seconds] = failureOf([&] { cn.Open(); });
+    EXPECT_GE(calls, 3);
+    EXPECT_TRUE(sameThread);
+    EXPECT_EQ(std::string(e.what()), "无法连接到 127.0.0.1:" + std::to_string(silent.port()) +
+                                         " 上的数据库服务器：等待 2 秒仍没有应答（连接超时）。");
+    EXPECT_EQ(e.sqlState(), "HYT00");
+    EXPECT_GE(seconds, 1.5);
+    EXPECT_LT(seconds, 60) << "the time-out was not applied";
+    EXPECT_EQ(cn.State(), kStateClosed);
+}
+
+// A server that logged the client in and then froze: each command, the switch of database
+// included (which FreeTDS would wait on for ever), ends after the time-out, doubled at most
+// by FreeTDS's wait for the cancel's acknowledgement.
+TEST(ServerTimeout, FrozenServerEndsEachCommandWithTheAddressAndSeconds) {
+    testsupport::SandboxProcess sandbox;
+    const std::string address = "127.0.0.1:" + std::to_string(sandbox.port());
+    const std::regex expected("数据库服务器 " + address +
+                              " 在 1 秒内没有应答（命令超时），共等待 [0-9]+ 秒。");
+    for (const char* step : {"execute", "switch"}) {
+        SCOPED_TRACE(step);
+        Connection cn;
+        prepare(cn, sandbox.port());
+        cn.Open();
+        cn.CommandTimeout(1);
+        ASSERT_TRUE(freeze(sandbox.pid()));
+        auto [e, seconds] = failureOf([&] {
+            if (std::string(step) == "execute")
+                cn.Execute("select 1");
+            else
+                cn.DefaultDatabase("master");
+        });
+        ::kill(sandbox.pid(), SIGCONT);
+        EXPECT_TRUE(std::regex_match(std::string(e.what()), expected)) << e.what();
+        EXPECT_EQ(e.sqlState(), "HYT00");
+        EXPECT_GE(seconds, 0.8);
+        EXPECT_LT(seconds, 60) << "the time-out was not applied";
+    }
+    // The server itself is fine once it runs again.
+    Connection cn;
+    prepare(cn, sandbox.port());
+    cn.Open();
+    cn.Execute("select 1");
+}
+
+}  // namespace
