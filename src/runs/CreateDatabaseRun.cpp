@@ -21,18 +21,15 @@ struct CreateRunObjects {
     Recordset tableRows;
 };
 
-void CreateTables(const RunInput& input, CreateRunObjects& o) {
-    ForEachDescribedTable(input, o.structure, o.tableList, RunStep::Kind::CreatingTable,
-                          [&](const Value& table, RunStep&) {
-                              o.tableRows.Open(TableRowsQuery(table), o.structure, kOpenKeyset,
-                                               kLockReadOnly);
-                              if (!o.tableRows.Eof()) {
-                                  const std::string sql = GetCreateTableStr(table, o.tableRows);
-                                  SendChange(input, sql, [&] { o.statement.Open(sql, o.server); });
-                                  if (input.watch)
-                                      input.watch->table(table.text(), TableFate::Created);
-                              }
-                              o.tableRows.Close();
+void CreateTables(const RunInput& input, CreateRunObjects& o,
+                  const std::vector<DescribedTable>& tables) {
+    ForEachDescribedTable(input, tables, RunStep::Kind::CreatingTable,
+                          [&](const DescribedTable& table, RunStep&) {
+                              if (table.statement.empty()) return true;
+                              const std::string& sql = table.statement;
+                              SendChange(input, sql, [&] { o.statement.Open(sql, o.server); });
+                              if (input.watch)
+                                  input.watch->table(table.name.text(), TableFate::Created);
                               return true;
                           });
 }
@@ -47,14 +44,18 @@ bool CreateDatabase(const RunInput& input, const std::string& folder, CreateRunO
     RequirePlainDatabaseName(name, kMaxCreatedDatabaseNameUnits);
     ReportStep(input, {RunStep::Kind::Connecting});
     OpenServerConnection(o.server, input);
+    // The whole structure file is read before the server changes: a missing, unreadable or
+    // damaged file used to fail after CREATE DATABASE and leave an empty database behind.
+    ReportStep(input, {RunStep::Kind::ReadingStructure});
+    OpenStructureConnection(o.structure, input);
+    const std::vector<DescribedTable> tables =
+        ReadDescribedTables(o.structure, o.tableList, o.tableRows);
     ReportStep(input, {RunStep::Kind::CreatingDatabase});
     const std::string create = CreateDatabaseStatement(name, DataFilePath(folder, name));
     if (SendChange(input, create, [&] { o.server.Execute(create); })) {
         o.server.DefaultDatabase(Trim(input.fields.databaseName));
     }
-    ReportStep(input, {RunStep::Kind::ReadingStructure});
-    OpenStructureConnection(o.structure, input);
-    CreateTables(input, o);
+    CreateTables(input, o, tables);
     o.tableList.Close();
     o.structure.Close();
     o.server.Close();

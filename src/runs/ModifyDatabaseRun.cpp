@@ -13,7 +13,7 @@ struct ModifyRunObjects {
     Recordset statement;  // sends the table statements; released without a Close
     Connection structure;
     Recordset tableList;
-    Recordset working;  // the existence query, then the table's rows
+    Recordset working;  // the tables' rows, then each existence query
 };
 
 bool TableIsPresent(const RunInput& input, ModifyRunObjects& o, const Value& table) {
@@ -26,28 +26,26 @@ bool TableIsPresent(const RunInput& input, ModifyRunObjects& o, const Value& tab
 }
 
 // False when the operator declined the statement's preview: nothing is sent.
-bool CreateMissingTable(const RunInput& input, ModifyRunObjects& o, const Value& table) {
-    o.working.Open(TableRowsQuery(table), o.structure, kOpenKeyset, kLockReadOnly);
-    if (!o.working.Eof()) {
-        const std::string statement = GetCreateTableStr(table, o.working);
-        if (ShowBox(input, kPreviewBox, statement) == kAnswerCancel) return false;
-        SendChange(input, statement, [&] { o.statement.Open(statement, o.server); });
-        if (input.watch) input.watch->table(table.text(), TableFate::Created);
-    }
-    o.working.Close();
+bool CreateMissingTable(const RunInput& input, ModifyRunObjects& o, const DescribedTable& table) {
+    if (table.statement.empty()) return true;
+    const std::string& statement = table.statement;
+    if (ShowBox(input, kPreviewBox, statement) == kAnswerCancel) return false;
+    SendChange(input, statement, [&] { o.statement.Open(statement, o.server); });
+    if (input.watch) input.watch->table(table.name.text(), TableFate::Created);
     return true;
 }
 
-bool CreateMissingTables(const RunInput& input, ModifyRunObjects& o) {
-    return ForEachDescribedTable(input, o.structure, o.tableList, RunStep::Kind::CheckingTable,
-                                 [&](const Value& table, RunStep& step) {
-                                     if (!TableIsPresent(input, o, table)) {
+bool CreateMissingTables(const RunInput& input, ModifyRunObjects& o,
+                         const std::vector<DescribedTable>& tables) {
+    return ForEachDescribedTable(input, tables, RunStep::Kind::CheckingTable,
+                                 [&](const DescribedTable& table, RunStep& step) {
+                                     if (!TableIsPresent(input, o, table.name)) {
                                          step.kind = RunStep::Kind::CreatingTable;
                                          ReportStep(input, step);
                                          return CreateMissingTable(input, o, table);
                                      }
                                      if (input.watch)
-                                         input.watch->table(table.text(), TableFate::Present);
+                                         input.watch->table(table.name.text(), TableFate::Present);
                                      return true;
                                  });
 }
@@ -63,9 +61,13 @@ void ModifyDatabaseRun(const RunInput& input) {
     ReportStep(input, {RunStep::Kind::Connecting});
     OpenServerConnection(o.server, input);
     o.server.DefaultDatabase(name);
+    // Every statement is built before the first CREATE TABLE: a damaged structure file ends
+    // the run with nothing created instead of part way.
     ReportStep(input, {RunStep::Kind::ReadingStructure});
     OpenStructureConnection(o.structure, input);
-    if (!CreateMissingTables(input, o)) return;  // declined: released as they stand
+    const std::vector<DescribedTable> tables =
+        ReadDescribedTables(o.structure, o.tableList, o.working);
+    if (!CreateMissingTables(input, o, tables)) return;  // declined: released as they stand
     o.tableList.Close();
     o.structure.Close();
     o.server.Close();

@@ -23,6 +23,8 @@ void OpenServerConnection(Connection& server, const RunInput& input) {
         input.passwordAsWritten
             ? ServerConnectionStringKeepingPassword(fields.login, fields.password, fields.server)
             : ServerConnectionString(fields.login, fields.password, fields.server));
+    server.ConnectionTimeout(input.connectionTimeout);
+    server.CommandTimeout(input.commandTimeout);
     server.Open();
     if (input.plan) server.WrapSession(ReadOnlySession::Wrap);
 }
@@ -34,21 +36,33 @@ void OpenStructureConnection(Connection& structure, const RunInput& input) {
     structure.Open();
 }
 
-bool ForEachDescribedTable(const RunInput& input, Connection& structure, Recordset& tableList,
-                           RunStep::Kind kind,
-                           const std::function<bool(const Value& table, RunStep& step)>& perTable) {
+std::vector<DescribedTable> ReadDescribedTables(Connection& structure, Recordset& tableList,
+                                                Recordset& tableRows) {
+    std::vector<DescribedTable> tables;
     tableList.Open(kTableListQuery, structure, kOpenKeyset, kLockReadOnly);
-    if (tableList.Eof()) return true;
+    if (tableList.Eof()) return tables;
     tableList.MoveFirst();
-    RunStep step{kind, 0, tableList.RecordCount(), {}};
     while (!tableList.Eof()) {
-        const Value& table = tableList.Fields("ftable");
+        DescribedTable t{tableList.Fields("ftable"), {}};
+        tableRows.Open(TableRowsQuery(t.name), structure, kOpenKeyset, kLockReadOnly);
+        if (!tableRows.Eof()) t.statement = GetCreateTableStr(t.name, tableRows);
+        tableRows.Close();
+        tables.push_back(std::move(t));
+        tableList.MoveNext();
+    }
+    return tables;
+}
+
+bool ForEachDescribedTable(
+    const RunInput& input, const std::vector<DescribedTable>& tables, RunStep::Kind kind,
+    const std::function<bool(const DescribedTable& table, RunStep& step)>& perTable) {
+    RunStep step{kind, 0, tables.size(), {}};
+    for (const DescribedTable& table : tables) {
         ++step.index;
         step.kind = kind;
-        step.table = table.text();
+        step.table = table.name.text();
         ReportStep(input, step);
         if (!perTable(table, step)) return false;
-        tableList.MoveNext();
     }
     return true;
 }

@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "db/Connection.h"
 #include "db/Recordset.h"
@@ -33,6 +34,16 @@ struct RunInput {
     // The create run looks for the save folder on this machine (the window's server is always
     // this one); false when the server is another machine, whose own answer is then the error.
     bool saveFolderHere = true;
+    // The server connection's time-outs in seconds, 0 waiting for ever (Connection's
+    // ConnectionTimeout and CommandTimeout); the window leaves ADO's defaults.
+    int connectionTimeout = 15;
+    int commandTimeout = 30;
+};
+
+// A described table as the structure file gives it, read before the server is changed.
+struct DescribedTable {
+    Value name;             // as the table list gives it
+    std::string statement;  // its CREATE TABLE (GetCreateTableStr); empty when it has no rows
 };
 
 // Shows a box of `look` through input.msgBox and returns the answer.
@@ -56,14 +67,21 @@ void OpenServerConnection(Connection& server, const RunInput& input);
 // then Open() with no arguments. Throws DbError.
 void OpenStructureConnection(Connection& structure, const RunInput& input);
 
-// Walks the described tables as the create and modify runs do: opens `tableList` on
-// `structure` with kTableListQuery and, unless it is empty, calls perTable(table, step) for each
-// row after reporting `step` (kind `kind`, the table's 1-based number, the list's length and
+// Reads the whole structure file before the run changes anything on the server: opens
+// `tableList` on `structure` with kTableListQuery and, for each entry, reads its rows with
+// TableRowsQuery through `tableRows` and builds its statement. Leaves `tableList` open.
+// Throws DbError for a file that is missing, unreadable or damaged, and for a value that
+// cannot be compared, so that such a file ends the run with nothing changed.
+std::vector<DescribedTable> ReadDescribedTables(Connection& structure, Recordset& tableList,
+                                                Recordset& tableRows);
+
+// Walks the described tables as the create and modify runs do: calls perTable(table, step) for
+// each after reporting `step` (kind `kind`, the table's 1-based number, the list's length and
 // its name). perTable may change step.kind and report again; it returns false to stop the walk
-// there. Leaves `tableList` open. False when perTable stopped it.
-bool ForEachDescribedTable(const RunInput& input, Connection& structure, Recordset& tableList,
-                           RunStep::Kind kind,
-                           const std::function<bool(const Value& table, RunStep& step)>& perTable);
+// there. False when perTable stopped it.
+bool ForEachDescribedTable(
+    const RunInput& input, const std::vector<DescribedTable>& tables, RunStep::Kind kind,
+    const std::function<bool(const DescribedTable& table, RunStep& step)>& perTable);
 
 // SaveDBSet(input.fields, input.setupPath) unless input.saveSettings is false.
 void SaveRunSettings(const RunInput& input);

@@ -163,10 +163,10 @@ TEST_F(RunsOnServer, ProgressReportsEveryStepAndChangesNoBoxOrStatement) {
     CreateDatabaseRun(with);
     ExpectGolden("create_three_tables", transcript(boxes));
     EXPECT_EQ(log.steps,
-              (std::vector<std::string>{
-                  "正在连接服务器……", "正在创建数据库……", "正在读取结构文件……",
-                  "正在创建第 1 个表（共 3 个）：Person", "正在创建第 2 个表（共 3 个）：Stock",
-                  "正在创建第 3 个表（共 3 个）：Ware"}));
+              (std::vector<std::string>{"正在连接服务器……", "正在读取结构文件……",
+                                        "正在创建数据库……", "正在创建第 1 个表（共 3 个）：Person",
+                                        "正在创建第 2 个表（共 3 个）：Stock",
+                                        "正在创建第 3 个表（共 3 个）：Ware"}));
 
     admin(db).Execute("DROP TABLE Stock");
     ScriptedMsgBox modify;
@@ -183,6 +183,16 @@ TEST_F(RunsOnServer, ProgressReportsEveryStepAndChangesNoBoxOrStatement) {
                   "正在连接服务器……", "正在读取结构文件……", "正在检查第 1 个表（共 3 个）：Person",
                   "正在检查第 2 个表（共 3 个）：Stock", "正在创建第 2 个表（共 3 个）：Stock",
                   "正在检查第 3 个表（共 3 个）：Ware"}));
+}
+
+// The structure file is read before CREATE DATABASE: a missing one used to leave an empty
+// database behind, and the next create then failed with "already exists".
+TEST_F(RunsOnServer, MissingStructureFileLeavesNoDatabase) {
+    ScriptedMsgBox boxes;
+    CreateDatabaseRun(input(boxes));
+    ASSERT_EQ(boxes.boxes().size(), 2u) << boxes.transcript();
+    EXPECT_EQ(boxes.boxes()[1].text.rfind("系统错误：结构文件“", 0), 0u) << boxes.transcript();
+    EXPECT_FALSE(databaseExists(db));
 }
 
 TEST_F(RunsOnServer, ModifyOfAMissingDatabaseEndsAtTheSwitch) {
