@@ -78,7 +78,7 @@ namespace {
 
 // One row per option: its name, whether a value follows, and what it sets. A flag given a
 // value ("--yes=1") is refused, as is a valued option without one.
-struct OptionSpec {
+struct OptionRow {
     const char* name;
     bool takesValue;
     void (*apply)(CliOptions& o, const std::string& value);
@@ -93,8 +93,8 @@ int LockTimeout(const std::string& text) {
     return seconds;
 }
 
-const std::vector<OptionSpec>& Options() {
-    static const std::vector<OptionSpec> options = {
+const std::vector<OptionRow>& Options() {
+    static const std::vector<OptionRow> options = {
         {"--app-folder", true, [](CliOptions& o, const std::string& v) { o.appFolder = v; }},
         {"--structure", true, [](CliOptions& o, const std::string& v) { o.structure = v; }},
         {"--login", true, [](CliOptions& o, const std::string& v) { o.login = v; }},
@@ -123,9 +123,9 @@ const std::vector<OptionSpec>& Options() {
     return options;
 }
 
-const OptionSpec* FindOption(const std::string& name) {
-    for (const OptionSpec& spec : Options())
-        if (name == spec.name) return &spec;
+const OptionRow* FindOption(const std::string& name) {
+    for (const OptionRow& row : Options())
+        if (name == row.name) return &row;
     return nullptr;
 }
 
@@ -172,15 +172,15 @@ void CliOptions::Parse(const std::vector<std::string>& args, CliOptions& o) {
         const std::string arg = args[i++];
         const std::string name = OptionName(arg);
         const bool inlineValue = name.size() < arg.size();
-        const OptionSpec* spec = FindOption(name);
-        if (!spec) throw UsageError("未知选项：" + name);
-        if (!spec->takesValue) {
+        const OptionRow* row = FindOption(name);
+        if (!row) throw UsageError("未知选项：" + name);
+        if (!row->takesValue) {
             if (inlineValue) throw UsageError("选项 " + name + " 不带值（写作 " + name + "）");
-            spec->apply(o, {});
+            row->apply(o, {});
             continue;
         }
         if (!inlineValue && i >= args.size()) throw UsageError("选项 " + name + " 缺少值");
-        spec->apply(o, inlineValue ? arg.substr(name.size() + 1) : args[i++]);
+        row->apply(o, inlineValue ? arg.substr(name.size() + 1) : args[i++]);
     }
     CheckCombination(o);
 }
