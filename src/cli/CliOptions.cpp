@@ -84,12 +84,13 @@ struct OptionRow {
     void (*apply)(CliOptions& o, const std::string& value);
 };
 
-int LockTimeout(const std::string& text) {
+// A whole number of seconds from 0 (wait for ever, or for the lock: not at all) to a day.
+int Seconds(const char* option, const std::string& text) {
     int seconds = -1;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
     if (text.empty() || ec != std::errc() || end != text.data() + text.size() || seconds < 0 ||
         seconds > 86400)
-        throw UsageError("--lock-timeout 应为 0 到 86400 之间的整数秒数");
+        throw UsageError(std::string(option) + " 应为 0 到 86400 之间的整数秒数");
     return seconds;
 }
 
@@ -110,7 +111,17 @@ const std::vector<OptionRow>& Options() {
         {"--password-prompt", false,
          [](CliOptions& o, const std::string&) { SetPassword(o, PasswordFrom::Prompt, {}); }},
         {"--lock-timeout", true,
-         [](CliOptions& o, const std::string& v) { o.lockTimeoutSeconds = LockTimeout(v); }},
+         [](CliOptions& o, const std::string& v) {
+             o.lockTimeoutSeconds = Seconds("--lock-timeout", v);
+         }},
+        {"--login-timeout", true,
+         [](CliOptions& o, const std::string& v) {
+             o.loginTimeoutSeconds = Seconds("--login-timeout", v);
+         }},
+        {"--query-timeout", true,
+         [](CliOptions& o, const std::string& v) {
+             o.queryTimeoutSeconds = Seconds("--query-timeout", v);
+         }},
         {"--encrypt", true, [](CliOptions& o, const std::string& v) { o.encrypt = v; }},
         {"--trust-server-certificate", false,
          [](CliOptions& o, const std::string&) { o.trustServerCertificate = true; }},
@@ -217,6 +228,8 @@ std::string UsageText() {
                          strict 未给出时用本机信任的 CA 验证
   --lock-timeout SECONDS create、modify、delete 等待应用程序锁的秒数（默认 60，0 表示
                          不等待）
+  --login-timeout SECONDS  连接并登录服务器最多等待的秒数（默认 15，0 表示一直等待）
+  --query-timeout SECONDS  每条语句最多等待服务器应答的秒数（默认 30，0 表示一直等待）
   --yes                  不提问，全部回答“确定”
   --json                 在标准输出上只写一个 JSON 文档（用法错误时也写）
   --quiet                只输出错误

@@ -36,8 +36,10 @@ struct CliOptions {
     bool trustServerCertificate = false;    // --trust-server-certificate
     std::optional<std::string> caFile;      // --ca-file FILE
     PasswordFrom passwordFrom = PasswordFrom::Settings;
-    std::string passwordSource;   // the variable's name or the file's path
-    int lockTimeoutSeconds = 60;  // --lock-timeout: how long create/modify/delete wait
+    std::string passwordSource;    // the variable's name or the file's path
+    int lockTimeoutSeconds = 60;   // --lock-timeout: how long create/modify/delete wait
+    int loginTimeoutSeconds = 15;  // --login-timeout: connecting and logging in; 0 for ever
+    int queryTimeoutSeconds = 30;  // --query-timeout: each statement's answer; 0 for ever
     bool yes = false;
     bool json = false;
     bool quiet = false;    // --quiet: only failures are written (and the JSON document)

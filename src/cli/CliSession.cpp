@@ -164,6 +164,8 @@ class SessionRun {
         input.progress = &steps_;
         input.plan = o_.plan() || o_.command == Command::Check;  // both read only
         input.passwordAsWritten = true;
+        input.connectionTimeout = o_.loginTimeoutSeconds;
+        input.commandTimeout = o_.queryTimeoutSeconds;
         input.saveFolderHere = IsThisMachine(inputs_.address.host);
         input_ = &input;
         const bool asks = o_.changes() && !o_.json;

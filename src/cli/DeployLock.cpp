@@ -37,6 +37,9 @@ std::string DeployLock::ReleaseStatement(const std::string& name) {
 DeployLock::DeployLock(const RunInput& input, const std::string& database, int timeoutSeconds)
     : name_(Name(database)) {
     OpenServerConnection(connection_, input);
+    // The request waits for the lock itself: give it that long on top of the usual answer
+    // time, or the command time-out would end a wait the operator allowed.
+    if (input.commandTimeout > 0) connection_.CommandTimeout(input.commandTimeout + timeoutSeconds);
     const auto start = std::chrono::steady_clock::now();
     Recordset result;
     result.Open(AcquireStatement(name_, timeoutSeconds * 1000L), connection_);

@@ -1,14 +1,17 @@
 // dsadmin-cli, the executable, where the settings or the server fail it: a Setup.ini that is
-// there but cannot be read.
+// there but cannot be read, a server that takes the connection and never answers.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+
+#include "support/SilentListener.h"
 
 namespace {
 
@@ -67,6 +70,26 @@ TEST_F(CliFailSafe, UnreadableSetupIniIsNamedAndNothingIsSent) {
             "' --login sa --database D --password-env HOME");
     EXPECT_EQ(r.code, 1) << r.err;
     EXPECT_EQ(r.err.find("设置文件"), std::string::npos) << r.err;
+}
+
+// A server that never answers ends the run after --login-timeout with a time-out, not a hang;
+// the option's value is checked like --lock-timeout's.
+TEST_F(CliFailSafe, ASilentServerEndsTheRunAfterTheLoginTimeOut) {
+    testsupport::SilentListener silent;
+    const std::string common = "check --server 127.0.0.1," + std::to_string(silent.port()) +
+                               " --structure '" + DSADMIN_BIN_DIR +
+                               "/Sample.DS' --login sa --database D --password-env HOME --json";
+    const auto start = std::chrono::steady_clock::now();
+    Result r = run(common + " --login-timeout 2");
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(r.code, 1) << r.err;
+    EXPECT_NE(r.out.find("\"timeout\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("127.0.0.1:" + std::to_string(silent.port())), std::string::npos) << r.out;
+    EXPECT_LT(waited, std::chrono::seconds(12));  // the default would wait 15
+
+    r = run(common + " --query-timeout soon");
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.out.find("--query-timeout"), std::string::npos) << r.out;
 }
 
 }  // namespace
