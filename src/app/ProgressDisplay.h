@@ -6,12 +6,16 @@
 // for `delay`, the step is shown in `label` ("正在创建第 3 个表（共 120 个）：Person").
 // While one of the run's boxes is open the line is put away, since the box speaks for the run
 // then ("数据库创建完成" above "正在创建第 5 个表" would contradict it); the delay starts again
-// once the box is closed.
+// once the box is closed. When the run ends in a failure, its account (RunAccount: how many
+// tables were made, where it stopped, that "修改现有库结构" completes the database) takes the
+// line once the error box is closed, with every fact in its tool tip, and stays until the
+// next run.
 
 #include <QElapsedTimer>
 #include <chrono>
 
 #include "runs/MsgBox.h"
+#include "runs/RunAccount.h"
 #include "runs/RunProgress.h"
 
 class QLabel;
@@ -20,9 +24,10 @@ namespace dsadmin {
 
 class ProgressDisplay : public RunProgress {
   public:
-    // `label` (not owned) stays hidden until the first report after `delay`.
+    // `label` (not owned) is emptied (the last run's account goes) and stays hidden until the
+    // first report after `delay`.
     ProgressDisplay(QLabel& label, std::chrono::milliseconds delay);
-    // Hides and empties the label.
+    // Hides and empties the label, unless it holds the account of a failed run.
     ~ProgressDisplay() override;
     ProgressDisplay(const ProgressDisplay&) = delete;
     ProgressDisplay& operator=(const ProgressDisplay&) = delete;
@@ -41,10 +46,15 @@ class ProgressDisplay : public RunProgress {
     };
 
   private:
+    // After the run's failure box: the account in the line, when the run got far enough.
+    void showAccount(const std::string& failure);
+
     QLabel& label_;
     std::chrono::milliseconds delay_;
     QElapsedTimer sinceStart_;
     QElapsedTimer sincePaint_;
+    RunAccount account_;
+    bool keepLine_ = false;  // the line holds the account
 };
 
 }  // namespace dsadmin
