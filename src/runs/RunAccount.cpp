@@ -66,14 +66,14 @@ RunAccount::Text RunAccount::afterFailure(const std::string& failure) const {
 // The create run stopped at CREATE DATABASE or at the switch to the new database.
 RunAccount::Text RunAccount::databaseNotMade(const std::string& failure) const {
     if (FateUnknown(failure))
-        return {std::string("数据库可能已创建：若已创建，按") + kModifyButton + "补建所有的表",
+        return {std::string("若数据库已创建，按") + kModifyButton + "补全",
                 std::string("创建没有完成：连接在创建数据库时中断，不能确定数据库是否已创建。"
                             "若已创建，按") +
                     kModifyButton + "可补建所有的表；若没有，再按“创建新数据库”。"};
     const std::string hint = FileErrorHint(failure);
     std::string line = "数据库没有创建，服务器上没有任何改动";
-    if (ReportsOsError(failure, 5)) line = "数据库没有创建：服务器的账户无法写入所选的文件夹";
-    if (ReportsOsError(failure, 3)) line = "数据库没有创建：所选的文件夹在服务器上不存在";
+    if (ReportsOsError(failure, 5)) line = "数据库没有创建：服务器账户不能写入该文件夹";
+    if (ReportsOsError(failure, 3)) line = "数据库没有创建：该文件夹在服务器上不存在";
     return {line, "创建没有完成：数据库没有创建，服务器上没有任何改动。" +
                       (hint.empty() ? std::string() : "\n" + hint)};
 }
@@ -85,13 +85,13 @@ RunAccount::Text RunAccount::stoppedAtTable() const {
     const std::size_t done = s.index - 1;
     const std::string at = "停在第 " + N(s.index) + " 个表“" + s.table + "”。";
     if (creating_)
-        return {"已建 " + N(done) + "/" + N(s.count) + " 个表，停在 " + s.table + "；按" +
-                    kModifyButton + "补全",
+        return {std::string("按") + kModifyButton + "补全：已建 " + N(done) + "/" + N(s.count) +
+                    " 个表，停在 " + s.table,
                 "创建没有完成：数据库已创建，" + N(s.count) + " 个表中建好了前 " + N(done) +
                     " 个，" + at + "按" + kModifyButton + "可补建其余的表。"};
     const std::size_t created = tablesCreated_ - (s.kind == RunStep::Kind::CreatingTable ? 1 : 0);
-    return {"已有 " + N(done) + "/" + N(s.count) + " 个表（新建 " + N(created) + " 个），停在 " +
-                s.table + "；再按" + kModifyButton + "补全",
+    return {std::string("再按") + kModifyButton + "补全：已有 " + N(done) + "/" + N(s.count) +
+                " 个表（新建 " + N(created) + " 个），停在 " + s.table,
             "修改没有完成：" + N(s.count) + " 个表中前 " + N(done) + " 个已在库中（这次新建了 " +
                 N(created) + " 个），" + at + "再按" + kModifyButton + "可补建其余的表。"};
 }

@@ -22,7 +22,9 @@ class RunAccount : public RunProgress {
     std::optional<RunStep::Kind> lastStep() const;
 
     struct Text {
-        std::string line;  // for a one-line label, what to do first: "已建 1791/3000 个表，…"
+        // For a one-line label, what to do first, since its end may be cut off:
+        // "按“修改现有库结构”补全：已建 1791/3000 个表，停在 Table1792".
+        std::string line;
         std::string full;  // every fact, and a hint for the server's file errors
     };
     // The account of the run after the failure whose description is `failure` (the error

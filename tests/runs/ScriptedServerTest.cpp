@@ -195,7 +195,7 @@ TEST_F(RunsOnScriptedServer, AccountOfARunCutOffAtATable) {
     server.accept(2 + 2);  // CREATE DATABASE, the switch, T0001, T0002; T0003 meets no server
     server.loseConnectionAfterQueue(LostLink());
     RunAccount::Text made = failedRun(CreateDatabaseRun);
-    EXPECT_EQ(made.line, "已建 2/5 个表，停在 T0003；按“修改现有库结构”补全");
+    EXPECT_EQ(made.line, "按“修改现有库结构”补全：已建 2/5 个表，停在 T0003");
     EXPECT_EQ(made.full,
               "创建没有完成：数据库已创建，5 个表中建好了前 2 个，停在第 3 个表“T0003”。"
               "按“修改现有库结构”可补建其余的表。");
@@ -210,7 +210,7 @@ TEST_F(RunsOnScriptedServer, AccountOfARunCutOffAtATable) {
     modifyServer.rows({{"name"}, {}});                  // T0004 missing; its statement is cut off
     modifyServer.loseConnectionAfterQueue(LostLink());
     made = failedRun(ModifyDatabaseRun);
-    EXPECT_EQ(made.line, "已有 3/5 个表（新建 1 个），停在 T0004；再按“修改现有库结构”补全");
+    EXPECT_EQ(made.line, "再按“修改现有库结构”补全：已有 3/5 个表（新建 1 个），停在 T0004");
     EXPECT_EQ(made.full,
               "修改没有完成：5 个表中前 3 个已在库中（这次新建了 1 个），停在第 4 个表“T0004”。"
               "再按“修改现有库结构”可补建其余的表。");
@@ -233,17 +233,16 @@ TEST_F(RunsOnScriptedServer, AccountOfACreateRunStoppedAtItsDatabase) {
         std::optional<DbError> refusal;  // none: the link goes instead
         std::string line, hint;
     } cases[] = {
-        {ScriptedServer::ServerError(5123, denied),
-         "数据库没有创建：服务器的账户无法写入所选的文件夹",
+        {ScriptedServer::ServerError(5123, denied), "数据库没有创建：服务器账户不能写入该文件夹",
          "提示：操作系统错误 5 表示数据库服务器自己的账户（在 Linux 上是服务器的服务用户，例如 "
          "mssql，而不是操作员）无法写入所选的文件夹：请让该账户可以写入这个文件夹，或另选一个"
          "它能写入的文件夹。"},
-        {ScriptedServer::ServerError(5123, missing), "数据库没有创建：所选的文件夹在服务器上不存在",
+        {ScriptedServer::ServerError(5123, missing), "数据库没有创建：该文件夹在服务器上不存在",
          "提示：操作系统错误 3 表示所选的文件夹在数据库服务器所在的机器上不存在（服务器运行在容器"
          "中时，是指容器内部）：请选择服务器上存在的文件夹。"},
         {ScriptedServer::ServerError(1801, "Database 'Sales' already exists."),
          "数据库没有创建，服务器上没有任何改动", ""},
-        {std::nullopt, "数据库可能已创建：若已创建，按“修改现有库结构”补建所有的表", ""},
+        {std::nullopt, "若数据库已创建，按“修改现有库结构”补全", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
