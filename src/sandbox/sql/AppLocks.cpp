@@ -1,5 +1,6 @@
 #include "sandbox/sql/AppLocks.h"
 
+#include <iterator>
 #include <set>
 
 #include "sandbox/sql/Names.h"
@@ -17,28 +18,20 @@ bool Compatible(AppLocks::Mode a, AppLocks::Mode b) {
     return either(M::Shared, M::Update) || (a == M::IntentExclusive && b == M::IntentExclusive);
 }
 
+// By Mode.
+constexpr const char* kModeNames[] = {"Shared", "Update", "IntentShared", "IntentExclusive",
+                                      "Exclusive"};
+static_assert(std::size(kModeNames) == static_cast<std::size_t>(AppLocks::Mode::Exclusive) + 1);
+
 }  // namespace
 
 const char* AppLocks::modeName(Mode mode) {
-    switch (mode) {
-        case Mode::Shared:
-            return "Shared";
-        case Mode::Update:
-            return "Update";
-        case Mode::IntentShared:
-            return "IntentShared";
-        case Mode::IntentExclusive:
-            return "IntentExclusive";
-        case Mode::Exclusive:
-            return "Exclusive";
-    }
-    return "";
+    return kModeNames[static_cast<std::size_t>(mode)];
 }
 
 std::optional<AppLocks::Mode> AppLocks::parseMode(const std::string& text) {
-    for (Mode m :
-         {Mode::Shared, Mode::Update, Mode::IntentShared, Mode::IntentExclusive, Mode::Exclusive})
-        if (equalsName(text, modeName(m))) return m;
+    for (std::size_t i = 0; i < std::size(kModeNames); ++i)
+        if (equalsName(text, kModeNames[i])) return static_cast<Mode>(i);
     return std::nullopt;
 }
 

@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 #include <limits>
 
 #include "base/CaseFolding.h"
@@ -32,24 +33,11 @@ bool isText(const Value& v) {
 }
 
 const char* typeName(SandboxColumnType t) {
-    switch (t) {
-        case SandboxColumnType::BigInt:
-            return "bigint";
-        case SandboxColumnType::SmallInt:
-            return "smallint";
-        case SandboxColumnType::TinyInt:
-            return "tinyint";
-        case SandboxColumnType::Bit:
-            return "bit";
-        case SandboxColumnType::Float:
-            return "float";
-        case SandboxColumnType::DateTime:
-            return "datetime";
-        case SandboxColumnType::NVarChar:
-            return "nvarchar";
-        default:
-            return "int";
-    }
+    // By SandboxColumnType.
+    static constexpr const char* kNames[] = {"int", "bigint", "smallint", "tinyint",
+                                             "bit", "float",  "datetime", "nvarchar"};
+    static_assert(std::size(kNames) == static_cast<std::size_t>(SandboxColumnType::NVarChar) + 1);
+    return kNames[static_cast<std::size_t>(t)];
 }
 std::string typeName(const Value& v) {
     return isText(v) && v.varchar ? "varchar" : typeName(v.column.type);
@@ -179,6 +167,53 @@ std::int64_t lengthArg(const Value& v, int error, const std::string& text) {
                                : static_cast<std::int64_t>(asDouble(v.cell));
     if (n < 0) throw SqlError(msg::make(error, 16, 1, text));
     return n;
+}
+
+// ABS: text is read as a float; the lowest integer of its type has no positive twin.
+Value absolute(const Value& arg) {
+    Value v = isText(arg) ? make(Cell{}, SandboxColumnType::Float)
+                          : make(Cell{}, numericType(arg.column.type));
+    if (isNull(arg.cell)) return v;
+    const Cell c = isText(arg) ? toNumber(arg, SandboxColumnType::Float) : arg.cell;
+    if (const auto* i = std::get_if<std::int64_t>(&c)) {
+        if (*i == std::numeric_limits<std::int64_t>::min() ||
+            (v.column.type == SandboxColumnType::Int &&
+             *i == std::numeric_limits<std::int32_t>::min()))
+            throw SqlError(msg::arithmeticOverflow(typeName(v.column.type)));
+        v.cell = *i < 0 ? -*i : *i;
+    } else {
+        v.cell = std::fabs(std::get<double>(c));
+    }
+    return v;
+}
+
+// SUBSTRING, LEFT and RIGHT of s, counted by characters.
+std::string characters(const std::string& name, const std::string& s,
+                       const std::vector<Value>& args) {
+    const std::u32string cps = codePoints(s);
+    const auto size = static_cast<std::int64_t>(cps.size());
+    std::int64_t first = 1, count = 0;
+    if (name == "SUBSTRING") {
+        first = isText(args[1])
+                    ? std::get<std::int64_t>(toNumber(args[1], SandboxColumnType::BigInt))
+                    : static_cast<std::int64_t>(asDouble(args[1].cell));
+        count = lengthArg(args[2], 537,
+                          "Invalid length parameter passed to the LEFT or SUBSTRING function.");
+    } else if (name == "LEFT") {
+        count = lengthArg(args[1], 537,
+                          "Invalid length parameter passed to the LEFT or SUBSTRING function.");
+    } else {
+        count = lengthArg(args[1], 536, "Invalid length parameter passed to the RIGHT function.");
+        first = std::max<std::int64_t>(1, size - count + 1);
+        count = size - first + 1;
+    }
+    const std::int64_t begin = std::max<std::int64_t>(first, 1);
+    std::int64_t end = 0;  // one past the last position, saturating on overflow
+    if (__builtin_add_overflow(first, count, &end)) end = std::numeric_limits<std::int64_t>::max();
+    end = std::min(end, size + 1);
+    return end > begin ? utf8(cps.substr(static_cast<std::size_t>(begin - 1),
+                                         static_cast<std::size_t>(end - begin)))
+                       : std::string();
 }
 
 }  // namespace
@@ -443,22 +478,7 @@ Value Evaluator::textFunction(const std::string& name, const std::vector<Value>&
     if (name == "ISNULL")
         return Value{isNull(args[0].cell) ? args[1].cell : args[0].cell, args[0].column,
                      args[0].varchar};
-    if (name == "ABS") {
-        Value v = isText(args[0]) ? make(Cell{}, SandboxColumnType::Float)
-                                  : make(Cell{}, numericType(args[0].column.type));
-        if (isNull(args[0].cell)) return v;
-        const Cell c = isText(args[0]) ? toNumber(args[0], SandboxColumnType::Float) : args[0].cell;
-        if (const auto* i = std::get_if<std::int64_t>(&c)) {
-            if (*i == std::numeric_limits<std::int64_t>::min() ||
-                (v.column.type == SandboxColumnType::Int &&
-                 *i == std::numeric_limits<std::int32_t>::min()))
-                throw SqlError(msg::arithmeticOverflow(typeName(v.column.type)));
-            v.cell = *i < 0 ? -*i : *i;
-        } else {
-            v.cell = std::fabs(std::get<double>(c));
-        }
-        return v;
-    }
+    if (name == "ABS") return absolute(args[0]);
     if (name == "LEN") {
         Value v = make(Cell{}, SandboxColumnType::Int);
         if (const auto t = textOf(args[0]))
@@ -483,33 +503,8 @@ Value Evaluator::textFunction(const std::string& name, const std::vector<Value>&
     } else if (name == "REPLACE") {
         v.column.maxChars = 4000;
         v.cell = replaceAll(s, *texts[1], *texts[2]);
-    } else {  // SUBSTRING, LEFT, RIGHT: by characters
-        const std::u32string cps = codePoints(s);
-        const auto size = static_cast<std::int64_t>(cps.size());
-        std::int64_t first = 1, count = 0;
-        if (name == "SUBSTRING") {
-            first = isText(args[1])
-                        ? std::get<std::int64_t>(toNumber(args[1], SandboxColumnType::BigInt))
-                        : static_cast<std::int64_t>(asDouble(args[1].cell));
-            count = lengthArg(args[2], 537,
-                              "Invalid length parameter passed to the LEFT or SUBSTRING function.");
-        } else if (name == "LEFT") {
-            count = lengthArg(args[1], 537,
-                              "Invalid length parameter passed to the LEFT or SUBSTRING function.");
-        } else {
-            count =
-                lengthArg(args[1], 536, "Invalid length parameter passed to the RIGHT function.");
-            first = std::max<std::int64_t>(1, size - count + 1);
-            count = size - first + 1;
-        }
-        const std::int64_t begin = std::max<std::int64_t>(first, 1);
-        std::int64_t end = 0;  // one past the last position, saturating on overflow
-        if (__builtin_add_overflow(first, count, &end))
-            end = std::numeric_limits<std::int64_t>::max();
-        end = std::min(end, size + 1);
-        v.cell = end > begin ? utf8(cps.substr(static_cast<std::size_t>(begin - 1),
-                                               static_cast<std::size_t>(end - begin)))
-                             : std::string();
+    } else {
+        v.cell = characters(name, s, args);
     }
     return v;
 }

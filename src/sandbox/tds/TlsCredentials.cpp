@@ -13,6 +13,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <stdexcept>
@@ -129,16 +130,12 @@ void makeSelfSigned(std::string& certPem, std::string& keyPem) {
 }
 
 std::string priorityString(TlsMaxVersion max, bool tds8) {
-    switch (max) {
-        case TlsMaxVersion::Tls10:
-            return "NORMAL:-VERS-ALL:+VERS-TLS1.0";
-        case TlsMaxVersion::Tls11:
-            return "NORMAL:-VERS-ALL:+VERS-TLS1.1:+VERS-TLS1.0";
-        case TlsMaxVersion::Tls12:
-            return "NORMAL:-VERS-ALL:+VERS-TLS1.2";
-        case TlsMaxVersion::Tls13:
-            break;
-    }
+    // By TlsMaxVersion up to 1.2; at 1.3 only TDS 8 goes past 1.2.
+    static constexpr const char* kUpTo[] = {"NORMAL:-VERS-ALL:+VERS-TLS1.0",
+                                            "NORMAL:-VERS-ALL:+VERS-TLS1.1:+VERS-TLS1.0",
+                                            "NORMAL:-VERS-ALL:+VERS-TLS1.2"};
+    static_assert(std::size(kUpTo) == static_cast<std::size_t>(TlsMaxVersion::Tls13));
+    if (max != TlsMaxVersion::Tls13) return kUpTo[static_cast<std::size_t>(max)];
     return tds8 ? "NORMAL:-VERS-ALL:+VERS-TLS1.3:+VERS-TLS1.2" : "NORMAL:-VERS-ALL:+VERS-TLS1.2";
 }
 
