@@ -30,11 +30,13 @@ bool FateUnknown(const std::string& failure) {
 
 }  // namespace
 
+// A step told again (the window repeats the last one while it waits) counts once.
 void RunAccount::report(const RunStep& step) {
+    const bool again = last_ && last_->kind == step.kind && last_->index == step.index;
     last_ = step;
     if (step.kind == RunStep::Kind::CreatingDatabase) creating_ = true;
     if (step.kind == RunStep::Kind::ReadingStructure) readStructure_ = true;
-    if (step.kind == RunStep::Kind::CreatingTable) ++tablesCreated_;
+    if (step.kind == RunStep::Kind::CreatingTable && !again) ++tablesCreated_;
     if (inner_) inner_->report(step);
 }
 

@@ -280,4 +280,18 @@ TEST_F(RunsOnScriptedServer, AccountOfRunsThatChangedNothing) {
     EXPECT_EQ(made.full, "运行没有完成：服务器上没有任何改动。");
 }
 
+// The window tells the last step again while it waits for the server: a table counts once.
+TEST(RunAccount, AStepToldAgainCountsOnce) {
+    RunAccount account;
+    using Kind = RunStep::Kind;
+    for (const RunStep& step :
+         {RunStep{Kind::Connecting}, RunStep{Kind::ReadingStructure},
+          RunStep{Kind::CheckingTable, 1, 3, "A"}, RunStep{Kind::CreatingTable, 1, 3, "A"},
+          RunStep{Kind::CreatingTable, 1, 3, "A"}, RunStep{Kind::CheckingTable, 2, 3, "B"},
+          RunStep{Kind::CreatingTable, 2, 3, "B"}, RunStep{Kind::CreatingTable, 2, 3, "B"}})
+        account.report(step);
+    EXPECT_EQ(account.afterFailure("").line,
+              "再按“修改现有库结构”补全：已有 1/3 个表（新建 1 个），停在 B");
+}
+
 }  // namespace
