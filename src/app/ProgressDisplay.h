@@ -31,7 +31,8 @@ class ProgressDisplay : public RunProgress {
     ProgressDisplay& operator=(const ProgressDisplay&) = delete;
 
     void report(const RunStep& step) override;
-    // For RunInput::whileWaiting: the last step reported again (nothing before the first).
+    // For RunInput::whileWaiting: shows the last step as report() did (nothing before the
+    // first), without reporting it again: a step is reported once.
     void waiting();
 
     // The run's boxes through `inner` (not owned), with the line put away while one is open.
@@ -46,6 +47,9 @@ class ProgressDisplay : public RunProgress {
     };
 
   private:
+    // The step in the label once the delay has passed; lets Qt paint at most every 50 ms.
+    void showStep(const RunStep& step);
+
     QLabel& label_;
     std::chrono::milliseconds delay_;
     QElapsedTimer sinceStart_;
