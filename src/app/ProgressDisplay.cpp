@@ -27,6 +27,14 @@ ProgressDisplay::~ProgressDisplay() {
 void ProgressDisplay::report(const RunStep& step) {
     account_.report(step);
     last_ = step;
+    showStep(step);
+}
+
+void ProgressDisplay::waiting() {
+    if (last_) showStep(*last_);
+}
+
+void ProgressDisplay::showStep(const RunStep& step) {
     const bool due = !sincePaint_.isValid() || sincePaint_.elapsed() >= kPaintEveryMs;
     if (sinceStart_.elapsed() >= delay_.count()) {
         const QString text = QString::fromStdString(ProgressText(step));
@@ -36,12 +44,6 @@ void ProgressDisplay::report(const RunStep& step) {
     if (!due) return;
     sincePaint_.start();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-}
-
-void ProgressDisplay::waiting() {
-    if (!last_) return;
-    const RunStep step = *last_;
-    report(step);
 }
 
 int ProgressDisplay::Boxes::show(const BoxLook& look, const std::string& text) {

@@ -36,7 +36,8 @@ class ProgressDisplay : public RunProgress {
     ProgressDisplay& operator=(const ProgressDisplay&) = delete;
 
     void report(const RunStep& step) override;
-    // For RunInput::whileWaiting: the last step reported again (nothing before the first).
+    // For RunInput::whileWaiting: shows the last step as report() did (nothing before the
+    // first), without reporting it again: a step is reported once.
     void waiting();
 
     // The run's boxes through `inner` (not owned), with the line put away while one is open.
@@ -51,6 +52,8 @@ class ProgressDisplay : public RunProgress {
     };
 
   private:
+    // The step in the label once the delay has passed; lets Qt paint at most every 50 ms.
+    void showStep(const RunStep& step);
     // After the run's failure box: the account in the line, when the run got far enough.
     void showAccount(const std::string& failure);
 

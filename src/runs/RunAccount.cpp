@@ -30,7 +30,7 @@ bool FateUnknown(const std::string& failure) {
 
 }  // namespace
 
-// A step told again (the window repeats the last one while it waits) counts once.
+// A step told twice in a row counts once, whoever tells it again.
 void RunAccount::report(const RunStep& step) {
     const bool again = last_ && last_->kind == step.kind && last_->index == step.index;
     last_ = step;

@@ -280,7 +280,7 @@ TEST_F(RunsOnScriptedServer, AccountOfRunsThatChangedNothing) {
     EXPECT_EQ(made.full, "运行没有完成：服务器上没有任何改动。");
 }
 
-// The window tells the last step again while it waits for the server: a table counts once.
+// A step told twice in a row (a caller that repeats itself) counts once.
 TEST(RunAccount, AStepToldAgainCountsOnce) {
     RunAccount account;
     using Kind = RunStep::Kind;
