@@ -21,6 +21,7 @@ ProgressDisplay::~ProgressDisplay() {
 }
 
 void ProgressDisplay::report(const RunStep& step) {
+    last_ = step;
     const bool due = !sincePaint_.isValid() || sincePaint_.elapsed() >= kPaintEveryMs;
     if (sinceStart_.elapsed() >= delay_.count()) {
         const QString text = QString::fromStdString(ProgressText(step));
@@ -30,6 +31,12 @@ void ProgressDisplay::report(const RunStep& step) {
     if (!due) return;
     sincePaint_.start();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void ProgressDisplay::waiting() {
+    if (!last_) return;
+    const RunStep step = *last_;
+    report(step);
 }
 
 int ProgressDisplay::Boxes::show(const BoxLook& look, const std::string& text) {

@@ -6,10 +6,13 @@
 // for `delay`, the step is shown in `label` ("正在创建第 3 个表（共 120 个）：Person").
 // While one of the run's boxes is open the line is put away, since the box speaks for the run
 // then ("数据库创建完成" above "正在创建第 5 个表" would contradict it); the delay starts again
-// once the box is closed.
+// once the box is closed. While the server is waited for (connecting, or a statement that
+// takes long) the run reports nothing, so waiting() keeps the window painted and shows the
+// step once it is due ("正在连接 127.0.0.1:1433……" after the usual second).
 
 #include <QElapsedTimer>
 #include <chrono>
+#include <optional>
 
 #include "runs/MsgBox.h"
 #include "runs/RunProgress.h"
@@ -28,6 +31,8 @@ class ProgressDisplay : public RunProgress {
     ProgressDisplay& operator=(const ProgressDisplay&) = delete;
 
     void report(const RunStep& step) override;
+    // For RunInput::whileWaiting: the last step reported again (nothing before the first).
+    void waiting();
 
     // The run's boxes through `inner` (not owned), with the line put away while one is open.
     class Boxes : public MsgBox {
@@ -45,6 +50,7 @@ class ProgressDisplay : public RunProgress {
     std::chrono::milliseconds delay_;
     QElapsedTimer sinceStart_;
     QElapsedTimer sincePaint_;
+    std::optional<RunStep> last_;
 };
 
 }  // namespace dsadmin

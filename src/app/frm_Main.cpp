@@ -203,7 +203,9 @@ void frm_Main::startRun(Run run) {
     {
         ProgressDisplay progress(*ProgressLabel, progressDelay_);
         ProgressDisplay::Boxes boxes(*msgBox_, progress);
-        RunFromWindow(run, {runFields(), setupPath_, appFolder_, boxes, &progress});
+        RunInput input{runFields(), setupPath_, appFolder_, boxes, &progress};
+        input.whileWaiting = [&progress] { progress.waiting(); };
+        RunFromWindow(run, input);
     }
     running_ = false;
 }

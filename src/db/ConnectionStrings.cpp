@@ -1,7 +1,9 @@
 #include "db/ConnectionStrings.h"
 
 #include "base/AsciiText.h"
+#include "db/DbError.h"
 #include "db/OleDbString.h"
+#include "db/odbc/OdbcConnectionString.h"
 
 namespace dsadmin {
 
@@ -18,6 +20,14 @@ std::string ServerConnectionStringKeepingPassword(const std::string& login,
     return "User Id =" + OleDbString::QuoteValue(Trim(login)) +
            ";pwd=" + OleDbString::QuoteValue(password) +
            ";data source=" + OleDbString::QuoteValue(Trim(server)) + ";initial Catalog=master";
+}
+
+std::string ServerAddressOf(const std::string& server) {
+    try {
+        return ServerAddressText(WithFreetdsPort(ParseDataSource(server)));
+    } catch (const DbError&) {
+        return Trim(server);
+    }
 }
 
 std::string StructureFilePath(const std::string& appFolder, const std::string& dsName) {

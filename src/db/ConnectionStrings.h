@@ -22,6 +22,11 @@ std::string ServerConnectionStringKeepingPassword(const std::string& login,
                                                   const std::string& password,
                                                   const std::string& server);
 
+// Where the server connection for `server` (the server box's text) goes, as the operator's
+// messages name it: "127.0.0.1:1433" for "(local)", with TDSPORT's port when that is set; the
+// trimmed text itself when it names no valid port (the connection then says why).
+std::string ServerAddressOf(const std::string& server);
+
 // The structure file's path: appFolder, "/" unless appFolder ends in "/", the trimmed dsName,
 // and ".DS" unless the name's last three characters are exactly ".DS" (case-sensitive; a
 // name shorter than three characters is compared whole, so never matches).

@@ -26,10 +26,9 @@ std::string TableExistsQuery(const Value& table) {
 }
 
 std::string TableRowsQuery(const Value& tableName) {
-    std::string sql = "select * from ds where ftable='";
-    tableName.appendTo(sql);
-    sql += "'";
-    return sql;
+    // The name is data here: a quote in it must not end the literal, or the structure file
+    // refuses the query and the name never reaches the server's judgement of its CREATE TABLE.
+    return "select * from ds where ftable='" + DoubleQuotes(tableName.text()) + "'";
 }
 
 std::vector<ColumnDefinition> ReadColumnDefinitions(Recordset& rows) {

@@ -55,8 +55,8 @@ std::string GetCreateTableStr(const Value& tableName, Recordset& rows);
 // The table list: one row per distinct ftable of ds.
 inline constexpr const char* kTableListQuery = "select distinct ftable from ds";
 
-// "select * from ds where ftable='" + tableName + "'", the name appended as it stands (Null
-// adds nothing; a quote in it is not doubled, so the query then fails).
+// "select * from ds where ftable='" + tableName + "'", each quote in the name doubled (O'Brien
+// gives ftable='O''Brien'; Null adds nothing), so every name finds its own rows.
 std::string TableRowsQuery(const Value& tableName);
 
 }  // namespace dsadmin

@@ -42,7 +42,8 @@ bool CreateDatabase(const RunInput& input, const std::string& folder, CreateRunO
     }
     const std::string name = Trim(input.fields.databaseName);
     RequirePlainDatabaseName(name, kMaxCreatedDatabaseNameUnits);
-    ReportStep(input, {RunStep::Kind::Connecting});
+    RequireReadableSettings(input);
+    ReportConnecting(input);
     OpenServerConnection(o.server, input);
     // The whole structure file is read before the server changes: a missing, unreadable or
     // damaged file used to fail after CREATE DATABASE and leave an empty database behind.

@@ -14,7 +14,7 @@ void DeleteDatabaseRun(const RunInput& input) {
     try {
         const std::string name = Trim(input.fields.databaseName);
         RequirePlainDatabaseName(name);
-        ReportStep(input, {RunStep::Kind::Connecting});
+        ReportConnecting(input);
         OpenServerConnection(server, input);
         ReportStep(input, {RunStep::Kind::DroppingDatabase});
         const std::string drop = DropDatabaseStatement(name);

@@ -58,7 +58,8 @@ void ModifyDatabaseRun(const RunInput& input) {
     const std::string name = Trim(input.fields.databaseName);
     RequirePlainDatabaseName(name);
     ModifyRunObjects o;
-    ReportStep(input, {RunStep::Kind::Connecting});
+    RequireReadableSettings(input);
+    ReportConnecting(input);
     OpenServerConnection(o.server, input);
     o.server.DefaultDatabase(name);
     // Every statement is built before the first CREATE TABLE: a damaged structure file ends

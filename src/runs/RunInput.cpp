@@ -1,6 +1,7 @@
 #include "runs/RunInput.h"
 
 #include "db/ConnectionStrings.h"
+#include "db/DbError.h"
 #include "db/ReadOnlySession.h"
 #include "db/TableStatements.h"
 #include "settings/DBSet.h"
@@ -16,6 +17,15 @@ void ReportStep(const RunInput& input, RunStep step) {
     if (input.progress) input.progress->report(step);
 }
 
+void RequireReadableSettings(const RunInput& input) {
+    if (!input.structureFile.empty()) return;
+    if (const auto why = UnreadableSettingsText(input.setupPath)) throw DbError(*why);
+}
+
+void ReportConnecting(const RunInput& input) {
+    ReportStep(input, {RunStep::Kind::Connecting, 0, 0, {}, ServerAddressOf(input.fields.server)});
+}
+
 void OpenServerConnection(Connection& server, const RunInput& input) {
     const RunFields& fields = input.fields;
     server.Provider(kServerProvider);
@@ -25,6 +35,7 @@ void OpenServerConnection(Connection& server, const RunInput& input) {
             : ServerConnectionString(fields.login, fields.password, fields.server));
     server.ConnectionTimeout(input.connectionTimeout);
     server.CommandTimeout(input.commandTimeout);
+    if (input.whileWaiting) server.WhileWaiting(input.whileWaiting);
     server.Open();
     if (input.plan) server.WrapSession(ReadOnlySession::Wrap);
 }

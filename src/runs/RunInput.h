@@ -21,6 +21,10 @@ struct RunInput {
     std::string appFolder;  // the executable's folder: where the structure file lies
     std::reference_wrapper<MsgBox> msgBox;  // not owned; every box of the run goes through it
     RunProgress* progress = nullptr;        // not owned; told of each step when given
+    // Called on the run's thread about every 50 ms while the server connection waits for the
+    // server (Connection::WhileWaiting: the call itself then runs on a thread of its own), so
+    // that a window keeps painting; empty: the calls stay on the run's thread.
+    std::function<void()> whileWaiting{};
 
     // What the window leaves as they are; the command line sets them.
     bool saveSettings = true;     // SaveDBSet before the question (false: setupPath is not written)
@@ -52,6 +56,15 @@ int ShowBox(const RunInput& input, const BoxLook& look, const std::string& text)
 // Tells input.progress, when there is one, that `step` starts.
 void ReportStep(const RunInput& input, RunStep step);
 
+// Throws DbError with UnreadableSettingsText when the run takes the structure file's name from
+// the settings file (input.structureFile empty) and that file is there but cannot be read: the
+// run would otherwise go on with empty settings and blame the structure file. A missing
+// settings file passes (its values are empty).
+void RequireReadableSettings(const RunInput& input);
+
+// Reports the Connecting step, with the address input.fields.server leads to.
+void ReportConnecting(const RunInput& input);
+
 // The prefix of the failure box's text.
 inline constexpr const char* kSystemErrorPrefix = "系统错误：";
 
@@ -59,7 +72,8 @@ inline constexpr const char* kSystemErrorPrefix = "系统错误：";
 // from login, password and server of input.fields (each trimmed; the password not when
 // input.passwordAsWritten), then Open() with no
 // arguments; for a plan the open session is wrapped in a ReadOnlySession. The connection
-// starts in master. Throws DbError (server unreachable, login refused).
+// starts in master; input.whileWaiting is called while it waits for the server. Throws DbError
+// (server unreachable, login refused).
 void OpenServerConnection(Connection& server, const RunInput& input);
 
 // Opens `structure` on the structure file: ConnectionString = GetCnnStr (key DSName read

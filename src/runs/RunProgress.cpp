@@ -13,7 +13,7 @@ std::string TableText(const char* verb, const RunStep& step) {
 std::string ProgressText(const RunStep& step) {
     switch (step.kind) {
         case RunStep::Kind::Connecting:
-            return "正在连接服务器……";
+            return step.address.empty() ? "正在连接服务器……" : "正在连接 " + step.address + "……";
         case RunStep::Kind::CreatingDatabase:
             return "正在创建数据库……";
         case RunStep::Kind::ReadingStructure:

@@ -10,7 +10,7 @@ namespace dsadmin {
 
 struct RunStep {
     enum class Kind {
-        Connecting,        // opening the server connection
+        Connecting,        // opening the server connection at `address`
         CreatingDatabase,  // CREATE DATABASE
         ReadingStructure,  // opening the structure file and reading its table list
         CheckingTable,     // the modify run's existence query for table `index` of `count`
@@ -18,9 +18,10 @@ struct RunStep {
         DroppingDatabase,  // Drop Database
     };
     Kind kind;
-    std::size_t index = 0;   // 1-based position in the table list; 0 for the other steps
-    std::size_t count = 0;   // entries in the table list
-    std::string table = {};  // the table's name as the structure file gives it
+    std::size_t index = 0;     // 1-based position in the table list; 0 for the other steps
+    std::size_t count = 0;     // entries in the table list
+    std::string table = {};    // the table's name as the structure file gives it
+    std::string address = {};  // Connecting: where the connection goes ("127.0.0.1:1433")
 };
 
 class RunProgress {
@@ -30,7 +31,8 @@ class RunProgress {
     virtual void report(const RunStep& step) = 0;
 };
 
-// The operator's text for a step: "正在连接服务器……", "正在创建第 3 个表（共 120 个）：Person", ...
+// The operator's text for a step: "正在连接 127.0.0.1:1433……" ("正在连接服务器……" without an
+// address), "正在创建第 3 个表（共 120 个）：Person", ...
 std::string ProgressText(const RunStep& step);
 
 }  // namespace dsadmin

@@ -13,7 +13,8 @@ class Iconv {
   public:
     Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {
         if (cd_ == reinterpret_cast<iconv_t>(-1)) {
-            throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
+            throw std::runtime_error(std::string("系统的 iconv 不能把 ") + from + " 转换为 " + to +
+                                     "（缺少字符集转换模块）。");
         }
     }
     Iconv(Iconv&& other) noexcept : cd_(other.cd_) { other.cd_ = reinterpret_cast<iconv_t>(-1); }

@@ -64,7 +64,11 @@ TEST(WindowOnSandbox, HostileFolderChinesePasswordAndHostileTableName) {
 
     structure("x' drop database " + victim + " --");
     QTest::mouseClick(window.Command2, Qt::LeftButton);
-    EXPECT_EQ(boxes.boxes().back().text.rfind("系统错误：查询语法错误", 0), 0u)
+    // The quote is doubled in the structure file's query and kept in the statement, which
+    // the server refuses whole: the victim stays.
+    EXPECT_EQ(boxes.boxes().back().text,
+              "系统错误：Unclosed quotation mark after the character string ' drop database " +
+                  victim + " -- (a Int)'.")
         << boxes.transcript();
 
     window.Command3->setVisible(true);

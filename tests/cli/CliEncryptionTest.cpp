@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -191,4 +192,48 @@ TEST_F(CliEncryption, OptionsThatContradictAreUsageErrors) {
     r = run(sandbox_->port(), "--ca-file " + quote(folder_ + "/missing.pem"));
     EXPECT_EQ(r.code, 2);
     EXPECT_TRUE(has(r.err, "无法读取 CA 文件")) << r.err;
+}
+
+namespace {
+
+// A 64 KiB tmpfs mounted for a test (read-only when asked), unmounted (lazily) at the end.
+class SmallTmpfs {
+  public:
+    SmallTmpfs(const std::string& path, unsigned long flags) : path_(path) {
+        std::filesystem::create_directories(path);
+        mounted_ = ::mount("tmpfs", path.c_str(), "tmpfs", flags, "size=64k") == 0;
+    }
+    ~SmallTmpfs() {
+        if (mounted_) ::umount2(path_.c_str(), MNT_DETACH);
+    }
+    bool mounted() const { return mounted_; }
+
+  private:
+    std::string path_;
+    bool mounted_ = false;
+};
+
+}  // namespace
+
+// The certificate check needs a freetds.conf of the connection's own in TMPDIR: a read-only or
+// full disk there ends the run with what went wrong, in Chinese, before any connection is made.
+TEST_F(CliEncryption, PrivateConfThatCannotBeWrittenIsNamed) {
+    const std::string readOnly = folder_ + "/ro", full = folder_ + "/full";
+    SmallTmpfs ro(readOnly, MS_RDONLY), small(full, 0);
+    if (!ro.mounted() || !small.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+    const std::string check = "--encrypt mandatory --ca-file " + quote(cert());
+    Result r = run(sandbox_->port(), check, "TMPDIR=" + quote(readOnly));
+    EXPECT_TRUE(has(r.out, "无法在“" + readOnly + "”中创建临时文件夹：文件系统是只读的。"))
+        << r.out << r.err;
+
+    std::ofstream filler(full + "/filler", std::ios::binary);
+    const std::string block(4096, 'x');
+    while (filler.write(block.data(), block.size()).flush()) {
+    }
+    r = run(sandbox_->port(), check, "TMPDIR=" + quote(full));
+    EXPECT_TRUE(has(r.out, "/freetds.conf”：磁盘空间不足。")) << r.out << r.err;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(full),
+                            std::filesystem::directory_iterator()),
+              1)
+        << "the temporary folder was left behind";
 }

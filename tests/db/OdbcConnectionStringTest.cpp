@@ -94,7 +94,7 @@ TEST(OdbcString, ClientOptionsBecomeFreetdsKeywordsOrAConfSection) {
               "\tca file = /etc/ca.pem\n\tcheck certificate hostname = yes\n");
     client.caFile = "/etc/ca.pem\n\tencryption = off";
     EXPECT_DB_ERROR(FreetdsConfText("dsadmin", ParseDataSource("db1,1600"), client),
-                    "The CA file holds a line break.");
+                    "CA 证书文件名中含有换行符，无法写入 FreeTDS 的设置文件。");
     // The window's options: nothing but the name.
     OdbcClientOptions window;
     window.applicationName = "dsadmin";

@@ -61,16 +61,43 @@ TEST_F(HostileInput, QuotesInTheSaveFolderStayInTheDataFilePath) {
     EXPECT_EQ(refusals(), "");
 }
 
-TEST_F(HostileInput, HostileTableNameIsOnlyLookedUp) {
+TEST_F(HostileInput, HostileTableNameReachesTheServerOnlyInItsOwnStatement) {
     const std::string table = "x' drop database " + victim + " --";
     writeStructure(table + "\ta\tInt\t0\t0\t0\n");
     admin().Execute("CREATE DATABASE " + db);
     ScriptedMsgBox boxes;
-    // The look-up finds nothing and drops nothing; then the structure file's own query for
-    // the table's rows, which takes the name as it stands, fails on the quote.
-    EXPECT_THROW(ModifyDatabaseRun(input(boxes)), DbError);
+    // The look-up finds nothing and drops nothing; the structure file finds the table's rows
+    // (the quote doubled in its query), and the CREATE TABLE goes as written: the server
+    // refuses the unclosed quote and runs none of it.
+    try {
+        ModifyDatabaseRun(input(boxes));
+        ADD_FAILURE() << "no failure";
+    } catch (const DbError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Unclosed quotation mark after the character string ' drop database " + victim +
+                      " -- (a Int)'.");
+    }
+    ASSERT_EQ(boxes.boxes().size(), 2u) << boxes.transcript();
+    EXPECT_EQ(boxes.boxes()[1].text, "CREATE TABLE " + table + " (a Int)");
     EXPECT_TRUE(databaseExists(victim));
-    EXPECT_EQ(generic(refusals()).find("sys.tables"), std::string::npos);
+    EXPECT_EQ(tables(db), std::vector<std::string>{});
+}
+
+TEST_F(HostileInput, QuoteInATableNameIsTheServersToJudge) {
+    // Written in brackets the name is one the server takes; bare, the server refuses it.
+    writeStructure("[O'Brien]\ta\tInt\t0\t0\t0\nStock\tQty\tInt\t0\t0\t0\n");
+    ScriptedMsgBox made;
+    CreateDatabaseRun(input(made));
+    EXPECT_EQ(made.transcript(), kCreateDone);
+    EXPECT_EQ(tables(db), (std::vector<std::string>{"dbo.O'Brien", "dbo.Stock"}));
+    dropIfExists(db);
+
+    writeStructure("O'Brien\ta\tInt\t0\t0\t0\n");
+    ScriptedMsgBox refused;
+    CreateDatabaseRun(input(refused));
+    EXPECT_EQ(refused.boxes().back().text,
+              "系统错误：Unclosed quotation mark after the character string 'Brien (a Int)'.");
+    EXPECT_EQ(tables(db), std::vector<std::string>{});
 }
 
 TEST_F(HostileInput, NamesUpToTheServersLimitsReachIt) {

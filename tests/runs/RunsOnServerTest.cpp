@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "ServerFixture.h"
+#include "db/ConnectionStrings.h"
 #include "db/DbError.h"
 #include "db/ReadOnlySession.h"
 #include "runs/CreateDatabaseRun.h"
@@ -155,6 +156,11 @@ struct StepLog : RunProgress {
 };
 
 TEST_F(RunsOnServer, ProgressReportsEveryStepAndChangesNoBoxOrStatement) {
+    // The connecting step names where "(local)" leads: the sandbox's port, through TDSPORT.
+    const std::string connecting =
+        "正在连接 " +
+        (sandbox ? "127.0.0.1:" + std::to_string(sandbox->port()) : ServerAddressOf(serverName)) +
+        "……";
     writeStructure(kThreeTables);
     ScriptedMsgBox boxes;
     StepLog log;
@@ -163,8 +169,8 @@ TEST_F(RunsOnServer, ProgressReportsEveryStepAndChangesNoBoxOrStatement) {
     CreateDatabaseRun(with);
     ExpectGolden("create_three_tables", transcript(boxes));
     EXPECT_EQ(log.steps,
-              (std::vector<std::string>{"正在连接服务器……", "正在读取结构文件……",
-                                        "正在创建数据库……", "正在创建第 1 个表（共 3 个）：Person",
+              (std::vector<std::string>{connecting, "正在读取结构文件……", "正在创建数据库……",
+                                        "正在创建第 1 个表（共 3 个）：Person",
                                         "正在创建第 2 个表（共 3 个）：Stock",
                                         "正在创建第 3 个表（共 3 个）：Ware"}));
 
@@ -180,7 +186,7 @@ TEST_F(RunsOnServer, ProgressReportsEveryStepAndChangesNoBoxOrStatement) {
               "64|系统提示|数据库修改完成 -> 1\n");
     EXPECT_EQ(modifyLog.steps,
               (std::vector<std::string>{
-                  "正在连接服务器……", "正在读取结构文件……", "正在检查第 1 个表（共 3 个）：Person",
+                  connecting, "正在读取结构文件……", "正在检查第 1 个表（共 3 个）：Person",
                   "正在检查第 2 个表（共 3 个）：Stock", "正在创建第 2 个表（共 3 个）：Stock",
                   "正在检查第 3 个表（共 3 个）：Ware"}));
 }

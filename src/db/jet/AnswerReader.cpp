@@ -12,7 +12,7 @@ AnswerReader::AnswerReader(std::string_view answer) : data_(answer) {
         std::memcmp(answer.data(), jetwire::kMagic, sizeof jetwire::kMagic) != 0 ||
         std::memcmp(answer.data() + answer.size() - sizeof jetwire::kTrailer, jetwire::kTrailer,
                     sizeof jetwire::kTrailer) != 0) {
-        throw Garbled("incomplete answer");
+        throw Garbled("应答不完整");
     }
     kind_ = answer[sizeof jetwire::kMagic];
     pos_ = sizeof jetwire::kMagic + 1;
@@ -20,7 +20,7 @@ AnswerReader::AnswerReader(std::string_view answer) : data_(answer) {
 }
 
 void AnswerReader::need(std::size_t n) const {
-    if (end_ - pos_ < n) throw Garbled("answer ends early");
+    if (end_ - pos_ < n) throw Garbled("应答提前结束");
 }
 
 template <class T>
@@ -64,7 +64,7 @@ Value AnswerReader::value() {
         case jetwire::kDate:
             return Value{Date{fixed<double>()}};
         default:
-            throw Garbled("unknown value tag");
+            throw Garbled("值的类型标记未知");
     }
 }
 

@@ -104,7 +104,7 @@ JetTable readHeader(AnswerReader& in, std::size_t answerSize) {
     JetTable t;
     t.name = in.str();
     std::uint32_t ncols = in.u32();
-    if (ncols > 4096) throw AnswerReader::Garbled("too many columns");
+    if (ncols > 4096) throw AnswerReader::Garbled("列数过多");
     for (std::uint32_t i = 0; i < ncols; ++i) {
         JetColumn c;
         c.name = in.str();
@@ -164,11 +164,11 @@ std::vector<std::string> JetReaderSession::tableNames() {
     try {
         AnswerReader in(answer);
         if (in.kind() == jetwire::kError) throwReported(path_, {}, in);
-        if (in.kind() != jetwire::kTables) throw AnswerReader::Garbled("wrong kind");
+        if (in.kind() != jetwire::kTables) throw AnswerReader::Garbled("应答类别不符");
         std::uint32_t n = in.u32();
         std::vector<std::string> names;
         for (std::uint32_t i = 0; i < n; ++i) names.push_back(in.str());
-        if (!in.atEnd()) throw AnswerReader::Garbled("trailing bytes");
+        if (!in.atEnd()) throw AnswerReader::Garbled("应答末尾有多余的字节");
         return names;
     } catch (const AnswerReader::Garbled& g) {
         throwInvalid(path_, std::string("应答无法解读：") + g.what());
@@ -184,16 +184,16 @@ JetTable JetReaderSession::readTable(std::string_view name) {
     try {
         AnswerReader in(answer);
         if (in.kind() == jetwire::kError) throwReported(path_, table, in);
-        if (in.kind() != jetwire::kTable) throw AnswerReader::Garbled("wrong kind");
+        if (in.kind() != jetwire::kTable) throw AnswerReader::Garbled("应答类别不符");
         JetTable t = readHeader(in, answer.size());
         const std::size_t ncols = t.columns.size();
         std::uint32_t rows = 0;
         for (std::uint8_t mark = in.u8(); mark != jetwire::kEnd; mark = in.u8(), ++rows) {
             if (mark == jetwire::kBroken) throwInvalid(path_, in.str());
-            if (mark != jetwire::kRow) throw AnswerReader::Garbled("row mark");
+            if (mark != jetwire::kRow) throw AnswerReader::Garbled("缺少行标记");
             for (std::size_t i = 0; i < ncols; ++i) t.cells.push_back(in.value());
         }
-        if (in.u32() != rows || !in.atEnd()) throw AnswerReader::Garbled("row count");
+        if (in.u32() != rows || !in.atEnd()) throw AnswerReader::Garbled("行数不符");
         return t;
     } catch (const AnswerReader::Garbled& g) {
         throwInvalid(path_, std::string("应答无法解读：") + g.what());
@@ -210,16 +210,16 @@ JetTable JetReaderSession::distinctTexts(std::string_view name, std::string_view
     try {
         AnswerReader in(answer);
         if (in.kind() == jetwire::kError) throwReported(path_, table, in);
-        if (in.kind() != jetwire::kDistinct) throw AnswerReader::Garbled("wrong kind");
+        if (in.kind() != jetwire::kDistinct) throw AnswerReader::Garbled("应答类别不符");
         JetTable t = readHeader(in, 0);
-        if (t.columns.size() != 1) throw AnswerReader::Garbled("not one column");
+        if (t.columns.size() != 1) throw AnswerReader::Garbled("列数不是 1");
         std::uint32_t rows = 0;
         for (std::uint8_t mark = in.u8(); mark != jetwire::kEnd; mark = in.u8(), ++rows) {
             if (mark == jetwire::kBroken) throwInvalid(path_, in.str());
-            if (mark != jetwire::kRow) throw AnswerReader::Garbled("row mark");
+            if (mark != jetwire::kRow) throw AnswerReader::Garbled("缺少行标记");
             t.cells.push_back(in.value());
         }
-        if (in.u32() != rows || !in.atEnd()) throw AnswerReader::Garbled("row count");
+        if (in.u32() != rows || !in.atEnd()) throw AnswerReader::Garbled("行数不符");
         return t;
     } catch (const AnswerReader::Garbled& g) {
         throwInvalid(path_, std::string("应答无法解读：") + g.what());
@@ -240,7 +240,7 @@ std::vector<JetTable> JetReaderSession::rowsWhere(std::string_view name, std::st
     try {
         AnswerReader in(answer);
         if (in.kind() == jetwire::kError) throwReported(path_, table, in);
-        if (in.kind() != jetwire::kWhere) throw AnswerReader::Garbled("wrong kind");
+        if (in.kind() != jetwire::kWhere) throw AnswerReader::Garbled("应答类别不符");
         const JetTable header = readHeader(in, 0);
         const std::size_t ncols = header.columns.size();
         std::vector<JetTable> groups;
@@ -253,7 +253,7 @@ std::vector<JetTable> JetReaderSession::rowsWhere(std::string_view name, std::st
             t.columns = header.columns;
             for (; mark != jetwire::kGroupEnd; mark = in.u8(), ++rows) {
                 if (mark == jetwire::kBroken) throwInvalid(path_, in.str());
-                if (mark != jetwire::kRow) throw AnswerReader::Garbled("row mark");
+                if (mark != jetwire::kRow) throw AnswerReader::Garbled("缺少行标记");
                 for (std::size_t i = 0; i < ncols; ++i) t.cells.push_back(in.value());
             }
             groups.push_back(std::move(t));
@@ -261,7 +261,7 @@ std::vector<JetTable> JetReaderSession::rowsWhere(std::string_view name, std::st
         }
         if (mark == jetwire::kBroken) throwInvalid(path_, in.str());
         if (mark != jetwire::kEnd || in.u32() != rows || !in.atEnd())
-            throw AnswerReader::Garbled("row count");
+            throw AnswerReader::Garbled("行数不符");
         return groups;
     } catch (const AnswerReader::Garbled& g) {
         throwInvalid(path_, std::string("应答无法解读：") + g.what());

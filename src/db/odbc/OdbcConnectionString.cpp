@@ -1,6 +1,7 @@
 #include "db/odbc/OdbcConnectionString.h"
 
 #include <charconv>
+#include <cstdlib>
 #include <iterator>
 
 #include "base/AsciiText.h"
@@ -53,6 +54,12 @@ ServerAddress ParseDataSource(const std::string& dataSource) {
     return a;
 }
 
+ServerAddress WithFreetdsPort(ServerAddress address) {
+    if (const char* port = std::getenv("TDSPORT"); port && std::atoi(port) > 0)
+        address.port = std::atoi(port);
+    return address;
+}
+
 std::string ServerAddressText(const ServerAddress& a) {
     if (a.port != 0) return a.host + ":" + std::to_string(a.port);
     if (!a.instance.empty()) return a.host + "\\" + a.instance;
@@ -89,7 +96,7 @@ const char* encryptionKeyword(OdbcEncryption e) {
 // freetds.conf has no quoting: a value ends at the line's end.
 std::string confValue(const std::string& value, const char* what) {
     if (value.find_first_of("\r\n") != std::string::npos)
-        throw DbError(std::string("The ") + what + " holds a line break.");
+        throw DbError(std::string(what) + "中含有换行符，无法写入 FreeTDS 的设置文件。");
     return value;
 }
 
@@ -110,13 +117,13 @@ void ApplySiteEncryption(OdbcEncryption& encryption, std::string& caFile,
 std::string FreetdsConfText(const std::string& section, const ServerAddress& a,
                             const OdbcClientOptions& client, bool checkHostName) {
     std::string out =
-        "[global]\n[" + section + "]\n\thost = " + confValue(a.host, "data source") + "\n";
+        "[global]\n[" + section + "]\n\thost = " + confValue(a.host, "服务器名") + "\n";
     if (a.port != 0) out += "\tport = " + std::to_string(a.port) + "\n";
-    if (!a.instance.empty()) out += "\tinstance = " + confValue(a.instance, "data source") + "\n";
+    if (!a.instance.empty()) out += "\tinstance = " + confValue(a.instance, "服务器名") + "\n";
     if (const char* e = encryptionKeyword(client.encryption))
         out += std::string("\tencryption = ") + e + "\n";
     if (client.checksCertificate())
-        out += "\tca file = " + confValue(client.freetdsCaFile(), "CA file") +
+        out += "\tca file = " + confValue(client.freetdsCaFile(), "CA 证书文件名") +
                "\n\tcheck certificate hostname = " + (checkHostName ? "yes" : "no") + "\n";
     return out;
 }

@@ -21,6 +21,10 @@ struct ServerAddress {
 // is no number from 1 to 65535.
 ServerAddress ParseDataSource(const std::string& dataSource);
 
+// `address` with the port FreeTDS connects to: TDSPORT, when it holds a port number, in place
+// of the one named (this is how "(local)" reaches a server on another port).
+ServerAddress WithFreetdsPort(ServerAddress address);
+
 // The address as the operator's messages name it: "127.0.0.1:1433", "db1\\SALES" for an
 // instance found through the browser, "db1" when neither is given.
 std::string ServerAddressText(const ServerAddress& address);

@@ -8,12 +8,12 @@
 
 #include <array>
 #include <chrono>
-#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <fstream>
 #include <future>
 
+#include "base/SystemErrorText.h"
 #include "db/odbc/EncryptionFailure.h"
 #include "db/odbc/OdbcConnectionString.h"
 #include "db/odbc/OdbcDiagnostics.h"
@@ -100,13 +100,23 @@ class PrivateFreetdsConf {
   public:
     PrivateFreetdsConf(const ServerAddress& address, const OdbcClientOptions& client,
                        bool checkHostName = true) {
-        std::string folder =
-            (std::filesystem::temp_directory_path() / "dsadmin-tls-XXXXXX").string();
+        const std::string text = FreetdsConfText(kConfSection, address, client, checkHostName);
+        std::error_code unusable;  // TMPDIR naming no folder: /tmp, as mkstemp's users do
+        std::filesystem::path temp = std::filesystem::temp_directory_path(unusable);
+        if (unusable) temp = "/tmp";
+        std::string folder = (temp / "dsadmin-tls-XXXXXX").string();
         if (!::mkdtemp(folder.data()))
-            throw DbError(std::string("Cannot create a temporary folder: ") + std::strerror(errno));
+            throw DbError("无法在“" + temp.string() + "”中创建临时文件夹：" +
+                          SystemErrorText(errno) + "。");
         folder_ = folder;
         path_ = folder + "/freetds.conf";
-        std::ofstream(path_) << FreetdsConfText(kConfSection, address, client, checkHostName);
+        // A full disk would leave the file short and the driver's failure unexplained.
+        std::ofstream conf(path_);
+        if (!(conf << text).flush()) {
+            const int error = errno;
+            std::filesystem::remove_all(folder_, unusable);
+            throw DbError("无法写入临时文件“" + path_ + "”：" + SystemErrorText(error) + "。");
+        }
         if (const char* before = std::getenv("FREETDSCONF")) before_ = before;
         ::setenv("FREETDSCONF", path_.c_str(), 1);
     }
@@ -198,7 +208,7 @@ std::unique_ptr<OdbcSession> OdbcSession::Open(const OleDbString& properties,
     if (client.checksCertificate()) conf.emplace(address, client);
     const std::string section = conf ? kConfSection : "";
     std::unique_ptr<OdbcSession> s(new OdbcSession);
-    s->address_ = ServerAddressText(address);
+    s->address_ = ServerAddressText(WithFreetdsPort(address));
     s->commandTimeout_ = options.commandTimeout;
     s->whileWaiting_ = options.whileWaiting;
     s->env_ = allocate(SQL_HANDLE_ENV, SQL_NULL_HANDLE);

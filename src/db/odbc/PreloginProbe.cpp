@@ -8,7 +8,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <string_view>
 
 #include "base/UniqueFd.h"
@@ -113,10 +112,7 @@ std::optional<PreloginEncryption> encryptionOption(std::string_view payload) {
 std::optional<PreloginEncryption> ProbePreloginEncryption(const ServerAddress& address,
                                                           PreloginEncryption client,
                                                           int timeoutMs) {
-    ServerAddress a = address;
-    // As FreeTDS does, TDSPORT wins over the port the connection names.
-    if (const char* port = std::getenv("TDSPORT"); port && std::atoi(port) > 0)
-        a.port = std::atoi(port);
+    const ServerAddress a = WithFreetdsPort(address);
     if (a.port == 0) return std::nullopt;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     UniqueFd fd = connectTo(a, deadline);

@@ -1,0 +1,120 @@
+// The window when the machine fails it: a server that takes the connection and never answers
+// ends the run at the login time-out (15 s) while the window keeps painting and says where it
+// is connecting; a Setup.ini that is there but cannot be read is named before anything is sent.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "QtApp.h"
+#include "app/frm_Main.h"
+#include "support/LoopbackPort.h"
+#include "support/ScriptedMsgBox.h"
+#include "support/SilentListener.h"
+
+namespace dsadmin {
+namespace {
+
+namespace fs = std::filesystem;
+
+class WindowFailSafe : public testing::Test {
+  protected:
+    void SetUp() override {
+        test::QtApp();
+        char pattern[] = "/tmp/dsadmin-failsafe-XXXXXX";
+        app = mkdtemp(pattern);
+        fs::create_directory(app / "data");
+    }
+    void TearDown() override {
+        window.reset();
+        fs::remove_all(app);
+    }
+    void open() {
+        window = std::make_unique<frm_Main>(frm_Main::Environment{
+            &boxes, [this] { return (app / "data").string(); }, app.string()});
+        window->show();
+        window->Text2->setText("sa");
+        window->Text4->setText(QString::fromStdString("Safe" + std::to_string(getpid())));
+    }
+    void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+
+    fs::path app;
+    test::ScriptedMsgBox boxes;
+    std::unique_ptr<frm_Main> window;
+};
+
+TEST_F(WindowFailSafe, SilentServerEndsTheRunAtTheLoginTimeOutAndTheWindowKeepsPainting) {
+    testsupport::SilentListener silent;
+    setenv("TDSPORT", std::to_string(silent.port()).c_str(), 1);
+    const std::string address = "127.0.0.1:" + std::to_string(silent.port());
+    std::ofstream(app / "Setup.ini") << "[DataBase]\nDSName=T\n";
+    open();
+
+    // Timer events reach the window only while the run lets events through: each tick is a
+    // moment at which the window could paint. One tick also tries to close the window.
+    int ticks = 0;
+    bool connectingShown = false, stayedOpen = false;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        if (++ticks == 30) {
+            window->close();
+            stayedOpen = window->isVisible();
+        }
+        connectingShown = connectingShown || (window->ProgressLabel->isVisible() &&
+                                              window->ProgressLabel->text().toStdString() ==
+                                                  "正在连接 " + address + "……");
+    });
+    probe.start(100);
+    QElapsedTimer clock;
+    clock.start();
+    click(window->Command2);
+    const double seconds = clock.elapsed() / 1000.0;
+    probe.stop();
+
+    ASSERT_EQ(boxes.boxes().size(), 2u) << boxes.transcript();
+    EXPECT_EQ(boxes.boxes()[1].text, "系统错误：无法连接到 " + address +
+                                         " 上的数据库服务器：等待 15 秒仍没有应答（连接超时）。");
+    EXPECT_GE(seconds, 14.0);
+    EXPECT_LT(seconds, 60.0);
+    EXPECT_GE(ticks, 30) << "the window was frozen during the wait";
+    EXPECT_TRUE(connectingShown) << "the progress line did not say where it connects";
+    EXPECT_TRUE(stayedOpen) << "closed while the run waited";
+    EXPECT_FALSE(window->ProgressLabel->isVisible());
+    window->close();
+    EXPECT_FALSE(window->isVisible()) << "not closed after the run";
+}
+
+TEST_F(WindowFailSafe, UnreadableSettingsAreNamedBeforeTheServerIsAsked) {
+    // Nothing listens where "(local)" leads: a run that went on would fail to connect instead.
+    setenv("TDSPORT", std::to_string(testsupport::ClosedLoopbackPort()).c_str(), 1);
+    const std::string setup = (app / "Setup.ini").string();
+    fs::create_directory(setup);
+    open();
+    click(window->Command4);
+    const std::string named = "系统错误：无法读取设置文件“" + setup + "”：是文件夹，不是文件。";
+    click(window->Command1);
+    click(window->Command2);
+    ASSERT_EQ(boxes.boxes().size(), 4u) << boxes.transcript();
+    EXPECT_EQ(boxes.boxes()[1].text, named);
+    EXPECT_EQ(boxes.boxes()[3].text, named);
+    EXPECT_TRUE(fs::is_directory(setup));
+
+    // A missing file is no failure: its values are empty and the run goes on to the server.
+    fs::remove(setup);
+    click(window->Command2);
+    ASSERT_EQ(boxes.boxes().size(), 6u) << boxes.transcript();
+    EXPECT_EQ(boxes.boxes()[5].text.rfind("系统错误：无法连接到 127.0.0.1:", 0), 0u)
+        << boxes.boxes()[5].text;
+}
+
+}  // namespace
+}  // namespace dsadmin
