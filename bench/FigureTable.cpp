@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 namespace dsadmin::bench {
 namespace {
@@ -10,6 +11,11 @@ std::string format(const char* pattern, double v) {
     char buf[64];
     std::snprintf(buf, sizeof buf, pattern, v);
     return buf;
+}
+
+std::string loadAverage() {
+    double load[1] = {0};
+    return getloadavg(load, 1) == 1 ? format("%.1f", load[0]) : "?";
 }
 
 std::string minMedian(const Samples& s) {
@@ -27,17 +33,18 @@ void FigureTable::compare(const std::string& figure, const Samples& dsadmin,
     rows_.push_back({figure, minMedian(dsadmin), reference + " " + minMedian(ref),
                      format("%.2f", dsadmin.min() / ref.min()) + " / " +
                          format("%.2f", dsadmin.median() / ref.median()),
-                     std::to_string(dsadmin.count())});
+                     std::to_string(dsadmin.count()), loadAverage()});
     std::fprintf(stderr, "  measured: %s\n", figure.c_str());
 }
 
 void FigureTable::note(const std::string& figure, const std::string& value) {
-    rows_.push_back({figure, value, "", "", ""});
+    rows_.push_back({figure, value, "", "", "", loadAverage()});
 }
 
 void FigureTable::print() {
-    const std::vector<std::string> head = {"figure", "dsadmin min / median",
-                                           "reference min / median", "ratio min / median", "runs"};
+    const std::vector<std::string> head = {
+        "figure", "dsadmin min / median", "reference min / median", "ratio min / median", "runs",
+        "load"};
     std::vector<std::size_t> width(head.size());
     for (std::size_t i = 0; i < head.size(); ++i) width[i] = head[i].size();
     for (const auto& r : rows_)

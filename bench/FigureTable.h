@@ -1,6 +1,8 @@
 #pragma once
 // The table bench/run prints: one row per figure, dsadmin's time beside a reference
-// measured in the same run, and their ratio (of the minima and of the medians).
+// measured in the same run, their ratio (of the minima and of the medians), and the
+// machine's load average (1 minute) when the row was measured: figures taken while others
+// compete for the cores are noisier.
 
 #include <string>
 #include <vector>

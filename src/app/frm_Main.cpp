@@ -84,7 +84,9 @@ frm_Main::frm_Main(Environment environment, QWidget* parent)
     InstallFontSubstitutions();
     setObjectName(QStringLiteral("frm_Main"));
     setWindowTitle(Q(kAppTitle));
-    setWindowIcon(AppIcon());
+    // The application's icon, already drawn when SetUpApplication ran; drawn here otherwise.
+    const QIcon appIcon = QGuiApplication::windowIcon();
+    setWindowIcon(appIcon.isNull() ? AppIcon() : appIcon);
     QFont font(Q(kSongTi));
     font.setPointSizeF(10.5);
     setFont(font);

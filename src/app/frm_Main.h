@@ -60,7 +60,8 @@ class frm_Main : public QWidget {
     QPushButton* Command2{};
     QPushButton* Command3{};
     QPushButton* Command4{};
-    // Inside Frame1 under the password box; shown only while a run works (ProgressDisplay).
+    // Inside Frame1 under the password box; shown while a run works and, after a create or
+    // modify run failed, with how far it got until the next run (ProgressDisplay).
     QLabel* ProgressLabel{};
 
     // The settings file's full path, set once at load.

@@ -26,6 +26,7 @@
 #include "runs/DatabaseName.h"
 #include "runs/DeleteDatabaseRun.h"
 #include "runs/ModifyDatabaseRun.h"
+#include "runs/RunAccount.h"
 #include "runs/check/StructureCheck.h"
 
 namespace dsadmin::cli {
@@ -33,16 +34,6 @@ namespace {
 
 const char* const kNotSuperUser =
     "删除数据库需要超级用户：程序目录的 Setup.ini 中 [Setup] 的 SupperUser 应为 1";
-
-// Remembers the step a run is at, to tell where a failure came from.
-class StepMemory : public RunProgress {
-  public:
-    void report(const RunStep& step) override { last_ = step.kind; }
-    std::optional<RunStep::Kind> last() const { return last_; }
-
-  private:
-    std::optional<RunStep::Kind> last_;
-};
 
 void PrintCheck(const StructureCheck& check, std::ostream& out) {
     std::size_t missing = 0, differing = 0;
@@ -184,7 +175,9 @@ class SessionRun {
         } catch (const std::exception& e) {  // modify and check let their failures pass
             report_.failed(e);
             err_ << kSystemErrorPrefix << e.what() << "\n";
+            tellAccount(e.what());
         }
+        if (boxes_.failed()) tellAccount(boxes_.failure());
         if (!gate_.declined().empty()) report_.declined(gate_.declined());
         lock_.reset();  // released before the result is reported
         const int code = exitCode();
@@ -216,6 +209,14 @@ class SessionRun {
                          << "：结构文件没有描述（仅供参考）\n";
                 return;
         }
+    }
+
+    // How far a create or modify run got before `failure` ended it, after the failure's own
+    // text; the JSON report lists the tables instead.
+    void tellAccount(const std::string& failure) {
+        if (o_.json || o_.plan() || o_.command == Command::Check) return;
+        const std::string account = steps_.afterFailure(failure).full;
+        if (!account.empty()) err_ << account << "\n";
     }
 
     // After the question: the lock (create, modify, delete), then the checks (create,
@@ -276,7 +277,7 @@ class SessionRun {
         const std::string kind = RunReport::KindOf(e);
         if (!kind.empty()) return kind;
         if (report_.answeredStatement(e)) return "server";
-        const auto step = steps_.last();
+        const auto step = steps_.lastStep();
         if (step == RunStep::Kind::ReadingStructure || step == RunStep::Kind::CheckingTable ||
             step == RunStep::Kind::CreatingTable)
             return "model";
@@ -341,7 +342,7 @@ class SessionRun {
     TerminalMsgBox boxes_;
     RunGate gate_;
     RunReport report_;
-    StepMemory steps_;
+    RunAccount steps_;
     const RunInput* input_ = nullptr;
     std::unique_ptr<DeployLock> lock_;
     Json lockInfo_;

@@ -11,6 +11,7 @@
 #include <optional>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -195,6 +196,26 @@ TEST(ProgressDisplay, ShowsTheStepAfterTheDelayAndPutsItAwayWhileABoxIsOpen) {
         progress.report(step);
         EXPECT_FALSE(label.isVisible()) << "shown before the delay";
     }
+}
+
+// While the server is waited for no step comes: the wait shows the last one once it is due.
+TEST(ProgressDisplay, WaitShowsTheLastStepOnceTheDelayHasPassed) {
+    test::QtApp();
+    QLabel label;
+    label.resize(345, 22);
+    ProgressDisplay progress(label, std::chrono::milliseconds(200));
+    progress.waiting();  // before any step: nothing to show
+    EXPECT_FALSE(label.isVisible());
+    progress.report({RunStep::Kind::Connecting, 0, 0, {}, "127.0.0.1:1433"});
+    EXPECT_FALSE(label.isVisible());
+    QElapsedTimer clock;
+    clock.start();
+    while (!label.isVisible() && clock.elapsed() < 10'000) {
+        QTest::qWait(20);
+        progress.waiting();
+    }
+    EXPECT_TRUE(label.isVisible());
+    EXPECT_EQ(label.text(), QStringLiteral("正在连接 127.0.0.1:1433……"));
 }
 
 Qt::CursorShape gCursorDuringRun = Qt::ArrowCursor;

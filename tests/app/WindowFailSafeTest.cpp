@@ -1,8 +1,11 @@
 // The window when the machine fails it: a server that takes the connection and never answers
 // ends the run at the login time-out (15 s) while the window keeps painting and says where it
-// is connecting; a Setup.ini that is there but cannot be read is named before anything is sent.
+// is connecting; a Setup.ini that is there but cannot be read (a folder in its place, or
+// another owner's file) is named before anything is sent.
 
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QElapsedTimer>
@@ -17,6 +20,7 @@
 
 #include "QtApp.h"
 #include "app/frm_Main.h"
+#include "settings/ForkedChild.h"
 #include "support/LoopbackPort.h"
 #include "support/ScriptedMsgBox.h"
 #include "support/SilentListener.h"
@@ -114,6 +118,35 @@ TEST_F(WindowFailSafe, UnreadableSettingsAreNamedBeforeTheServerIsAsked) {
     ASSERT_EQ(boxes.boxes().size(), 6u) << boxes.transcript();
     EXPECT_EQ(boxes.boxes()[5].text.rfind("系统错误：无法连接到 127.0.0.1:", 0), 0u)
         << boxes.boxes()[5].text;
+}
+
+// The case met in the field: Setup.ini of another owner, mode 0600. The window runs in a child
+// dropped to nobody (uid 65534), forked before any Qt object exists.
+TEST(WindowFailSafeAsNobody, SettingsOfAnotherOwnerAreNamedWithOwnerModeAndUser) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to become another user";
+    char pattern[] = "/tmp/dsadmin-failsafe-XXXXXX";
+    const fs::path app = mkdtemp(pattern);
+    const std::string setup = (app / "Setup.ini").string();
+    std::ofstream(setup) << "[DataBase]\nDSName=T\n";
+    ASSERT_EQ(::chmod(setup.c_str(), 0600), 0);
+    ASSERT_EQ(::chmod(app.c_str(), 0755), 0);
+    setenv("TDSPORT", std::to_string(testsupport::ClosedLoopbackPort()).c_str(), 1);
+    const pid_t child = test::Spawn([&] {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) _exit(3);
+        test::QtApp();
+        test::ScriptedMsgBox boxes;
+        frm_Main window(frm_Main::Environment{&boxes, [] { return std::string(); }, app});
+        window.Text4->setText("Safe");
+        QTest::mouseClick(window.Command2, Qt::LeftButton);
+        ASSERT_EQ(boxes.boxes().size(), 2u) << boxes.transcript();
+        EXPECT_EQ(boxes.boxes()[1].text, "系统错误：无法读取设置文件“" + setup +
+                                             "”：权限不够（文件属于 root，权限 0600，当前用户是 " +
+                                             ::getpwuid(65534)->pw_name + "）。");
+    });
+    const int status = test::WaitFor(child);
+    fs::remove_all(app);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace

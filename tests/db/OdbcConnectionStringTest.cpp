@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "ExpectDbError.h"
+#include "db/ConnectionStrings.h"
 #include "db/odbc/OdbcConnectionString.h"
 
 using namespace dsadmin;
@@ -53,6 +54,19 @@ TEST(DataSource, AddressAsTheMessagesNameIt) {
     EXPECT_EQ(ServerAddressText(ParseDataSource("db1,1600")), "db1:1600");
     EXPECT_EQ(ServerAddressText(ParseDataSource("db1\\SQLEXPRESS")), "db1\\SQLEXPRESS");
     EXPECT_EQ(ServerAddressText(ParseDataSource("db1")), "db1");
+}
+
+// The window's progress line names where "(local)" really leads: FreeTDS takes TDSPORT's
+// port. A port that is no number must not stop the run here; the connection says why.
+TEST(DataSource, AddressOfTheServerBoxFollowsTdsport) {
+    unsetenv("TDSPORT");
+    EXPECT_EQ(ServerAddressOf(" (local) "), "127.0.0.1:1433");
+    setenv("TDSPORT", "2433", 1);
+    EXPECT_EQ(ServerAddressOf("(local)"), "127.0.0.1:2433");
+    setenv("TDSPORT", "x", 1);
+    EXPECT_EQ(ServerAddressOf("db1,1600"), "db1:1600");
+    unsetenv("TDSPORT");
+    EXPECT_EQ(ServerAddressOf(" db1,99999 "), "db1,99999");
 }
 
 TEST(OdbcString, EveryValueIsBraced) {

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "runs/CreateDatabaseRun.h"
 #include "runs/DeleteDatabaseRun.h"
 #include "runs/ModifyDatabaseRun.h"
+#include "runs/RunAccount.h"
 #include "support/ScriptedMsgBox.h"
 #include "support/ScriptedServer.h"
 
@@ -64,13 +66,29 @@ class RunsOnScriptedServer : public testing::Test {
     RunInput input(ScriptedMsgBox& boxes) {
         RunInput in{texts, app / "Setup.ini", app.path(), boxes};
         in.watch = &heard;
+        in.progress = &account;
         return in;
+    }
+
+    // Runs `run` and returns the account of its failure, as the window would show it: the
+    // failure box's text, or what the run let pass.
+    RunAccount::Text failedRun(void (*run)(const RunInput&)) {
+        ScriptedMsgBox boxes;
+        std::string failure;
+        try {
+            run(input(boxes));
+        } catch (const std::exception& e) {
+            failure = kSystemErrorPrefix + std::string(e.what());
+        }
+        if (failure.empty() && !boxes.boxes().empty()) failure = boxes.boxes().back().text;
+        return account.afterFailure(failure);
     }
 
     TempFolder app;
     RunFields texts{"SQL Server", "(local)", "sa", "pw", "Sales", app / "data"};
     ScriptedServer server;
     Heard heard;
+    RunAccount account;
 };
 
 TEST_F(RunsOnScriptedServer, CreateStopsWhereTheServerRefusesThe500thTable) {
@@ -168,6 +186,112 @@ TEST_F(RunsOnScriptedServer, PlanSendsOnlyReads) {
                   "open", "USE Sales", "select * from sys.tables where name = N'T0001'",
                   "select * from sys.tables where name = N'T0002'",
                   "select * from sys.tables where name = N'T0003'", "close"}));
+}
+
+// How far a run got, after the link went at a table: the tables before it are counted as made
+// (or found), the one it stopped at is named, and the modify button is what completes the job.
+TEST_F(RunsOnScriptedServer, AccountOfARunCutOffAtATable) {
+    writeTables(5);
+    server.accept(2 + 2);  // CREATE DATABASE, the switch, T0001, T0002; T0003 meets no server
+    server.loseConnectionAfterQueue(LostLink());
+    RunAccount::Text made = failedRun(CreateDatabaseRun);
+    EXPECT_EQ(made.line, "按“修改现有库结构”补全：已建 2/5 个表，停在 T0003");
+    EXPECT_EQ(made.full,
+              "创建没有完成：数据库已创建，5 个表中建好了前 2 个，停在第 3 个表“T0003”。"
+              "按“修改现有库结构”可补建其余的表。");
+
+    ScriptedServer modifyServer;
+    account = RunAccount();
+    modifyServer.accept(1);                             // the switch
+    modifyServer.rows({{"name"}, {{Value("T0001")}}});  // present
+    modifyServer.rows({{"name"}, {}});                  // T0002 missing: created
+    modifyServer.accept(1);
+    modifyServer.rows({{"name"}, {{Value("T0003")}}});  // present
+    modifyServer.rows({{"name"}, {}});                  // T0004 missing; its statement is cut off
+    modifyServer.loseConnectionAfterQueue(LostLink());
+    made = failedRun(ModifyDatabaseRun);
+    EXPECT_EQ(made.line, "再按“修改现有库结构”补全：已有 3/5 个表（新建 1 个），停在 T0004");
+    EXPECT_EQ(made.full,
+              "修改没有完成：5 个表中前 3 个已在库中（这次新建了 1 个），停在第 4 个表“T0004”。"
+              "再按“修改现有库结构”可补建其余的表。");
+}
+
+// Where the create run stops at CREATE DATABASE, the account says whether the database can
+// be there, and for the server's file errors what the operator can do about them.
+TEST_F(RunsOnScriptedServer, AccountOfACreateRunStoppedAtItsDatabase) {
+    writeTables(2);
+    const std::string path = "'" + app / "data" + "/Sales_dat.mdf'";
+    const std::string denied =
+        "CREATE FILE encountered operating system error 5(Access is denied.) while attempting "
+        "to open or create the physical file " +
+        path + ".";
+    const std::string missing =
+        "CREATE FILE encountered operating system error 3(The system cannot find the path "
+        "specified.) while attempting to open or create the physical file " +
+        path + ".";
+    const struct {
+        std::optional<DbError> refusal;  // none: the link goes instead
+        std::string line, hint;
+    } cases[] = {
+        {ScriptedServer::ServerError(5123, denied), "数据库没有创建：服务器账户不能写入该文件夹",
+         "提示：操作系统错误 5 表示数据库服务器自己的账户（在 Linux 上是服务器的服务用户，例如 "
+         "mssql，而不是操作员）无法写入所选的文件夹：请让该账户可以写入这个文件夹，或另选一个"
+         "它能写入的文件夹。"},
+        {ScriptedServer::ServerError(5123, missing), "数据库没有创建：该文件夹在服务器上不存在",
+         "提示：操作系统错误 3 表示所选的文件夹在数据库服务器所在的机器上不存在（服务器运行在容器"
+         "中时，是指容器内部）：请选择服务器上存在的文件夹。"},
+        {ScriptedServer::ServerError(1801, "Database 'Sales' already exists."),
+         "数据库没有创建，服务器上没有任何改动", ""},
+        {std::nullopt, "若数据库已创建，按“修改现有库结构”补全", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        ScriptedServer script;
+        account = RunAccount();
+        if (c.refusal)
+            script.refuse(*c.refusal);
+        else
+            script.loseConnectionAfterQueue(LostLink());
+        const RunAccount::Text made = failedRun(CreateDatabaseRun);
+        EXPECT_EQ(made.line, c.line);
+        if (c.refusal)
+            EXPECT_EQ(made.full, "创建没有完成：数据库没有创建，服务器上没有任何改动。" +
+                                     (c.hint.empty() ? "" : "\n" + c.hint));
+        else
+            EXPECT_EQ(made.full,
+                      "创建没有完成：连接在创建数据库时中断，不能确定数据库是否已创建。若已创建，"
+                      "按“修改现有库结构”可补建所有的表；若没有，再按“创建新数据库”。");
+    }
+}
+
+// Nothing to account for when the run stopped before it read the structure file: the box
+// says all there is. A structure file that cannot be read stops the run before any change.
+TEST_F(RunsOnScriptedServer, AccountOfRunsThatChangedNothing) {
+    server.refuseOpen(DbError("无法连接到 127.0.0.1:1433 上的数据库服务器：…", "08001"));
+    EXPECT_EQ(failedRun(ModifyDatabaseRun).full, "");
+    EXPECT_EQ(failedRun(CreateDatabaseRun).full, "");
+    EXPECT_EQ(failedRun(DeleteDatabaseRun).full, "");
+
+    ScriptedServer script;  // answers the switch; the structure file T.DS is missing
+    script.accept(1);
+    account = RunAccount();
+    const RunAccount::Text made = failedRun(ModifyDatabaseRun);
+    EXPECT_EQ(made.line, "服务器上没有任何改动");
+    EXPECT_EQ(made.full, "运行没有完成：服务器上没有任何改动。");
+}
+
+// A step told twice in a row (a caller that repeats itself) counts once.
+TEST(RunAccount, AStepToldAgainCountsOnce) {
+    RunAccount account;
+    using Kind = RunStep::Kind;
+    for (const RunStep& step :
+         {RunStep{Kind::Connecting}, RunStep{Kind::ReadingStructure},
+          RunStep{Kind::CheckingTable, 1, 3, "A"}, RunStep{Kind::CreatingTable, 1, 3, "A"},
+          RunStep{Kind::CreatingTable, 1, 3, "A"}, RunStep{Kind::CheckingTable, 2, 3, "B"},
+          RunStep{Kind::CreatingTable, 2, 3, "B"}, RunStep{Kind::CreatingTable, 2, 3, "B"}})
+        account.report(step);
+    EXPECT_EQ(account.afterFailure("").line,
+              "再按“修改现有库结构”补全：已有 1/3 个表（新建 1 个），停在 B");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "SqlEngineFixture.h"
 #include "sandbox/sql/MasterCatalog.h"
+#include "sandbox/sql/SqliteDb.h"
 
 namespace sandbox::test {
 
@@ -365,6 +366,34 @@ TEST_F(SqlDatabaseTest, SessionsOnManyThreadsWorkAtOnce) {
     for (auto& th : threads) th.join();
     for (int t = 0; t < kThreads; ++t) EXPECT_EQ(failures[t], 0) << "thread " << t;
     EXPECT_EQ(rows(ok("select name from sys.databases")).size(), 4u);
+}
+
+// Compiled statements are kept per connection and lent out: a second use of a text while the
+// first is still stepping gets a statement of its own, and one handed back carries neither its
+// position, its bindings nor the error of its last step.
+TEST_F(SqlEngineTest, KeptStatementsNestAndComeBackClean) {
+    using sql::SqliteDb;
+    SqliteDb db(dataDir() + "/kept.sqlite", SqliteDb::Mode::CreateNew);
+    db.exec("CREATE TABLE x (a INTEGER PRIMARY KEY, b TEXT)");
+    const std::string insert = "INSERT INTO x VALUES (?, ?)";
+    for (int a = 1; a <= 3; ++a) db.prepare(insert).bind(1, a).bind(2, "v").step();
+    const std::string all = "SELECT a, b FROM x ORDER BY a";
+    {
+        sql::SqliteStatement outer = db.prepare(all);
+        ASSERT_TRUE(outer.step());
+        EXPECT_EQ(outer.integer(0), 1);
+        std::vector<std::int64_t> inner;
+        for (sql::SqliteStatement s = db.prepare(all); s.step();) inner.push_back(s.integer(0));
+        EXPECT_EQ(inner, (std::vector<std::int64_t>{1, 2, 3}));
+        ASSERT_TRUE(outer.step());
+        EXPECT_EQ(outer.integer(0), 2);
+    }
+    EXPECT_THROW(db.prepare(insert).bind(1, 2).bind(2, "twice").step(), std::runtime_error);
+    db.prepare(insert).bind(1, 4).step();  // b left unbound: NULL, not the last value
+    sql::SqliteStatement again = db.prepare(all);
+    std::vector<std::string> seen;
+    while (again.step()) seen.push_back(again.isNull(1) ? "NULL" : again.text(1));
+    EXPECT_EQ(seen, (std::vector<std::string>{"v", "v", "v", "NULL"}));
 }
 
 }  // namespace sandbox::test

@@ -1,5 +1,7 @@
 // SELECT without FROM, the SET batch clients send, and queries on the catalog views.
 
+#include <cstdio>
+
 #include "SqlEngineFixture.h"
 
 namespace sandbox::test {
@@ -117,6 +119,43 @@ TEST_F(SqlEngineTest, FilesOfEarlierVersionsGainFoldedNames) {
     ok("create table Old.dbo.Next (a int primary key)");
     EXPECT_EQ(rows(ok("select type from Old.sys.objects order by object_id")),
               (std::vector<std::string>{"U ", "U ", "PK"}));
+}
+
+namespace {
+// The sqlite3 shell's answer to `sql` on `file`, its last newline removed.
+std::string sqliteShell(const std::string& file, const std::string& sql) {
+    FILE* out = ::popen(("sqlite3 '" + file + "' \"" + sql + "\"").c_str(), "r");
+    std::string text;
+    char buf[256];
+    while (out && std::fgets(buf, sizeof buf, out)) text += buf;
+    if (out) ::pclose(out);
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    return text;
+}
+}  // namespace
+
+// A user table is catalog rows only; a file of an earlier version, which also held an empty
+// SQLite table per user table, loses that table with the user table.
+TEST_F(SqlEngineTest, UserTablesAreCatalogRowsAndOldDataTablesGoWithTheirTable) {
+    ok("create database Old");
+    ok("create table Old.dbo.Kept (a int primary key, b varchar(10))");
+    ok("create table Old.dbo.Dropped (a int)");
+    const std::string id =
+        rows(ok("select object_id from Old.sys.tables where name = 'Dropped'")).at(0);
+    session_.reset();
+    engine_.reset();
+    const std::string file = dataDir() + "/Old.mdf";
+    const std::string userTables =
+        "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sandbox%'";
+    EXPECT_EQ(sqliteShell(file, userTables), "0");
+    sqliteShell(file, "CREATE TABLE t" + id + " (c1 INTEGER)");
+    ASSERT_EQ(sqliteShell(file, userTables), "1");
+    restart();
+    ok("drop table Old.dbo.Dropped");
+    EXPECT_EQ(rows(ok("select name from Old.sys.tables")), std::vector<std::string>{"Kept"});
+    session_.reset();
+    engine_.reset();
+    EXPECT_EQ(sqliteShell(file, userTables), "0");
 }
 
 TEST_F(SqlEngineTest, ExpressionsFollowSqlServersRules) {

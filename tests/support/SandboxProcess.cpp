@@ -1,6 +1,7 @@
 #include "SandboxProcess.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -61,6 +62,8 @@ SandboxProcess::SandboxProcess(Options options) : options_(std::move(options)) {
     if (options_.dataDir.empty()) {
         dataDir_ = makeTempDir();
         ownsDataDir_ = true;
+        if (options_.runAs != 0 && ::chown(dataDir_.c_str(), options_.runAs, options_.runAs) != 0)
+            throw std::runtime_error("chown of the sandbox's data folder failed");
     } else {
         dataDir_ = options_.dataDir;
     }
@@ -88,6 +91,10 @@ SandboxProcess::~SandboxProcess() {
         std::error_code ec;
         std::filesystem::remove_all(dataDir_, ec);
     }
+}
+
+bool SandboxProcess::canRunAsAnotherUser() {
+    return ::geteuid() == 0;
 }
 
 std::string SandboxProcess::executable() {
@@ -126,6 +133,9 @@ void SandboxProcess::start() {
                                static_cast<rlim_t>(options_.maxOpenFiles)};
             ::setrlimit(RLIMIT_NOFILE, &limit);
         }
+        if (options_.runAs != 0 && (::setgroups(0, nullptr) != 0 || ::setgid(options_.runAs) != 0 ||
+                                    ::setuid(options_.runAs) != 0))
+            ::_exit(126);
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }

@@ -25,6 +25,10 @@ class SandboxProcess {
         std::vector<std::string> extraArgs;  // appended to the command line
         int startTimeoutMs = 20000;
         int maxOpenFiles = 0;  // the server's RLIMIT_NOFILE; 0: inherited
+        // The user (and group of the same number) the server runs as, as a service user
+        // would; its own data folder is handed to it. 0: this process's user. Only root can
+        // give another (canRunAsAnotherUser() says whether it can).
+        uid_t runAs = 0;
     };
 
     // Starts the server and waits for its "listening on HOST:PORT ..." line. Throws
@@ -55,6 +59,9 @@ class SandboxProcess {
     bool running() const { return pid_ > 0; }
     // stop() then start again over the same data folder (the port changes).
     void restart();
+
+    // True when this process may start the server as another user (Options::runAs).
+    static bool canRunAsAnotherUser();
 
     // Path of the executable under test: build/bin/dsadmin-sandbox.
     static std::string executable();

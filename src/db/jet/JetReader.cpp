@@ -213,6 +213,15 @@ JetTable JetReaderSession::distinctTexts(std::string_view name, std::string_view
         if (in.kind() != jetwire::kDistinct) throw AnswerReader::Garbled("应答类别不符");
         JetTable t = readHeader(in, 0);
         if (t.columns.size() != 1) throw AnswerReader::Garbled("列数不是 1");
+        // The row count ends the answer: room for exactly that many (a vector left to grow
+        // would reach up to twice the size, which is the peak of the whole read). Checked
+        // below; a count larger than the answer is not believed here.
+        std::uint32_t announced = 0;
+        if (answer.size() >= sizeof announced) {
+            std::memcpy(&announced, answer.data() + answer.size() - sizeof announced,
+                        sizeof announced);
+            if (announced <= answer.size()) t.cells.reserve(announced);
+        }
         std::uint32_t rows = 0;
         for (std::uint8_t mark = in.u8(); mark != jetwire::kEnd; mark = in.u8(), ++rows) {
             if (mark == jetwire::kBroken) throwInvalid(path_, in.str());

@@ -131,20 +131,26 @@ RowSet JetSession::distinct(const JetQuery& query) {
     std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
         return compareKeys(keys[a], keys[b]) < 0;
     });
-    RowSet rs;
-    rs.columns.push_back(values.columns[0].name);
+    // The first of each run of values the same to Jet: `order` keeps only those.
+    std::size_t keptCount = 0;
+    for (std::uint32_t idx : order)
+        if (keptCount == 0 || !JetSame(values.cells[order[keptCount - 1]], values.cells[idx]))
+            order[keptCount++] = idx;
+    order.resize(keptCount);
+    // Remember the order (the runs ask for each text's rows in it), then let the keys go
+    // before the rows are built: with 20,000 tables the keys and the rows are the largest
+    // things the read holds, and they need not be held at once.
     order_ = {};
     order_.table = FoldCase(query.table);
     order_.column = FoldCase(query.columns[0]);
-    const Value* kept = nullptr;
-    for (std::uint32_t idx : order) {
-        Value& v = values.cells[idx];
-        if (kept && JetSame(*kept, v)) continue;
-        rs.rows.push_back({std::move(v)});
-        kept = &rs.rows.back()[0];
-        // Remember the order: the runs ask for each text's rows in it.
+    order_.folded.reserve(order.size());
+    for (std::uint32_t idx : order)
         order_.folded.push_back(keys[idx].rank == 2 ? std::move(keys[idx].folded) : std::string());
-    }
+    std::vector<DistinctKey>().swap(keys);
+    RowSet rs;
+    rs.columns.push_back(values.columns[0].name);
+    rs.rows.reserve(order.size());
+    for (std::uint32_t idx : order) rs.rows.push_back({std::move(values.cells[idx])});
     return rs;
 }
 

@@ -59,13 +59,6 @@ std::string firstChars(const std::string& s, std::size_t count) {
 
 constexpr int kFirstObjectId = 581577110;
 
-std::string sqliteType(const ResolvedType& t) {
-    if (t.systemTypeId == 62 || t.systemTypeId == 59) return "REAL";
-    if (t.identityCapable || t.systemTypeId == 104) return "INTEGER";
-    if (t.collated) return "TEXT";
-    return "BLOB";
-}
-
 }  // namespace
 
 DatabaseFile DatabaseFile::create(const std::string& path) {
@@ -275,8 +268,23 @@ bool DatabaseFile::objectExists(int schemaId, const std::string& name) {
     return false;
 }
 
-int DatabaseFile::createTable(TableInfo table, const std::string& keyName) {
+DatabaseFile::Transaction::Transaction(DatabaseFile& file) : db_(file.db_) {
     db_.exec("BEGIN");
+}
+
+DatabaseFile::Transaction::~Transaction() {
+    if (open_) db_.rollbackOpenTransaction();
+}
+
+void DatabaseFile::Transaction::commit() {
+    db_.exec("COMMIT");
+    open_ = false;
+}
+
+int DatabaseFile::createTable(TableInfo table, const std::string& keyName) {
+    // Inside a caller's Transaction a savepoint, which the caller's commit makes durable.
+    const bool own = !db_.inTransaction();
+    db_.exec("SAVEPOINT create_table");
     try {
         const int id = static_cast<int>(
             db_.scalar(
@@ -308,7 +316,6 @@ int DatabaseFile::createTable(TableInfo table, const std::string& keyName) {
                 .bind(6, date)
                 .step();
         }
-        std::string data = "CREATE TABLE t" + std::to_string(id) + " (";
         for (std::size_t i = 0; i < table.columns.size(); ++i) {
             const ColumnInfo& col = table.columns[i];
             const ResolvedType& ty = col.type;
@@ -328,20 +335,19 @@ int DatabaseFile::createTable(TableInfo table, const std::string& keyName) {
                 .bind(13, ty.collated ? 1 : 0)
                 .bind(14, ty.identityCapable ? 1 : 0)
                 .step();
-            data += (i ? ", c" : "c") + std::to_string(i + 1) + " " + sqliteType(ty);
         }
-        db_.exec(data + ")");
-        db_.exec("COMMIT");
+        db_.exec("RELEASE create_table");
         return id;
     } catch (...) {
         try {
-            db_.exec("ROLLBACK");
+            db_.exec(own ? "ROLLBACK" : "ROLLBACK TO create_table; RELEASE create_table");
         } catch (...) {
         }
         throw;
     }
 }
 
+// Files written by earlier versions also hold an empty SQLite table t<object_id> per table.
 void DatabaseFile::dropTable(int objectId) {
     const std::string id = std::to_string(objectId);
     db_.exec("BEGIN; DELETE FROM sandbox_columns WHERE object_id = " + id +

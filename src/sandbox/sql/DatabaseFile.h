@@ -1,10 +1,12 @@
 #pragma once
 // One database's storage: an SQLite file holding the database's schemas, tables, columns and
-// primary keys (sandbox_schemas, sandbox_tables, sandbox_columns, sandbox_keys) and one SQLite
-// table per user table ("t<object_id>", no rows are written by the sandbox). Tables and keys
-// carry name_key, the case-folded name without trailing blanks (foldCase), which the name
-// indexes use: SQLite's own NOCASE folds ASCII letters only. Not thread-safe: the instance
-// lock guards every use. Throws std::runtime_error for SQLite failures.
+// primary keys (sandbox_schemas, sandbox_tables, sandbox_columns, sandbox_keys): a user table
+// is rows in these tables, never an SQLite table of its own, so that creating one changes no
+// SQLite schema (which SQLite would re-read, and every compiled statement with it, at each
+// CREATE TABLE). Earlier versions also made an empty table "t<object_id>" per user table; DROP
+// TABLE still removes it. Tables and keys carry name_key, the case-folded name without trailing
+// blanks (foldCase), which the name indexes use: SQLite's own NOCASE folds ASCII letters only. Not
+// thread-safe: the instance lock guards every use. Throws std::runtime_error for SQLite failures.
 
 #include <optional>
 #include <string>
@@ -77,6 +79,21 @@ class DatabaseFile {
     int createTable(TableInfo table, const std::string& keyName = "");
     // Removes the table, its columns and its key.
     void dropTable(int objectId);
+
+    // One transaction over a statement's lookups and its change: the file is locked and
+    // checked once, not at every lookup. Committed by commit(), rolled back otherwise.
+    class Transaction {
+      public:
+        explicit Transaction(DatabaseFile& file);
+        Transaction(const Transaction&) = delete;
+        Transaction& operator=(const Transaction&) = delete;
+        ~Transaction();
+        void commit();
+
+      private:
+        SqliteDb& db_;
+        bool open_ = true;
+    };
 
     // Ends a transaction that an earlier statement failed to finish (the file stays open
     // between statements).

@@ -43,6 +43,7 @@ MasterCatalog::MasterCatalog(const std::string& masterPath, const std::string& d
 }
 
 std::vector<DatabaseInfo> MasterCatalog::list() {
+    if (databases_) return *databases_;
     std::vector<DatabaseInfo> result;
     SqliteStatement s = db_.prepare(
         "SELECT database_id, name, data_file, log_file, create_date FROM sandbox_databases "
@@ -50,11 +51,13 @@ std::vector<DatabaseInfo> MasterCatalog::list() {
     while (s.step())
         result.push_back(
             {static_cast<int>(s.integer(0)), s.text(1), s.text(2), split(s.text(3)), s.text(4)});
+    databases_ = result;
     return result;
 }
 
 std::optional<DatabaseInfo> MasterCatalog::find(const std::string& name) {
-    for (DatabaseInfo& d : list())
+    if (!databases_) list();
+    for (const DatabaseInfo& d : *databases_)
         if (equalsName(d.name, name)) return d;
     return std::nullopt;
 }
@@ -68,6 +71,7 @@ DatabaseInfo MasterCatalog::add(const std::string& name, const std::string& data
     for (const std::string& f : otherFiles) joined += (joined.empty() ? "" : "\n") + f;
     std::vector<std::string> files = otherFiles;
     files.push_back(dataFile);
+    databases_.reset();
     inTransaction([&] {
         db_.prepare("INSERT INTO sandbox_databases VALUES (?, ?, ?, ?, ?)")
             .bind(1, d.id)
@@ -84,6 +88,7 @@ DatabaseInfo MasterCatalog::add(const std::string& name, const std::string& data
 void MasterCatalog::remove(const DatabaseInfo& database) {
     std::vector<std::string> files = database.otherFiles;
     files.push_back(database.dataFile);
+    databases_.reset();
     inTransaction([&] {
         db_.prepare("DELETE FROM sandbox_databases WHERE database_id = ?")
             .bind(1, database.id)

@@ -57,6 +57,9 @@ class MasterCatalog {
     void inTransaction(F&& body);
 
     SqliteDb db_;
+    // The rows of sandbox_databases, read once: every statement looks its database up, and
+    // only add and remove change them.
+    std::optional<std::vector<DatabaseInfo>> databases_;
 };
 
 }  // namespace sandbox::sql

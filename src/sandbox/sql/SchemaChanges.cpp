@@ -27,6 +27,7 @@ void SchemaChanges::createTable(const CreateTable& s) {
     if (name[0] == '#') throw SqlError(msg::notSupported("A temporary table"));
     const DatabaseInfo db = database(s.table, false);
     DatabaseFile& file = instance_.open(db);
+    DatabaseFile::Transaction transaction(file);
     const std::string schemaName = s.table.schema().empty() ? "dbo" : s.table.schema();
     const std::optional<SchemaInfo> schema = file.findSchema(schemaName);
     if (!schema || builtInOnly(schemaName)) throw SqlError(msg::schemaMissing(schemaName));
@@ -42,6 +43,7 @@ void SchemaChanges::createTable(const CreateTable& s) {
     if (!keyName.empty() && (equalsName(keyName, name) || file.objectExists(schema->id, keyName)))
         throw SqlError(msg::constraintFailed(1), {msg::objectExists(keyName, 5)});
     file.createTable(std::move(table), keyName);
+    transaction.commit();
 }
 
 std::vector<ColumnInfo> SchemaChanges::columns(const CreateTable& s) {

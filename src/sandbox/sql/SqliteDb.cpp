@@ -31,13 +31,25 @@ SqliteStatement::SqliteStatement(sqlite3* db, const std::string& sql) : db_(db) 
         fail(db, "SQLite prepare");
 }
 
+SqliteStatement::SqliteStatement(sqlite3* db, sqlite3_stmt* kept, bool* inUse)
+    : db_(db), stmt_(kept), inUse_(inUse) {
+    *inUse_ = true;
+}
+
 SqliteStatement::SqliteStatement(SqliteStatement&& other) noexcept
-    : db_(other.db_), stmt_(other.stmt_) {
+    : db_(other.db_), stmt_(other.stmt_), inUse_(other.inUse_) {
     other.stmt_ = nullptr;
+    other.inUse_ = nullptr;
 }
 
 SqliteStatement::~SqliteStatement() {
-    sqlite3_finalize(stmt_);
+    if (!inUse_) {
+        sqlite3_finalize(stmt_);
+        return;
+    }
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+    *inUse_ = false;
 }
 
 SqliteStatement& SqliteStatement::bind(int index, std::int64_t value) {
@@ -105,12 +117,31 @@ SqliteDb::SqliteDb(const std::string& path, Mode mode) : path_(path) {
     }
 }
 
-SqliteDb::SqliteDb(SqliteDb&& other) noexcept : db_(other.db_), path_(std::move(other.path_)) {
+SqliteDb::SqliteDb(SqliteDb&& other) noexcept
+    : db_(other.db_), path_(std::move(other.path_)), kept_(std::move(other.kept_)) {
     other.db_ = nullptr;
 }
 
 SqliteDb::~SqliteDb() {
+    finalizeKept();
     sqlite3_close_v2(db_);
+}
+
+void SqliteDb::finalizeKept() {
+    if (!kept_) return;
+    for (auto& [sql, k] : *kept_) sqlite3_finalize(k.stmt);
+    kept_->clear();
+}
+
+SqliteStatement SqliteDb::prepare(const std::string& sql) {
+    Kept& k = (*kept_)[sql];
+    if (k.inUse) return SqliteStatement(db_, sql);
+    if (!k.stmt && sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()),
+                                      SQLITE_PREPARE_PERSISTENT, &k.stmt, nullptr) != SQLITE_OK) {
+        kept_->erase(sql);
+        fail(db_, "SQLite prepare");
+    }
+    return SqliteStatement(db_, k.stmt, &k.inUse);
 }
 
 void SqliteDb::exec(const std::string& sql) {
@@ -126,6 +157,10 @@ void SqliteDb::exec(const std::string& sql) {
 void SqliteDb::rollbackOpenTransaction() {
     if (db_ && !sqlite3_get_autocommit(db_))
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+bool SqliteDb::inTransaction() const {
+    return db_ && !sqlite3_get_autocommit(db_);
 }
 
 std::optional<std::int64_t> SqliteDb::scalar(const std::string& sql) {

@@ -4,9 +4,11 @@
 // destructors never throw.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -23,6 +25,9 @@ class SqliteDiskFull : public std::runtime_error {
 class SqliteStatement {
   public:
     SqliteStatement(sqlite3* db, const std::string& sql);
+    // A statement kept by its connection (`*inUse` set while lent): reset and handed back,
+    // not finalised, when this object ends.
+    SqliteStatement(sqlite3* db, sqlite3_stmt* kept, bool* inUse);
     SqliteStatement(SqliteStatement&& other) noexcept;
     SqliteStatement& operator=(SqliteStatement&&) = delete;
     SqliteStatement(const SqliteStatement&) = delete;
@@ -41,6 +46,7 @@ class SqliteStatement {
   private:
     sqlite3* db_;
     sqlite3_stmt* stmt_ = nullptr;
+    bool* inUse_ = nullptr;  // set for a kept statement
 };
 
 class SqliteDb {
@@ -55,16 +61,28 @@ class SqliteDb {
     ~SqliteDb();
 
     void exec(const std::string& sql);
-    SqliteStatement prepare(const std::string& sql) { return SqliteStatement(db_, sql); }
+    // The statement is compiled once per connection and kept (the texts are the program's
+    // own, a small set); a text already lent out, as in a nested use, is compiled afresh.
+    SqliteStatement prepare(const std::string& sql);
     // The first column of the first row, or nullopt.
     std::optional<std::int64_t> scalar(const std::string& sql);
     const std::string& path() const { return path_; }
     // Rolls back a transaction a failed statement left open; no-op otherwise.
     void rollbackOpenTransaction();
+    bool inTransaction() const;
 
   private:
+    struct Kept {
+        sqlite3_stmt* stmt = nullptr;
+        bool inUse = false;
+    };
+    void finalizeKept();
+
     sqlite3* db_ = nullptr;
     std::string path_;
+    // Node-based: a lent statement's flag stays where it is while others are added.
+    std::unique_ptr<std::unordered_map<std::string, Kept>> kept_ =
+        std::make_unique<std::unordered_map<std::string, Kept>>();
 };
 
 }  // namespace sandbox::sql
