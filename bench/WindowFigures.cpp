@@ -33,7 +33,8 @@ void WindowFigures(const BenchContext& c, FigureTable& table) {
     const std::string out = c.work + "/window_start.out";
     startSeconds("bare", out);  // the first start pays for cold caches; not counted
     Samples ours, bare;
-    for (int r = 0; r < c.repeats * 3; ++r) {
+    // A start is a tenth of a second: many pairs cost little and steady the median.
+    for (int r = 0; r < c.repeats * 7; ++r) {
         ours.seconds.push_back(startSeconds("frm_Main", out));
         bare.seconds.push_back(startSeconds("bare", out));
     }
