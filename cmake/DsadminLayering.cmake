@@ -1,9 +1,11 @@
-# Writes ${CMAKE_BINARY_DIR}/layering.txt for the ctest case "layering": one line per target
-# built from src/, "<target>|<its own files>|<the files it may include>", files relative to
+# Which headers each target built from src/ may include: its own files and those of every
+# target it links, directly or through others. dsadmin_include_paths() (called at the end of
+# src/CMakeLists.txt) gives each such target an include folder holding exactly those headers
+# and writes the table for the ctest case "layering" to ${CMAKE_BINARY_DIR}/layering.txt: one
+# line per target, "<target>|<its own files>|<the files it may include>", files relative to
 # src/ and separated by ",". A target's own files are its sources, the header beside each, and
 # the headers of its folders that have no source of their own (a header-only target: its
-# interface sources); it may include its own files
-# and those of every target it links, directly or through others.
+# interface sources).
 
 function(_dsadmin_layering_targets dir out)
   get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
@@ -96,7 +98,14 @@ function(_dsadmin_layering_closure target out)
   set(${out} ${seen} PARENT_SCOPE)
 endfunction()
 
-function(dsadmin_write_layering)
+# Gives every target built from src/ an include folder of its own,
+# ${CMAKE_BINARY_DIR}/include/<target>/, holding links to exactly the headers it may include,
+# and makes that folder its include path, passed on to whatever links it: a header of a target
+# it does not link is not found at all. The folders are made afresh at each configure; a
+# header added under src/ makes the next build configure again.
+function(dsadmin_include_paths)
+  # Not used here: the glob makes the build configure again when a header comes or goes.
+  file(GLOB_RECURSE headers CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/*.h)
   _dsadmin_layering_targets(${PROJECT_SOURCE_DIR}/src targets)
   set(text "")
   foreach(t ${targets})
@@ -111,9 +120,25 @@ function(dsadmin_write_layering)
       list(APPEND allowed ${files})
     endforeach()
     list(REMOVE_DUPLICATES allowed)
-    string(REPLACE ";" "," own "${own}")
-    string(REPLACE ";" "," allowed "${allowed}")
-    string(APPEND text "${t}|${own}|${allowed}\n")
+    string(REPLACE ";" "," own_line "${own}")
+    string(REPLACE ";" "," allowed_line "${allowed}")
+    string(APPEND text "${t}|${own_line}|${allowed_line}\n")
+
+    set(dir ${CMAKE_BINARY_DIR}/include/${t})
+    file(REMOVE_RECURSE ${dir})
+    foreach(f ${allowed})
+      if(f MATCHES "\\.h$")
+        get_filename_component(parent ${dir}/${f} DIRECTORY)
+        file(MAKE_DIRECTORY ${parent})
+        file(CREATE_LINK ${PROJECT_SOURCE_DIR}/src/${f} ${dir}/${f} SYMBOLIC)
+      endif()
+    endforeach()
+    get_target_property(type ${t} TYPE)
+    if(type STREQUAL "INTERFACE_LIBRARY")
+      target_include_directories(${t} INTERFACE ${dir})
+    else()
+      target_include_directories(${t} PUBLIC ${dir})
+    endif()
   endforeach()
   file(WRITE ${CMAKE_BINARY_DIR}/layering.txt "${text}")
 endfunction()

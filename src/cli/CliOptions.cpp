@@ -1,6 +1,7 @@
 #include "cli/CliOptions.h"
 
 #include <charconv>
+#include <iterator>
 #include <map>
 #include <optional>
 
@@ -57,21 +58,11 @@ Command ReadCommand(const std::vector<std::string>& args, std::size_t& i) {
 }  // namespace
 
 std::string CliOptions::Name(Command command) {
-    switch (command) {
-        case Command::Create:
-            return "create";
-        case Command::Modify:
-            return "modify";
-        case Command::Delete:
-            return "delete";
-        case Command::PlanCreate:
-            return "plan create";
-        case Command::PlanModify:
-            return "plan modify";
-        case Command::Check:
-            return "check";
-    }
-    return {};
+    // By Command.
+    static constexpr const char* kNames[] = {"create",      "modify",      "delete",
+                                             "plan create", "plan modify", "check"};
+    static_assert(std::size(kNames) == static_cast<std::size_t>(Command::Check) + 1);
+    return kNames[static_cast<std::size_t>(command)];
 }
 
 namespace {

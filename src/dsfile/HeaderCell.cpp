@@ -21,60 +21,46 @@ const std::array<ColumnDef, 6> kDefaults = {{
     {"findex", JetColumnType::Long, 0},
 }};
 
+// The types without a length: the name a header cell gives, the type the writer makes, and
+// the code the reader reports for it.
 struct Named {
     std::string_view name;
     JetColumnType type;
+    JetType code;
 };
 constexpr std::array<Named, 7> kPlainTypes = {{
-    {"long", JetColumnType::Long},
-    {"integer", JetColumnType::Integer},
-    {"byte", JetColumnType::Byte},
-    {"double", JetColumnType::Double},
-    {"yesno", JetColumnType::YesNo},
-    {"datetime", JetColumnType::DateTime},
-    {"memo", JetColumnType::Memo},
+    {"long", JetColumnType::Long, JetType::Long},
+    {"integer", JetColumnType::Integer, JetType::Integer},
+    {"byte", JetColumnType::Byte, JetType::Byte},
+    {"double", JetColumnType::Double, JetType::Double},
+    {"yesno", JetColumnType::YesNo, JetType::Boolean},
+    {"datetime", JetColumnType::DateTime, JetType::DateTime},
+    {"memo", JetColumnType::Memo, JetType::Memo},
 }};
 
+// Types a file may hold that the writer does not make: named in a header, never accepted.
+struct Unwritable {
+    JetType code;
+    std::string_view name;
+};
+constexpr std::array<Unwritable, 6> kOtherTypes = {{{JetType::Money, "money"},
+                                                    {JetType::Single, "single"},
+                                                    {JetType::Binary, "binary"},
+                                                    {JetType::Ole, "ole"},
+                                                    {JetType::Guid, "guid"},
+                                                    {JetType::Numeric, "numeric"}}};
+
 std::optional<ColumnDef> fromJet(const JetColumn& c) {
-    switch (c.type) {
-        case JetType::Text:
-            return ColumnDef{c.name, JetColumnType::Text, c.size / 2};
-        case JetType::Long:
-            return ColumnDef{c.name, JetColumnType::Long, 0};
-        case JetType::Integer:
-            return ColumnDef{c.name, JetColumnType::Integer, 0};
-        case JetType::Byte:
-            return ColumnDef{c.name, JetColumnType::Byte, 0};
-        case JetType::Double:
-            return ColumnDef{c.name, JetColumnType::Double, 0};
-        case JetType::Boolean:
-            return ColumnDef{c.name, JetColumnType::YesNo, 0};
-        case JetType::DateTime:
-            return ColumnDef{c.name, JetColumnType::DateTime, 0};
-        case JetType::Memo:
-            return ColumnDef{c.name, JetColumnType::Memo, 0};
-        default:
-            return std::nullopt;
-    }
+    if (c.type == JetType::Text) return ColumnDef{c.name, JetColumnType::Text, c.size / 2};
+    for (const auto& p : kPlainTypes)
+        if (p.code == c.type) return ColumnDef{c.name, p.type, 0};
+    return std::nullopt;
 }
 
 std::string_view otherTypeName(JetType t) {
-    switch (t) {
-        case JetType::Money:
-            return "money";
-        case JetType::Single:
-            return "single";
-        case JetType::Binary:
-            return "binary";
-        case JetType::Ole:
-            return "ole";
-        case JetType::Guid:
-            return "guid";
-        case JetType::Numeric:
-            return "numeric";
-        default:
-            return "unknown";
-    }
+    for (const auto& o : kOtherTypes)
+        if (o.code == t) return o.name;
+    return "unknown";
 }
 
 std::optional<ColumnDef> parseType(std::string_view name, std::string_view type) {

@@ -2,25 +2,24 @@
 
 namespace dsadmin {
 
+namespace {
+
+// The characters a cell escapes, and the letter after the backslash that stands for each.
+constexpr std::string_view kEscaped = "\\\t\n\r";
+constexpr std::string_view kLetters = "\\tnr";
+
+}  // namespace
+
 std::string TsvCell::escape(std::string_view value) {
     std::string out;
     out.reserve(value.size());
     for (char c : value) {
-        switch (c) {
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            default:
-                out.push_back(c);
+        const std::size_t k = kEscaped.find(c);
+        if (k == std::string_view::npos) {
+            out.push_back(c);
+        } else {
+            out.push_back('\\');
+            out.push_back(kLetters[k]);
         }
     }
     return out;
@@ -29,28 +28,14 @@ std::string TsvCell::escape(std::string_view value) {
 bool TsvCell::unescape(std::string_view cell, std::string& out) {
     out.clear();
     for (std::size_t i = 0; i < cell.size(); ++i) {
-        char c = cell[i];
-        if (c != '\\') {
-            out.push_back(c);
+        if (cell[i] != '\\') {
+            out.push_back(cell[i]);
             continue;
         }
         if (++i == cell.size()) return false;
-        switch (cell[i]) {
-            case '\\':
-                out.push_back('\\');
-                break;
-            case 't':
-                out.push_back('\t');
-                break;
-            case 'n':
-                out.push_back('\n');
-                break;
-            case 'r':
-                out.push_back('\r');
-                break;
-            default:
-                return false;
-        }
+        const std::size_t k = kLetters.find(cell[i]);
+        if (k == std::string_view::npos) return false;
+        out.push_back(kEscaped[k]);
     }
     return true;
 }

@@ -4,6 +4,7 @@
 
 #include "base/AsciiText.h"
 #include "base/CivilDate.h"
+#include "base/TsqlKeywords.h"
 #include "base/Utf16.h"
 
 namespace dsadmin {
@@ -19,6 +20,15 @@ TEST(AsciiText, FoldsOnlyAsciiLetters) {
     EXPECT_EQ(AsciiLower("TCP:\xC3\x89"), "tcp:\xC3\x89");
     EXPECT_EQ(TrimAny("\t a b \r\n", " \t\r\n"), "a b");
     EXPECT_EQ(TrimAny(" \t", " \t"), "");
+}
+
+// One list serves dsadmin-cli's checks and the sandbox's parser: any ASCII case matches, a
+// prefix, a longer word or a non-ASCII look-alike does not (SQL Server keywords are ASCII).
+TEST(TsqlKeywords, MatchesWholeWordsInAnyAsciiCase) {
+    for (const char* w : {"select", "SELECT", "Writetext", "add", "percent", "TRAN"})
+        EXPECT_TRUE(IsTsqlReservedWord(w)) << w;
+    for (const char* w : {"", "selec", "selects", "sa", "\u017Felect", "\u0131nsert", "dbo"})
+        EXPECT_FALSE(IsTsqlReservedWord(w)) << w;
 }
 
 TEST(CivilDate, RoundTripsEveryDayOfTenThousandYears) {

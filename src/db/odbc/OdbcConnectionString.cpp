@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdlib>
+#include <iterator>
 
 #include "base/AsciiText.h"
 #include "db/DbError.h"
@@ -85,20 +86,11 @@ std::string OdbcClientOptions::freetdsCaFile() const {
 
 namespace {
 
+// FreeTDS's word for each OdbcEncryption; none for DriverDefault (the driver's own setting).
 const char* encryptionKeyword(OdbcEncryption e) {
-    switch (e) {
-        case OdbcEncryption::Off:
-            return "off";
-        case OdbcEncryption::Optional:
-            return "request";
-        case OdbcEncryption::Mandatory:
-            return "require";
-        case OdbcEncryption::Strict:
-            return "strict";
-        case OdbcEncryption::DriverDefault:
-            break;
-    }
-    return nullptr;
+    static constexpr const char* kKeywords[] = {nullptr, "off", "request", "require", "strict"};
+    static_assert(std::size(kKeywords) == static_cast<std::size_t>(OdbcEncryption::Strict) + 1);
+    return kKeywords[static_cast<std::size_t>(e)];
 }
 
 // freetds.conf has no quoting: a value ends at the line's end.

@@ -248,19 +248,18 @@ void SelectParser::checkDepth(int depth) const {
 
 Expr SelectParser::condition(int depth) {
     checkDepth(depth);
-    Expr left = conjunction(depth);
-    while (c_.isWord("OR")) {
-        const Token& op = c_.take();
-        left = node(Expr::Kind::Binary, "OR", op, {std::move(left), conjunction(depth + 1)});
-    }
-    return left;
+    return chain("OR", depth, &SelectParser::conjunction);
 }
 
 Expr SelectParser::conjunction(int depth) {
-    Expr left = negation(depth);
-    while (c_.isWord("AND")) {
+    return chain("AND", depth, &SelectParser::negation);
+}
+
+Expr SelectParser::chain(const char* word, int depth, Expr (SelectParser::*operand)(int)) {
+    Expr left = (this->*operand)(depth);
+    while (c_.isWord(word)) {
         const Token& op = c_.take();
-        left = node(Expr::Kind::Binary, "AND", op, {std::move(left), negation(depth + 1)});
+        left = node(Expr::Kind::Binary, word, op, {std::move(left), (this->*operand)(depth + 1)});
     }
     return left;
 }

@@ -28,6 +28,8 @@ class SelectParser {
     std::string alias();
     Expr condition(int depth);
     Expr conjunction(int depth);
+    // operand (word operand)*, left to right; each later operand one level deeper.
+    Expr chain(const char* word, int depth, Expr (SelectParser::*operand)(int));
     Expr negation(int depth);
     Expr predicate(int depth);
     Expr scalar(int depth);  // a scalar expression: no comparison outside parentheses
