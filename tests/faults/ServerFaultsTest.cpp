@@ -490,7 +490,7 @@ TEST(OpenDoor, LogicalFileNamesMustBePlainNames) {
     TempDir root;
     SandboxProcess sandbox(options(root.path() + "/data"));
     auto client = loggedIn(sandbox);
-    for (const std::string& name : {"../../esc/x", "a/b", "..", "a\\b"}) {
+    for (const std::string name : {"../../esc/x", "a/b", "..", "a\\b"}) {
         const auto answer =
             client->batch("CREATE DATABASE esc ON (NAME = esc) LOG ON (NAME = '" + name + "')");
         EXPECT_EQ(errors(answer), (std::vector<int>{5105, 1802})) << name << "\n" << texts(answer);
