@@ -314,6 +314,8 @@ std::uint32_t MdbDatabase::scanColumn(RowIndex& ix, AnswerWriter* out) {
     auto* col = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, ix.column));
     std::vector<MdbField> fields(t->num_cols + 1);
     ix.pages.clear();
+    pages_.clear();
+    nextPage_ = 0;
     ix.texts.clear();
     ix.others.clear();
     damage_.clear();
@@ -394,13 +396,39 @@ bool MdbDatabase::crackRowAt(RowIndex& ix, std::uint32_t ordinal, std::vector<Md
                          [](std::uint32_t o, const RowIndex::Page& p) { return o < p.firstSlot; });
     if (page == ix.pages.begin()) return false;
     --page;
-    if (mdb_read_pg(mdb, page->page) != static_cast<ssize_t>(mdb->fmt->pg_size)) return false;
+    if (!loadPage(page->page)) return false;
     int start = 0;
     size_t size = 0;
     if (mdb_find_row(mdb, static_cast<int>(ordinal - page->firstSlot), &start, &size) != 0 ||
         size == 0 || (start & kDeletedRow))
         return false;
     return mdb_crack_row(ix.table.get(), start & kOffsetMask, size, fields.data()) >= 0;
+}
+
+// Puts `page` into the handle's page buffer, from the cache when it was read lately. Reading
+// a page through libmdb costs four system calls; the cache keeps the jumps between tables
+// asked for in name order from reading the same pages again and again.
+bool MdbDatabase::loadPage(std::uint32_t page) {
+    constexpr std::size_t kCachedPages = 16;
+    MdbHandle* mdb = mdb_.get();
+    const std::size_t size = mdb->fmt->pg_size;
+    if (page != 0 && mdb->cur_pg == page) return true;  // as mdb_read_pg itself decides
+    for (const CachedPage& c : pages_) {
+        if (c.used && c.page == page) {
+            std::memcpy(mdb->pg_buf, c.bytes.data(), size);
+            mdb->cur_pg = page;
+            mdb->cur_pos = 0;
+            return true;
+        }
+    }
+    if (mdb_read_pg(mdb, page) != static_cast<ssize_t>(size)) return false;
+    if (pages_.size() < kCachedPages) pages_.resize(kCachedPages);
+    CachedPage& slot = pages_[nextPage_];
+    nextPage_ = (nextPage_ + 1) % kCachedPages;
+    slot.bytes.assign(mdb->pg_buf, mdb->pg_buf + size);
+    slot.page = page;
+    slot.used = true;
+    return true;
 }
 
 void MdbDatabase::writeWhere(std::string_view table, std::string_view column,

@@ -108,6 +108,7 @@ class MdbDatabase {
     RowIndex& indexFor(std::string_view table, std::string_view column, bool fresh);
     std::uint32_t scanColumn(RowIndex& ix, AnswerWriter* out);
     bool crackRowAt(RowIndex& ix, std::uint32_t ordinal, std::vector<MdbField>& fields);
+    bool loadPage(std::uint32_t page);
     static const MdbField* fieldOf(const std::vector<MdbField>& fields, unsigned column);
     bool pageInFile(std::uint32_t page) const;
     std::string missingPage(MdbTableDef* t) const;
@@ -126,6 +127,15 @@ class MdbDatabase {
     std::string memo_;
     std::string damage_;  // why the table being written is damaged; empty while it is not
     std::uint64_t fileSize_ = 0;
+    // The last pages crackRowAt read, as read: the runs ask for tables in name order, which
+    // jumps between a few places of the file (T1000, T10000, T10001, ..., T1001, ...).
+    struct CachedPage {
+        std::uint32_t page = 0;
+        bool used = false;
+        std::vector<unsigned char> bytes;
+    };
+    std::vector<CachedPage> pages_;
+    std::size_t nextPage_ = 0;  // the slot the next page read replaces
 };
 
 }  // namespace dsadmin
