@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -350,6 +351,56 @@ TEST(JetReader, ReadsEveryRowOfAFourHundredThousandRowTable) {
         EXPECT_EQ(t.row(r)[0], Value("Table" + std::to_string(r / 20)));
         EXPECT_EQ(t.row(r)[1], Value("Column" + std::to_string(r % 20)));
     }
+}
+
+// The runs fetch each table's rows in name order (T0, T1, T10, T100, T1000, T1001, ...), which
+// jumps between places of the file, 64 tables a request; a request may also be larger than
+// the helper reads at once. Every group holds exactly its table's rows, in file order.
+TEST(JetReader, RowsFetchedInNameOrderAcrossManyPagesAreTheTablesOwn) {
+    TempDir dir;
+    using namespace jet;
+    JetWriter w({TableDef{"ds",
+                          {{"ftable", JetColumnType::Text, 64},
+                           {"fname", JetColumnType::Text, 64},
+                           {"flong", JetColumnType::Long}}}},
+                dir.file("names.DS"), false);
+    constexpr int kTables = 3000, kColumns = 20;
+    for (int t = 0; t < kTables; ++t)
+        for (int c = 0; c < kColumns; ++c)
+            w.addRow(0,
+                     std::vector<Value>{"T" + std::to_string(t), "Column" + std::to_string(c), t});
+    w.commit();
+    JetReaderSession session{JetReader(dir.file("names.DS"))};
+    const JetTable names = session.distinctTexts("ds", "ftable");
+    ASSERT_EQ(names.rowCount(), std::size_t{kTables});
+    std::vector<std::string> sorted;
+    for (std::size_t r = 0; r < names.rowCount(); ++r) sorted.push_back(names.row(r)[0].text());
+    std::sort(sorted.begin(), sorted.end());
+    std::size_t checked = 0;
+    for (std::size_t from = 0; from < sorted.size(); from += 64) {
+        std::vector<std::string> texts(
+            sorted.begin() + static_cast<std::ptrdiff_t>(from),
+            sorted.begin() + static_cast<std::ptrdiff_t>(std::min(from + 64, sorted.size())));
+        if (from == 64 * 10) texts.insert(texts.begin() + 1, std::string(100000, 'x'));
+        const std::vector<JetTable> groups = session.rowsWhere("ds", "ftable", texts);
+        ASSERT_EQ(groups.size(), texts.size());
+        for (std::size_t g = 0; g < texts.size(); ++g) {
+            SCOPED_TRACE(texts[g].substr(0, 10));
+            if (texts[g][0] == 'x') {
+                EXPECT_EQ(groups[g].rowCount(), 0u);
+                continue;
+            }
+            ASSERT_EQ(groups[g].rowCount(), std::size_t{kColumns});
+            const int table = std::stoi(texts[g].substr(1));
+            for (std::size_t r = 0; r < groups[g].rowCount(); ++r) {
+                EXPECT_EQ(groups[g].row(r)[0], Value(texts[g]));
+                EXPECT_EQ(groups[g].row(r)[1], Value("Column" + std::to_string(r)));
+                EXPECT_EQ(groups[g].row(r)[2], Value(table));
+            }
+            ++checked;
+        }
+    }
+    EXPECT_EQ(checked, std::size_t{kTables});
 }
 
 }  // namespace
