@@ -77,8 +77,11 @@ std::string bsqldbCreateScript(const Scene& scene, const std::string& db,
 
 std::string bsqldbExistsScript(int tables, const std::string& out) {
     std::ofstream script(out);
-    for (int t = 0; t < tables; ++t)
-        script << TableExistsQuery(Value("T" + std::to_string(t))) << "\ngo\n";
+    for (int t = 0; t < tables; ++t) {
+        std::string name = "T";
+        name += std::to_string(t);
+        script << TableExistsQuery(Value(name)) << "\ngo\n";
+    }
     return out;
 }
 
