@@ -324,10 +324,9 @@ TEST(JetReader, HelperIsFoundBesideTheProgram) {
     EXPECT_EQ(o.output, "");
 }
 
-// 20,000 tables of 20 columns: the size of the largest structure files met in practice.
-// 400,000 rows span thousands of data pages: every row comes back, in order, none twice.
-TEST(JetReader, ReadsEveryRowOfAFourHundredThousandRowTable) {
-    TempDir dir;
+// A ds table of `tables` tables of `columns` rows each, in table order: ftable "Table<t>",
+// fname "Column<c>", flong t.
+std::string writeTables(const TempDir& dir, const std::string& name, int tables, int columns) {
     using namespace jet;
     JetWriter w({TableDef{"ds",
                           {{"ftable", JetColumnType::Text, 64},
@@ -336,14 +335,21 @@ TEST(JetReader, ReadsEveryRowOfAFourHundredThousandRowTable) {
                            {"flong", JetColumnType::Long},
                            {"fauto", JetColumnType::Long},
                            {"findex", JetColumnType::Long}}}},
-                dir.file("big.DS"), false);
-    for (int t = 0; t < 20000; ++t)
-        for (int c = 0; c < 20; ++c)
+                dir.file(name), false);
+    for (int t = 0; t < tables; ++t)
+        for (int c = 0; c < columns; ++c)
             w.addRow(0, std::vector<Value>{"Table" + std::to_string(t),
                                            "Column" + std::to_string(c), c % 3 ? "VarChar" : "Int",
-                                           50, c == 0 ? 1 : 0, c == 0 ? 1 : 0});
+                                           t, c == 0 ? 1 : 0, c == 0 ? 1 : 0});
     w.commit();
-    JetTable t = JetReader(dir.file("big.DS")).readTable("ds");
+    return dir.file(name);
+}
+
+// 20,000 tables of 20 columns: the size of the largest structure files met in practice.
+// 400,000 rows span thousands of data pages: every row comes back, in order, none twice.
+TEST(JetReader, ReadsEveryRowOfAFourHundredThousandRowTable) {
+    TempDir dir;
+    JetTable t = JetReader(writeTables(dir, "big.DS", 20000, 20)).readTable("ds");
     ASSERT_EQ(t.rowCount(), 400000u);
     for (std::size_t r :
          {std::size_t{0}, std::size_t{21}, std::size_t{200019}, std::size_t{399999}}) {
@@ -353,24 +359,14 @@ TEST(JetReader, ReadsEveryRowOfAFourHundredThousandRowTable) {
     }
 }
 
-// The runs fetch each table's rows in name order (T0, T1, T10, T100, T1000, T1001, ...), which
-// jumps between places of the file, 64 tables a request; a request may also be larger than
-// the helper reads at once. Every group holds exactly its table's rows, in file order.
+// The runs fetch each table's rows in name order (Table0, Table1, Table10, Table100,
+// Table1000, Table1001, ...), which jumps between places of the file, 64 tables a request; a
+// request may also be larger than the helper reads at once. Every group holds exactly its
+// table's rows, in file order.
 TEST(JetReader, RowsFetchedInNameOrderAcrossManyPagesAreTheTablesOwn) {
     TempDir dir;
-    using namespace jet;
-    JetWriter w({TableDef{"ds",
-                          {{"ftable", JetColumnType::Text, 64},
-                           {"fname", JetColumnType::Text, 64},
-                           {"flong", JetColumnType::Long}}}},
-                dir.file("names.DS"), false);
     constexpr int kTables = 3000, kColumns = 20;
-    for (int t = 0; t < kTables; ++t)
-        for (int c = 0; c < kColumns; ++c)
-            w.addRow(0,
-                     std::vector<Value>{"T" + std::to_string(t), "Column" + std::to_string(c), t});
-    w.commit();
-    JetReaderSession session{JetReader(dir.file("names.DS"))};
+    JetReaderSession session{JetReader(writeTables(dir, "names.DS", kTables, kColumns))};
     const JetTable names = session.distinctTexts("ds", "ftable");
     ASSERT_EQ(names.rowCount(), std::size_t{kTables});
     std::vector<std::string> sorted;
@@ -391,11 +387,11 @@ TEST(JetReader, RowsFetchedInNameOrderAcrossManyPagesAreTheTablesOwn) {
                 continue;
             }
             ASSERT_EQ(groups[g].rowCount(), std::size_t{kColumns});
-            const int table = std::stoi(texts[g].substr(1));
+            const int table = std::stoi(texts[g].substr(5));
             for (std::size_t r = 0; r < groups[g].rowCount(); ++r) {
                 EXPECT_EQ(groups[g].row(r)[0], Value(texts[g]));
                 EXPECT_EQ(groups[g].row(r)[1], Value("Column" + std::to_string(r)));
-                EXPECT_EQ(groups[g].row(r)[2], Value(table));
+                EXPECT_EQ(groups[g].row(r)[3], Value(table));
             }
             ++checked;
         }
