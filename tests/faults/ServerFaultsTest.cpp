@@ -125,6 +125,21 @@ void killAndRestart(SandboxProcess& sandbox) {
     sandbox.restart();
 }
 
+// After a kill: the same CREATE DATABASE again either works or finds the database whole
+// (1801), and a DROP then removes every one of its files. True when it found it whole.
+bool CreateAgainAndDrop(const SandboxProcess& sandbox, const std::string& name,
+                        const std::string& files, int round) {
+    auto client = loggedIn(sandbox);
+    const auto again = client->batch(createWithManyFiles(name, files));
+    const std::vector<int> numbers = errors(again);
+    EXPECT_TRUE(numbers.empty() || numbers == std::vector<int>{1801}) << "round " << round << ":\n"
+                                                                      << texts(again);
+    const auto dropped = client->batch("DROP DATABASE [" + name + "]");
+    EXPECT_TRUE(errors(dropped).empty()) << texts(dropped);
+    EXPECT_EQ(filesStartingWith(files, name).size(), 0u) << "round " << round;
+    return numbers == std::vector<int>{1801};
+}
+
 // A kill at any moment of CREATE DATABASE leaves either the database with all its files or
 // nothing that blocks the name: the same CREATE then works (or says the database exists) and
 // a DROP removes every file.
@@ -146,16 +161,7 @@ TEST(CrashConsistency, CreateDatabaseKilledAtAnyMomentNeverBlocksItsName) {
             waitForFiles(files, name, [&](std::size_t n) { return n >= made; });
             killAndRestart(sandbox);
         }
-        auto client = loggedIn(sandbox);
-        const auto again = client->batch(createWithManyFiles(name, files));
-        const std::vector<int> numbers = errors(again);
-        EXPECT_TRUE(numbers.empty() || numbers == std::vector<int>{1801})
-            << "round " << round << ":\n"
-            << texts(again);
-        if (numbers == std::vector<int>{1801}) ++finished;
-        const auto dropped = client->batch("DROP DATABASE [" + name + "]");
-        EXPECT_TRUE(errors(dropped).empty()) << texts(dropped);
-        EXPECT_EQ(filesStartingWith(files, name).size(), 0u) << "round " << round;
+        if (CreateAgainAndDrop(sandbox, name, files, round)) ++finished;
     }
     const std::string log = sandbox.log();
     std::size_t removed = 0;
@@ -188,14 +194,7 @@ TEST(CrashConsistency, DropDatabaseKilledAtAnyMomentLeavesNoFileBehind) {
             waitForFiles(files, name, [&](std::size_t n) { return n + gone <= kFilesPerDatabase; });
             killAndRestart(sandbox);
         }
-        auto client = loggedIn(sandbox);
-        const auto again = client->batch(createWithManyFiles(name, files));
-        const std::vector<int> numbers = errors(again);
-        EXPECT_TRUE(numbers.empty() || numbers == std::vector<int>{1801})
-            << "round " << round << ":\n"
-            << texts(again);
-        EXPECT_TRUE(errors(client->batch("DROP DATABASE [" + name + "]")).empty());
-        EXPECT_EQ(filesStartingWith(files, name).size(), 0u) << "round " << round;
+        CreateAgainAndDrop(sandbox, name, files, round);
     }
 }
 
