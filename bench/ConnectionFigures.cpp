@@ -2,8 +2,8 @@
 // provider (unixODBC + FreeTDS, as the runs open them), each opened and closed, against a
 // sandbox that never encrypts, one that encrypts the login (FreeTDS's default against SQL
 // Server's), and with the whole session encrypted (dsadmin-cli --encrypt mandatory). And what
-// the window's wait hook costs a statement: each call then runs on a thread of its own while
-// the window's thread paints (Connection::WhileWaiting).
+// the window's wait hook costs a statement: each call then goes to the connection's own thread
+// and back while the window's thread could paint (Connection::WhileWaiting).
 #include <algorithm>
 #include <cstdio>
 
