@@ -351,7 +351,8 @@ TEST_F(TdsOdbc, CreateTableInADatabaseBeingDroppedIsCleanlyBeforeOrAfterTheDrop)
         ASSERT_TRUE(dropper.exec("DROP DATABASE " + db)) << dropper.lastError();
     }
     EXPECT_EQ(before + after, kRounds);
-    std::printf("CREATE TABLE before the drop %d times, refused after it %d times\n", before, after);
+    std::printf("CREATE TABLE before the drop %d times, refused after it %d times\n", before,
+                after);
     for (const auto& e : std::filesystem::recursive_directory_iterator(sandbox_->dataDir()))
         EXPECT_EQ(e.path().filename().string().find("race" + tag), std::string::npos) << e.path();
     ASSERT_TRUE(creator.exec("SELECT 1"));
