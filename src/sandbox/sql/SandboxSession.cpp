@@ -129,7 +129,7 @@ void SandboxSession::runBody(const Statement& statement, StatementResult& result
             [&](const CreateDatabase& s) { instance_->createDatabase(s); },
             [&](const DropDatabase& s) { dropDatabases(s, held); },
             [&](const UseDatabase& s) { use(s.name, result); },
-            [&](const CreateTable& s) { changes.createTable(s); },
+            [&](const CreateTable& s) { changes.createTable(s, held); },
             [&](const DropTable& s) { dropTables(s); },
             [&](const CreateSchema& s) { changes.createSchema(s); },
             [&](const SetOption& s) { set(s, result); },

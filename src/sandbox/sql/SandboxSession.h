@@ -1,6 +1,7 @@
 #pragma once
 // A logged-in connection: parses each batch whole, then runs its statements one by one under
-// the instance lock. A statement's error is its own result; the statements after it still run.
+// the instance lock (CREATE TABLE under its database file's lock alone, once it holds that).
+// A statement's error is its own result; the statements after it still run.
 
 #include <memory>
 #include <mutex>
