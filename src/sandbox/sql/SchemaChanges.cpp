@@ -103,12 +103,15 @@ void SchemaChanges::keys(const CreateTable& s, std::vector<ColumnInfo>& columns)
     }
 }
 
-void SchemaChanges::dropTable(const ObjectName& name, bool ifExists) {
+void SchemaChanges::dropTable(const ObjectName& name, bool ifExists,
+                              std::unique_lock<std::mutex>& held) {
+    if (!held.owns_lock()) held.lock();  // a name before this one let it go
     const std::optional<DatabaseInfo> db =
         instance_.findDatabase(name.database().empty() ? session_.database : name.database());
     std::optional<TableInfo> table;
     if (db) {
         const FileLease file = instance_.open(*db);
+        if (!db->system()) held.unlock();  // as CREATE TABLE does
         const std::optional<SchemaInfo> schema =
             file->findSchema(name.schema().empty() ? "dbo" : name.schema());
         if (schema) table = file->findTable(schema->id, name.name());
