@@ -1,5 +1,9 @@
 // The create and modify runs end to end against dsadmin-sandbox, each beside FreeTDS's bsqldb
-// sending the same statements over one connection to the same server in the same run.
+// sending the same statements over one connection to the same server in the same run. At
+// 1,000 tables also the create run with the window's wait hook and the window's create run
+// itself (window_run), each beside the create run on its own thread.
+#include <stdlib.h>
+
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -66,6 +70,21 @@ void runModify(const Scene& scene, const SandboxServer& server, const std::strin
         throw std::runtime_error("modify run did not find every table: " + box.last);
 }
 
+// The window's create run in a process of its own (window_run, offscreen): the seconds it
+// reports from the click to the run's end.
+double windowCreateSeconds(const Scene& scene, const SandboxServer& server, const std::string& db,
+                           const std::string& saveFolder) {
+    const std::string out = saveFolder + "/window_run.out";
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    ::setenv("TDSPORT", std::to_string(server.port()).c_str(), 1);  // its server is "(local)"
+    RunChecked({DSADMIN_WINDOW_RUN_EXE, scene.appFolder, saveFolder, db}, Redirects::StdoutTo(out));
+    ::unsetenv("TDSPORT");
+    double seconds = 0;
+    std::ifstream(out) >> seconds;
+    if (seconds <= 0) throw std::runtime_error("window_run printed no time");
+    return seconds;
+}
+
 // bsqldb's input: the same CREATE DATABASE, the switch, then each statement, one batch each.
 std::string bsqldbCreateScript(const Scene& scene, const std::string& db,
                                const std::string& saveFolder, const std::string& out) {
@@ -96,7 +115,7 @@ void bsqldb(const SandboxServer& server, const std::string& script, const std::s
 
 void createFigures(const BenchContext& c, FigureTable& table, int tables, SandboxServer& server) {
     const Scene scene = makeScene(c.work + "/create" + std::to_string(tables), tables);
-    Samples ours, theirs, modify, queries, hooked;
+    Samples ours, theirs, modify, queries, hooked, window;
     const std::string exists = bsqldbExistsScript(tables, scene.appFolder + "/exists.sql");
     for (int r = 0; r < c.repeats; ++r) {
         const std::string tag = std::to_string(tables) + "r" + std::to_string(r);
@@ -111,6 +130,7 @@ void createFigures(const BenchContext& c, FigureTable& table, int tables, Sandbo
         queries.seconds.push_back(secondsOf([&] { bsqldb(server, exists, "RunDb" + tag); }));
         hooked.seconds.push_back(
             secondsOf([&] { runCreate(scene, server, "HookDb" + tag, save, true); }));
+        window.seconds.push_back(windowCreateSeconds(scene, server, "WinDb" + tag, save));
     }
     const std::string size = std::to_string(tables) + " tables x 10 columns";
     table.compare("create run, " + size, ours, "bsqldb", theirs);
@@ -118,6 +138,7 @@ void createFigures(const BenchContext& c, FigureTable& table, int tables, Sandbo
     table.compare("modify run, all " + std::to_string(tables) + " tables present", modify, "bsqldb",
                   queries);
     table.compare("create run with the window's wait hook, " + size, hooked, "create run", ours);
+    table.compare("the window's create run (offscreen), " + size, window, "create run", ours);
 }
 
 }  // namespace

@@ -15,7 +15,8 @@ struct BenchContext {
 };
 
 // Create run against dsadmin-sandbox beside bsqldb sending the same statements; the modify
-// run with every table present beside bsqldb sending the same existence queries.
+// run with every table present beside bsqldb sending the same existence queries; the create
+// run with the window's wait hook, and the window's own (frm_Main offscreen), beside the run.
 void RunFigures(const BenchContext& context, FigureTable& table);
 // dsfile script (read ds, build every statement) beside mdb-export of the same file.
 void StructureFigures(const BenchContext& context, FigureTable& table);
