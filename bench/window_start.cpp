@@ -1,7 +1,9 @@
-// Starts a window as the program does and prints, when it is first painted, the monotonic
-// clock in nanoseconds; then quits. `window_start frm_Main` starts the main window as main.cpp
-// does; `window_start bare` a plain QWidget of the same size, the floor any Qt window pays.
-// The caller reads the clock before it starts the process: the difference is the start time.
+// Starts a window and prints the monotonic clock in nanoseconds twice: when the window gets
+// its first paint event, and when that first paint, the controls' included, is done; then
+// quits. `window_start frm_Main` runs the program as main() does (the command line, the
+// application set-up, frm_Main); `window_start bare` shows a plain QWidget of the same size,
+// the floor any Qt window pays. The caller reads the clock before it starts the process: the
+// differences are the start times.
 #include <QApplication>
 #include <QEvent>
 #include <QTimer>
@@ -9,23 +11,30 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <memory>
 
-#include "app/AppSetup.h"
-#include "app/frm_Main.h"
+#include "app/WindowProgram.h"
 
 namespace {
+
+void PrintClock() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    std::printf("%lld\n", static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec);
+    std::fflush(stdout);
+}
 
 class FirstPaint : public QObject {
   public:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Paint && !seen_) {
             seen_ = true;
-            timespec now{};
-            clock_gettime(CLOCK_MONOTONIC, &now);
-            std::printf("%lld\n", static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec);
-            std::fflush(stdout);
-            QTimer::singleShot(0, qApp, &QApplication::quit);
+            PrintClock();
+            // The window's own paint event comes first; its controls are painted after it in
+            // the same pass, and a zero timer runs once that pass is over.
+            QTimer::singleShot(0, qApp, [] {
+                PrintClock();
+                QApplication::quit();
+            });
         }
         return QObject::eventFilter(watched, event);
     }
@@ -37,20 +46,19 @@ class FirstPaint : public QObject {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    const bool bare = argc > 1 && std::strcmp(argv[1], "bare") == 0;
-    QApplication app(argc, argv);
     FirstPaint firstPaint;
-    std::unique_ptr<QWidget> window;
-    if (bare) {
-        window = std::make_unique<QWidget>();
-        window->resize(398, 310);
-    } else {
-        dsadmin::SetUpApplication(app);
-        auto main = std::make_unique<dsadmin::frm_Main>();
-        dsadmin::SkipTaskbar(*main);
-        window = std::move(main);
+    if (argc > 1 && std::strcmp(argv[1], "bare") == 0) {
+        QApplication app(argc, argv);
+        QWidget window;
+        window.resize(398, 310);
+        window.installEventFilter(&firstPaint);
+        window.show();
+        return app.exec();
     }
-    window->installEventFilter(&firstPaint);
-    window->show();
-    return app.exec();
+    // The program itself takes no arguments.
+    int programArgc = 1;
+    char* programArgv[] = {argv[0], nullptr};
+    return dsadmin::RunWindowProgram(programArgc, programArgv, [&firstPaint](QWidget& window) {
+        window.installEventFilter(&firstPaint);
+    });
 }
