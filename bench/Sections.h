@@ -28,7 +28,8 @@ void ConnectionFigures(const BenchContext& context, FigureTable& table);
 // table present.
 void CliFigures(const BenchContext& context, FigureTable& table);
 // The window program (main's path to frm_Main) from process start until its first paint event
-// and until that paint is done, beside a bare Qt window (offscreen).
+// and until that paint is done, beside a bare Qt window and one with a single Chinese label
+// (offscreen).
 void WindowFigures(const BenchContext& context, FigureTable& table);
 
 }  // namespace dsadmin::bench
