@@ -17,9 +17,9 @@ struct SessionOptions {
     int connectTimeout = 15;
     int commandTimeout = 30;
     // When set, called on the caller's thread about every 50 ms while a call waits for the
-    // server (the call itself then runs on a thread of its own), so that a window can keep
-    // painting. It must not use the session, and should not throw: what it throws is passed
-    // on once the call has ended.
+    // server (the calls then run on a thread of the session's own, one at a time, while the
+    // caller waits), so that a window can keep painting. It must not use the session, and
+    // should not throw: what it throws is passed on once the call has ended.
     std::function<void()> whileWaiting;
 };
 

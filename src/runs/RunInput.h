@@ -22,8 +22,8 @@ struct RunInput {
     std::reference_wrapper<MsgBox> msgBox;  // not owned; every box of the run goes through it
     RunProgress* progress = nullptr;        // not owned; told of each step when given
     // Called on the run's thread about every 50 ms while the server connection waits for the
-    // server (Connection::WhileWaiting: the call itself then runs on a thread of its own), so
-    // that a window keeps painting; empty: the calls stay on the run's thread.
+    // server (Connection::WhileWaiting: the calls then run on a thread of the connection's
+    // own), so that a window keeps painting; empty: the calls stay on the run's thread.
     std::function<void()> whileWaiting{};
 
     // What the window leaves as they are; the command line sets them.

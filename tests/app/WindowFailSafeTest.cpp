@@ -1,10 +1,12 @@
 // The window when the machine fails it: a server that takes the connection and never answers
 // ends the run at the login time-out (15 s) while the window keeps painting and says where it
-// is connecting; a Setup.ini that is there but cannot be read (a folder in its place, or
-// another owner's file) is named before anything is sent.
+// is connecting, and leaving the program meanwhile ends it at once; a Setup.ini that is there
+// but cannot be read (a folder in its place, or another owner's file) is named before
+// anything is sent.
 
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,9 +16,12 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <thread>
 
 #include "QtApp.h"
 #include "app/frm_Main.h"
@@ -147,6 +152,40 @@ TEST(WindowFailSafeAsNobody, SettingsOfAnotherOwnerAreNamedWithOwnerModeAndUser)
     fs::remove_all(app);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// Leaving the program while a run waits on a silent server (Qt calls exit() when the X server
+// goes; here a timer does): the process ends at once, not after the login time-out, and not
+// with an abort over the thread that waits for the server.
+TEST(WindowFailSafeAtExit, ExitDuringAWaitOnASilentServerEndsTheProcessAtOnce) {
+    testsupport::SilentListener silent;
+    setenv("TDSPORT", std::to_string(silent.port()).c_str(), 1);
+    char pattern[] = "/tmp/dsadmin-failsafe-XXXXXX";
+    const fs::path app = mkdtemp(pattern);
+    std::ofstream(app / "Setup.ini") << "[DataBase]\nDSName=T\n";
+    const pid_t child = test::Spawn([&] {
+        test::QtApp();
+        test::ScriptedMsgBox boxes;
+        frm_Main window(frm_Main::Environment{&boxes, [] { return std::string(); }, app});
+        window.Text4->setText("Safe");
+        QTimer::singleShot(500, [] { std::exit(7); });
+        QTest::mouseClick(window.Command2, Qt::LeftButton);
+        _exit(1);  // the run ended before the exit
+    });
+    QElapsedTimer clock;
+    clock.start();
+    int status = 0;
+    while (::waitpid(child, &status, WNOHANG) == 0 && clock.elapsed() < 12000)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const double seconds = clock.elapsed() / 1000.0;
+    if (seconds >= 12) {
+        ::kill(child, SIGKILL);
+        status = test::WaitFor(child);
+    }
+    fs::remove_all(app);
+    EXPECT_LT(seconds, 12) << "exit waited for the server";
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 7);
 }
 
 }  // namespace

@@ -5,9 +5,11 @@
 #include <signal.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <regex>
+#include <stdexcept>
 #include <thread>
 
 #include "db/Connection.h"
@@ -44,6 +46,18 @@ bool freeze(pid_t pid) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return false;
+}
+
+// The failure of a command with a 1 s time-out that the server on port never answered.
+std::regex oneSecondTimeOut(int port) {
+    return std::regex("数据库服务器 127.0.0.1:" + std::to_string(port) +
+                      " 在 1 秒内没有应答（命令超时），共等待 [0-9]+ 秒。");
+}
+
+// The threads of this process now.
+int threadCount() {
+    return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                                          std::filesystem::directory_iterator()));
 }
 
 // Runs call, which must throw DbError; returns it with the seconds it took.
@@ -100,9 +114,7 @@ TEST(ServerTimeout, ListenerThatNeverAnswersEndsTheOpenWithTheAddressAndSeconds)
 // by FreeTDS's wait for the cancel's acknowledgement.
 TEST(ServerTimeout, FrozenServerEndsEachCommandWithTheAddressAndSeconds) {
     testsupport::SandboxProcess sandbox;
-    const std::string address = "127.0.0.1:" + std::to_string(sandbox.port());
-    const std::regex expected("数据库服务器 " + address +
-                              " 在 1 秒内没有应答（命令超时），共等待 [0-9]+ 秒。");
+    const std::regex expected = oneSecondTimeOut(sandbox.port());
     for (const char* step : {"execute", "switch"}) {
         SCOPED_TRACE(step);
         Connection cn;
@@ -126,6 +138,61 @@ TEST(ServerTimeout, FrozenServerEndsEachCommandWithTheAddressAndSeconds) {
     Connection cn;
     prepare(cn, sandbox.port());
     cn.Open();
+    cn.Execute("select 1");
+}
+
+// With the window's hook every call runs on a thread of the connection's own: a command the
+// frozen server never answers ends as it does without the hook, the hook is called on this
+// thread meanwhile, and the thread ends with the connection (a window run after run would
+// otherwise gather them, or hang at exit).
+TEST(ServerTimeout, HookedCommandOnAFrozenServerEndsAsWithoutTheHookAndItsThreadWithIt) {
+    testsupport::SandboxProcess sandbox;
+    const int before = threadCount();
+    {
+        Connection cn;
+        prepare(cn, sandbox.port());
+        int calls = 0;
+        const auto self = std::this_thread::get_id();
+        cn.WhileWaiting([&] { calls += std::this_thread::get_id() == self ? 1 : 1000; });
+        cn.Open();
+        EXPECT_EQ(threadCount(), before + 1);
+        cn.CommandTimeout(1);
+        ASSERT_TRUE(freeze(sandbox.pid()));
+        auto [e, seconds] = failureOf([&] { cn.Execute("select 1"); });
+        ::kill(sandbox.pid(), SIGCONT);
+        EXPECT_TRUE(std::regex_match(std::string(e.what()), oneSecondTimeOut(sandbox.port())))
+            << e.what();
+        EXPECT_EQ(e.sqlState(), "HYT00");
+        EXPECT_GE(calls, 5);
+        EXPECT_LT(calls, 1000) << "the hook was called on another thread";
+        EXPECT_EQ(threadCount(), before + 1) << "one thread per connection, not per call";
+    }
+    EXPECT_EQ(threadCount(), before);
+}
+
+// What the hook throws comes once the call has ended (its handles are free again), and the hook
+// is not called again for that call.
+TEST(ServerTimeout, HookFailureComesAfterTheCallHasEnded) {
+    testsupport::SandboxProcess sandbox;
+    Connection cn;
+    prepare(cn, sandbox.port());
+    int calls = 0;
+    bool armed = false;  // not during the login, which may take 50 ms on a busy machine
+    cn.WhileWaiting([&] {
+        if (!armed || ++calls > 1) return;
+        ::kill(sandbox.pid(), SIGCONT);  // the call can end now
+        throw std::runtime_error("hook");
+    });
+    cn.Open();
+    ASSERT_TRUE(freeze(sandbox.pid()));
+    armed = true;
+    try {
+        cn.Execute("select 1");
+        ADD_FAILURE() << "the hook's failure was lost";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "hook");
+    }
+    EXPECT_EQ(calls, 1);
     cn.Execute("select 1");
 }
 

@@ -178,4 +178,25 @@ TEST_F(SqlOleDb, ReleasingAnOpenConnectionClosesIt) {
     EXPECT_NO_THROW(rs.Eof());  // the rows stay on the client
 }
 
+// With the window's hook each call goes to the connection's own thread and back: a long run of
+// short calls gets each its own rows or its own error, in order, as without the hook.
+TEST_F(SqlOleDb, HookedCallsInARowGetTheirOwnRowsAndErrors) {
+    Connection cn;
+    cn.WhileWaiting([] {});
+    open(cn);
+    for (int i = 0; i < 300; ++i) {
+        const std::string n = std::to_string(i);
+        if (i % 25 == 7) {
+            EXPECT_DB_ERROR(cn.Execute("select * from Missing" + n),
+                            "Invalid object name 'Missing" + n + "'.");
+            continue;
+        }
+        Recordset rs;
+        rs.Open("select " + n + " as n", cn, kOpenKeyset, kLockReadOnly);
+        ASSERT_FALSE(rs.Eof());
+        ASSERT_EQ(rs.Fields("n").text(), n);
+    }
+    EXPECT_EQ(cn.DefaultDatabase(), "master");
+}
+
 }  // namespace

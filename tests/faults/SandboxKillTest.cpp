@@ -198,23 +198,27 @@ TEST_F(SandboxKill, ModifyRunKilledAtEachStepThrowsAndASecondRunCreatesWhatIsMis
 // A stream of CREATE TABLE statements over one connection, the server killed (SIGKILL) at a
 // moment the client does not choose: after the restart every statement the client saw succeed
 // is there, and at most the one in flight besides. Three kills, each in a database of its own
-// and at a different moment.
+// and at a different moment; then a fourth with four clients at once, each in its own database
+// (their statements run side by side, each under its own file's lock).
 TEST_F(SandboxKill, EveryStatementSeenToSucceedSurvivesAKillMidStream) {
-    for (int round = 0; round < 3; ++round) {
+    for (int round = 0; round < 4; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
-        const std::string db = "KillStream" + std::to_string(round);
-        std::atomic<int> acknowledged{0};
-        std::thread client;
-        {
+        const int clients = round == 3 ? 4 : 1;
+        std::vector<std::string> dbs;
+        std::vector<std::atomic<int>> acknowledged(clients);
+        std::vector<std::thread> threads;
+        for (int i = 0; i < clients; ++i) {
+            dbs.push_back("KillStream" + std::to_string(round) +
+                          (clients > 1 ? "_" + std::to_string(i) : ""));
             Connection c = admin();
-            c.Execute("CREATE DATABASE " + db);
-            c.DefaultDatabase(db);
-            client = std::thread([&acknowledged, c = std::move(c)]() mutable {
+            c.Execute("CREATE DATABASE " + dbs.back());
+            c.DefaultDatabase(dbs.back());
+            threads.emplace_back([&seen = acknowledged[i], c = std::move(c)]() mutable {
                 try {
                     for (int t = 0; t < 100000; ++t) {
                         c.Execute("CREATE TABLE S" + std::to_string(t) +
                                   " (ID Int IDENTITY(1,1) PRIMARY KEY,Name VarChar(20))");
-                        acknowledged = t + 1;
+                        seen = t + 1;
                     }
                 } catch (const DbError&) {
                     // the server is gone
@@ -222,23 +226,27 @@ TEST_F(SandboxKill, EveryStatementSeenToSucceedSurvivesAKillMidStream) {
             });
         }
         // Past a first batch, then a few milliseconds more: somewhere inside a statement.
-        while (acknowledged < 100 * (round + 1)) std::this_thread::sleep_for(1ms);
+        for (const std::atomic<int>& a : acknowledged)
+            while (a < 100 * (round % 3 + 1)) std::this_thread::sleep_for(1ms);
         std::this_thread::sleep_for(std::chrono::milliseconds(3 * round + 1));
         ::kill(sandbox.pid(), SIGKILL);
-        client.join();
-        const int seen = acknowledged;
+        for (std::thread& t : threads) t.join();
 
         sandbox.restart();
-        const std::vector<std::string> names = tables(db);
-        std::set<std::string> present(names.begin(), names.end());
-        for (int t = 0; t < seen; ++t)
-            ASSERT_TRUE(present.count("S" + std::to_string(t))) << "S" << t << " of " << seen;
-        EXPECT_LE(names.size(), static_cast<std::size_t>(seen) + 1);
-        // The database takes statements again.
-        Connection c = admin(db);
-        c.Execute("CREATE TABLE After (ID Int)");
-        std::printf("round %d: %d statements acknowledged, %zu tables after the restart\n", round,
-                    seen, names.size());
+        for (int i = 0; i < clients; ++i) {
+            const int seen = acknowledged[i];
+            const std::vector<std::string> names = tables(dbs[i]);
+            std::set<std::string> present(names.begin(), names.end());
+            for (int t = 0; t < seen; ++t)
+                ASSERT_TRUE(present.count("S" + std::to_string(t)))
+                    << dbs[i] << ": S" << t << " of " << seen;
+            EXPECT_LE(names.size(), static_cast<std::size_t>(seen) + 1);
+            // The database takes statements again.
+            Connection c = admin(dbs[i]);
+            c.Execute("CREATE TABLE After (ID Int)");
+            std::printf("round %d, %s: %d statements acknowledged, %zu tables after the restart\n",
+                        round, dbs[i].c_str(), seen, names.size());
+        }
     }
 }
 

@@ -1,13 +1,21 @@
 // The FreeTDS ODBC driver against the real dsadmin-sandbox through the ODBC API itself:
 // parameters (sp_executesql, sp_prepexec/sp_execute), the current catalog (USE + ENVCHANGE),
-// diagnostics, and the ATTENTION the driver sends when a statement is closed early.
+// diagnostics, the ATTENTION the driver sends when a statement is closed early, and clients
+// working at once in their own databases while others come and go.
 #include <gtest/gtest.h>
 
 #include <sql.h>
 #include <sqlext.h>
 
 #include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <set>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "support/SandboxProcess.h"
 
@@ -237,4 +245,124 @@ TEST_F(TdsOdbc, ApplicationLocksAreOwnedBySessionsAndFreedWhenTheyEnd) {
     EXPECT_NE(other.lastError().find("Must declare the scalar variable \"@undeclared\""),
               std::string::npos)
         << other.lastError();
+}
+
+namespace {
+
+std::set<std::string> TablesOf(Odbc& c, const std::string& db) {
+    std::set<std::string> names;
+    if (!c.exec("SELECT name FROM " + db + ".sys.tables")) return {"(failed) " + c.lastError()};
+    for (const std::string& n : c.column()) names.insert(n);
+    return names;
+}
+
+}  // namespace
+
+// CREATE TABLE and DROP TABLE in different databases run at once (each database's file has its
+// own lock); meanwhile another session creates, fills, reads and drops databases. Every table a
+// client saw created and not dropped is there afterwards, and nothing else.
+TEST_F(TdsOdbc, ClientsCreatingTablesInTheirOwnDatabasesWhileOthersComeAndGo) {
+    const std::string tag = std::to_string(::getpid());
+    constexpr int kClients = 4, kTables = 60;
+    Odbc setup(sandbox_->odbcConnectionString());
+    for (int i = 0; i < kClients; ++i)
+        ASSERT_TRUE(setup.exec("CREATE DATABASE own" + tag + "_" + std::to_string(i)))
+            << setup.lastError();
+    std::vector<std::set<std::string>> acknowledged(kClients);
+    std::vector<std::string> failures(kClients + 1);
+    std::atomic<bool> churning{true};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kClients; ++i)
+        threads.emplace_back([&, i] {
+            Odbc c(sandbox_->odbcConnectionString("own" + tag + "_" + std::to_string(i)));
+            for (int t = 0; c.connected() && (t < kTables || churning); ++t) {
+                const std::string name = "T" + std::to_string(t);
+                if (c.exec("CREATE TABLE " + name + " (ID int IDENTITY(1,1) PRIMARY KEY, N int)"))
+                    acknowledged[i].insert(name);
+                else
+                    failures[i] += c.lastError();
+                if (t % 3 == 2 && c.exec("DROP TABLE T" + std::to_string(t - 1)))
+                    acknowledged[i].erase("T" + std::to_string(t - 1));
+            }
+            if (!c.connected()) failures[i] = c.lastError();
+        });
+    threads.emplace_back([&] {
+        Odbc c(sandbox_->odbcConnectionString());
+        std::string& failed = failures[kClients];
+        // Every other database stays until the end: past the server's 32 open files, older
+        // ones are closed (never one a client is using) and opened again when read.
+        for (int round = 0; round < 70; ++round) {
+            const std::string db = "churn" + tag + "_" + std::to_string(round);
+            const std::string earlier = "churn" + tag + "_" + std::to_string(round / 4 * 2);
+            const std::string own = "own" + tag + "_" + std::to_string(round % kClients);
+            if (!c.exec("CREATE DATABASE " + db) ||
+                !c.exec("CREATE TABLE " + db + ".dbo.Kept (ID int)"))
+                failed += c.lastError();
+            if (TablesOf(c, db) != std::set<std::string>{"Kept"}) failed += db + " lost Kept\n";
+            if (!c.exec("SELECT name FROM sys.databases") || c.column().size() < kClients + 5)
+                failed += "sys.databases: " + c.lastError();
+            if (!c.exec("SELECT name FROM " + own + ".sys.tables")) failed += c.lastError();
+            c.column();
+            if (TablesOf(c, earlier) != std::set<std::string>{"Kept"}) failed += earlier + "\n";
+            if (round % 2 == 1 && !c.exec("DROP DATABASE " + db)) failed += c.lastError();
+        }
+        churning = false;
+    });
+    for (auto& t : threads) t.join();
+    for (const std::string& f : failures) EXPECT_EQ(f, "");
+    ASSERT_TRUE(setup.exec("SELECT name FROM sys.databases")) << setup.lastError();
+    for (const std::string& name : setup.column())
+        if (name.find("churn" + tag) == 0) EXPECT_TRUE(setup.exec("DROP DATABASE " + name));
+    for (int i = 0; i < kClients; ++i) {
+        const std::string db = "own" + tag + "_" + std::to_string(i);
+        EXPECT_GE(acknowledged[i].size(), static_cast<std::size_t>(kTables - kTables / 3));
+        EXPECT_EQ(TablesOf(setup, db), acknowledged[i]) << db;
+        ASSERT_TRUE(setup.exec("DROP DATABASE " + db)) << setup.lastError();
+    }
+    ASSERT_TRUE(setup.exec("SELECT name FROM sys.databases")) << setup.lastError();
+    for (const std::string& name : setup.column())
+        EXPECT_EQ(name.find("churn" + tag), std::string::npos) << name;
+}
+
+// A CREATE TABLE naming another database (three-part name) while that database is dropped: the
+// table is made before the drop, or the statement answers 2702. Never a crash, never a table in
+// a file that is gone or in the database made again under the same name.
+TEST_F(TdsOdbc, CreateTableInADatabaseBeingDroppedIsCleanlyBeforeOrAfterTheDrop) {
+    const std::string tag = std::to_string(::getpid());
+    Odbc creator(sandbox_->odbcConnectionString());
+    Odbc dropper(sandbox_->odbcConnectionString());
+    constexpr int kRounds = 150;
+    int before = 0, after = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        const std::string db = "race" + tag + "_" + std::to_string(round % 4);
+        ASSERT_TRUE(dropper.exec("CREATE DATABASE " + db)) << dropper.lastError();
+        std::atomic<bool> go{false};
+        bool created = false;
+        std::thread t([&] {
+            while (!go) std::this_thread::yield();
+            created = creator.exec("CREATE TABLE " + db + ".dbo.Late (ID int PRIMARY KEY)");
+        });
+        go = true;
+        const bool dropped = dropper.exec("DROP DATABASE " + db);
+        t.join();
+        ASSERT_TRUE(dropped) << dropper.lastError();
+        if (created) {
+            ++before;
+        } else {
+            ++after;
+            ASSERT_NE(creator.lastError().find(" 2702 "), std::string::npos) << creator.lastError();
+            EXPECT_NE(creator.lastError().find("Database '" + db + "' does not exist."),
+                      std::string::npos)
+                << creator.lastError();
+        }
+        ASSERT_TRUE(dropper.exec("CREATE DATABASE " + db)) << dropper.lastError();
+        EXPECT_EQ(TablesOf(dropper, db), std::set<std::string>{}) << db;
+        ASSERT_TRUE(dropper.exec("DROP DATABASE " + db)) << dropper.lastError();
+    }
+    EXPECT_EQ(before + after, kRounds);
+    std::printf("CREATE TABLE before the drop %d times, refused after it %d times\n", before,
+                after);
+    for (const auto& e : std::filesystem::recursive_directory_iterator(sandbox_->dataDir()))
+        EXPECT_EQ(e.path().filename().string().find("race" + tag), std::string::npos) << e.path();
+    ASSERT_TRUE(creator.exec("SELECT 1"));
 }

@@ -11,7 +11,6 @@
 #include <exception>
 #include <filesystem>
 #include <fstream>
-#include <future>
 
 #include "base/SystemErrorText.h"
 #include "db/odbc/EncryptionFailure.h"
@@ -33,27 +32,6 @@ OdbcHandle allocate(SQLSMALLINT type, SQLHANDLE parent) {
     if (!SQL_SUCCEEDED(SQLAllocHandle(type, parent, &h)))
         throw DbError("ODBC 驱动程序管理器无法分配句柄（内存不足或 unixODBC 安装不全）。");
     return OdbcHandle(type, h);
-}
-
-// What call returns. When whileWaiting is set, call runs on a thread of its own while this
-// thread calls whileWaiting every 50 ms until call has ended; what either throws is passed on
-// (call's first), and call has always ended when this returns.
-template <class Call>
-auto WaitFor(const std::function<void()>& whileWaiting, Call call) -> decltype(call()) {
-    if (!whileWaiting) return call();
-    auto done = std::async(std::launch::async, std::move(call));
-    std::exception_ptr hookFailure;
-    while (done.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
-        if (hookFailure) continue;
-        try {
-            whileWaiting();
-        } catch (...) {
-            hookFailure = std::current_exception();
-        }
-    }
-    auto result = done.get();
-    if (hookFailure) std::rethrow_exception(hookFailure);
-    return result;
 }
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
@@ -219,7 +197,7 @@ std::unique_ptr<OdbcSession> OdbcSession::Open(const OleDbString& properties,
     SQLSetConnectAttrW(s->dbc_.get(), SQL_ATTR_LOGIN_TIMEOUT,
                        reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(options.connectTimeout)),
                        0);
-    auto failure = WaitFor(s->whileWaiting_, [&] {
+    auto failure = s->waitFor([&] {
         auto failed =
             connect(s->dbc_, ToOdbcConnectionString(properties, "FreeTDS", client, section));
         for (const char* lib : kDriverLibraries) {
@@ -241,7 +219,7 @@ std::unique_ptr<OdbcSession> OdbcSession::Open(const OleDbString& properties,
 }
 
 std::optional<RowSet> OdbcSession::run(const std::string& text) {
-    return WaitFor(whileWaiting_, [&] { return runHere(text); });
+    return waitFor([&] { return runHere(text); });
 }
 
 std::optional<RowSet> OdbcSession::runHere(const std::string& text) {

@@ -12,6 +12,7 @@
 #include "db/DbError.h"
 #include "db/OleDbString.h"
 #include "db/ProviderSession.h"
+#include "db/odbc/CallThread.h"
 #include "db/odbc/OdbcConnectionString.h"
 #include "db/odbc/OdbcHandle.h"
 
@@ -53,6 +54,11 @@ class OdbcSession : public ProviderSession {
 
   private:
     OdbcSession() = default;
+    // What call returns: on the calling thread, or on calls_ while whileWaiting_ is called.
+    template <class Call>
+    auto waitFor(Call call) -> decltype(call()) {
+        return whileWaiting_ ? calls_.run(std::move(call), whileWaiting_) : call();
+    }
     // run() on the calling thread.
     std::optional<RowSet> runHere(const std::string& text);
     // The error for a failed call on the open connection: the time-out's when a record says
@@ -66,6 +72,7 @@ class OdbcSession : public ProviderSession {
     std::string address_;  // the server as the operator's messages name it: "127.0.0.1:1433"
     int commandTimeout_ = SessionOptions{}.commandTimeout;
     std::function<void()> whileWaiting_;
+    CallThread calls_;  // last: its thread ends before the handles go
 };
 
 }  // namespace dsadmin

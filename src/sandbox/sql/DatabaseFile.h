@@ -6,7 +6,8 @@
 // CREATE TABLE). Earlier versions also made an empty table "t<object_id>" per user table; DROP
 // TABLE still removes it. Tables and keys carry name_key, the case-folded name without trailing
 // blanks (foldCase), which the name indexes use: SQLite's own NOCASE folds ASCII letters only. Not
-// thread-safe: the instance lock guards every use. Throws std::runtime_error for SQLite failures.
+// thread-safe: the file's own lock (Instance::open's FileLease) guards every use. Throws
+// std::runtime_error for SQLite failures.
 
 #include <optional>
 #include <string>

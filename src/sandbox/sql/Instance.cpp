@@ -145,7 +145,7 @@ void Instance::leave(const std::string& database) {
     }
 }
 
-DatabaseFile& Instance::open(const DatabaseInfo& database) {
+FileLease Instance::open(const DatabaseInfo& database) {
     const std::string& path = database.dataFile;
     struct stat st {};
     const bool present = ::stat(path.c_str(), &st) == 0;
@@ -153,22 +153,25 @@ DatabaseFile& Instance::open(const DatabaseInfo& database) {
     if (it != open_.end()) {
         if (present && it->second.device == st.st_dev && it->second.inode == st.st_ino) {
             it->second.lastUse = ++uses_;
-            it->second.file.endOpenTransaction();
-            return it->second.file;
+            FileLease lease(it->second.file);
+            lease->endOpenTransaction();
+            return lease;
         }
         open_.erase(it);  // removed or replaced behind the server's back
     }
     if (!present) throw SqlError(msg::databaseUnavailable(database.name));
-    if (open_.size() >= kMaxOpenFiles) {
-        auto oldest = open_.begin();
-        for (auto i = open_.begin(); i != open_.end(); ++i)
-            if (i->second.lastUse < oldest->second.lastUse) oldest = i;
-        open_.erase(oldest);
-    }
+    // Leases are made under the instance lock only, so a file that no lease holds now stays
+    // unheld; a held one is left open (and the limit passed) rather than opened twice.
+    auto oldest = open_.end();
+    for (auto i = open_.begin(); open_.size() >= kMaxOpenFiles && i != open_.end(); ++i)
+        if (i->second.file.use_count() == 1 &&
+            (oldest == open_.end() || i->second.lastUse < oldest->second.lastUse))
+            oldest = i;
+    if (oldest != open_.end()) open_.erase(oldest);
     try {
-        DatabaseFile file = DatabaseFile::open(path);
-        return open_.emplace(path, OpenFile{std::move(file), st.st_dev, st.st_ino, ++uses_})
-            .first->second.file;
+        auto file = std::make_shared<FileLease::Shared>(DatabaseFile::open(path));
+        open_.emplace(path, OpenFile{file, st.st_dev, st.st_ino, ++uses_});
+        return FileLease(std::move(file));
     } catch (const std::runtime_error&) {
         throw SqlError(msg::databaseUnavailable(database.name));
     }
@@ -319,10 +322,18 @@ void Instance::dropDatabase(const std::string& name, bool ifExists,
                 throw SqlError(msg::databaseInUse(name));
             continue;
         }
+        // A statement still running on the file (let in before this one took the instance
+        // lock) ends first: no table is added to a file being removed.
+        std::shared_ptr<FileLease::Shared> closing;
+        if (auto f = open_.find(d->dataFile); f != open_.end()) {
+            closing = f->second.file;
+            open_.erase(f);
+            const std::lock_guard<std::mutex> inFlight(closing->mutex);
+        }
+        closing.reset();  // closed before its files go, unless an ending statement holds it
         // The row goes and the files' removal is recorded in one transaction: a kill before
         // the files are gone leaves intents that the next start settles.
         catalog_.remove(*d);
-        closeFile(d->dataFile);
         std::vector<std::string> files = d->otherFiles;
         files.push_back(d->dataFile);
         removeFiles(files);

@@ -129,8 +129,8 @@ void SandboxSession::runBody(const Statement& statement, StatementResult& result
             [&](const CreateDatabase& s) { instance_->createDatabase(s); },
             [&](const DropDatabase& s) { dropDatabases(s, held); },
             [&](const UseDatabase& s) { use(s.name, result); },
-            [&](const CreateTable& s) { changes.createTable(s); },
-            [&](const DropTable& s) { dropTables(s); },
+            [&](const CreateTable& s) { changes.createTable(s, held); },
+            [&](const DropTable& s) { dropTables(s, held); },
             [&](const CreateSchema& s) { changes.createSchema(s); },
             [&](const SetOption& s) { set(s, result); },
             [&](const Select& s) {
@@ -175,12 +175,12 @@ void SandboxSession::dropDatabases(const DropDatabase& s, std::unique_lock<std::
     throw SqlError(last, errors);
 }
 
-void SandboxSession::dropTables(const DropTable& s) {
+void SandboxSession::dropTables(const DropTable& s, std::unique_lock<std::mutex>& held) {
     SchemaChanges changes(*instance_, facts_);
     std::vector<Message> errors;
     for (const ObjectName& name : s.tables) {
         try {
-            changes.dropTable(name, s.ifExists);
+            changes.dropTable(name, s.ifExists, held);
         } catch (const SqlError& e) {
             errors.push_back(e.last());
         }

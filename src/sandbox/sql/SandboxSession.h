@@ -1,6 +1,8 @@
 #pragma once
 // A logged-in connection: parses each batch whole, then runs its statements one by one under
-// the instance lock. A statement's error is its own result; the statements after it still run.
+// the instance lock (CREATE TABLE and DROP TABLE under their database file's lock alone, once
+// they hold that).
+// A statement's error is its own result; the statements after it still run.
 
 #include <memory>
 #include <mutex>
@@ -30,7 +32,7 @@ class SandboxSession : public Session {
                  std::unique_lock<std::mutex>& held);
     void use(const std::string& name, StatementResult& result);
     void dropDatabases(const DropDatabase& statement, std::unique_lock<std::mutex>& held);
-    void dropTables(const DropTable& statement);
+    void dropTables(const DropTable& statement, std::unique_lock<std::mutex>& held);
     void set(const SetOption& option, StatementResult& result);
 
     std::shared_ptr<Instance> instance_;

@@ -22,16 +22,19 @@ DatabaseInfo SchemaChanges::database(const ObjectName& name, bool forDrop) {
     return *info;
 }
 
-void SchemaChanges::createTable(const CreateTable& s) {
+void SchemaChanges::createTable(const CreateTable& s, std::unique_lock<std::mutex>& held) {
     const std::string& name = s.table.name();
     if (name[0] == '#') throw SqlError(msg::notSupported("A temporary table"));
     const DatabaseInfo db = database(s.table, false);
-    DatabaseFile& file = instance_.open(db);
-    DatabaseFile::Transaction transaction(file);
+    const FileLease file = instance_.open(db);
+    // From here on only the file is used: statements on other databases run meanwhile. A
+    // system database's file is left under the instance lock (master's is also the catalog's).
+    if (!db.system()) held.unlock();
+    DatabaseFile::Transaction transaction(*file);
     const std::string schemaName = s.table.schema().empty() ? "dbo" : s.table.schema();
-    const std::optional<SchemaInfo> schema = file.findSchema(schemaName);
+    const std::optional<SchemaInfo> schema = file->findSchema(schemaName);
     if (!schema || builtInOnly(schemaName)) throw SqlError(msg::schemaMissing(schemaName));
-    if (file.objectExists(schema->id, name)) throw SqlError(msg::objectExists(name));
+    if (file->objectExists(schema->id, name)) throw SqlError(msg::objectExists(name));
     TableInfo table;
     table.schemaId = schema->id;
     table.schemaName = schema->name;
@@ -40,9 +43,9 @@ void SchemaChanges::createTable(const CreateTable& s) {
     std::string keyName = s.keyName;
     for (const ColumnDef& def : s.columns)
         if (keyName.empty() && def.primaryKey) keyName = def.keyName;
-    if (!keyName.empty() && (equalsName(keyName, name) || file.objectExists(schema->id, keyName)))
+    if (!keyName.empty() && (equalsName(keyName, name) || file->objectExists(schema->id, keyName)))
         throw SqlError(msg::constraintFailed(1), {msg::objectExists(keyName, 5)});
-    file.createTable(std::move(table), keyName);
+    file->createTable(std::move(table), keyName);
     transaction.commit();
 }
 
@@ -100,17 +103,20 @@ void SchemaChanges::keys(const CreateTable& s, std::vector<ColumnInfo>& columns)
     }
 }
 
-void SchemaChanges::dropTable(const ObjectName& name, bool ifExists) {
+void SchemaChanges::dropTable(const ObjectName& name, bool ifExists,
+                              std::unique_lock<std::mutex>& held) {
+    if (!held.owns_lock()) held.lock();  // a name before this one let it go
     const std::optional<DatabaseInfo> db =
         instance_.findDatabase(name.database().empty() ? session_.database : name.database());
     std::optional<TableInfo> table;
     if (db) {
-        DatabaseFile& file = instance_.open(*db);
+        const FileLease file = instance_.open(*db);
+        if (!db->system()) held.unlock();  // as CREATE TABLE does
         const std::optional<SchemaInfo> schema =
-            file.findSchema(name.schema().empty() ? "dbo" : name.schema());
-        if (schema) table = file.findTable(schema->id, name.name());
+            file->findSchema(name.schema().empty() ? "dbo" : name.schema());
+        if (schema) table = file->findTable(schema->id, name.name());
         if (table) {
-            file.dropTable(table->objectId);
+            file->dropTable(table->objectId);
             return;
         }
     }
@@ -120,9 +126,9 @@ void SchemaChanges::dropTable(const ObjectName& name, bool ifExists) {
 void SchemaChanges::createSchema(const CreateSchema& s) {
     const std::optional<DatabaseInfo> db = instance_.findDatabase(session_.database);
     if (!db) throw SqlError(msg::databaseMissing(session_.database));
-    DatabaseFile& file = instance_.open(*db);
-    if (file.findSchema(s.name)) throw SqlError(msg::schemaExists(s.name));
-    file.createSchema(s.name);
+    const FileLease file = instance_.open(*db);
+    if (file->findSchema(s.name)) throw SqlError(msg::schemaExists(s.name));
+    file->createSchema(s.name);
 }
 
 }  // namespace sandbox::sql

@@ -85,12 +85,12 @@ ResultSet SelectRunner::source(const ObjectName& from, const std::optional<std::
     if (!db) throw SqlError(msg::databaseMissing(dbName));
     if (ServerStateViews::has(from.schema(), from.name()))
         return ServerStateViews::build(from.name(), instance_);
-    DatabaseFile& file = instance_.open(*db);
+    const FileLease file = instance_.open(*db);
     if (CatalogViews::has(from.schema(), from.name()))
-        return CatalogViews::build(from.schema(), from.name(), *db, file, instance_.databases(),
+        return CatalogViews::build(from.schema(), from.name(), *db, *file, instance_.databases(),
                                    onlyName);
     const std::string schema = from.schema().empty() ? "dbo" : from.schema();
-    if (const auto s = file.findSchema(schema); s && file.findTable(s->id, from.name()))
+    if (const auto s = file->findSchema(schema); s && file->findTable(s->id, from.name()))
         throw SqlError(msg::notSupported("Reading the rows of a user table"));
     throw SqlError(msg::invalidObject(from.text));
 }
