@@ -11,9 +11,9 @@
 #include <QLabel>
 #include <QTimer>
 #include <QWidget>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 
 #include "app/AppSetup.h"
 #include "app/WindowProgram.h"
@@ -21,9 +21,9 @@
 namespace {
 
 void PrintClock() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    std::printf("%lld\n", static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec);
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    std::printf("%lld\n", static_cast<long long>(
+                              std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()));
     std::fflush(stdout);
 }
 
