@@ -28,7 +28,9 @@ void ConnectionFigures(const BenchContext& context, FigureTable& table);
 // dsadmin-cli plan modify and check of 1,000 tables beside the window's modify run with every
 // table present.
 void CliFigures(const BenchContext& context, FigureTable& table);
-// frm_Main from process start until first shown beside a bare Qt window (offscreen).
+// The window program (main's path to frm_Main) from process start until its first paint event
+// and until that paint is done, beside a bare Qt window and one with a single Chinese label
+// (offscreen).
 void WindowFigures(const BenchContext& context, FigureTable& table);
 
 }  // namespace dsadmin::bench

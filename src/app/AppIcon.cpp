@@ -1,5 +1,6 @@
 #include "app/AppIcon.h"
 
+#include <QIconEngine>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -40,6 +41,44 @@ void DrawKey(QPainter& p, int size) {
     }
 }
 
+// Draws the four images when the icon is first asked for one: X11 asks when the window is
+// created, offscreen (and Wayland, in this Qt) never do. Every request goes to the icon the
+// four images make, so sizes, modes and scaling are Qt's own.
+class AppIconEngine : public QIconEngine {
+  public:
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
+               QIcon::State state) override {
+        drawn().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return drawn().actualSize(size, mode, state);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return drawn().pixmap(size, mode, state);
+    }
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
+                         qreal scale) override {
+        return drawn().pixmap(size, scale, mode, state);
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override {
+        return drawn().availableSizes(mode, state);
+    }
+    bool isNull() override { return false; }
+    QString key() const override { return QStringLiteral("dsadmin-app-icon"); }
+    QIconEngine* clone() const override { return new AppIconEngine(*this); }
+
+  private:
+    const QIcon& drawn() {
+        if (icon_.isNull()) {
+            for (int size : {48, 32, 24, 16})
+                icon_.addPixmap(QPixmap::fromImage(AppIconImage(size)));
+        }
+        return icon_;
+    }
+
+    QIcon icon_;
+};
+
 }  // namespace
 
 void DrawAppIcon(QPainter& p, int size) {
@@ -65,9 +104,7 @@ QImage AppIconImage(int size) {
 }
 
 QIcon AppIcon() {
-    QIcon icon;
-    for (int size : {48, 32, 24, 16}) icon.addPixmap(QPixmap::fromImage(AppIconImage(size)));
-    return icon;
+    return QIcon(new AppIconEngine);
 }
 
 }  // namespace dsadmin

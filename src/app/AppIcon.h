@@ -16,7 +16,8 @@ void DrawAppIcon(QPainter& p, int size);
 // The icon image of `size` pixels square (any size; the icon holds 48, 32, 24 and 16).
 QImage AppIconImage(int size);
 
-// The four images as one icon.
+// The four images as one icon, drawn when first asked for (a platform that shows no window
+// icons never draws them).
 QIcon AppIcon();
 
 }  // namespace dsadmin

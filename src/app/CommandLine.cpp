@@ -25,6 +25,8 @@ QString Description() {
 }  // namespace
 
 std::optional<int> HandleCommandLine(int argc, char* argv[]) {
+    // Nothing to parse: no Qt application to set up and tear down before the window's own.
+    if (argc <= 1) return std::nullopt;
     QCoreApplication app(argc, argv);
     LoadQtTranslations(app);
     app.setApplicationName(QStringLiteral("dsadmin"));
