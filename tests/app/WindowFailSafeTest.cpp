@@ -102,6 +102,35 @@ TEST_F(WindowFailSafe, SilentServerEndsTheRunAtTheLoginTimeOutAndTheWindowKeepsP
     EXPECT_FALSE(window->isVisible()) << "not closed after the run";
 }
 
+// A server that drops the login and then falls silent: why the login failed is asked of it
+// on a connection of its own (the encryption probe, which waits 5 s for an answer), and the
+// window paints through that wait as through the connect's.
+TEST_F(WindowFailSafe, ServerThatDropsTheLoginAndFallsSilentLeavesTheWindowPainting) {
+    testsupport::SilentListener server;
+    std::thread dropper([&] { server.dropOne(); });
+    setenv("TDSPORT", std::to_string(server.port()).c_str(), 1);
+    std::ofstream(app / "Setup.ini") << "[DataBase]\nDSName=T\n";
+    open();
+    int ticks = 0;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] { ++ticks; });
+    probe.start(100);
+    QElapsedTimer clock;
+    clock.start();
+    click(window->Command2);
+    const double seconds = clock.elapsed() / 1000.0;
+    probe.stop();
+    dropper.join();
+
+    ASSERT_EQ(boxes.boxes().size(), 2u) << boxes.transcript();
+    EXPECT_EQ(boxes.boxes()[1].text,
+              "系统错误：无法连接到 127.0.0.1:" + std::to_string(server.port()) +
+                  " 上的数据库服务器：驱动程序报告“Unable to connect to "
+                  "data source”。");
+    EXPECT_GE(seconds, 4.0) << "the probe did not wait";
+    EXPECT_GE(ticks, 20) << "the window was frozen during the probe";
+}
+
 TEST_F(WindowFailSafe, UnreadableSettingsAreNamedBeforeTheServerIsAsked) {
     // Nothing listens where "(local)" leads: a run that went on would fail to connect instead.
     setenv("TDSPORT", std::to_string(testsupport::ClosedLoopbackPort()).c_str(), 1);

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -21,6 +22,17 @@ SilentListener::SilentListener() {
         throw std::runtime_error("SilentListener: cannot listen on 127.0.0.1");
     }
     port_ = ntohs(a.sin_port);
+}
+
+void SilentListener::dropOne() {
+    pollfd waiting{fd_, POLLIN, 0};
+    if (::poll(&waiting, 1, 30000) != 1) return;
+    const int client = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (client < 0) return;
+    pollfd first{client, POLLIN, 0};
+    char buf[4096];
+    if (::poll(&first, 1, 30000) == 1) (void)::recv(client, buf, sizeof buf, 0);
+    ::close(client);
 }
 
 SilentListener::~SilentListener() {

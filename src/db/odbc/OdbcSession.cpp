@@ -197,7 +197,9 @@ std::unique_ptr<OdbcSession> OdbcSession::Open(const OleDbString& properties,
     SQLSetConnectAttrW(s->dbc_.get(), SQL_ATTR_LOGIN_TIMEOUT,
                        reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(options.connectTimeout)),
                        0);
-    auto failure = s->waitFor([&] {
+    // What went wrong is asked of the server again (encryption probes, a second connect),
+    // which may wait as long as the connect: it runs where the connect ran.
+    auto failure = s->waitFor([&]() -> std::optional<DbError> {
         auto failed =
             connect(s->dbc_, ToOdbcConnectionString(properties, "FreeTDS", client, section));
         for (const char* lib : kDriverLibraries) {
@@ -205,16 +207,17 @@ std::unique_ptr<OdbcSession> OdbcSession::Open(const OleDbString& properties,
             if (std::filesystem::exists(lib))
                 failed = connect(s->dbc_, ToOdbcConnectionString(properties, lib, client, section));
         }
-        return failed;
+        if (!failed) return std::nullopt;
+        if (driverMissing(*failed))
+            return DbError(
+                std::string("找不到 FreeTDS 的 ODBC 驱动程序（Debian 软件包 tdsodbc）。") +
+                    "驱动程序管理器报告“" + MakeDbError(*failed, "").what() + "”。",
+                "IM002", 0, std::move(*failed));
+        return connectFailure(properties, address, client, std::move(*failed), s->address_,
+                              options.connectTimeout);
     });
     conf.reset();
-    if (failure && driverMissing(*failure))
-        throw DbError(std::string("找不到 FreeTDS 的 ODBC 驱动程序（Debian 软件包 tdsodbc）。") +
-                          "驱动程序管理器报告“" + MakeDbError(*failure, "").what() + "”。",
-                      "IM002", 0, std::move(*failure));
-    if (failure)
-        throw connectFailure(properties, address, client, std::move(*failure), s->address_,
-                             options.connectTimeout);
+    if (failure) throw *failure;
     return s;
 }
 
