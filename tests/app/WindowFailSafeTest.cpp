@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -55,6 +56,22 @@ class WindowFailSafe : public testing::Test {
         window->Text4->setText(QString::fromStdString("Safe" + std::to_string(getpid())));
     }
     void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+    // Opens the window on the server at port ("(local)" through TDSPORT) and clicks the
+    // modify button while a 100 ms timer calls tick; returns the seconds the run took. Timer
+    // events reach the window only while the run lets events through: each tick is a moment
+    // at which the window could paint.
+    double modifyWhileTicking(std::uint16_t port, const std::function<void()>& tick) {
+        setenv("TDSPORT", std::to_string(port).c_str(), 1);
+        std::ofstream(app / "Setup.ini") << "[DataBase]\nDSName=T\n";
+        open();
+        QTimer timer;
+        QObject::connect(&timer, &QTimer::timeout, tick);
+        timer.start(100);
+        QElapsedTimer clock;
+        clock.start();
+        click(window->Command2);
+        return clock.elapsed() / 1000.0;
+    }
 
     fs::path app;
     test::ScriptedMsgBox boxes;
@@ -63,17 +80,11 @@ class WindowFailSafe : public testing::Test {
 
 TEST_F(WindowFailSafe, SilentServerEndsTheRunAtTheLoginTimeOutAndTheWindowKeepsPainting) {
     testsupport::SilentListener silent;
-    setenv("TDSPORT", std::to_string(silent.port()).c_str(), 1);
     const std::string address = "127.0.0.1:" + std::to_string(silent.port());
-    std::ofstream(app / "Setup.ini") << "[DataBase]\nDSName=T\n";
-    open();
-
-    // Timer events reach the window only while the run lets events through: each tick is a
-    // moment at which the window could paint. One tick also tries to close the window.
+    // One tick also tries to close the window.
     int ticks = 0;
     bool connectingShown = false, stayedOpen = false;
-    QTimer probe;
-    QObject::connect(&probe, &QTimer::timeout, [&] {
+    const double seconds = modifyWhileTicking(silent.port(), [&] {
         if (++ticks == 30) {
             window->close();
             stayedOpen = window->isVisible();
@@ -82,12 +93,6 @@ TEST_F(WindowFailSafe, SilentServerEndsTheRunAtTheLoginTimeOutAndTheWindowKeepsP
                                               window->ProgressLabel->text().toStdString() ==
                                                   "正在连接 " + address + "……");
     });
-    probe.start(100);
-    QElapsedTimer clock;
-    clock.start();
-    click(window->Command2);
-    const double seconds = clock.elapsed() / 1000.0;
-    probe.stop();
 
     ASSERT_EQ(boxes.boxes().size(), 2u) << boxes.transcript();
     EXPECT_EQ(boxes.boxes()[1].text, "系统错误：无法连接到 " + address +
@@ -108,18 +113,8 @@ TEST_F(WindowFailSafe, SilentServerEndsTheRunAtTheLoginTimeOutAndTheWindowKeepsP
 TEST_F(WindowFailSafe, ServerThatDropsTheLoginAndFallsSilentLeavesTheWindowPainting) {
     testsupport::SilentListener server;
     std::thread dropper([&] { server.dropOne(); });
-    setenv("TDSPORT", std::to_string(server.port()).c_str(), 1);
-    std::ofstream(app / "Setup.ini") << "[DataBase]\nDSName=T\n";
-    open();
     int ticks = 0;
-    QTimer probe;
-    QObject::connect(&probe, &QTimer::timeout, [&] { ++ticks; });
-    probe.start(100);
-    QElapsedTimer clock;
-    clock.start();
-    click(window->Command2);
-    const double seconds = clock.elapsed() / 1000.0;
-    probe.stop();
+    const double seconds = modifyWhileTicking(server.port(), [&] { ++ticks; });
     dropper.join();
 
     ASSERT_EQ(boxes.boxes().size(), 2u) << boxes.transcript();
