@@ -45,8 +45,8 @@ class Connection {
     void CommandTimeout(int seconds);
     int CommandTimeout() const { return options_.commandTimeout; }
 
-    // Called on this thread about every 50 ms while Open or a command of the server
-    // connection waits for the server (see SessionOptions::whileWaiting); empty: none. Set
+    // Called on this thread about every 50 ms while Open or a command waits for the server,
+    // or for the structure file's reader (see SessionOptions::whileWaiting); empty: none. Set
     // before Open; throws DbError when the object is open.
     void WhileWaiting(std::function<void()> callback);
 

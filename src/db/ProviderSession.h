@@ -18,8 +18,10 @@ struct SessionOptions {
     int commandTimeout = 30;
     // When set, called on the caller's thread about every 50 ms while a call waits for the
     // server (the calls then run on a thread of the session's own, one at a time, while the
-    // caller waits), so that a window can keep painting. It must not use the session, and
-    // should not throw: what it throws is passed on once the call has ended.
+    // caller waits) or for the structure file's reader (a child process, waited for on the
+    // caller's thread in slices), so that a window can keep painting. It must not use the
+    // session, and should not throw: what it throws is passed on once the call has ended (the
+    // server's), or once the reader has been killed (the structure file's).
     std::function<void()> whileWaiting;
 };
 

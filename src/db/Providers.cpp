@@ -58,7 +58,7 @@ std::unique_ptr<ProviderSession> OpenProviderSession(const std::string& provider
     }
     if (registered) return registered(properties);
     if (isProvider(provider, kServerProvider)) return OdbcSession::Open(properties, options);
-    if (isProvider(provider, kJetProvider)) return JetSession::Open(properties);
+    if (isProvider(provider, kJetProvider)) return JetSession::Open(properties, options);
     if (provider.empty()) throw DbError("连接没有指定提供程序。");
     throw DbError("未找到提供程序“" + provider + "”。该程序可能未正确安装。");
 }

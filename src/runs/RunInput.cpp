@@ -44,6 +44,7 @@ void OpenStructureConnection(Connection& structure, const RunInput& input) {
     structure.ConnectionString(input.structureFile.empty()
                                    ? GetCnnStr(input.appFolder, input.setupPath, ReadIniString)
                                    : StructureConnectionString(input.structureFile));
+    if (input.whileWaiting) structure.WhileWaiting(input.whileWaiting);
     structure.Open();
 }
 

@@ -23,7 +23,8 @@ struct RunInput {
     RunProgress* progress = nullptr;        // not owned; told of each step when given
     // Called on the run's thread about every 50 ms while the server connection waits for the
     // server (Connection::WhileWaiting: the calls then run on a thread of the connection's
-    // own), so that a window keeps painting; empty: the calls stay on the run's thread.
+    // own) and while the structure connection waits for the file's reader, so that a window
+    // keeps painting; empty: the calls stay on the run's thread, the waits unbroken.
     std::function<void()> whileWaiting{};
 
     // What the window leaves as they are; the command line sets them.
@@ -78,7 +79,8 @@ void OpenServerConnection(Connection& server, const RunInput& input);
 
 // Opens `structure` on the structure file: ConnectionString = GetCnnStr (key DSName read
 // afresh from setupPath) or, when input.structureFile is set, the string naming that file;
-// then Open() with no arguments. Throws DbError.
+// then Open() with no arguments; input.whileWaiting is called while it waits for the reader.
+// Throws DbError.
 void OpenStructureConnection(Connection& structure, const RunInput& input);
 
 // Reads the whole structure file before the run changes anything on the server: opens

@@ -1,7 +1,8 @@
 // The window when the machine fails it: a server that takes the connection and never answers
 // ends the run at the login time-out (15 s) while the window keeps painting and says where it
-// is connecting, and leaving the program meanwhile ends it at once; a Setup.ini that is there
-// but cannot be read (a folder in its place, or another owner's file) is named before
+// is connecting, and leaving the program meanwhile ends it at once; a structure-file reader
+// that hangs ends the run at the reader's time limit, the window painting; a Setup.ini that is
+// there but cannot be read (a folder in its place, or another owner's file) is named before
 // anything is sent.
 
 #include <gtest/gtest.h>
@@ -19,6 +20,7 @@
 #include <QTest>
 #include <QTimer>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -27,9 +29,13 @@
 #include <thread>
 
 #include "QtApp.h"
+#include "app/RunDispatch.h"
 #include "app/frm_Main.h"
+#include "runs/ModifyDatabaseRun.h"
 #include "settings/ForkedChild.h"
+#include "support/HungJetReader.h"
 #include "support/LoopbackPort.h"
+#include "support/SandboxProcess.h"
 #include "support/ScriptedMsgBox.h"
 #include "support/SilentListener.h"
 
@@ -55,7 +61,7 @@ class WindowFailSafe : public testing::Test {
             &boxes, [this] { return (app / "data").string(); }, app.string()});
         window->show();
         window->Text2->setText("sa");
-        window->Text4->setText(QString::fromStdString("Safe" + std::to_string(getpid())));
+        window->Text4->setText(QString::fromStdString(database));
     }
     void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
     // Opens the window on the server at port ("(local)" through TDSPORT) and clicks the
@@ -76,6 +82,7 @@ class WindowFailSafe : public testing::Test {
     }
 
     fs::path app;
+    std::string database = "Safe" + std::to_string(getpid());
     test::ScriptedMsgBox boxes;
     std::unique_ptr<frm_Main> window;
 };
@@ -126,6 +133,54 @@ TEST_F(WindowFailSafe, ServerThatDropsTheLoginAndFallsSilentLeavesTheWindowPaint
                   "data source”。");
     EXPECT_GE(seconds, 4.0) << "the probe did not wait";
     EXPECT_GE(ticks, 20) << "the window was frozen during the probe";
+}
+
+// A structure-file reader that hangs (a file on a stalled mount, a stuck helper): the run
+// ends at the reader's time limit with the text it has without the window, the window paints
+// and says it is reading the structure file meanwhile, and no reader is left behind.
+TEST_F(WindowFailSafe, HungStructureFileReaderEndsTheRunAtItsTimeOutAndTheWindowKeepsPainting) {
+    testsupport::SandboxProcess sandbox;
+    database = "master";
+    {
+        FILE* dsfile =
+            popen((std::string(DSADMIN_BIN_DIR) + "/dsfile write '" + (app / "T.DS").string() + "'")
+                      .c_str(),
+                  "w");
+        std::fputs("ftable\tfname\tflb\tflong\tfauto\tfindex\nStock\ta\tInt\t0\t0\t0\n", dsfile);
+        ASSERT_EQ(pclose(dsfile), 0);
+    }
+    testsupport::HungJetReader hung(std::chrono::milliseconds(2000));
+    const std::string timedOut =
+        "系统错误：读取结构文件“" + (app / "T.DS").string() + "”超时：2 秒内没有应答。";
+
+    // The same run without the wait hook first.
+    setenv("TDSPORT", std::to_string(sandbox.port()).c_str(), 1);
+    std::ofstream(app / "Setup.ini") << "[DataBase]\nDSName=T\n";
+    test::ScriptedMsgBox plainBoxes;
+    RunFields fields;
+    fields.server = "(local)";
+    fields.login = "sa";
+    fields.databaseName = database;
+    RunFromWindow(ModifyDatabaseRun,
+                  RunInput{fields, (app / "Setup.ini").string(), app.string(), plainBoxes});
+    ASSERT_EQ(plainBoxes.boxes().size(), 2u) << plainBoxes.transcript();
+    EXPECT_EQ(plainBoxes.boxes()[1].text, timedOut);
+
+    int ticks = 0, ticksReading = 0;
+    const double seconds = modifyWhileTicking(sandbox.port(), [&] {
+        ++ticks;
+        if (window->ProgressLabel->isVisible() &&
+            window->ProgressLabel->text().toStdString() == "正在读取结构文件……")
+            ++ticksReading;
+    });
+
+    ASSERT_EQ(boxes.boxes().size(), 2u) << boxes.transcript();
+    EXPECT_EQ(boxes.boxes()[1].text, timedOut);
+    EXPECT_GE(seconds, 1.9);
+    EXPECT_LT(seconds, 30.0);
+    EXPECT_GE(ticks, 10) << "the window was frozen during the wait";
+    EXPECT_GE(ticksReading, 3) << "the progress line did not say it reads the structure file";
+    EXPECT_TRUE(testsupport::HungJetReader::Readers().empty()) << "a reader was left behind";
 }
 
 TEST_F(WindowFailSafe, UnreadableSettingsAreNamedBeforeTheServerIsAsked) {

@@ -17,6 +17,7 @@
 #include "db/jet/ChildProcess.h"
 #include "db/jet/JetReader.h"
 #include "jetwriter/JetWriter.h"
+#include "support/HungJetReader.h"
 
 namespace dsadmin {
 namespace {
@@ -306,6 +307,50 @@ TEST(ChildProcess, ReportsCrashTimeoutAndOversizedOutput) {
     EXPECT_EQ(piped.end, ChildProcess::End::Exited);
 
     EXPECT_THROW(ChildProcess({"/nonexistent/helper"}), std::system_error);
+}
+
+// The wait hook (a window's painting): called between 50 ms slices of a wait, never for a
+// quick answer; the time limit and its outcome stay as without it; what it throws comes
+// after the child is killed and reaped, and the session's next request gets a fresh helper
+// and its own answer, not what the abandoned one had left.
+TEST(ChildProcess, WaitHookLeavesTheTimeLimitAndOnAThrowNoChildBehind) {
+    int calls = 0;
+    const auto hook = [&] { ++calls; };
+    {
+        ChildProcess quick({"/bin/sh", "-c", "cat"});
+        quick.send("quick");
+        EXPECT_EQ(quick.collect(std::chrono::seconds(5), 100, hook).output, "quick");
+        EXPECT_EQ(calls, 0);
+    }
+    ChildProcess hung({"/bin/sh", "-c", "exec sleep 30"});
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(hung.exchange("request", std::chrono::milliseconds(600), 100, hook).end,
+              ChildProcess::End::TimedOut);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(600));
+    EXPECT_GE(calls, 4);
+    EXPECT_LE(calls, 12);
+    EXPECT_FALSE(hung.running());
+
+    TempDir dir;
+    const std::string path = writeSample(dir);
+    const auto fds = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                             std::filesystem::directory_iterator{});
+    };
+    const auto fdsBefore = fds();
+    struct Stop {};
+    int thrown = 0;
+    JetReaderSession session(JetReader(path), [&] {
+        if (!testsupport::HungJetReader::Readers().empty() && thrown++ == 0) throw Stop{};
+    });
+    {
+        testsupport::HungJetReader stuck(std::chrono::seconds(30));
+        EXPECT_THROW(session.tableNames(), Stop);
+        EXPECT_TRUE(testsupport::HungJetReader::Readers().empty()) << "helper left behind";
+        EXPECT_EQ(fds(), fdsBefore) << "descriptor left open";
+    }
+    EXPECT_EQ(session.tableNames(), (std::vector<std::string>{"ds", "other"}));
+    EXPECT_EQ(session.readTable("ds").rowCount(), 3u);
 }
 
 // The helper is a fresh program, found beside the test (the build tree's bin/); a missing

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -25,8 +26,12 @@ using Clock = std::chrono::steady_clock;
     throw std::system_error(error, std::generic_category(), what);
 }
 
-int remainingMs(Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+// How often the caller's whileWaiting is called during a wait.
+constexpr std::chrono::milliseconds kWaitSlice{50};
+
+// Milliseconds until `until`, rounded up (a poll for them does not end before it).
+int remainingMs(Clock::time_point until) {
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now());
     return left.count() < 0 ? 0 : static_cast<int>(left.count());
 }
 
@@ -95,6 +100,54 @@ void ChildProcess::send(std::string_view request) {
     ::shutdown(socket_.get(), SHUT_WR);
 }
 
+// One wait for the child, to a deadline, with the caller's whileWaiting called between slices.
+class ChildProcess::Waiter {
+  public:
+    Waiter(ChildProcess& child, std::chrono::milliseconds timeout, const WhileWaiting& hook)
+        : child_(child),
+          hook_(hook),
+          deadline_(Clock::now() + timeout),
+          nextCall_(Clock::now() + kWaitSlice) {}
+
+    bool expired() const { return Clock::now() >= deadline_; }
+
+    // Waits until `fd` has something to read (or its peer closed it): poll's result, 0 when the
+    // deadline has passed first.
+    int readable(int fd) {
+        for (;;) {
+            pollfd p{fd, POLLIN, 0};
+            const int n =
+                ::poll(&p, 1, remainingMs(hook_ ? std::min(deadline_, nextCall_) : deadline_));
+            if (n != 0 || expired()) return n;
+            callIfDue();
+        }
+    }
+
+    // A short pause (waiting for the child's exit).
+    void pause() {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        callIfDue();
+    }
+
+  private:
+    void callIfDue() {
+        if (!hook_ || Clock::now() < nextCall_) return;
+        try {
+            hook_();
+        } catch (...) {
+            child_.killAndReap();
+            child_.socket_.reset();
+            throw;
+        }
+        nextCall_ = Clock::now() + kWaitSlice;
+    }
+
+    ChildProcess& child_;
+    const WhileWaiting& hook_;
+    const Clock::time_point deadline_;
+    Clock::time_point nextCall_;
+};
+
 void ChildProcess::killAndReap() noexcept {
     if (pid_ <= 0) return;
     ::kill(pid_, SIGKILL);
@@ -104,7 +157,7 @@ void ChildProcess::killAndReap() noexcept {
 }
 
 // Waits for the child to end after it closed its output. True when it ended in time.
-bool ChildProcess::reap(Clock::time_point deadline, Outcome& out) {
+bool ChildProcess::reap(Waiter& waiter, Outcome& out) {
     for (;;) {
         int status = 0;
         pid_t r = ::waitpid(pid_, &status, WNOHANG);
@@ -120,19 +173,19 @@ bool ChildProcess::reap(Clock::time_point deadline, Outcome& out) {
             return true;
         }
         if (r < 0 && errno != EINTR) return false;
-        if (Clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (waiter.expired()) return false;
+        waiter.pause();
     }
 }
 
 ChildProcess::Outcome ChildProcess::collect(std::chrono::milliseconds timeout,
-                                            std::size_t maxOutput) {
+                                            std::size_t maxOutput,
+                                            const WhileWaiting& whileWaiting) {
     Outcome out;
-    const auto deadline = Clock::now() + timeout;
+    Waiter waiter(*this, timeout, whileWaiting);
     char chunk[65536];
     for (;;) {
-        pollfd p{socket_.get(), POLLIN, 0};
-        int n = ::poll(&p, 1, remainingMs(deadline));
+        int n = waiter.readable(socket_.get());
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             out.end = End::TimedOut;
@@ -150,7 +203,7 @@ ChildProcess::Outcome ChildProcess::collect(std::chrono::milliseconds timeout,
         }
     }
     socket_.reset();
-    if (!reap(deadline, out)) {
+    if (!reap(waiter, out)) {
         out.end = End::TimedOut;
         killAndReap();
     }
@@ -159,14 +212,15 @@ ChildProcess::Outcome ChildProcess::collect(std::chrono::milliseconds timeout,
 
 ChildProcess::Outcome ChildProcess::exchange(std::string_view request,
                                              std::chrono::milliseconds timeout,
-                                             std::size_t maxOutput) {
+                                             std::size_t maxOutput,
+                                             const WhileWaiting& whileWaiting) {
     Outcome out;
-    const auto deadline = Clock::now() + timeout;
+    Waiter waiter(*this, timeout, whileWaiting);
     // Whatever goes wrong below, the child is gone afterwards and says how it ended.
     auto ended = [&](End why) {
         if (why == End::Exited) {
             socket_.reset();
-            if (reap(deadline, out)) {
+            if (reap(waiter, out)) {
                 if (out.end == End::Exited && out.code == 0) out.code = 70;  // ended mid-answer
                 return out;
             }
@@ -202,8 +256,7 @@ ChildProcess::Outcome ChildProcess::exchange(std::string_view request,
         }
         pending.erase(0, used);
         used = 0;
-        pollfd p{socket_.get(), POLLIN, 0};
-        int n = ::poll(&p, 1, remainingMs(deadline));
+        int n = waiter.readable(socket_.get());
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return ended(End::TimedOut);
         ssize_t got = ::read(socket_.get(), chunk, sizeof chunk);

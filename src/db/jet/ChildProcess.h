@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,9 +46,16 @@ class ChildProcess {
     // that has already ended loses the request silently (collect() reports how it ended).
     void send(std::string_view request);
 
+    // Called on the waiting thread about every 50 ms while collect() or exchange() waits for
+    // the child (first after 50 ms: a quick answer never calls it), so that a window can keep
+    // painting. The time limit runs on meanwhile. What it throws ends the wait: the child is
+    // killed and reaped first (running() is then false), and the exception reaches the caller.
+    using WhileWaiting = std::function<void()>;
+
     // Reads the child's output until it closes it and ends, or until `timeout` has passed,
     // or until more than `maxOutput` bytes have arrived. Call once.
-    Outcome collect(std::chrono::milliseconds timeout, std::size_t maxOutput);
+    Outcome collect(std::chrono::milliseconds timeout, std::size_t maxOutput,
+                    const WhileWaiting& whileWaiting = {});
 
     // For a child that answers request after request: writes `request` to its standard input
     // and reads one answer from its output, sent in chunks (u32 length, then the bytes) ended
@@ -56,12 +64,13 @@ class ChildProcess {
     // `timeout` passes, or the answer outgrows `maxOutput`, the outcome says so as collect()
     // does, and the child is gone: running() is then false.
     Outcome exchange(std::string_view request, std::chrono::milliseconds timeout,
-                     std::size_t maxOutput);
+                     std::size_t maxOutput, const WhileWaiting& whileWaiting = {});
     bool running() const { return pid_ > 0; }
 
   private:
+    class Waiter;
     void killAndReap() noexcept;
-    bool reap(std::chrono::steady_clock::time_point deadline, Outcome& out);
+    bool reap(Waiter& waiter, Outcome& out);
 
     pid_t pid_ = -1;
     UniqueFd socket_;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -57,6 +58,18 @@ int JetTable::columnIndex(std::string_view wanted) const {
     for (std::size_t i = 0; i < columns.size(); ++i)
         if (JetName::same(columns[i].name, wanted)) return static_cast<int>(i);
     return -1;
+}
+
+namespace {
+std::atomic<std::chrono::milliseconds::rep> defaultTimeoutMs{JetReader::kDefaultTimeout.count()};
+}  // namespace
+
+std::chrono::milliseconds JetReader::DefaultTimeout() {
+    return std::chrono::milliseconds(defaultTimeoutMs.load());
+}
+
+void JetReader::SetDefaultTimeoutForTests(std::chrono::milliseconds timeout) {
+    defaultTimeoutMs.store(timeout.count());
 }
 
 JetReader::JetReader(std::string path, std::chrono::milliseconds timeout)
@@ -129,7 +142,8 @@ JetTable JetReader::readTable(std::string_view name) const {
     return JetReaderSession(*this).readTable(name);
 }
 
-JetReaderSession::JetReaderSession(JetReader reader) : reader_(std::move(reader)) {}
+JetReaderSession::JetReaderSession(JetReader reader, std::function<void()> whileWaiting)
+    : reader_(std::move(reader)), whileWaiting_(std::move(whileWaiting)) {}
 
 JetReaderSession::~JetReaderSession() = default;
 
@@ -145,7 +159,7 @@ std::string JetReaderSession::ask(const std::string& request) {
         if (!child_ || !child_->running())
             child_ = std::make_unique<ChildProcess>(
                 std::vector<std::string>{helper, std::to_string(::getpid())});
-        o = child_->exchange(request, timeout, kMaxAnswer);
+        o = child_->exchange(request, timeout, kMaxAnswer, whileWaiting_);
     } catch (const std::system_error& e) {
         throw DbError("无法启动结构文件读取程序 " + quoted(helper) + "：" + e.code().message());
     }

@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -65,12 +66,16 @@ std::string JetReaderHelperPath();
 class JetReader {
   public:
     static constexpr std::chrono::milliseconds kDefaultTimeout{60'000};
+    // The time limit of a reader made without one: kDefaultTimeout unless a test has set
+    // another with SetDefaultTimeoutForTests (shorter, to see a hung reader end).
+    static std::chrono::milliseconds DefaultTimeout();
+    static void SetDefaultTimeoutForTests(std::chrono::milliseconds timeout);
 
     // Remembers the path; opens nothing yet. `path` is a native path (UTF-8 bytes).
     // Throws DbError "结构文件“<path>”不存在。" when nothing is at `path`, "结构文件“<path>”
     // 不是普通文件。" for a folder or device, and "无法读取结构文件“<path>”：<reason>。" when
     // it cannot be opened for reading (reason: SystemErrorText).
-    explicit JetReader(std::string path, std::chrono::milliseconds timeout = kDefaultTimeout);
+    explicit JetReader(std::string path, std::chrono::milliseconds timeout = DefaultTimeout());
 
     const std::string& path() const { return path_; }
     std::chrono::milliseconds timeout() const { return timeout_; }
@@ -107,7 +112,9 @@ class JetReaderSession {
         explicit NoColumn(std::string t) : table(std::move(t)) {}
     };
 
-    explicit JetReaderSession(JetReader reader);
+    // whileWaiting, when set, is called about every 50 ms while a request waits for the helper
+    // (ChildProcess::WhileWaiting); what it throws ends the request, the helper killed.
+    explicit JetReaderSession(JetReader reader, std::function<void()> whileWaiting = {});
     ~JetReaderSession();
     JetReaderSession(const JetReaderSession&) = delete;
     JetReaderSession& operator=(const JetReaderSession&) = delete;
@@ -133,6 +140,7 @@ class JetReaderSession {
     std::string ask(const std::string& request);
 
     JetReader reader_;
+    std::function<void()> whileWaiting_;
     std::unique_ptr<ChildProcess> child_;
 };
 

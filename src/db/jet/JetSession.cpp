@@ -54,10 +54,11 @@ void makeDistinct(RowSet& rs) {
 
 }  // namespace
 
-std::unique_ptr<JetSession> JetSession::Open(const OleDbString& properties) {
+std::unique_ptr<JetSession> JetSession::Open(const OleDbString& properties,
+                                             const SessionOptions& options) {
     std::string path = properties.get({"Data Source", "DBQ"}).value_or("");
     JetReader reader(path);  // throws for a missing or unreadable file
-    std::unique_ptr<JetSession> session(new JetSession(std::move(reader)));
+    std::unique_ptr<JetSession> session(new JetSession(std::move(reader), options.whileWaiting));
     session->reader_.tableNames();  // throws for a file that is no Jet database
     return session;
 }

@@ -28,8 +28,10 @@ namespace dsadmin {
 class JetSession : public ProviderSession {
   public:
     // Opens the file named by "Data Source". Throws DbError naming the file when it is
-    // missing or no Jet database ("结构文件“…”不存在。").
-    static std::unique_ptr<JetSession> Open(const OleDbString& properties);
+    // missing or no Jet database ("结构文件“…”不存在。"). Of `options` only whileWaiting
+    // counts: called while the reader's helper is waited for, from the first request on.
+    static std::unique_ptr<JetSession> Open(const OleDbString& properties,
+                                            const SessionOptions& options);
 
     // Answers one query. Throws DbError for a query outside JetQuery's form and for a
     // missing table or column (each named).
@@ -65,7 +67,8 @@ class JetSession : public ProviderSession {
         std::size_t next = 0;             // where the next WHERE is expected
     };
 
-    explicit JetSession(JetReader reader) : reader_(std::move(reader)) {}
+    JetSession(JetReader reader, std::function<void()> whileWaiting)
+        : reader_(std::move(reader), std::move(whileWaiting)) {}
     CachedTable& cached(const std::string& name);
     RowSet distinct(const JetQuery& query);
     std::optional<RowSet> where(const JetQuery& query);
