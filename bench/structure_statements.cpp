@@ -1,6 +1,7 @@
 // Reads a structure of many tables (default 2,000 tables of 20 columns, 40,000 rows of ds)
 // through the Jet provider and builds every CREATE TABLE statement, as a create run does.
-// Prints how long each step took. Usage: structure_statements [TABLES [COLUMNS]]
+// Prints how long each step took. Usage: structure_statements [TABLES [COLUMNS [hook]]]; with
+// "hook" the connection has a wait hook as the window's (it counts its calls).
 
 #include <chrono>
 #include <cstdio>
@@ -43,6 +44,8 @@ void writeStructure(const std::string& dir, int tables, int columns) {
 int main(int argc, char** argv) {
     int tables = argc > 1 ? std::atoi(argv[1]) : 2000;
     int columns = argc > 2 ? std::atoi(argv[2]) : 20;
+    const bool hooked = argc > 3 && std::string(argv[3]) == "hook";
+    long hookCalls = 0;
     char pattern[] = "/tmp/dsadmin-bench-XXXXXX";
     if (!mkdtemp(pattern)) return 1;
     std::string dir = pattern;
@@ -60,6 +63,7 @@ int main(int argc, char** argv) {
         Connection cn;
         cn.ConnectionString(std::string("Provider=") + kJetProvider + ";Data source=" + dir +
                             "/bench.DS");
+        if (hooked) cn.WhileWaiting([&hookCalls] { ++hookCalls; });
         cn.Open();
         std::printf("open the structure file:                 %.0f ms\n", msSince(t2));
         auto t3 = Clock::now();
@@ -84,6 +88,7 @@ int main(int argc, char** argv) {
             "%zu table-rows queries and statements:  %.0f ms (%.3f ms a table, %zu bytes)\n",
             statements, each, each / static_cast<double>(statements ? statements : 1), bytes);
         std::printf("total from open:                         %.0f ms\n", msSince(t2));
+        if (hooked) std::printf("wait hook calls:                         %ld\n", hookCalls);
     } catch (const DbError& e) {
         std::fprintf(stderr, "structure_statements: %s\n", e.what());
         std::filesystem::remove_all(dir);

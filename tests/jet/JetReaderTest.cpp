@@ -309,10 +309,10 @@ TEST(ChildProcess, ReportsCrashTimeoutAndOversizedOutput) {
     EXPECT_THROW(ChildProcess({"/nonexistent/helper"}), std::system_error);
 }
 
-// The wait hook (a window's painting): called between 50 ms slices of a wait, never for a
-// quick answer; the time limit and its outcome stay as without it; what it throws comes
-// after the child is killed and reaped, and the session's next request gets a fresh helper
-// and its own answer, not what the abandoned one had left.
+// The wait hook (a window's painting): called every 50 ms of a wait, never for a quick
+// answer; the time limit and its outcome stay as without it; what it throws comes after the
+// child is killed and reaped, and the session's next request gets a fresh helper and its own
+// answer, not what the abandoned one had left.
 TEST(ChildProcess, WaitHookLeavesTheTimeLimitAndOnAThrowNoChildBehind) {
     int calls = 0;
     const auto hook = [&] { ++calls; };

@@ -112,14 +112,15 @@ class ChildProcess::Waiter {
     bool expired() const { return Clock::now() >= deadline_; }
 
     // Waits until `fd` has something to read (or its peer closed it): poll's result, 0 when the
-    // deadline has passed first.
+    // deadline has passed first. Calls the hook when due, also while data keeps arriving (a
+    // long answer streams for seconds without a quiet slice).
     int readable(int fd) {
         for (;;) {
+            callIfDue();
             pollfd p{fd, POLLIN, 0};
             const int n =
                 ::poll(&p, 1, remainingMs(hook_ ? std::min(deadline_, nextCall_) : deadline_));
             if (n != 0 || expired()) return n;
-            callIfDue();
         }
     }
 
