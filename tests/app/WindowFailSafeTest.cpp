@@ -149,9 +149,9 @@ TEST_F(WindowFailSafe, HungStructureFileReaderEndsTheRunAtItsTimeOutAndTheWindow
         std::fputs("ftable\tfname\tflb\tflong\tfauto\tfindex\nStock\ta\tInt\t0\t0\t0\n", dsfile);
         ASSERT_EQ(pclose(dsfile), 0);
     }
-    testsupport::HungJetReader hung(std::chrono::milliseconds(2000));
+    testsupport::HungJetReader hung(std::chrono::milliseconds(3000));
     const std::string timedOut =
-        "系统错误：读取结构文件“" + (app / "T.DS").string() + "”超时：2 秒内没有应答。";
+        "系统错误：读取结构文件“" + (app / "T.DS").string() + "”超时：3 秒内没有应答。";
 
     // The same run without the wait hook first.
     setenv("TDSPORT", std::to_string(sandbox.port()).c_str(), 1);
@@ -176,7 +176,7 @@ TEST_F(WindowFailSafe, HungStructureFileReaderEndsTheRunAtItsTimeOutAndTheWindow
 
     ASSERT_EQ(boxes.boxes().size(), 2u) << boxes.transcript();
     EXPECT_EQ(boxes.boxes()[1].text, timedOut);
-    EXPECT_GE(seconds, 1.9);
+    EXPECT_GE(seconds, 2.9);
     EXPECT_LT(seconds, 30.0);
     EXPECT_GE(ticks, 10) << "the window was frozen during the wait";
     EXPECT_GE(ticksReading, 3) << "the progress line did not say it reads the structure file";

@@ -327,7 +327,7 @@ TEST(ChildProcess, WaitHookLeavesTheTimeLimitAndOnAThrowNoChildBehind) {
     EXPECT_EQ(hung.exchange("request", std::chrono::milliseconds(600), 100, hook).end,
               ChildProcess::End::TimedOut);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(600));
-    EXPECT_GE(calls, 4);
+    EXPECT_GE(calls, 2);  // fewer under load, never more than one per 50 ms
     EXPECT_LE(calls, 12);
     EXPECT_FALSE(hung.running());
 
