@@ -100,7 +100,7 @@ void ChildProcess::send(std::string_view request) {
     ::shutdown(socket_.get(), SHUT_WR);
 }
 
-// One wait for the child, to a deadline, with the caller's whileWaiting called between slices.
+// One wait for the child, to a deadline, with the caller's whileWaiting called about every 50 ms.
 class ChildProcess::Waiter {
   public:
     Waiter(ChildProcess& child, std::chrono::milliseconds timeout, const WhileWaiting& hook)
