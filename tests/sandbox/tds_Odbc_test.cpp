@@ -311,8 +311,11 @@ TEST_F(TdsOdbc, ClientsCreatingTablesInTheirOwnDatabasesWhileOthersComeAndGo) {
     for (auto& t : threads) t.join();
     for (const std::string& f : failures) EXPECT_EQ(f, "");
     ASSERT_TRUE(setup.exec("SELECT name FROM sys.databases")) << setup.lastError();
-    for (const std::string& name : setup.column())
-        if (name.find("churn" + tag) == 0) EXPECT_TRUE(setup.exec("DROP DATABASE " + name));
+    for (const std::string& name : setup.column()) {
+        if (name.find("churn" + tag) == 0) {
+            EXPECT_TRUE(setup.exec("DROP DATABASE " + name));
+        }
+    }
     for (int i = 0; i < kClients; ++i) {
         const std::string db = "own" + tag + "_" + std::to_string(i);
         EXPECT_GE(acknowledged[i].size(), static_cast<std::size_t>(kTables - kTables / 3));
